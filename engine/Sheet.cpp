@@ -1,0 +1,279 @@
+#include "engine/Sheet.h"
+
+#include "support/Error.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace sheetfray::engine {
+
+namespace {
+
+bool rowMajorLess(const StoredCell& a, const StoredCell& b)
+{
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+const format::NumberFormat& generalFormat()
+{
+    static const format::NumberFormat general;
+    return general;
+}
+
+} // namespace
+
+const format::NumberFormat& WorkbookStyles::formatOf(std::uint32_t style) const
+{
+    return style < cellFormats.size() ? cellFormats[style] : generalFormat();
+}
+
+Sheet::Sheet(std::string name,
+             std::shared_ptr<const WorkbookStyles> styles,
+             std::vector<StoredCell> cells,
+             std::string textPool)
+    : m_name(std::move(name))
+    , m_styles(std::move(styles))
+    , m_cells(std::move(cells))
+    , m_textPool(std::move(textPool))
+{
+    if (!m_styles) {
+        m_styles = std::make_shared<WorkbookStyles>();
+    }
+    for (const StoredCell& cell : m_cells) {
+        m_usedRange.lastRow = std::max(m_usedRange.lastRow, cell.row);
+        m_usedRange.lastColumn = std::max(m_usedRange.lastColumn, cell.column);
+    }
+}
+
+std::span<const StoredCell> Sheet::rowCells(std::int32_t row) const
+{
+    auto first = std::lower_bound(m_cells.begin(),
+                                  m_cells.end(),
+                                  row,
+                                  [](const StoredCell& cell, std::int32_t r) { return cell.row < r; });
+    auto last = std::upper_bound(first,
+                                 m_cells.end(),
+                                 row,
+                                 [](std::int32_t r, const StoredCell& cell) { return r < cell.row; });
+    return {first, last};
+}
+
+std::vector<const StoredCell*> Sheet::columnCells(std::int32_t column) const
+{
+    if (m_columnOrder.size() != m_cells.size()) {
+        m_columnOrder.resize(m_cells.size());
+        for (std::size_t i = 0; i < m_cells.size(); ++i) {
+            m_columnOrder[i] = static_cast<std::uint32_t>(i);
+        }
+        // Cells are already in row order, so a stable sort by column keeps rows ascending.
+        std::stable_sort(m_columnOrder.begin(),
+                         m_columnOrder.end(),
+                         [this](std::uint32_t a, std::uint32_t b) {
+                             return m_cells[a].column < m_cells[b].column;
+                         });
+    }
+    auto first = std::lower_bound(m_columnOrder.begin(),
+                                  m_columnOrder.end(),
+                                  column,
+                                  [this](std::uint32_t i, std::int32_t c) {
+                                      return m_cells[i].column < c;
+                                  });
+    std::vector<const StoredCell*> out;
+    for (auto it = first; it != m_columnOrder.end() && m_cells[*it].column == column; ++it) {
+        out.push_back(&m_cells[*it]);
+    }
+    return out;
+}
+
+std::string_view Sheet::ownText(const StoredCell& cell) const
+{
+    return std::string_view(m_textPool).substr(cell.data.text.offset, cell.data.text.length);
+}
+
+void Sheet::appendText(const StoredCell& cell, std::string& out) const
+{
+    switch (cell.kind) {
+    case CellKind::Blank:
+        return;
+    case CellKind::Number:
+        m_styles->formatOf(cell.style).render(cell.data.number, m_styles->dateSystem, out);
+        return;
+    case CellKind::SharedText: {
+        const auto& strings = m_styles->sharedStrings;
+        if (cell.data.sharedIndex < strings.size()) {
+            m_styles->formatOf(cell.style).renderText(strings[cell.data.sharedIndex], out);
+        }
+        return;
+    }
+    case CellKind::Text:
+        m_styles->formatOf(cell.style).renderText(ownText(cell), out);
+        return;
+    case CellKind::Boolean:
+        out += cell.data.boolean ? "TRUE" : "FALSE";
+        return;
+    case CellKind::Error:
+        out += ownText(cell);
+        return;
+    }
+}
+
+CellValue Sheet::value(const StoredCell& cell) const
+{
+    CellValue value;
+    switch (cell.kind) {
+    case CellKind::Blank:
+        break;
+    case CellKind::Number:
+        value.kind = m_styles->formatOf(cell.style).isDate() ? CellValue::Kind::Date
+                                                             : CellValue::Kind::Number;
+        value.number = cell.data.number;
+        break;
+    case CellKind::SharedText:
+        value.kind = CellValue::Kind::Text;
+        if (cell.data.sharedIndex < m_styles->sharedStrings.size()) {
+            value.text = m_styles->sharedStrings[cell.data.sharedIndex];
+        }
+        break;
+    case CellKind::Text:
+        value.kind = CellValue::Kind::Text;
+        value.text = ownText(cell);
+        break;
+    case CellKind::Boolean:
+        value.kind = CellValue::Kind::Boolean;
+        value.boolean = cell.data.boolean;
+        break;
+    case CellKind::Error:
+        value.kind = CellValue::Kind::Error;
+        value.text = ownText(cell);
+        break;
+    }
+    return value;
+}
+
+const StoredCell* Sheet::find(std::int32_t row, std::int32_t column) const
+{
+    for (const StoredCell& cell : rowCells(row)) {
+        if (cell.column == column) {
+            return &cell;
+        }
+    }
+    return nullptr;
+}
+
+std::string Sheet::text(std::int32_t row, std::int32_t column) const
+{
+    std::string out;
+    if (const StoredCell* cell = find(row, column)) {
+        appendText(*cell, out);
+    }
+    return out;
+}
+
+CellValue Sheet::value(std::int32_t row, std::int32_t column) const
+{
+    const StoredCell* cell = find(row, column);
+    return cell ? value(*cell) : CellValue{};
+}
+
+SheetBuilder::SheetBuilder(std::string name, std::shared_ptr<const WorkbookStyles> styles)
+    : m_name(std::move(name))
+    , m_styles(std::move(styles))
+{
+}
+
+StoredCell& SheetBuilder::add(std::int32_t row,
+                              std::int32_t column,
+                              CellKind kind,
+                              std::uint32_t style)
+{
+    if (row < 1 || row > MaxRows || column < 1 || column > MaxColumns) {
+        throw ReadError("a cell lies outside the sheet (row " + std::to_string(row) + ", column "
+                        + std::to_string(column) + ")");
+    }
+    StoredCell cell;
+    cell.row = row;
+    cell.column = column;
+    cell.kind = kind;
+    cell.style = style;
+    if (!m_cells.empty() && m_sorted && !rowMajorLess(m_cells.back(), cell)) {
+        m_sorted = false;
+    }
+    m_cells.push_back(cell);
+    return m_cells.back();
+}
+
+void SheetBuilder::storeText(StoredCell& cell, std::string_view text)
+{
+    constexpr auto limit = std::numeric_limits<std::uint32_t>::max();
+    if (m_textPool.size() + text.size() > limit) {
+        throw ReadError("the sheet holds more text than can be read");
+    }
+    cell.data.text.offset = static_cast<std::uint32_t>(m_textPool.size());
+    cell.data.text.length = static_cast<std::uint32_t>(text.size());
+    m_textPool.append(text);
+}
+
+void SheetBuilder::addBlank(std::int32_t row, std::int32_t column, std::uint32_t style)
+{
+    add(row, column, CellKind::Blank, style);
+}
+
+void SheetBuilder::addNumber(std::int32_t row, std::int32_t column, double value, std::uint32_t style)
+{
+    add(row, column, CellKind::Number, style).data.number = value;
+}
+
+void SheetBuilder::addSharedText(std::int32_t row,
+                                 std::int32_t column,
+                                 std::uint32_t index,
+                                 std::uint32_t style)
+{
+    add(row, column, CellKind::SharedText, style).data.sharedIndex = index;
+}
+
+void SheetBuilder::addText(std::int32_t row,
+                           std::int32_t column,
+                           std::string_view text,
+                           std::uint32_t style)
+{
+    storeText(add(row, column, CellKind::Text, style), text);
+}
+
+void SheetBuilder::addBoolean(std::int32_t row, std::int32_t column, bool value, std::uint32_t style)
+{
+    add(row, column, CellKind::Boolean, style).data.boolean = value;
+}
+
+void SheetBuilder::addError(std::int32_t row,
+                            std::int32_t column,
+                            std::string_view text,
+                            std::uint32_t style)
+{
+    storeText(add(row, column, CellKind::Error, style), text);
+}
+
+Sheet SheetBuilder::finish()
+{
+    if (!m_sorted) {
+        std::stable_sort(m_cells.begin(), m_cells.end(), rowMajorLess);
+        // Keep the last of each run of equal positions: the file's later cell wins.
+        std::vector<StoredCell> unique;
+        unique.reserve(m_cells.size());
+        for (const StoredCell& cell : m_cells) {
+            if (!unique.empty() && unique.back().row == cell.row
+                && unique.back().column == cell.column) {
+                unique.back() = cell;
+            } else {
+                unique.push_back(cell);
+            }
+        }
+        m_cells = std::move(unique);
+    }
+    m_sorted = true;
+    Sheet sheet(std::move(m_name), std::move(m_styles), std::move(m_cells), std::move(m_textPool));
+    m_cells = {};
+    m_textPool = {};
+    return sheet;
+}
+
+} // namespace sheetfray::engine

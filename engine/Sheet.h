@@ -1,0 +1,150 @@
+// The cells of one sheet as a reader stored them, and their displayed and value texts.
+#pragma once
+
+#include "engine/format/NumberFormat.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sheetfray::engine {
+
+// The used range, counted from A1: the last row and column that hold a stored cell.
+// A sheet without cells has the range A1 (1 by 1).
+struct UsedRange
+{
+    std::int32_t lastRow = 1;
+    std::int32_t lastColumn = 1;
+
+    bool operator==(const UsedRange&) const = default;
+};
+
+enum class CellKind : std::uint8_t {
+    Blank, // stored only for its format; counts for the used range
+    Number,
+    SharedText, // index into the workbook's shared strings
+    Text, // text held by the sheet itself
+    Boolean,
+    Error, // error value such as #N/A, held as its text
+};
+
+// One stored cell; rows and columns count from 1.
+struct StoredCell
+{
+    std::int32_t row = 0;
+    std::int32_t column = 0;
+    CellKind kind = CellKind::Blank;
+    std::uint32_t style = 0; // index into the workbook's cell formats
+    union {
+        double number;
+        bool boolean;
+        std::uint32_t sharedIndex;
+        struct
+        {
+            std::uint32_t offset;
+            std::uint32_t length;
+        } text;
+    } data{};
+};
+
+// What the sheets of one workbook share: shared strings, cell formats, date system.
+struct WorkbookStyles
+{
+    std::vector<std::string> sharedStrings;
+    std::vector<format::NumberFormat> cellFormats; // by style index; missing index: General
+    format::DateSystem dateSystem = format::DateSystem::Date1900;
+
+    [[nodiscard]] const format::NumberFormat& formatOf(std::uint32_t style) const;
+};
+
+// The value of a cell (the host's Value), before it is turned into text.
+struct CellValue
+{
+    enum class Kind : std::uint8_t { Empty, Number, Date, Text, Boolean, Error };
+    Kind kind = Kind::Empty;
+    double number = 0; // Number, and Date as a serial
+    bool boolean = false;
+    std::string_view text; // Text and Error; valid while the sheet lives
+};
+
+class Sheet
+{
+public:
+    Sheet(std::string name,
+          std::shared_ptr<const WorkbookStyles> styles,
+          std::vector<StoredCell> cells,
+          std::string textPool);
+
+    [[nodiscard]] const std::string& name() const { return m_name; }
+    [[nodiscard]] UsedRange usedRange() const { return m_usedRange; }
+
+    // Every stored cell, row by row, left to right, one entry per position.
+    [[nodiscard]] std::span<const StoredCell> cells() const { return m_cells; }
+    // The stored cells of one row, left to right.
+    [[nodiscard]] std::span<const StoredCell> rowCells(std::int32_t row) const;
+    // The stored cells of one column, top to bottom (the column index is built on first use).
+    [[nodiscard]] std::vector<const StoredCell*> columnCells(std::int32_t column) const;
+
+    // Appends the displayed text of a cell.
+    void appendText(const StoredCell& cell, std::string& out) const;
+    [[nodiscard]] CellValue value(const StoredCell& cell) const;
+
+    // Random access for tests and tools: the displayed text and value at (row, column).
+    [[nodiscard]] std::string text(std::int32_t row, std::int32_t column) const;
+    [[nodiscard]] CellValue value(std::int32_t row, std::int32_t column) const;
+    [[nodiscard]] const StoredCell* find(std::int32_t row, std::int32_t column) const;
+
+    [[nodiscard]] const WorkbookStyles& styles() const { return *m_styles; }
+
+private:
+    std::string_view ownText(const StoredCell& cell) const;
+
+    std::string m_name;
+    std::shared_ptr<const WorkbookStyles> m_styles;
+    std::vector<StoredCell> m_cells; // sorted by row, then column
+    std::string m_textPool;
+    UsedRange m_usedRange;
+    mutable std::vector<std::uint32_t> m_columnOrder; // cell indices sorted by column, then row
+};
+
+// Collects the cells of one sheet in any order; a later cell at the same position replaces
+// an earlier one, as when a file stores a cell twice.
+class SheetBuilder
+{
+public:
+    SheetBuilder(std::string name, std::shared_ptr<const WorkbookStyles> styles);
+
+    void addBlank(std::int32_t row, std::int32_t column, std::uint32_t style);
+    void addNumber(std::int32_t row, std::int32_t column, double value, std::uint32_t style);
+    void addSharedText(std::int32_t row,
+                       std::int32_t column,
+                       std::uint32_t index,
+                       std::uint32_t style);
+    void addText(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
+    void addBoolean(std::int32_t row, std::int32_t column, bool value, std::uint32_t style);
+    void addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
+
+    [[nodiscard]] std::size_t cellCount() const { return m_cells.size(); }
+
+    // Sorts the cells and hands them to the sheet; the builder is empty afterwards.
+    [[nodiscard]] Sheet finish();
+
+private:
+    StoredCell& add(std::int32_t row, std::int32_t column, CellKind kind, std::uint32_t style);
+    void storeText(StoredCell& cell, std::string_view text);
+
+    std::string m_name;
+    std::shared_ptr<const WorkbookStyles> m_styles;
+    std::vector<StoredCell> m_cells;
+    std::string m_textPool;
+    bool m_sorted = true;
+};
+
+// Largest row and column a sheet may address (as in the spreadsheet application's grid).
+inline constexpr std::int32_t MaxRows = 1048576;
+inline constexpr std::int32_t MaxColumns = 16384;
+
+} // namespace sheetfray::engine

@@ -1,0 +1,2 @@
+// The workbook readers behind the host: one per file format.
+#pragma once

@@ -1,0 +1,30 @@
+// Exception types the engine throws; the trap turns them into error reports.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace sheetfray {
+
+// Any failure of a working step. The message names what failed, the file and why.
+class Error : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A workbook (or one of its sheets) cannot be read: damaged, encrypted, unsupported.
+class ReadError : public Error
+{
+public:
+    using Error::Error;
+};
+
+// An output file cannot be written; no partial file is left behind.
+class WriteError : public Error
+{
+public:
+    using Error::Error;
+};
+
+} // namespace sheetfray

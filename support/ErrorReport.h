@@ -1,0 +1,49 @@
+// The uniform error report shown when a trapped step fails.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sheetfray {
+
+// Where reports ask users to send a screenshot.
+inline constexpr std::string_view SupportAddress = "support@sheetfray.example";
+
+struct ErrorReport
+{
+    std::string location; // "in Rendlet2021/08/31.Excel1.SaveEachRow " (ends in a blank)
+    int line = 0; // statement number: 100, 102, ...
+    std::string description;
+
+    // The box text: description, CR LF, location, "at line N", CR CR, the request to write.
+    [[nodiscard]] std::string text() const;
+};
+
+// Receives every report: a box in the window, standard error in the command line,
+// a recorder in tests. It returns when the report has been acknowledged.
+class Reporter
+{
+public:
+    virtual ~Reporter() = default;
+    virtual void report(const ErrorReport& report) = 0;
+};
+
+// The location text of each trapped procedure, exactly as the report shows it.
+namespace Location {
+inline constexpr std::string_view PushButton1Click = "in Rendlet2021/08/31.Form1.PushButton1_Click ";
+inline constexpr std::string_view PushButton2Click = "in Rendlet2021/08/31.Form1.PushButton2_Click ";
+inline constexpr std::string_view PushButton4Click = "in Rendlet2021/08/31.Form1.PushButton4_Click ";
+inline constexpr std::string_view FormLoad = "in Rendlet2021/08/31.Form1.Form_Load ";
+inline constexpr std::string_view PushButton5Click = "in Rendlet2021/08/31.Form1.PushButton5_Click ";
+inline constexpr std::string_view PushButton6Click = "in Rendlet2021/08/31.Form1.PushButton6_Click ";
+inline constexpr std::string_view PushButton7Click = "in Rendlet2021/08/31.Form1.PushButton7_Click ";
+inline constexpr std::string_view SaveEachCell = "in Rendlet2021/08/31.Excel1.SaveEachCell ";
+inline constexpr std::string_view SaveEachRow = "in Rendlet2021/08/31.Excel1.SaveEachRow ";
+inline constexpr std::string_view SaveEachCol = "in Rendlet2021/08/31.Excel1.SaveEachCol ";
+inline constexpr std::string_view CleanValue = "in Rendlet2021/08/31.Excel1.CleanValue ";
+inline constexpr std::string_view GetSubDirectories2016
+    = "in Mornquist2021/08/31.AddFolder.GetSubDirectories2016 ";
+inline constexpr std::string_view CleanFileName = "in Rendlet2021/08/31.FileNaming.CleanFileName ";
+} // namespace Location
+
+} // namespace sheetfray

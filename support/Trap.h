@@ -1,0 +1,50 @@
+// The error trap: runs one numbered statement, reports its failure and lets the caller go on.
+#pragma once
+
+#include "support/ErrorReport.h"
+
+#include <exception>
+#include <string_view>
+#include <utility>
+
+namespace sheetfray {
+
+// One trap per activation of a trapped procedure. Each statement runs through step() with
+// its number; a failure is reported with the procedure's location and that number, and the
+// procedure continues with its next statement, as though the failed one had completed.
+class Trap
+{
+public:
+    Trap(std::string_view location, Reporter& reporter)
+        : m_location(location)
+        , m_reporter(reporter)
+    {
+    }
+
+    // Runs the statement; true when it completed, false when it failed and was reported.
+    template <typename Statement>
+    bool step(int line, Statement&& statement) noexcept
+    {
+        try {
+            std::forward<Statement>(statement)();
+            return true;
+        } catch (const std::exception& e) {
+            reportFailure(line, e.what());
+        } catch (...) {
+            reportFailure(line, "Unknown error");
+        }
+        return false;
+    }
+
+    // How many failures this activation has reported.
+    [[nodiscard]] int failures() const { return m_failures; }
+
+private:
+    void reportFailure(int line, std::string_view description) noexcept;
+
+    std::string_view m_location;
+    Reporter& m_reporter;
+    int m_failures = 0;
+};
+
+} // namespace sheetfray
