@@ -1,5 +1,7 @@
 #include "engine/format/NumberFormat.h"
 
+#include "engine/format/GeneralNumber.h"
+
 #include <cstdio>
 
 namespace sheetfray::engine::format {
@@ -28,9 +30,7 @@ bool NumberFormat::isGeneral() const
 
 void NumberFormat::render(double value, DateSystem, std::string& out) const
 {
-    char buffer[32];
-    const int n = std::snprintf(buffer, sizeof buffer, "%.10g", value);
-    out.append(buffer, static_cast<std::size_t>(n));
+    appendGeneralNumber(value, out);
 }
 
 void NumberFormat::renderText(std::string_view text, std::string& out) const
