@@ -1,0 +1,262 @@
+#include "engine/Naming.h"
+
+#include "support/Trap.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace sheetfray::engine {
+
+namespace {
+
+std::string_view trimBlanks(std::string_view text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+void appendNumber(std::int32_t number, std::string& out)
+{
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
+    out.append(buffer, result.ptr);
+}
+
+bool isControlCode(std::uint32_t code)
+{
+    return code <= 31 || (code >= 127 && code <= 159);
+}
+
+// The character rules shared by CleanValue and CleanFileName: keep what the code page can
+// hold (a code-255 character is dropped in a single-byte page), trim blanks, then remove the
+// control codes. Each rule is a numbered statement of the calling procedure's trap.
+std::string cleanCharacters(std::string_view value,
+                            const CodePage& codePage,
+                            Trap& trap,
+                            int firstLine)
+{
+    std::string kept;
+    trap.step(firstLine, [&] {
+        kept.reserve(value.size());
+        std::size_t pos = 0;
+        while (pos < value.size()) {
+            const char32_t ch = decodeUtf8(value, pos);
+            if (codePage.isUtf8()) {
+                appendUtf8(ch, kept);
+                continue;
+            }
+            const std::uint32_t code = codePage.codeOf(ch);
+            if (code < 255) {
+                appendUtf8(codePage.charOf(code), kept);
+            }
+        }
+    });
+    trap.step(firstLine + 2, [&] { kept = std::string(trimBlanks(kept)); });
+    std::string result;
+    trap.step(firstLine + 4, [&] {
+        result.reserve(kept.size());
+        std::size_t pos = 0;
+        while (pos < kept.size()) {
+            const std::size_t start = pos;
+            const char32_t ch = decodeUtf8(kept, pos);
+            if (!isControlCode(codePage.codeOf(ch))) {
+                result.append(kept, start, pos - start);
+            }
+        }
+    });
+    return result;
+}
+
+void removeAll(std::string& text, std::string_view piece)
+{
+    if (piece.empty()) {
+        return;
+    }
+    std::string out;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t hit = text.find(piece, pos);
+        if (hit == std::string::npos) {
+            break;
+        }
+        out.append(text, pos, hit - pos);
+        pos = hit + piece.size();
+    }
+    out.append(text, pos);
+    text = std::move(out);
+}
+
+} // namespace
+
+std::string BuildOutputName(std::string_view outputBase,
+                            CellLocation cellLocation,
+                            std::string_view firstValue,
+                            std::int32_t fileCounter,
+                            NamingScheme scheme,
+                            std::string_view fallbackName)
+{
+    std::string result;
+    switch (scheme) {
+    case NamingScheme::FileNamePlusNumber:
+        result.reserve(outputBase.size() + 12);
+        result.append(outputBase);
+        result += '_';
+        appendNumber(fileCounter, result);
+        return result;
+    case NamingScheme::CellLocation:
+        result = FolderOfPath(outputBase);
+        result += ColumnLetters(cellLocation.x);
+        appendNumber(cellLocation.y, result);
+        return result;
+    case NamingScheme::FirstCellValue: {
+        result = FolderOfPath(outputBase);
+        std::string name = CleanFirstValue(firstValue);
+        // A first value that cleaning empties would name the file ".txt"; the fallback
+        // keeps the file apart from the others and visible.
+        result += name.empty() ? CleanFirstValue(fallbackName) : name;
+        return result;
+    }
+    }
+    return result;
+}
+
+std::string ColumnLetters(std::int32_t column)
+{
+    std::string letters;
+    while (column > 0) {
+        const std::int32_t digit = (column - 1) % 26;
+        letters.insert(letters.begin(), static_cast<char>('A' + digit));
+        column = (column - 1) / 26;
+    }
+    return letters;
+}
+
+std::string CleanFirstValue(std::string_view value)
+{
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char ch = value[i];
+        switch (ch) {
+        case '/':
+        case '\\':
+        case '\'':
+        case '>':
+        case '<':
+        case '~':
+        case '*':
+        case '?':
+        case ':':
+            break;
+        case ';':
+            out += ' ';
+            break;
+        case '\r':
+            // CR LF pairs go first, then lone CRs; a LF on its own stays.
+            if (i + 1 < value.size() && value[i + 1] == '\n') {
+                ++i;
+            }
+            break;
+        default:
+            out += ch;
+        }
+    }
+    return std::string(trimBlanks(out));
+}
+
+std::string FallbackName(std::string_view workbookName,
+                         std::string_view sheetName,
+                         std::int32_t a,
+                         std::int32_t b)
+{
+    std::string name = StripExtension(workbookName);
+    name += '_';
+    name += sheetName;
+    name += '_';
+    appendNumber(a, name);
+    name += '_';
+    appendNumber(b, name);
+    return name;
+}
+
+std::string CleanValue(std::string_view value,
+                       std::int32_t a,
+                       std::int32_t b,
+                       std::string_view sheetName,
+                       std::string_view workbookName,
+                       const CodePage& codePage,
+                       Reporter& reporter)
+{
+    Trap trap(Location::CleanValue, reporter);
+    std::string result = cleanCharacters(value, codePage, trap, 100);
+    trap.step(106, [&] {
+        if (result.empty()) {
+            result = FallbackName(workbookName, sheetName, a, b);
+        }
+    });
+    return result;
+}
+
+std::string CleanFileName(std::string_view name,
+                          std::string_view removalList,
+                          const CodePage& codePage,
+                          Reporter& reporter)
+{
+    Trap trap(Location::CleanFileName, reporter);
+    std::string result = cleanCharacters(name, codePage, trap, 100);
+    trap.step(106, [&] {
+        std::size_t start = 0;
+        while (start <= removalList.size()) {
+            std::size_t comma = removalList.find(',', start);
+            if (comma == std::string_view::npos) {
+                comma = removalList.size();
+            }
+            const std::string_view piece = removalList.substr(start, comma - start);
+            if (!trimBlanks(piece).empty()) {
+                removeAll(result, piece);
+            }
+            start = comma + 1;
+        }
+    });
+    return result;
+}
+
+std::string StripExtension(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) {
+        return std::string(name);
+    }
+    return std::string(name.substr(0, dot));
+}
+
+std::string FolderOfPath(std::string_view path)
+{
+    const std::size_t slash = path.rfind(PathSeparator);
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string FileNameOfPath(std::string_view path)
+{
+    const std::size_t slash = path.rfind(PathSeparator);
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string NormalizePath(std::string_view path)
+{
+    std::string out;
+    out.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        out += path[i];
+        if (path[i] == PathSeparator && i + 1 < path.size() && path[i + 1] == PathSeparator) {
+            ++i;
+        }
+    }
+    return out;
+}
+
+} // namespace sheetfray::engine

@@ -1,0 +1,82 @@
+// Output file names: the naming schemes and the cleaning of cell texts and paths.
+#pragma once
+
+#include "engine/CodePage.h"
+#include "support/ErrorReport.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sheetfray::engine {
+
+enum class NamingScheme : std::uint8_t {
+    FileNamePlusNumber, // "Save as filename plus number": Book1_12
+    CellLocation, // "Save as x,y location of cell": C5
+    FirstCellValue, // "Save as first cell value": the cleaned text of the first cell
+};
+
+// The first cell of an output file: x is its column, y its row, both from 1.
+struct CellLocation
+{
+    std::int32_t x = 1;
+    std::int32_t y = 1;
+};
+
+// Paths use "/" as the folder separator.
+inline constexpr char PathSeparator = '/';
+
+// The path without extension of one output file. fallbackName stands in for a first cell
+// value that cleaning leaves empty, so no file is named by its extension alone.
+[[nodiscard]] std::string BuildOutputName(std::string_view outputBase,
+                                          CellLocation cellLocation,
+                                          std::string_view firstValue,
+                                          std::int32_t fileCounter,
+                                          NamingScheme scheme,
+                                          std::string_view fallbackName);
+
+// A column number in A1 letters: 1 is A, 27 is AA, 703 is AAA. Numbers below 1 give "".
+[[nodiscard]] std::string ColumnLetters(std::int32_t column);
+
+// Removes the characters no file name may hold: / \ ' > < ~ * ? : ; becomes a blank,
+// line breaks go, blanks at both ends go.
+[[nodiscard]] std::string CleanFirstValue(std::string_view value);
+
+// The name a file gets when its first cell has nothing usable: workbook name without its
+// extension, sheet name and the two indices, joined by "_" (Book1_Data_5_1).
+[[nodiscard]] std::string FallbackName(std::string_view workbookName,
+                                       std::string_view sheetName,
+                                       std::int32_t a,
+                                       std::int32_t b);
+
+// A cell's text made fit for a name: characters the code page lacks, control characters and
+// codes 127 to 159 removed, blanks trimmed; never empty (falls back to FallbackName).
+[[nodiscard]] std::string CleanValue(std::string_view value,
+                                     std::int32_t a,
+                                     std::int32_t b,
+                                     std::string_view sheetName,
+                                     std::string_view workbookName,
+                                     const CodePage& codePage,
+                                     Reporter& reporter);
+
+// A whole path put through the same character rules as CleanValue, then every piece of the
+// comma-separated removal list taken out. May be empty.
+[[nodiscard]] std::string CleanFileName(std::string_view name,
+                                        std::string_view removalList,
+                                        const CodePage& codePage,
+                                        Reporter& reporter);
+
+// The text before the last "." (Book1.xlsx gives Book1); names without one, or whose only
+// "." comes first (.hidden), stay as they are.
+[[nodiscard]] std::string StripExtension(std::string_view name);
+
+// The path up to and including its last separator; empty when it has none.
+[[nodiscard]] std::string FolderOfPath(std::string_view path);
+
+// The text after the last separator; the whole path when it has none.
+[[nodiscard]] std::string FileNameOfPath(std::string_view path);
+
+// Collapses doubled separators, pair by pair from the left ("///" becomes "//").
+[[nodiscard]] std::string NormalizePath(std::string_view path);
+
+} // namespace sheetfray::engine

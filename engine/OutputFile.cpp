@@ -1,0 +1,109 @@
+#include "engine/OutputFile.h"
+
+#include "support/Error.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+namespace sheetfray::engine {
+
+namespace {
+
+std::string reason(int error)
+{
+    return std::error_code(error, std::generic_category()).message();
+}
+
+[[noreturn]] void fail(const std::string& path, int error)
+{
+    throw WriteError("cannot write \"" + path + "\": " + reason(error));
+}
+
+// Opens a file that must not exist yet ("x": exclusive creation, C11). Unbuffered, so the
+// single fwrite is a single write call.
+std::FILE* createExclusive(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wbx");
+    if (file) {
+        std::setvbuf(file, nullptr, _IONBF, 0);
+    }
+    return file;
+}
+
+// Writes and closes; the errno of the first failure, or 0.
+int writeAndClose(std::FILE* file, std::string_view bytes)
+{
+    errno = 0;
+    int error = 0;
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+        error = errno != 0 ? errno : EIO;
+    }
+    errno = 0;
+    if (std::fclose(file) != 0 && error == 0) {
+        error = errno != 0 ? errno : EIO;
+    }
+    return error;
+}
+
+std::string temporaryNameBeside(const std::string& path, unsigned attempt)
+{
+    static std::mt19937 random{std::random_device{}()};
+    std::string name = path.substr(0, path.rfind('/') + 1);
+    name += TemporaryMarker;
+    name += std::to_string(random());
+    name += '-';
+    name += std::to_string(attempt);
+    name += ".tmp";
+    return name;
+}
+
+void replaceExisting(std::string_view bytes, const std::string& path)
+{
+    std::string temporary;
+    std::FILE* file = nullptr;
+    for (unsigned attempt = 0; attempt < 16 && !file; ++attempt) {
+        temporary = temporaryNameBeside(path, attempt);
+        file = createExclusive(temporary);
+        if (!file && errno != EEXIST) {
+            fail(path, errno);
+        }
+    }
+    if (!file) {
+        fail(path, EEXIST);
+    }
+    std::error_code removeError;
+    if (const int error = writeAndClose(file, bytes); error != 0) {
+        std::filesystem::remove(temporary, removeError);
+        fail(path, error);
+    }
+    std::error_code renameError;
+    std::filesystem::rename(temporary, path, renameError);
+    if (renameError) {
+        std::filesystem::remove(temporary, removeError);
+        throw WriteError("cannot write \"" + path + "\": " + renameError.message());
+    }
+}
+
+} // namespace
+
+void WriteTextFile(std::string_view bytes, const std::string& path)
+{
+    std::FILE* file = createExclusive(path);
+    if (!file) {
+        if (errno == EEXIST) {
+            replaceExisting(bytes, path);
+            return;
+        }
+        fail(path, errno);
+    }
+    if (const int error = writeAndClose(file, bytes); error != 0) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+        fail(path, error);
+    }
+}
+
+} // namespace sheetfray::engine

@@ -1,0 +1,332 @@
+#include "engine/Split.h"
+
+#include "engine/OutputFile.h"
+#include "support/Trap.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+
+namespace sheetfray::engine {
+
+namespace {
+
+void appendNumber(std::int32_t number, std::string& out)
+{
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
+    out.append(buffer, result.ptr);
+}
+
+// The statement numbers a line-splitting procedure reports; rows and columns number their
+// statements differently because the column walk does not set the busy pointer.
+struct LineLabels
+{
+    std::string_view location;
+    std::string_view caption;
+    int sheets;
+    int lines; // the loop over rows (columns); reading the sheet counts here
+    int busy; // 0: the procedure does not set the busy pointer per line
+    int progress;
+    int yield;
+    int counter;
+    int clear;
+    int cells; // building the line, cell by cell
+    int kind;
+    int spreadsheetName;
+    int textName;
+};
+
+constexpr LineLabels RowLabels{Location::SaveEachRow,
+                               "Row Processed: ",
+                               106,
+                               108,
+                               110,
+                               112,
+                               114,
+                               116,
+                               118,
+                               120,
+                               134,
+                               136,
+                               142};
+
+constexpr LineLabels ColumnLabels{Location::SaveEachCol,
+                                  "Col Processed: ",
+                                  106,
+                                  108,
+                                  0,
+                                  110,
+                                  112,
+                                  114,
+                                  116,
+                                  118,
+                                  132,
+                                  134,
+                                  140};
+
+// Names, cleans and writes one output file: three numbered statements from firstLabel on.
+// The content is the displayed line (or the cell's value text) in UTF-8; in the spreadsheet
+// kind every "|" becomes a tab, separators and cell texts alike.
+void saveOutput(const SplitContext& context,
+                Trap& trap,
+                int firstLabel,
+                bool spreadsheet,
+                std::string_view outputBase,
+                CellLocation location,
+                std::string_view firstValue,
+                std::int32_t fileCounter,
+                std::string_view fallbackName,
+                std::string& content)
+{
+    std::string name;
+    trap.step(firstLabel, [&] {
+        name = BuildOutputName(outputBase,
+                               location,
+                               firstValue,
+                               fileCounter,
+                               context.controls.namingScheme(),
+                               fallbackName);
+        name += spreadsheet ? ".xls" : ".txt";
+    });
+    trap.step(firstLabel + 2, [&] {
+        name = NormalizePath(CleanFileName(name, {}, context.codePage, context.reporter));
+    });
+    trap.step(firstLabel + 4, [&] {
+        if (spreadsheet) {
+            std::replace(content.begin(), content.end(), '|', '\t');
+        }
+        WriteTextFile(context.codePage.encode(content), context.codePage.encode(name));
+    });
+}
+
+// The walk shared by rows and columns: one output file per line of every sheet.
+void saveEachLine(const SplitContext& context,
+                  const LineLabels& labels,
+                  bool byRow,
+                  const std::string& workbookPath,
+                  std::string_view outputBase,
+                  std::string_view separator)
+{
+    Trap trap(labels.location, context.reporter);
+    OpenedWorkbook opened;
+    if (!trap.step(100, [&] { opened = OpenWorkbook(context.hosts, workbookPath); })) {
+        // Without a workbook every later statement would fail in turn; one report says it.
+        return;
+    }
+    Workbook& workbook = *opened.workbook;
+    std::int32_t fileCounter = 0;
+    std::int32_t sheetCount = 0;
+    trap.step(labels.sheets, [&] { sheetCount = workbook.sheetCount(); });
+
+    std::string line;
+    std::string caption;
+    std::string firstValue;
+    std::string fallback;
+    std::vector<const StoredCell*> columnCells;
+    for (std::int32_t s = 1; s <= sheetCount; ++s) {
+        std::optional<Sheet> sheet;
+        if (!trap.step(labels.lines, [&] { sheet.emplace(workbook.loadSheet(s)); })) {
+            continue; // a chart sheet or a damaged part: no cells to walk
+        }
+        const UsedRange range = sheet->usedRange();
+        const std::int32_t lineCount = byRow ? range.lastRow : range.lastColumn;
+        const std::int32_t cellCount = byRow ? range.lastColumn : range.lastRow;
+        for (std::int32_t index = 1; index <= lineCount; ++index) {
+            if (labels.busy != 0) {
+                trap.step(labels.busy, [&] { context.controls.setBusy(); });
+            }
+            trap.step(labels.progress, [&] {
+                caption.assign(labels.caption);
+                appendNumber(index, caption);
+                context.controls.setProgressText(caption);
+            });
+            trap.step(labels.yield, [&] { context.controls.yield(); });
+            ++fileCounter;
+            line.clear();
+            trap.step(labels.cells, [&] {
+                // Cells in line order; positions without a stored cell contribute only the
+                // separator.
+                std::size_t next = 0;
+                std::span<const StoredCell> rowCells;
+                if (byRow) {
+                    rowCells = sheet->rowCells(index);
+                } else {
+                    columnCells = sheet->columnCells(index);
+                }
+                const std::size_t stored = byRow ? rowCells.size() : columnCells.size();
+                std::size_t firstLength = 0;
+                for (std::int32_t position = 1; position <= cellCount; ++position) {
+                    if (next < stored) {
+                        const StoredCell& cell = byRow ? rowCells[next] : *columnCells[next];
+                        if ((byRow ? cell.column : cell.row) == position) {
+                            sheet->appendText(cell, line);
+                            ++next;
+                        }
+                    }
+                    if (position == 1) {
+                        firstLength = line.size();
+                    }
+                    line.append(separator);
+                }
+                firstValue.assign(line, 0, firstLength);
+            });
+            const std::int32_t a = index;
+            const std::int32_t b = 1;
+            trap.step(labels.cells + 8, [&] {
+                firstValue = CleanValue(firstValue,
+                                        a,
+                                        b,
+                                        sheet->name(),
+                                        workbook.name(),
+                                        context.codePage,
+                                        context.reporter);
+                fallback = FallbackName(workbook.name(), sheet->name(), a, b);
+            });
+            bool spreadsheet = false;
+            trap.step(labels.kind, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });
+            const CellLocation location = byRow ? CellLocation{1, index} : CellLocation{index, 1};
+            saveOutput(context,
+                       trap,
+                       spreadsheet ? labels.spreadsheetName : labels.textName,
+                       spreadsheet,
+                       outputBase,
+                       location,
+                       firstValue,
+                       fileCounter,
+                       fallback,
+                       line);
+        }
+    }
+}
+
+} // namespace
+
+OpenedWorkbook OpenWorkbook(HostFactory& hosts, const std::string& workbookPath)
+{
+    OpenedWorkbook opened;
+    opened.host = hosts.create();
+    opened.workbook = opened.host->open(workbookPath);
+    return opened;
+}
+
+void SaveEachRow(const SplitContext& context,
+                 const std::string& workbookPath,
+                 std::string_view outputBase,
+                 std::string_view separator)
+{
+    saveEachLine(context, RowLabels, true, workbookPath, outputBase, separator);
+}
+
+void SaveEachCol(const SplitContext& context,
+                 const std::string& workbookPath,
+                 std::string_view outputBase,
+                 std::string_view separator)
+{
+    saveEachLine(context, ColumnLabels, false, workbookPath, outputBase, separator);
+}
+
+void SaveEachCell(const SplitContext& context,
+                  const std::string& workbookPath,
+                  std::string_view outputBase)
+{
+    Trap trap(Location::SaveEachCell, context.reporter);
+    OpenedWorkbook opened;
+    if (!trap.step(100, [&] { opened = OpenWorkbook(context.hosts, workbookPath); })) {
+        return;
+    }
+    Workbook& workbook = *opened.workbook;
+    std::int32_t fileCounter = 0;
+    trap.step(106, [&] { context.controls.setBusy(); });
+    std::int32_t sheetCount = 0;
+    trap.step(108, [&] { sheetCount = workbook.sheetCount(); });
+
+    std::string caption;
+    std::string text;
+    std::string firstValue;
+    std::string fallback;
+    std::string content;
+    for (std::int32_t s = 1; s <= sheetCount; ++s) {
+        std::optional<Sheet> sheet;
+        if (!trap.step(110, [&] { sheet.emplace(workbook.loadSheet(s)); })) {
+            continue;
+        }
+        // Only stored cells can be non-blank, so the walk visits those alone: a sheet whose
+        // used range spans millions of empty positions costs no more than its cells.
+        for (const StoredCell& cell : sheet->cells()) {
+            trap.step(114, [&] {
+                caption.assign("Cell Processed: ");
+                appendNumber(cell.row, caption);
+                caption += ',';
+                appendNumber(cell.column, caption);
+                context.controls.setProgressText(caption);
+            });
+            trap.step(116, [&] { context.controls.yield(); });
+            text.clear();
+            bool blank = true;
+            trap.step(118, [&] {
+                sheet->appendText(cell, text);
+                blank = text.find_first_not_of(' ') == std::string::npos;
+            });
+            if (blank) {
+                continue;
+            }
+            ++fileCounter;
+            trap.step(124, [&] {
+                firstValue = CleanValue(text,
+                                        cell.row,
+                                        cell.column,
+                                        sheet->name(),
+                                        workbook.name(),
+                                        context.codePage,
+                                        context.reporter);
+                fallback = FallbackName(workbook.name(), sheet->name(), cell.row, cell.column);
+            });
+            bool spreadsheet = false;
+            trap.step(126, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });
+            content.clear();
+            trap.step(spreadsheet ? 132 : 138, [&] {
+                appendValueText(sheet->value(cell),
+                                sheet->styles().dateSystem,
+                                context.locale,
+                                content);
+            });
+            saveOutput(context,
+                       trap,
+                       spreadsheet ? 128 : 134,
+                       spreadsheet,
+                       outputBase,
+                       CellLocation{cell.column, cell.row},
+                       firstValue,
+                       fileCounter,
+                       fallback,
+                       content);
+        }
+    }
+}
+
+void appendValueText(const CellValue& value,
+                     format::DateSystem dateSystem,
+                     const format::ValueLocale& locale,
+                     std::string& out)
+{
+    switch (value.kind) {
+    case CellValue::Kind::Empty:
+        return;
+    case CellValue::Kind::Number:
+        format::appendNumberValueText(value.number, locale, out);
+        return;
+    case CellValue::Kind::Date:
+        format::appendDateValueText(value.number, dateSystem, locale, out);
+        return;
+    case CellValue::Kind::Text:
+    case CellValue::Kind::Error:
+        out += value.text;
+        return;
+    case CellValue::Kind::Boolean:
+        out += value.boolean ? "True" : "False";
+        return;
+    }
+}
+
+} // namespace sheetfray::engine
