@@ -25,9 +25,8 @@ std::string baseNameOf(std::string_view fileName)
     return std::string(dot == std::string_view::npos ? fileName : fileName.substr(0, dot));
 }
 
-std::string composeOutputBase(FolderChoice folder,
-                              std::string_view chosenFolder,
-                              std::string_view workbookPath)
+std::string
+composeOutputBase(FolderChoice folder, std::string_view chosenFolder, std::string_view workbookPath)
 {
     std::string base = folder == FolderChoice::ChosenFolder ? std::string(chosenFolder)
                                                             : FolderOfPath(workbookPath);

@@ -2,8 +2,9 @@
 
 #include "support/Error.h"
 
-#include <cerrno>
 #include <iconv.h>
+
+#include <cerrno>
 #include <memory>
 
 namespace sheetfray::engine {

@@ -21,6 +21,7 @@ public:
     static CodePage singleByte(const std::string& name);
 
     [[nodiscard]] bool isUtf8() const { return m_utf8; }
+
     [[nodiscard]] const std::string& name() const { return m_name; }
 
     // The character's code: its code point in UTF-8, its byte in a single-byte page, and the

@@ -34,10 +34,8 @@ bool isControlCode(std::uint32_t code)
 // The character rules shared by CleanValue and CleanFileName: keep what the code page can
 // hold (a code-255 character is dropped in a single-byte page), trim blanks, then remove the
 // control codes. Each rule is a numbered statement of the calling procedure's trap.
-std::string cleanCharacters(std::string_view value,
-                            const CodePage& codePage,
-                            Trap& trap,
-                            int firstLine)
+std::string
+cleanCharacters(std::string_view value, const CodePage& codePage, Trap& trap, int firstLine)
 {
     std::string kept;
     trap.step(firstLine, [&] {

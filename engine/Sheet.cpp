@@ -47,14 +47,14 @@ Sheet::Sheet(std::string name,
 
 std::span<const StoredCell> Sheet::rowCells(std::int32_t row) const
 {
-    auto first = std::lower_bound(m_cells.begin(),
-                                  m_cells.end(),
-                                  row,
-                                  [](const StoredCell& cell, std::int32_t r) { return cell.row < r; });
-    auto last = std::upper_bound(first,
-                                 m_cells.end(),
-                                 row,
-                                 [](std::int32_t r, const StoredCell& cell) { return r < cell.row; });
+    auto first = std::lower_bound(
+        m_cells.begin(), m_cells.end(), row, [](const StoredCell& cell, std::int32_t r) {
+            return cell.row < r;
+        });
+    auto last =
+        std::upper_bound(first, m_cells.end(), row, [](std::int32_t r, const StoredCell& cell) {
+            return r < cell.row;
+        });
     return {first, last};
 }
 
@@ -66,18 +66,16 @@ std::vector<const StoredCell*> Sheet::columnCells(std::int32_t column) const
             m_columnOrder[i] = static_cast<std::uint32_t>(i);
         }
         // Cells are already in row order, so a stable sort by column keeps rows ascending.
-        std::stable_sort(m_columnOrder.begin(),
-                         m_columnOrder.end(),
-                         [this](std::uint32_t a, std::uint32_t b) {
-                             return m_cells[a].column < m_cells[b].column;
-                         });
+        std::stable_sort(
+            m_columnOrder.begin(), m_columnOrder.end(), [this](std::uint32_t a, std::uint32_t b) {
+                return m_cells[a].column < m_cells[b].column;
+            });
     }
-    auto first = std::lower_bound(m_columnOrder.begin(),
-                                  m_columnOrder.end(),
-                                  column,
-                                  [this](std::uint32_t i, std::int32_t c) {
-                                      return m_cells[i].column < c;
-                                  });
+    auto first =
+        std::lower_bound(m_columnOrder.begin(),
+                         m_columnOrder.end(),
+                         column,
+                         [this](std::uint32_t i, std::int32_t c) { return m_cells[i].column < c; });
     std::vector<const StoredCell*> out;
     for (auto it = first; it != m_columnOrder.end() && m_cells[*it].column == column; ++it) {
         out.push_back(&m_cells[*it]);
@@ -178,13 +176,10 @@ CellValue Sheet::value(std::int32_t row, std::int32_t column) const
 SheetBuilder::SheetBuilder(std::string name, std::shared_ptr<const WorkbookStyles> styles)
     : m_name(std::move(name))
     , m_styles(std::move(styles))
-{
-}
+{}
 
-StoredCell& SheetBuilder::add(std::int32_t row,
-                              std::int32_t column,
-                              CellKind kind,
-                              std::uint32_t style)
+StoredCell&
+SheetBuilder::add(std::int32_t row, std::int32_t column, CellKind kind, std::uint32_t style)
 {
     if (row < 1 || row > MaxRows || column < 1 || column > MaxColumns) {
         throw ReadError("a cell lies outside the sheet (row " + std::to_string(row) + ", column "
@@ -218,7 +213,10 @@ void SheetBuilder::addBlank(std::int32_t row, std::int32_t column, std::uint32_t
     add(row, column, CellKind::Blank, style);
 }
 
-void SheetBuilder::addNumber(std::int32_t row, std::int32_t column, double value, std::uint32_t style)
+void SheetBuilder::addNumber(std::int32_t row,
+                             std::int32_t column,
+                             double value,
+                             std::uint32_t style)
 {
     add(row, column, CellKind::Number, style).data.number = value;
 }
@@ -239,7 +237,10 @@ void SheetBuilder::addText(std::int32_t row,
     storeText(add(row, column, CellKind::Text, style), text);
 }
 
-void SheetBuilder::addBoolean(std::int32_t row, std::int32_t column, bool value, std::uint32_t style)
+void SheetBuilder::addBoolean(std::int32_t row,
+                              std::int32_t column,
+                              bool value,
+                              std::uint32_t style)
 {
     add(row, column, CellKind::Boolean, style).data.boolean = value;
 }

@@ -38,10 +38,13 @@ struct StoredCell
     std::int32_t column = 0;
     CellKind kind = CellKind::Blank;
     std::uint32_t style = 0; // index into the workbook's cell formats
-    union {
+
+    union
+    {
         double number;
         bool boolean;
         std::uint32_t sharedIndex;
+
         struct
         {
             std::uint32_t offset;
@@ -79,10 +82,12 @@ public:
           std::string textPool);
 
     [[nodiscard]] const std::string& name() const { return m_name; }
+
     [[nodiscard]] UsedRange usedRange() const { return m_usedRange; }
 
     // Every stored cell, row by row, left to right, one entry per position.
     [[nodiscard]] std::span<const StoredCell> cells() const { return m_cells; }
+
     // The stored cells of one row, left to right.
     [[nodiscard]] std::span<const StoredCell> rowCells(std::int32_t row) const;
     // The stored cells of one column, top to bottom (the column index is built on first use).
@@ -119,13 +124,12 @@ public:
 
     void addBlank(std::int32_t row, std::int32_t column, std::uint32_t style);
     void addNumber(std::int32_t row, std::int32_t column, double value, std::uint32_t style);
-    void addSharedText(std::int32_t row,
-                       std::int32_t column,
-                       std::uint32_t index,
-                       std::uint32_t style);
+    void
+    addSharedText(std::int32_t row, std::int32_t column, std::uint32_t index, std::uint32_t style);
     void addText(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
     void addBoolean(std::int32_t row, std::int32_t column, bool value, std::uint32_t style);
-    void addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
+    void
+    addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
 
     [[nodiscard]] std::size_t cellCount() const { return m_cells.size(); }
 

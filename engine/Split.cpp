@@ -51,19 +51,8 @@ constexpr LineLabels RowLabels{Location::SaveEachRow,
                                136,
                                142};
 
-constexpr LineLabels ColumnLabels{Location::SaveEachCol,
-                                  "Col Processed: ",
-                                  106,
-                                  108,
-                                  0,
-                                  110,
-                                  112,
-                                  114,
-                                  116,
-                                  118,
-                                  132,
-                                  134,
-                                  140};
+constexpr LineLabels ColumnLabels{
+    Location::SaveEachCol, "Col Processed: ", 106, 108, 0, 110, 112, 114, 116, 118, 132, 134, 140};
 
 // Names, cleans and writes one output file: three numbered statements from firstLabel on.
 // The content is the displayed line (or the cell's value text) in UTF-8; in the spreadsheet
@@ -286,10 +275,8 @@ void SaveEachCell(const SplitContext& context,
             trap.step(126, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });
             content.clear();
             trap.step(spreadsheet ? 132 : 138, [&] {
-                appendValueText(sheet->value(cell),
-                                sheet->styles().dateSystem,
-                                context.locale,
-                                content);
+                appendValueText(
+                    sheet->value(cell), sheet->styles().dateSystem, context.locale, content);
             });
             saveOutput(context,
                        trap,

@@ -30,19 +30,25 @@ public:
 
 // The location text of each trapped procedure, exactly as the report shows it.
 namespace Location {
-inline constexpr std::string_view PushButton1Click = "in Rendlet2021/08/31.Form1.PushButton1_Click ";
-inline constexpr std::string_view PushButton2Click = "in Rendlet2021/08/31.Form1.PushButton2_Click ";
-inline constexpr std::string_view PushButton4Click = "in Rendlet2021/08/31.Form1.PushButton4_Click ";
+inline constexpr std::string_view PushButton1Click =
+    "in Rendlet2021/08/31.Form1.PushButton1_Click ";
+inline constexpr std::string_view PushButton2Click =
+    "in Rendlet2021/08/31.Form1.PushButton2_Click ";
+inline constexpr std::string_view PushButton4Click =
+    "in Rendlet2021/08/31.Form1.PushButton4_Click ";
 inline constexpr std::string_view FormLoad = "in Rendlet2021/08/31.Form1.Form_Load ";
-inline constexpr std::string_view PushButton5Click = "in Rendlet2021/08/31.Form1.PushButton5_Click ";
-inline constexpr std::string_view PushButton6Click = "in Rendlet2021/08/31.Form1.PushButton6_Click ";
-inline constexpr std::string_view PushButton7Click = "in Rendlet2021/08/31.Form1.PushButton7_Click ";
+inline constexpr std::string_view PushButton5Click =
+    "in Rendlet2021/08/31.Form1.PushButton5_Click ";
+inline constexpr std::string_view PushButton6Click =
+    "in Rendlet2021/08/31.Form1.PushButton6_Click ";
+inline constexpr std::string_view PushButton7Click =
+    "in Rendlet2021/08/31.Form1.PushButton7_Click ";
 inline constexpr std::string_view SaveEachCell = "in Rendlet2021/08/31.Excel1.SaveEachCell ";
 inline constexpr std::string_view SaveEachRow = "in Rendlet2021/08/31.Excel1.SaveEachRow ";
 inline constexpr std::string_view SaveEachCol = "in Rendlet2021/08/31.Excel1.SaveEachCol ";
 inline constexpr std::string_view CleanValue = "in Rendlet2021/08/31.Excel1.CleanValue ";
-inline constexpr std::string_view GetSubDirectories2016
-    = "in Mornquist2021/08/31.AddFolder.GetSubDirectories2016 ";
+inline constexpr std::string_view GetSubDirectories2016 =
+    "in Mornquist2021/08/31.AddFolder.GetSubDirectories2016 ";
 inline constexpr std::string_view CleanFileName = "in Rendlet2021/08/31.FileNaming.CleanFileName ";
 } // namespace Location
 

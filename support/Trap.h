@@ -18,8 +18,7 @@ public:
     Trap(std::string_view location, Reporter& reporter)
         : m_location(location)
         , m_reporter(reporter)
-    {
-    }
+    {}
 
     // Runs the statement; true when it completed, false when it failed and was reported.
     template <typename Statement>

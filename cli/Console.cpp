@@ -1,0 +1,103 @@
+#include "cli/Console.h"
+
+namespace sheetfray::cli {
+
+namespace {
+
+constexpr auto RedrawInterval = std::chrono::milliseconds(100);
+
+} // namespace
+
+ConsoleControls::ConsoleControls(bool spreadsheetKind,
+                                 engine::NamingScheme naming,
+                                 std::FILE* progress)
+    : m_spreadsheetKind(spreadsheetKind)
+    , m_naming(naming)
+    , m_progress(progress)
+{}
+
+void ConsoleControls::setProgressText(std::string_view text)
+{
+    if (m_progress) {
+        m_caption.assign(text);
+    }
+}
+
+void ConsoleControls::yield()
+{
+    if (!m_progress) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastDraw >= RedrawInterval) {
+        m_lastDraw = now;
+        draw();
+    }
+}
+
+void ConsoleControls::startWorkbook(std::string_view fileName)
+{
+    m_workbook = "Processing: ";
+    m_workbook += fileName;
+    m_caption.clear();
+    if (m_progress) {
+        draw();
+    }
+}
+
+void ConsoleControls::draw()
+{
+    std::string line = m_workbook;
+    if (!m_caption.empty()) {
+        line += "  ";
+        line += m_caption;
+    }
+    // "\r" and erase-to-end-of-line keep the caption on one terminal line.
+    std::fprintf(m_progress, "\r%s\x1b[K", line.c_str());
+    std::fflush(m_progress);
+    m_drawn = true;
+}
+
+void ConsoleControls::finish()
+{
+    if (m_progress && m_drawn) {
+        std::fputs("\r\x1b[K", m_progress);
+        std::fflush(m_progress);
+        m_drawn = false;
+    }
+}
+
+ConsoleReporter::ConsoleReporter(std::FILE* stream, ConsoleControls* controls)
+    : m_stream(stream)
+    , m_controls(controls)
+{}
+
+std::string reportLines(const ErrorReport& report)
+{
+    const std::string text = report.text();
+    std::string lines;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            lines += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            lines += text[i];
+        }
+    }
+    lines += '\n';
+    return lines;
+}
+
+void ConsoleReporter::report(const ErrorReport& report)
+{
+    ++m_count;
+    if (m_controls) {
+        m_controls->finish();
+    }
+    std::fprintf(m_stream, "Application Error\n%s\n", reportLines(report).c_str());
+    std::fflush(m_stream);
+}
+
+} // namespace sheetfray::cli

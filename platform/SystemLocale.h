@@ -1,0 +1,23 @@
+// What the user's locale says about text: character set, decimal point, date and time forms.
+#pragma once
+
+#include <string>
+
+namespace sheetfray::platform {
+
+struct LocaleInfo
+{
+    std::string codeset; // "UTF-8", "ISO-8859-1", "ANSI_X3.4-1968" for the C locale
+    std::string decimalPoint; // "." or ","
+    std::string dateFormat; // strftime form of the short date ("%m/%d/%Y")
+    std::string timeFormat; // strftime form of the time ("%r")
+    bool isPosix = true; // the C or POSIX locale, where nothing was chosen
+};
+
+// Adopts the environment's locale (LANG, LC_ALL, ...) for the process and describes it.
+[[nodiscard]] LocaleInfo adoptSystemLocale();
+
+// True when the stream is a terminal (progress is shown only there).
+[[nodiscard]] bool isTerminal(int fileDescriptor);
+
+} // namespace sheetfray::platform

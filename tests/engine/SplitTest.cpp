@@ -1,0 +1,303 @@
+#include "engine/Split.h"
+
+#include "engine/Batch.h"
+#include "tests/fakes/FakeHost.h"
+#include "tests/fakes/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace sheetfray::testing {
+namespace {
+
+using engine::NamingScheme;
+using Files = std::map<std::string, std::string>;
+
+// The small workbook of the user guide: Name and Qty over Pen and 3.
+void nameQty(engine::SheetBuilder& b)
+{
+    b.addText(1, 1, "Name", 0);
+    b.addText(1, 2, "Qty", 0);
+    b.addText(2, 1, "Pen", 0);
+    b.addNumber(2, 2, 3, 0);
+}
+
+class SplitTest : public ::testing::Test
+{
+protected:
+    TempDir out;
+    FakeHostFactory hosts;
+    RecordingControls controls;
+    RecordingReporter reporter;
+    engine::CodePage codePage = engine::CodePage::utf8();
+    engine::format::ValueLocale locale = engine::format::ValueLocale::enUS();
+
+    engine::SplitContext context() { return {hosts, controls, reporter, codePage, locale}; }
+
+    std::string addBook(const std::string& name, FakeBook book)
+    {
+        const std::string path = "/in/" + name;
+        hosts.books[path] = std::move(book);
+        return path;
+    }
+
+    std::string base(const std::string& stem) const { return out.str() + "/" + stem; }
+
+    void rows(const std::string& path, std::string_view separator = ",")
+    {
+        engine::SaveEachRow(
+            context(), path, base(engine::baseNameOf(engine::FileNameOfPath(path))), separator);
+    }
+
+    void columns(const std::string& path, std::string_view separator = ",")
+    {
+        engine::SaveEachCol(
+            context(), path, base(engine::baseNameOf(engine::FileNameOfPath(path))), separator);
+    }
+
+    void cells(const std::string& path)
+    {
+        engine::SaveEachCell(
+            context(), path, base(engine::baseNameOf(engine::FileNameOfPath(path))));
+    }
+};
+
+struct Example
+{
+    const char* name;
+    engine::SplitMode mode;
+    NamingScheme scheme;
+    Files files;
+};
+
+class WorkedExample : public SplitTest, public ::testing::WithParamInterface<Example>
+{};
+
+TEST_P(WorkedExample, WritesTheseFilesExactly)
+{
+    const Example& example = GetParam();
+    const std::string path = addBook("Book1.xlsx", {{{"Sheet1", nameQty}}});
+    controls.scheme = example.scheme;
+    engine::splitWorkbook(context(), example.mode, false, path, base("Book1"), ",");
+    EXPECT_EQ(filesIn(out.path()), example.files);
+    EXPECT_TRUE(reporter.reports.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BookOfTwoRows,
+    WorkedExample,
+    ::testing::Values(
+        Example{"RowsByNumber",
+                engine::SplitMode::Rows,
+                NamingScheme::FileNamePlusNumber,
+                {{"Book1_1.txt", "Name,Qty,"}, {"Book1_2.txt", "Pen,3,"}}},
+        Example{"RowsByLocation",
+                engine::SplitMode::Rows,
+                NamingScheme::CellLocation,
+                {{"A1.txt", "Name,Qty,"}, {"A2.txt", "Pen,3,"}}},
+        Example{"RowsByFirstValue",
+                engine::SplitMode::Rows,
+                NamingScheme::FirstCellValue,
+                {{"Name.txt", "Name,Qty,"}, {"Pen.txt", "Pen,3,"}}},
+        Example{"ColumnsByNumber",
+                engine::SplitMode::Columns,
+                NamingScheme::FileNamePlusNumber,
+                {{"Book1_1.txt", "Name,Pen,"}, {"Book1_2.txt", "Qty,3,"}}},
+        Example{"ColumnsByLocation",
+                engine::SplitMode::Columns,
+                NamingScheme::CellLocation,
+                {{"A1.txt", "Name,Pen,"}, {"B1.txt", "Qty,3,"}}},
+        Example{"CellsByNumber",
+                engine::SplitMode::Cells,
+                NamingScheme::FileNamePlusNumber,
+                {{"Book1_1.txt", "Name"},
+                 {"Book1_2.txt", "Qty"},
+                 {"Book1_3.txt", "Pen"},
+                 {"Book1_4.txt", "3"}}},
+        Example{"CellsByLocation",
+                engine::SplitMode::Cells,
+                NamingScheme::CellLocation,
+                {{"A1.txt", "Name"}, {"B1.txt", "Qty"}, {"A2.txt", "Pen"}, {"B2.txt", "3"}}},
+        Example{"CellsByFirstValue",
+                engine::SplitMode::Cells,
+                NamingScheme::FirstCellValue,
+                {{"Name.txt", "Name"}, {"Qty.txt", "Qty"}, {"Pen.txt", "Pen"}, {"3.txt", "3"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SplitTest, SpreadsheetKindTurnsSeparatorsAndPipesIntoTabs)
+{
+    const std::string path = addBook("Book1.xlsx", {{{"S", table({{"a|b", "c"}})}}});
+    controls.spreadsheet = true;
+    engine::splitWorkbook(context(), engine::SplitMode::Rows, true, path, base("Book1"), ",");
+    EXPECT_EQ(filesIn(out.path()), (Files{{"Book1_1.xls", "a\tb\tc\t"}}));
+}
+
+TEST_F(SplitTest, WalkStartsAtA1WhenTheUsedRangeDoesNot)
+{
+    // Cells only in B3:C4: rows 1 to 4 and columns A to C are walked, nothing is lost.
+    const std::string path = addBook("B.xlsx", {{{"S", table({{"x", "y"}, {"", "z"}}, 3, 2)}}});
+    rows(path);
+    EXPECT_EQ(
+        filesIn(out.path()),
+        (Files{{"B_1.txt", ",,,"}, {"B_2.txt", ",,,"}, {"B_3.txt", ",x,y,"}, {"B_4.txt", ",,z,"}}));
+}
+
+TEST_F(SplitTest, CountsFilesAcrossSheetsAndRestartsPerWorkbook)
+{
+    const std::string first = addBook(
+        "One.xlsx",
+        {{{"A", table({{"1"}, {"2"}})}, {"Hidden", table({{"3"}})}, {"B", table({{"4"}})}}});
+    const std::string second = addBook("Two.xlsx", {{{"A", table({{"5"}})}}});
+    rows(first);
+    rows(second);
+    EXPECT_EQ(filesIn(out.path()),
+              (Files{{"One_1.txt", "1,"},
+                     {"One_2.txt", "2,"},
+                     {"One_3.txt", "3,"},
+                     {"One_4.txt", "4,"},
+                     {"Two_1.txt", "5,"}}));
+    EXPECT_EQ(hosts.created, 2);
+}
+
+TEST_F(SplitTest, EnterSeparatorEndsEveryCellWithCrLf)
+{
+    const std::string path = addBook("E.xlsx", {{{"S", table({{"a", "", "c"}})}}});
+    rows(path, "\r\n");
+    EXPECT_EQ(readFile(out.path() / "E_1.txt"), "a\r\n\r\nc\r\n");
+}
+
+TEST_F(SplitTest, ChartSheetIsReportedAndTheOtherSheetsGoOn)
+{
+    FakeBook book{{{"Data", table({{"a"}})}, {"Chart1", nullptr, true}, {"More", table({{"b"}})}}};
+    const std::string path = addBook("C.xlsx", std::move(book));
+    rows(path);
+    EXPECT_EQ(filesIn(out.path()), (Files{{"C_1.txt", "a,"}, {"C_2.txt", "b,"}}));
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].location, "in Rendlet2021/08/31.Excel1.SaveEachRow ");
+    EXPECT_EQ(reporter.reports[0].line, 108);
+    EXPECT_NE(reporter.reports[0].description.find("Chart1"), std::string::npos);
+}
+
+TEST_F(SplitTest, WorkbookThatCannotBeOpenedIsReportedOnceAtTheFirstStatement)
+{
+    cells("/in/missing.xlsx");
+    columns("/in/missing.xlsx");
+    ASSERT_EQ(reporter.reports.size(), 2u);
+    EXPECT_EQ(reporter.reports[0].location, "in Rendlet2021/08/31.Excel1.SaveEachCell ");
+    EXPECT_EQ(reporter.reports[0].line, 100);
+    EXPECT_EQ(reporter.reports[1].location, "in Rendlet2021/08/31.Excel1.SaveEachCol ");
+    EXPECT_TRUE(filesIn(out.path()).empty());
+}
+
+TEST_F(SplitTest, FailedWriteCostsOnlyItsOwnFile)
+{
+    // The first row names a subfolder that does not exist; the second row is still written.
+    const std::string path = addBook("W.xlsx", {{{"S", table({{"x"}, {"ok"}})}}});
+    controls.scheme = NamingScheme::FirstCellValue;
+    engine::SaveEachRow(context(), path, out.str() + "/missing/W", ",");
+    engine::SaveEachRow(context(), path, base("W"), ",");
+    ASSERT_EQ(reporter.reports.size(), 2u);
+    EXPECT_EQ(reporter.reports[0].line, 146);
+    EXPECT_NE(reporter.reports[0].description.find("missing/x.txt"), std::string::npos);
+    EXPECT_EQ(filesIn(out.path()), (Files{{"x.txt", "x,"}, {"ok.txt", "ok,"}}));
+}
+
+TEST_F(SplitTest, SameNameLaterLineWins)
+{
+    const std::string path =
+        addBook("S.xlsx", {{{"A", table({{"k", "1"}, {"k", "2"}})}, {"B", table({{"k", "3"}})}}});
+    controls.scheme = NamingScheme::FirstCellValue;
+    rows(path);
+    EXPECT_EQ(filesIn(out.path()), (Files{{"k.txt", "k,3,"}}));
+}
+
+TEST_F(SplitTest, EmptyOrUnusableFirstCellFallsBackToWorkbookSheetAndIndices)
+{
+    // Row 1's first cell is empty; row 2's holds only characters a name cannot keep.
+    const std::string path = addBook("Book1.xlsx", {{{"Data", table({{"", "a"}, {"*?:", "b"}})}}});
+    controls.scheme = NamingScheme::FirstCellValue;
+    rows(path);
+    EXPECT_EQ(filesIn(out.path()),
+              (Files{{"Book1_Data_1_1.txt", ",a,"}, {"Book1_Data_2_1.txt", "*?:,b,"}}));
+}
+
+TEST_F(SplitTest, ColumnFallbackNamesTheColumnFirst)
+{
+    const std::string path =
+        addBook("Book1.xlsx", {{{"Data", table({{"h", "", "", "", "", "x"}})}}});
+    controls.scheme = NamingScheme::FirstCellValue;
+    columns(path);
+    EXPECT_TRUE(filesIn(out.path()).contains("Book1_Data_5_1.txt"));
+    EXPECT_EQ(filesIn(out.path()).size(), 6u);
+}
+
+TEST_F(SplitTest, ChoicesAreReadAnewForEveryFile)
+{
+    const std::string path = addBook("L.xlsx", {{{"S", table({{"a"}, {"b"}, {"c"}})}}});
+    controls.onYield = [this] {
+        if (controls.yields == 2) {
+            controls.scheme = NamingScheme::CellLocation;
+            controls.spreadsheet = true;
+        }
+    };
+    rows(path);
+    EXPECT_EQ(filesIn(out.path()), (Files{{"L_1.txt", "a,"}, {"A2.xls", "b,"}, {"A3.xls", "c,"}}));
+}
+
+TEST_F(SplitTest, RowCaptionsAndBusyPointer)
+{
+    const std::string path =
+        addBook("P.xlsx", {{{"S", table({{"a"}, {"b"}})}, {"T", table({{"c"}})}}});
+    rows(path);
+    EXPECT_EQ(
+        controls.captions,
+        (std::vector<std::string>{"Row Processed: 1", "Row Processed: 2", "Row Processed: 1"}));
+    EXPECT_EQ(controls.busyCalls, 3);
+    controls.captions.clear();
+    controls.busyCalls = 0;
+    columns(path);
+    EXPECT_EQ(controls.captions,
+              (std::vector<std::string>{"Col Processed: 1", "Col Processed: 1"}));
+    EXPECT_EQ(controls.busyCalls, 0);
+}
+
+TEST_F(SplitTest, CellModeSkipsBlankTextsWithoutCountingThem)
+{
+    const std::string path = addBook("Book1.xlsx", {{{"S", [](engine::SheetBuilder& b) {
+                                                          b.addText(1, 1, "a", 0);
+                                                          b.addText(1, 2, "   ", 0);
+                                                          b.addBlank(1, 3, 0);
+                                                          b.addText(2, 1, "\t", 0);
+                                                          b.addText(3, 4, "x|y", 0);
+                                                      }}}});
+    cells(path);
+    EXPECT_EQ(filesIn(out.path()),
+              (Files{{"Book1_1.txt", "a"}, {"Book1_2.txt", "\t"}, {"Book1_3.txt", "x|y"}}));
+    EXPECT_EQ(controls.captions.front(), "Cell Processed: 1,1");
+    EXPECT_EQ(controls.captions.back(), "Cell Processed: 3,4");
+    EXPECT_EQ(controls.busyCalls, 1);
+}
+
+TEST_F(SplitTest, CellFilesHoldTheValueNotTheDisplayedText)
+{
+    const std::string path = addBook("V.xlsx", {{{"S", [](engine::SheetBuilder& b) {
+                                                      b.addBoolean(1, 1, true, 0);
+                                                      b.addError(1, 2, "#N/A", 0);
+                                                      b.addNumber(1, 3, 0.125, 0);
+                                                  }}}});
+    controls.scheme = NamingScheme::CellLocation;
+    controls.spreadsheet = true;
+    cells(path);
+    EXPECT_EQ(filesIn(out.path()),
+              (Files{{"A1.xls", "True"}, {"B1.xls", "#N/A"}, {"C1.xls", "0.125"}}));
+}
+
+TEST_F(SplitTest, SingleByteCodePageEncodesContentAndReplacesMissingCharacters)
+{
+    codePage = engine::CodePage::singleByte("WINDOWS-1252");
+    const std::string path = addBook("U.xlsx", {{{"S", table({{"caf\xC3\xA9 \xD0\x96"}})}}});
+    rows(path);
+    EXPECT_EQ(readFile(out.path() / "U_1.txt"), "caf\xE9 ?,");
+}
+
+} // namespace
+} // namespace sheetfray::testing

@@ -1,0 +1,166 @@
+// A host whose workbooks are built in the test, a reporter that records, and run controls
+// that answer with set choices and record what the engine shows.
+#pragma once
+
+#include "engine/Host.h"
+#include "engine/RunControls.h"
+#include "support/Error.h"
+#include "support/ErrorReport.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sheetfray::testing {
+
+// One sheet of a fake workbook: a builder callback fills it, or it is a chart sheet.
+struct FakeSheet
+{
+    std::string name;
+    std::function<void(engine::SheetBuilder&)> fill;
+    bool chart = false;
+};
+
+struct FakeBook
+{
+    std::vector<FakeSheet> sheets;
+    std::shared_ptr<engine::WorkbookStyles> styles = std::make_shared<engine::WorkbookStyles>();
+};
+
+// Fills a sheet from a table of texts; an empty text leaves the position without a cell.
+inline std::function<void(engine::SheetBuilder&)>
+table(std::vector<std::vector<std::string>> rows, std::int32_t top = 1, std::int32_t left = 1)
+{
+    return [rows = std::move(rows), top, left](engine::SheetBuilder& builder) {
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            for (std::size_t c = 0; c < rows[r].size(); ++c) {
+                if (!rows[r][c].empty()) {
+                    builder.addText(top + static_cast<std::int32_t>(r),
+                                    left + static_cast<std::int32_t>(c),
+                                    rows[r][c],
+                                    0);
+                }
+            }
+        }
+    };
+}
+
+class FakeWorkbook : public engine::Workbook
+{
+public:
+    FakeWorkbook(std::string name, const FakeBook& book)
+        : m_name(std::move(name))
+        , m_book(book)
+    {}
+
+    std::string_view name() const override { return m_name; }
+
+    std::int32_t sheetCount() const override
+    {
+        return static_cast<std::int32_t>(m_book.sheets.size());
+    }
+
+    std::string_view sheetName(std::int32_t index) const override
+    {
+        return m_book.sheets.at(static_cast<std::size_t>(index - 1)).name;
+    }
+
+    engine::Sheet loadSheet(std::int32_t index) override
+    {
+        const FakeSheet& sheet = m_book.sheets.at(static_cast<std::size_t>(index - 1));
+        if (sheet.chart) {
+            throw ReadError("sheet \"" + sheet.name + "\" is a chart sheet and has no cells");
+        }
+        engine::SheetBuilder builder(sheet.name, m_book.styles);
+        if (sheet.fill) {
+            sheet.fill(builder);
+        }
+        return builder.finish();
+    }
+
+private:
+    std::string m_name;
+    const FakeBook& m_book;
+};
+
+// Workbooks by full path; any other path cannot be opened.
+class FakeHostFactory : public engine::HostFactory, public engine::Host
+{
+public:
+    std::map<std::string, FakeBook> books;
+    bool failToCreate = false;
+    int created = 0;
+
+    std::unique_ptr<engine::Host> create() override
+    {
+        if (failToCreate) {
+            throw Error("the spreadsheet host cannot be created");
+        }
+        ++created;
+
+        struct Instance : engine::Host
+        {
+            explicit Instance(FakeHostFactory& owner)
+                : factory(owner)
+            {}
+
+            std::unique_ptr<engine::Workbook> open(const std::string& path) override
+            {
+                return factory.open(path);
+            }
+
+            FakeHostFactory& factory;
+        };
+
+        return std::make_unique<Instance>(*this);
+    }
+
+    std::unique_ptr<engine::Workbook> open(const std::string& path) override
+    {
+        const auto it = books.find(path);
+        if (it == books.end()) {
+            throw ReadError("cannot read \"" + path + "\": the file does not exist");
+        }
+        return std::make_unique<FakeWorkbook>(path.substr(path.rfind('/') + 1), it->second);
+    }
+};
+
+class RecordingReporter : public Reporter
+{
+public:
+    std::vector<ErrorReport> reports;
+
+    void report(const ErrorReport& report) override { reports.push_back(report); }
+};
+
+class RecordingControls : public engine::RunControls
+{
+public:
+    bool spreadsheet = false;
+    engine::NamingScheme scheme = engine::NamingScheme::FileNamePlusNumber;
+    std::vector<std::string> captions;
+    int busyCalls = 0;
+    int yields = 0;
+    // Called at every yield, as a user clicking during a run would act.
+    std::function<void()> onYield;
+
+    bool isSpreadsheetKind() override { return spreadsheet; }
+
+    engine::NamingScheme namingScheme() override { return scheme; }
+
+    void setBusy() override { ++busyCalls; }
+
+    void setProgressText(std::string_view text) override { captions.emplace_back(text); }
+
+    void yield() override
+    {
+        ++yields;
+        if (onYield) {
+            onYield();
+        }
+    }
+};
+
+} // namespace sheetfray::testing
