@@ -1,0 +1,107 @@
+// The least any program can take for a split: inflating the sheet XML, and writing the same
+// files with the same bytes (open, write, close). Used by bench/split/run.sh.
+//
+//   sheetfray-bench-floor inflate BOOK.xlsx       inflates every worksheet part
+//   sheetfray-bench-floor pack DIR MANIFEST       records the files of DIR
+//   sheetfray-bench-floor write MANIFEST DIR      writes them again into DIR
+#include <fcntl.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+int inflate(const char* path)
+{
+    int error = 0;
+    zip_t* archive = zip_open(path, ZIP_RDONLY, &error);
+    if (!archive) {
+        std::fprintf(stderr, "cannot open %s\n", path);
+        return 1;
+    }
+    std::vector<char> buffer(1 << 16);
+    std::size_t total = 0;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
+        if (!name || std::strncmp(name, "xl/worksheets/", 14) != 0) {
+            continue;
+        }
+        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
+        zip_int64_t n = 0;
+        while ((n = zip_fread(file, buffer.data(), buffer.size())) > 0) {
+            total += static_cast<std::size_t>(n);
+        }
+        zip_fclose(file);
+    }
+    zip_close(archive);
+    std::printf("%zu\n", total);
+    return 0;
+}
+
+int pack(const char* folder, const char* manifest)
+{
+    std::ofstream out(manifest, std::ios::binary);
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string content((std::istreambuf_iterator<char>(in)), {});
+        const std::string name = entry.path().filename().string();
+        out << name.size() << ' ' << name << content.size() << ' ' << content;
+    }
+    return 0;
+}
+
+int write(const char* manifest, const char* folder)
+{
+    std::ifstream in(manifest, std::ios::binary);
+    const std::string all((std::istreambuf_iterator<char>(in)), {});
+    std::vector<std::pair<std::string, std::string>> files;
+    std::size_t pos = 0;
+    while (pos < all.size()) {
+        std::size_t space = all.find(' ', pos);
+        const std::size_t nameLength = std::stoul(all.substr(pos, space - pos));
+        std::string name = all.substr(space + 1, nameLength);
+        pos = space + 1 + nameLength;
+        space = all.find(' ', pos);
+        const std::size_t length = std::stoul(all.substr(pos, space - pos));
+        files.emplace_back(std::string(folder) + "/" + name, all.substr(space + 1, length));
+        pos = space + 1 + length;
+    }
+    for (const auto& [path, content] : files) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd < 0
+            || ::write(fd, content.data(), content.size())
+                != static_cast<ssize_t>(content.size())) {
+            std::perror(path.c_str());
+            return 1;
+        }
+        ::close(fd);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "inflate") == 0) {
+        return inflate(argv[2]);
+    }
+    if (argc == 4 && std::strcmp(argv[1], "pack") == 0) {
+        return pack(argv[2], argv[3]);
+    }
+    if (argc == 4 && std::strcmp(argv[1], "write") == 0) {
+        return write(argv[2], argv[3]);
+    }
+    std::fputs(
+        "usage: sheetfray-bench-floor inflate BOOK | pack DIR MANIFEST | write MANIFEST DIR\n",
+        stderr);
+    return 2;
+}

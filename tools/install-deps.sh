@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs everything Sheetfray needs to build and test on Debian 12 (run as root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+packages=(
+    cmake g++ make pkg-config ca-certificates
+    libzip-dev libexpat1-dev
+    libgtest-dev libbenchmark-dev nlohmann-json3-dev
+)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+        || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
