@@ -1,0 +1,565 @@
+#include "engine/readers/XlsReader.h"
+
+#include "engine/readers/BiffRecords.h"
+#include "engine/readers/CompoundFile.h"
+#include "engine/readers/LittleEndian.h"
+#include "engine/readers/ReadFailure.h"
+#include "engine/readers/TextDecoding.h"
+
+#include <bit>
+#include <map>
+#include <optional>
+
+namespace sheetfray::engine::readers {
+
+namespace {
+
+enum class SheetType { Worksheet, Chart, MacroSheet, Module };
+
+struct SheetEntry
+{
+    std::string name;
+    std::size_t offset = 0; // of the sheet's BOF record in the workbook stream
+    SheetType type = SheetType::Worksheet;
+    bool hidden = false;
+};
+
+// Substream types in the BOF record (MS-XLS 2.4.21).
+constexpr std::uint16_t GlobalsSubstream = 0x0005;
+constexpr std::uint16_t WorksheetSubstream = 0x0010;
+constexpr std::uint16_t ChartSubstream = 0x0020;
+constexpr std::uint16_t MacroSubstream = 0x0040;
+
+constexpr std::uint16_t Biff8Version = 0x0600;
+constexpr std::uint16_t Biff5Version = 0x0500;
+
+[[noreturn]] void damaged(const std::string& what)
+{
+    throw ReadError("the workbook is damaged (" + what + ")");
+}
+
+[[noreturn]] void unsupportedVersion(std::string_view version)
+{
+    throw ReadError("it is saved in the old " + std::string(version)
+                    + " workbook format, which is not supported; save it again in a newer format");
+}
+
+void requireSize(const BiffRecord& record, std::size_t size)
+{
+    if (record.data.size() < size) {
+        damaged("a record is shorter than its contents");
+    }
+}
+
+// The error values of BOOLERR and cached formula results (MS-XLS 2.5.10 BErr).
+std::string_view errorText(std::uint8_t code)
+{
+    switch (code) {
+    case 0x00:
+        return "#NULL!";
+    case 0x07:
+        return "#DIV/0!";
+    case 0x0F:
+        return "#VALUE!";
+    case 0x17:
+        return "#REF!";
+    case 0x1D:
+        return "#NAME?";
+    case 0x24:
+        return "#NUM!";
+    case 0x2A:
+        return "#N/A";
+    case 0x2B:
+        return "#GETTING_DATA";
+    default:
+        return "#N/A";
+    }
+}
+
+// An RK number (MS-XLS 2.5.217): a 30-bit integer or the upper 30 bits of a double, either of
+// them possibly multiplied by 100.
+double decodeRk(std::uint32_t rk)
+{
+    double value = 0;
+    if ((rk & 0x02) != 0) {
+        value = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+    } else {
+        value = std::bit_cast<double>(static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32);
+    }
+    if ((rk & 0x01) != 0) {
+        value /= 100;
+    }
+    return value;
+}
+
+class XlsWorkbook final : public Workbook
+{
+public:
+    XlsWorkbook(std::string fileName, std::vector<std::byte> stream, bool biff8Expected)
+        : m_fileName(std::move(fileName))
+        , m_stream(std::move(stream))
+        , m_biff8(biff8Expected)
+        , m_decoder(1252)
+        , m_styles(std::make_shared<WorkbookStyles>())
+    {
+        readGlobals();
+    }
+
+    [[nodiscard]] std::string_view name() const override { return m_fileName; }
+
+    [[nodiscard]] std::int32_t sheetCount() const override
+    {
+        return static_cast<std::int32_t>(m_sheets.size());
+    }
+
+    [[nodiscard]] std::string_view sheetName(std::int32_t index) const override
+    {
+        return entry(index).name;
+    }
+
+    [[nodiscard]] Sheet loadSheet(std::int32_t index) override
+    {
+        const SheetEntry& sheet = entry(index);
+        try {
+            return readSheet(sheet);
+        } catch (const ReadError& e) {
+            throw sheetFailure(m_fileName, sheet.name, e.what());
+        }
+    }
+
+private:
+    const SheetEntry& entry(std::int32_t index) const
+    {
+        if (index < 1 || index > sheetCount()) {
+            throw ReadError("\"" + m_fileName + "\" has no sheet " + std::to_string(index));
+        }
+        return m_sheets[static_cast<std::size_t>(index - 1)];
+    }
+
+    void readGlobals();
+    void readFormat(const BiffRecord& record);
+    void readBoundSheet(const BiffRecord& record);
+    void buildCellFormats();
+    [[nodiscard]] std::string_view formatCode(std::uint16_t id) const;
+    [[nodiscard]] Sheet readSheet(const SheetEntry& sheet);
+    void readLabel(const BiffRecord& record, SheetBuilder& builder);
+
+    std::string m_fileName;
+    std::vector<std::byte> m_stream;
+    bool m_biff8;
+    CodePageDecoder m_decoder;
+    std::shared_ptr<WorkbookStyles> m_styles;
+    std::vector<SheetEntry> m_sheets;
+    std::map<std::uint16_t, std::string> m_formatCodes; // FORMAT records by id
+    std::vector<std::uint16_t> m_xfFormats; // format id of each XF record, in order
+};
+
+void XlsWorkbook::readGlobals()
+{
+    BiffRecordReader reader(m_stream, 0);
+    BiffRecord record;
+    if (!reader.next(record)) {
+        damaged("the workbook stream is empty");
+    }
+    if (record.type == biff::Bof2) {
+        unsupportedVersion("BIFF2");
+    }
+    if (record.type == biff::Bof3) {
+        unsupportedVersion("BIFF3");
+    }
+    if (record.type == biff::Bof4) {
+        unsupportedVersion("BIFF4");
+    }
+    if (record.type != biff::Bof || record.data.size() < 4) {
+        damaged("the workbook stream does not begin with a beginning-of-file record");
+    }
+    const std::uint16_t version = le16(record.data, 0);
+    if (version == Biff8Version) {
+        m_biff8 = true;
+    } else if (version == Biff5Version) {
+        m_biff8 = false;
+    } else if (version != 0 && version < Biff5Version) {
+        unsupportedVersion("BIFF4");
+    }
+    const std::uint16_t substream = le16(record.data, 2);
+    if (substream == WorksheetSubstream) {
+        // A BIFF5 worksheet file: one sheet and no workbook globals; it takes the file's name.
+        const std::size_t dot = m_fileName.rfind('.');
+        m_sheets.push_back({m_fileName.substr(0, dot), 0, SheetType::Worksheet, false});
+        buildCellFormats();
+        return;
+    }
+    if (substream != GlobalsSubstream) {
+        throw ReadError("it is not a workbook (it holds a single chart or macro sheet)");
+    }
+
+    while (reader.next(record)) {
+        switch (record.type) {
+        case biff::Eof:
+            buildCellFormats();
+            return;
+        case biff::FilePass:
+            throw ReadError("it is password-protected");
+        case biff::CodePage:
+            requireSize(record, 2);
+            // BIFF8 text is UTF-16 whatever this says; the page matters for BIFF5 and BIFF7.
+            m_decoder = CodePageDecoder(le16(record.data, 0));
+            break;
+        case biff::DateMode:
+            requireSize(record, 2);
+            m_styles->dateSystem = le16(record.data, 0) != 0 ? format::DateSystem::Date1904
+                                                             : format::DateSystem::Date1900;
+            break;
+        case biff::Format:
+            readFormat(record);
+            break;
+        case biff::Xf:
+            requireSize(record, 4);
+            m_xfFormats.push_back(le16(record.data, 2));
+            break;
+        case biff::BoundSheet:
+            readBoundSheet(record);
+            break;
+        case biff::Sst: {
+            BiffSegments segments(record.data);
+            segments.addContinues(reader);
+            // The stated counts are not trusted (writers get them wrong); the strings present
+            // are read until the data ends.
+            segments.skip(8);
+            auto& strings = m_styles->sharedStrings;
+            while (!segments.atEnd()) {
+                strings.emplace_back();
+                segments.appendRichExtendedString(strings.back());
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    damaged("the workbook part has no end-of-file record");
+}
+
+void XlsWorkbook::readFormat(const BiffRecord& record)
+{
+    requireSize(record, 3);
+    BiffSegments segments(record.data);
+    const std::uint16_t id = segments.u16();
+    std::string code;
+    if (m_biff8) {
+        segments.appendUnicodeString(code);
+    } else {
+        segments.appendByteString(false, m_decoder, code);
+    }
+    m_formatCodes[id] = std::move(code);
+}
+
+void XlsWorkbook::readBoundSheet(const BiffRecord& record)
+{
+    requireSize(record, 7);
+    SheetEntry sheet;
+    sheet.offset = le32(record.data, 0);
+    sheet.hidden = (le8(record.data, 4) & 0x03) != 0;
+    switch (le8(record.data, 5)) {
+    case 0x01:
+        sheet.type = SheetType::MacroSheet;
+        break;
+    case 0x02:
+        sheet.type = SheetType::Chart;
+        break;
+    case 0x06:
+        sheet.type = SheetType::Module;
+        break;
+    default:
+        sheet.type = SheetType::Worksheet;
+        break;
+    }
+    BiffSegments segments(record.data.subspan(6));
+    if (m_biff8) {
+        segments.appendShortUnicodeString(sheet.name);
+    } else {
+        segments.appendByteString(false, m_decoder, sheet.name);
+    }
+    m_sheets.push_back(std::move(sheet));
+}
+
+std::string_view XlsWorkbook::formatCode(std::uint16_t id) const
+{
+    const std::string_view builtin = format::builtinFormatCode(id);
+    // Formats 14 and 22 are the system's short date (and time); files carry the writer's
+    // locale form of them, while the displayed text follows the reader's locale.
+    if ((id == 14 || id == 22) && !builtin.empty()) {
+        return builtin;
+    }
+    const auto it = m_formatCodes.find(id);
+    return it != m_formatCodes.end() ? std::string_view(it->second) : builtin;
+}
+
+void XlsWorkbook::buildCellFormats()
+{
+    std::map<std::uint16_t, format::NumberFormat> compiled;
+    auto& formats = m_styles->cellFormats;
+    formats.reserve(m_xfFormats.size());
+    for (const std::uint16_t id : m_xfFormats) {
+        auto it = compiled.find(id);
+        if (it == compiled.end()) {
+            const std::string_view code = formatCode(id);
+            it = compiled
+                     .emplace(id,
+                              code.empty() ? format::NumberFormat()
+                                           : format::NumberFormat::compile(code))
+                     .first;
+        }
+        formats.push_back(it->second);
+    }
+    m_xfFormats.clear();
+}
+
+void XlsWorkbook::readLabel(const BiffRecord& record, SheetBuilder& builder)
+{
+    requireSize(record, 8);
+    const std::int32_t row = le16(record.data, 0) + 1;
+    const std::int32_t column = le16(record.data, 2) + 1;
+    const std::uint16_t xf = le16(record.data, 4);
+    BiffSegments segments(record.data.subspan(6));
+    std::string text;
+    if (m_biff8) {
+        segments.appendUnicodeString(text);
+    } else {
+        segments.appendByteString(true, m_decoder, text);
+    }
+    builder.addText(row, column, text, xf);
+}
+
+Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
+{
+    switch (sheet.type) {
+    case SheetType::Chart:
+        throw ReadError("it is a chart sheet, which has no cells");
+    case SheetType::MacroSheet:
+        throw ReadError("it is a macro sheet, which is not read");
+    case SheetType::Module:
+        throw ReadError("it is a macro module, which has no cells");
+    case SheetType::Worksheet:
+        break;
+    }
+    if (sheet.offset >= m_stream.size()) {
+        damaged("the sheet's position lies past the end of the workbook stream");
+    }
+    BiffRecordReader reader(m_stream, sheet.offset);
+    BiffRecord record;
+    if (!reader.next(record) || record.type != biff::Bof || record.data.size() < 4) {
+        damaged("the sheet does not begin with a beginning-of-file record");
+    }
+    const std::uint16_t substream = le16(record.data, 2);
+    if (substream == ChartSubstream) {
+        throw ReadError("it is a chart sheet, which has no cells");
+    }
+    if (substream == MacroSubstream) {
+        throw ReadError("it is a macro sheet, which is not read");
+    }
+
+    SheetBuilder builder(sheet.name, m_styles);
+
+    // A formula with a text result keeps its text in the STRING record that follows it.
+    struct PendingText
+    {
+        std::int32_t row;
+        std::int32_t column;
+        std::uint16_t xf;
+    };
+
+    std::optional<PendingText> pending;
+    // Embedded charts are whole BOF..EOF substreams inside the sheet's; their records are not
+    // cells of the sheet.
+    int depth = 1;
+    while (depth > 0 && reader.next(record)) {
+        const std::span<const std::byte> data = record.data;
+        if (record.type == biff::Bof) {
+            ++depth;
+            continue;
+        }
+        if (record.type == biff::Eof) {
+            --depth;
+            continue;
+        }
+        if (depth != 1) {
+            continue;
+        }
+        if (pending && record.type != biff::String && record.type != biff::Continue) {
+            // STRING may follow after ARRAY or SHRFMLA records; any cell record ends the wait.
+            const bool isCell = record.type == biff::Number || record.type == biff::Rk
+                || record.type == biff::MulRk || record.type == biff::LabelSst
+                || record.type == biff::Label || record.type == biff::Blank
+                || record.type == biff::MulBlank || record.type == biff::BoolErr
+                || record.type == biff::Formula || record.type == biff::RString;
+            if (isCell) {
+                builder.addText(pending->row, pending->column, "", pending->xf);
+                pending.reset();
+            }
+        }
+        switch (record.type) {
+        case biff::WsBool:
+            requireSize(record, 1);
+            if ((le8(data, 0) & 0x10) != 0) {
+                throw ReadError("it is a dialog sheet, which has no cells");
+            }
+            break;
+        case biff::Blank:
+            requireSize(record, 6);
+            builder.addBlank(le16(data, 0) + 1, le16(data, 2) + 1, le16(data, 4));
+            break;
+        case biff::MulBlank: {
+            requireSize(record, 6);
+            const std::int32_t row = le16(data, 0) + 1;
+            const std::int32_t first = le16(data, 2) + 1;
+            // The cell count comes from the record size; the stated last column may lie.
+            const std::size_t count = (data.size() - 6) / 2;
+            for (std::size_t i = 0; i < count; ++i) {
+                builder.addBlank(row, first + static_cast<std::int32_t>(i), le16(data, 4 + 2 * i));
+            }
+            break;
+        }
+        case biff::Number:
+            requireSize(record, 14);
+            builder.addNumber(
+                le16(data, 0) + 1, le16(data, 2) + 1, leDouble(data, 6), le16(data, 4));
+            break;
+        case biff::Rk:
+            requireSize(record, 10);
+            builder.addNumber(
+                le16(data, 0) + 1, le16(data, 2) + 1, decodeRk(le32(data, 6)), le16(data, 4));
+            break;
+        case biff::MulRk: {
+            requireSize(record, 6);
+            const std::int32_t row = le16(data, 0) + 1;
+            const std::int32_t first = le16(data, 2) + 1;
+            const std::size_t count = (data.size() - 6) / 6;
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::size_t at = 4 + 6 * i;
+                builder.addNumber(row,
+                                  first + static_cast<std::int32_t>(i),
+                                  decodeRk(le32(data, at + 2)),
+                                  le16(data, at));
+            }
+            break;
+        }
+        case biff::LabelSst:
+            requireSize(record, 10);
+            builder.addSharedText(
+                le16(data, 0) + 1, le16(data, 2) + 1, le32(data, 6), le16(data, 4));
+            break;
+        case biff::Label:
+        case biff::RString:
+            readLabel(record, builder);
+            break;
+        case biff::BoolErr: {
+            requireSize(record, 8);
+            const std::int32_t row = le16(data, 0) + 1;
+            const std::int32_t column = le16(data, 2) + 1;
+            const std::uint16_t xf = le16(data, 4);
+            if (le8(data, 7) != 0) {
+                builder.addError(row, column, errorText(le8(data, 6)), xf);
+            } else {
+                builder.addBoolean(row, column, le8(data, 6) != 0, xf);
+            }
+            break;
+        }
+        case biff::Formula: {
+            requireSize(record, 14);
+            const std::int32_t row = le16(data, 0) + 1;
+            const std::int32_t column = le16(data, 2) + 1;
+            const std::uint16_t xf = le16(data, 4);
+            // The cached result (MS-XLS 2.5.133 FormulaValue): a double, or a tagged value
+            // when the last two bytes are 0xFFFF.
+            if (le16(data, 12) != 0xFFFF) {
+                builder.addNumber(row, column, leDouble(data, 6), xf);
+                break;
+            }
+            switch (le8(data, 6)) {
+            case 0x00:
+                pending = PendingText{row, column, xf};
+                break;
+            case 0x01:
+                builder.addBoolean(row, column, le8(data, 8) != 0, xf);
+                break;
+            case 0x02:
+                builder.addError(row, column, errorText(le8(data, 8)), xf);
+                break;
+            default: // 0x03, an empty text
+                builder.addText(row, column, "", xf);
+                break;
+            }
+            break;
+        }
+        case biff::String:
+            if (pending) {
+                BiffSegments segments(data);
+                segments.addContinues(reader);
+                std::string text;
+                if (m_biff8) {
+                    segments.appendUnicodeString(text);
+                } else {
+                    segments.appendByteString(true, m_decoder, text);
+                }
+                builder.addText(pending->row, pending->column, text, pending->xf);
+                pending.reset();
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (pending) {
+        builder.addText(pending->row, pending->column, "", pending->xf);
+    }
+    return builder.finish();
+}
+
+} // namespace
+
+bool looksLikeBareBiff(std::span<const std::byte> bytes)
+{
+    if (bytes.size() < 8) {
+        return false;
+    }
+    const std::uint16_t type = le16(bytes, 0);
+    const std::uint16_t length = le16(bytes, 2);
+    const bool bofType =
+        type == biff::Bof2 || type == biff::Bof3 || type == biff::Bof4 || type == biff::Bof;
+    // BOF records are 4 to 20 bytes long in every version, and the substream type of BIFF3
+    // and later is one of a few small flags.
+    return bofType && length >= 4 && length <= 20;
+}
+
+std::unique_ptr<Workbook> openXlsWorkbook(std::string fileName, std::vector<std::byte> bytes)
+{
+    const std::string shownName = fileName;
+    try {
+        if (!CompoundFile::hasSignature(bytes)) {
+            if (!looksLikeBareBiff(bytes)) {
+                throw ReadError("it is not a spreadsheet file");
+            }
+            return std::make_unique<XlsWorkbook>(std::move(fileName), std::move(bytes), true);
+        }
+        const CompoundFile file(std::move(bytes));
+        // An encrypted Office Open XML package is a compound file holding the encrypted
+        // package and its key data (MS-OFFCRYPTO 2.3.4.1).
+        if (file.hasStream("EncryptedPackage") && file.hasStream("EncryptionInfo")) {
+            throw ReadError("it is password-protected");
+        }
+        if (file.hasStream("Workbook")) {
+            return std::make_unique<XlsWorkbook>(
+                std::move(fileName), file.readStream("Workbook"), true);
+        }
+        if (file.hasStream("Book")) {
+            return std::make_unique<XlsWorkbook>(
+                std::move(fileName), file.readStream("Book"), false);
+        }
+        throw ReadError("it is not a spreadsheet file (the compound file holds no workbook)");
+    } catch (const ReadError& e) {
+        throw fileFailure(shownName, e.what());
+    }
+}
+
+} // namespace sheetfray::engine::readers

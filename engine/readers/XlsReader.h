@@ -1,0 +1,25 @@
+// Reads .xls workbooks: BIFF8, BIFF5 and BIFF7 streams in an OLE compound file (MS-XLS).
+#pragma once
+
+#include "engine/Host.h"
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sheetfray::engine::readers {
+
+// True when the bytes start like a BIFF record stream saved without a compound file: the
+// beginning-of-file record of BIFF2, BIFF3, BIFF4 or a later version.
+[[nodiscard]] bool looksLikeBareBiff(std::span<const std::byte> bytes);
+
+// Opens a workbook from the bytes of a compound file (or of a bare BIFF stream). fileName is
+// the name shown by Workbook::name() and in messages. Throws ReadError naming the file when
+// it is password-protected, of an unsupported version, damaged or not a workbook at all.
+// The workbook-wide parts (sheets, strings, formats) are read at once; sheets on loadSheet.
+[[nodiscard]] std::unique_ptr<Workbook> openXlsWorkbook(std::string fileName,
+                                                        std::vector<std::byte> bytes);
+
+} // namespace sheetfray::engine::readers
