@@ -1,0 +1,225 @@
+#include "engine/readers/CsvReader.h"
+
+#include "engine/readers/ReadFailure.h"
+#include "engine/readers/TextDecoding.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sheetfray::engine::readers {
+
+namespace {
+
+constexpr std::size_t SniffSize = 4096;
+
+enum class Bom { None, Utf8, Utf16Le, Utf16Be };
+
+Bom byteOrderMark(std::span<const std::byte> bytes)
+{
+    const auto at = [&](std::size_t i) { return std::to_integer<unsigned>(bytes[i]); };
+    if (bytes.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
+        return Bom::Utf8;
+    }
+    if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE) {
+        return Bom::Utf16Le;
+    }
+    if (bytes.size() >= 2 && at(0) == 0xFE && at(1) == 0xFF) {
+        return Bom::Utf16Be;
+    }
+    return Bom::None;
+}
+
+// The text as UTF-8, without its byte-order mark.
+std::string decodeText(std::span<const std::byte> bytes)
+{
+    std::string text;
+    switch (byteOrderMark(bytes)) {
+    case Bom::Utf8:
+        bytes = bytes.subspan(3);
+        break;
+    case Bom::Utf16Le:
+        appendUtf16Bytes(bytes.subspan(2), false, text);
+        return text;
+    case Bom::Utf16Be:
+        appendUtf16Bytes(bytes.subspan(2), true, text);
+        return text;
+    case Bom::None:
+        break;
+    }
+    if (isUtf8(bytes)) {
+        text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    } else {
+        // Text that is not UTF-8 was most likely written in the Western Windows code page,
+        // as this program's own output is on a system with that code page.
+        CodePageDecoder(1252).append(bytes, text);
+    }
+    return text;
+}
+
+class TextWorkbook final : public Workbook
+{
+public:
+    TextWorkbook(std::string fileName, std::string text, char delimiter)
+        : m_fileName(std::move(fileName))
+        , m_sheetName(m_fileName.substr(0, m_fileName.rfind('.')))
+        , m_text(std::move(text))
+        , m_delimiter(delimiter)
+    {
+        if (m_sheetName.empty()) {
+            m_sheetName = m_fileName;
+        }
+    }
+
+    [[nodiscard]] std::string_view name() const override { return m_fileName; }
+
+    [[nodiscard]] std::int32_t sheetCount() const override { return 1; }
+
+    [[nodiscard]] std::string_view sheetName(std::int32_t index) const override
+    {
+        requireSheet(index);
+        return m_sheetName;
+    }
+
+    [[nodiscard]] Sheet loadSheet(std::int32_t index) override
+    {
+        requireSheet(index);
+        try {
+            return parse();
+        } catch (const ReadError& e) {
+            throw fileFailure(m_fileName, e.what());
+        }
+    }
+
+private:
+    void requireSheet(std::int32_t index) const
+    {
+        if (index != 1) {
+            throw ReadError("\"" + m_fileName + "\" has no sheet " + std::to_string(index));
+        }
+    }
+
+    [[nodiscard]] Sheet parse() const;
+
+    std::string m_fileName;
+    std::string m_sheetName;
+    std::string m_text;
+    char m_delimiter;
+};
+
+Sheet TextWorkbook::parse() const
+{
+    SheetBuilder builder(m_sheetName, nullptr);
+    const std::string_view text = m_text;
+    const std::size_t size = text.size();
+    std::int32_t row = 1;
+    std::int32_t column = 1;
+    std::string field;
+    std::size_t pos = 0;
+    while (pos < size) {
+        field.clear();
+        if (text[pos] == '"') {
+            // A quoted field runs to the next lone quote; a doubled quote stands for one.
+            // An unclosed quote takes the rest of the file, as other readers do.
+            ++pos;
+            while (pos < size) {
+                const std::size_t quote = text.find('"', pos);
+                if (quote == std::string_view::npos) {
+                    field.append(text.substr(pos));
+                    pos = size;
+                    break;
+                }
+                field.append(text.substr(pos, quote - pos));
+                pos = quote + 1;
+                if (pos < size && text[pos] == '"') {
+                    field += '"';
+                    ++pos;
+                } else {
+                    break;
+                }
+            }
+        }
+        // Unquoted text, or text after a closing quote (not allowed by RFC 4180, but kept
+        // as written rather than lost), runs to the next delimiter or line end.
+        std::size_t stop = pos;
+        while (stop < size && text[stop] != m_delimiter && text[stop] != '\r'
+               && text[stop] != '\n') {
+            ++stop;
+        }
+        field.append(text.substr(pos, stop - pos));
+        pos = stop;
+
+        if (!field.empty()) {
+            if (row > MaxRows) {
+                throw ReadError("it has more than " + std::to_string(MaxRows)
+                                + " lines, more than a sheet holds");
+            }
+            if (column > MaxColumns) {
+                throw ReadError("line " + std::to_string(row) + " has more than "
+                                + std::to_string(MaxColumns) + " fields, more than a sheet holds");
+            }
+            builder.addText(row, column, field, 0);
+        }
+        if (pos >= size) {
+            break;
+        }
+        if (text[pos] == m_delimiter) {
+            ++column;
+            ++pos;
+            continue;
+        }
+        // A line end: CR LF, LF or a lone CR.
+        if (text[pos] == '\r' && pos + 1 < size && text[pos + 1] == '\n') {
+            ++pos;
+        }
+        ++pos;
+        ++row;
+        column = 1;
+    }
+    return builder.finish();
+}
+
+} // namespace
+
+bool looksLikeText(std::span<const std::byte> bytes)
+{
+    if (byteOrderMark(bytes) != Bom::None) {
+        return true;
+    }
+    const std::span<const std::byte> head = bytes.first(std::min(bytes.size(), SniffSize));
+    std::size_t controls = 0;
+    for (const std::byte b : head) {
+        const auto c = std::to_integer<unsigned char>(b);
+        if (c == 0) {
+            return false;
+        }
+        // Tab, line feed, vertical tab, form feed, carriage return, end-of-file mark and
+        // escape occur in real text exports; other control bytes mark binary data.
+        const bool usual = (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0x1B;
+        if (c < 0x20 && !usual) {
+            ++controls;
+        }
+    }
+    return controls * 100 <= head.size();
+}
+
+char delimiterForName(std::string_view fileName)
+{
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos) {
+        return '\t';
+    }
+    std::string extension(fileName.substr(dot + 1));
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return extension == "csv" ? ',' : '\t';
+}
+
+std::unique_ptr<Workbook>
+openDelimitedText(std::string fileName, std::span<const std::byte> bytes, char delimiter)
+{
+    std::string text = decodeText(bytes);
+    return std::make_unique<TextWorkbook>(std::move(fileName), std::move(text), delimiter);
+}
+
+} // namespace sheetfray::engine::readers
