@@ -1,0 +1,214 @@
+#include "engine/readers/Zip.h"
+
+#include "engine/readers/ReadFailure.h"
+
+#include <zip.h>
+
+#include <algorithm>
+
+namespace sheetfray::engine::readers {
+
+namespace {
+
+// `cannot read "book.xlsx": the workbook is damaged (detail)`
+ReadError damagedError(std::string_view fileName, std::string_view detail)
+{
+    return fileFailure(fileName, "the workbook is damaged (" + std::string(detail) + ")");
+}
+
+// A compression ratio says little about a small part: a short run of spaces compresses well.
+constexpr std::uint64_t RatioCheckFloor = 16u << 20;
+
+std::string libzipText(int code)
+{
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    std::string text = zip_error_strerror(&error);
+    zip_error_fini(&error);
+    return text;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+ReadError openError(const std::string& fileName, int code)
+{
+    switch (code) {
+    case ZIP_ER_NOZIP:
+        return damagedError(fileName, "it is not a complete zip archive");
+    case ZIP_ER_INCONS:
+        return damagedError(fileName, "the zip archive is inconsistent");
+    case ZIP_ER_OPEN:
+    case ZIP_ER_READ:
+    case ZIP_ER_SEEK:
+        return fileFailure(fileName, "the file cannot be opened (" + libzipText(code) + ")");
+    case ZIP_ER_MEMORY:
+        return fileFailure(fileName, "there is not enough memory");
+    default:
+        return damagedError(fileName, libzipText(code));
+    }
+}
+
+} // namespace
+
+std::string normalizePartName(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        // Package part names are URIs: percent-escapes stand for bytes (ECMA-376 Part 2, 9.1.1).
+        if (c == '%' && i + 2 < name.size()) {
+            const int high = hexDigit(name[i + 1]);
+            const int low = hexDigit(name[i + 2]);
+            if (high >= 0 && low >= 0) {
+                c = static_cast<char>(high * 16 + low);
+                i += 2;
+            }
+        }
+        // Some writers store entry names with Windows separators (calamine issue 530).
+        if (c == '\\') {
+            c = '/';
+        }
+        if (c == '/' && out.empty()) {
+            continue;
+        }
+        // Part names compare case-insensitively for ASCII letters (ECMA-376 Part 2, 9.1.1.1).
+        out += asciiLower(c);
+    }
+    return out;
+}
+
+void ZipArchive::Closer::operator()(zip* archive) const
+{
+    zip_discard(archive);
+}
+
+void ZipEntry::Closer::operator()(zip_file* file) const
+{
+    zip_fclose(file);
+}
+
+ZipArchive::ZipArchive(const std::filesystem::path& path, std::string fileName)
+    : m_fileName(std::move(fileName))
+{
+    int code = 0;
+    m_archive.reset(zip_open(path.c_str(), ZIP_RDONLY, &code));
+    if (!m_archive) {
+        throw openError(m_fileName, code);
+    }
+    const zip_int64_t count = zip_get_num_entries(m_archive.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const auto index = static_cast<std::uint64_t>(i);
+        const char* name = zip_get_name(m_archive.get(), index, ZIP_FL_ENC_GUESS);
+        if (name) {
+            m_names.emplace_back(normalizePartName(name), index);
+        }
+    }
+    // Stable, so that of two entries with one name the first in the directory is found.
+    std::stable_sort(m_names.begin(), m_names.end(), [](const auto& a, const auto& b) {
+        return a.first < b.first;
+    });
+}
+
+std::optional<std::uint64_t> ZipArchive::find(std::string_view partName) const
+{
+    const std::string key = normalizePartName(partName);
+    const auto found = std::lower_bound(
+        m_names.begin(), m_names.end(), key, [](const auto& entry, const std::string& k) {
+            return entry.first < k;
+        });
+    if (found == m_names.end() || found->first != key) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+ZipEntry ZipArchive::open(std::uint64_t index) const
+{
+    const char* rawName = zip_get_name(m_archive.get(), index, ZIP_FL_ENC_GUESS);
+    std::string name = rawName ? rawName : "?";
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    std::uint64_t compressedSize = 0;
+    if (zip_stat_index(m_archive.get(), index, 0, &stat) == 0
+        && (stat.valid & ZIP_STAT_COMP_SIZE) != 0) {
+        compressedSize = stat.comp_size;
+    }
+    zip_file* file = zip_fopen_index(m_archive.get(), index, 0);
+    if (!file) {
+        const int code = zip_error_code_zip(zip_get_error(m_archive.get()));
+        switch (code) {
+        case ZIP_ER_NOPASSWD:
+        case ZIP_ER_WRONGPASSWD:
+        case ZIP_ER_ENCRNOTSUPP:
+            throw fileFailure(m_fileName, "it is password-protected");
+        case ZIP_ER_COMPNOTSUPP:
+            throw damagedError(m_fileName,
+                               name + " is compressed by a method this program cannot read");
+        default:
+            throw damagedError(m_fileName, name + ": " + libzipText(code));
+        }
+    }
+    return ZipEntry(file, std::move(name), m_fileName, compressedSize);
+}
+
+ZipEntry::ZipEntry(zip_file* file,
+                   std::string name,
+                   std::string fileName,
+                   std::uint64_t compressedSize)
+    : m_file(file)
+    , m_name(std::move(name))
+    , m_fileName(std::move(fileName))
+    , m_compressedSize(compressedSize)
+{}
+
+std::size_t ZipEntry::read(char* buffer, std::size_t size)
+{
+    const zip_int64_t n = zip_fread(m_file.get(), buffer, size);
+    if (n < 0) {
+        const int code = zip_error_code_zip(zip_file_get_error(m_file.get()));
+        switch (code) {
+        case ZIP_ER_CRC:
+            throw damagedError(m_fileName, m_name + " does not match its checksum");
+        case ZIP_ER_ZLIB:
+        case ZIP_ER_COMPRESSED_DATA:
+        case ZIP_ER_EOF:
+            throw damagedError(m_fileName, m_name + " has invalid compressed data");
+        default:
+            throw damagedError(m_fileName, m_name + ": " + libzipText(code));
+        }
+    }
+    m_inflated += static_cast<std::uint64_t>(n);
+    if (m_inflated > MaxEntrySize) {
+        throw fileFailure(m_fileName,
+                          "the workbook is not safe to read (" + m_name
+                              + " inflates to more than 4 GiB)");
+    }
+    // No spreadsheet part compresses a thousandfold; a zip bomb does (deflate's limit is 1032).
+    if (m_inflated > RatioCheckFloor
+        && m_inflated / std::max<std::uint64_t>(m_compressedSize, 1) > MaxCompressionRatio) {
+        throw fileFailure(m_fileName,
+                          "the workbook is not safe to read (" + m_name
+                              + " is compressed more than a thousandfold, as in a zip bomb)");
+    }
+    return static_cast<std::size_t>(n);
+}
+
+} // namespace sheetfray::engine::readers

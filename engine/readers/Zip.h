@@ -1,0 +1,81 @@
+// Read access to the entries of a zip archive (libzip), streamed, never unpacked to disk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct zip;
+struct zip_file;
+
+namespace sheetfray::engine::readers {
+
+class ZipEntry;
+
+// An open archive. Entries are found by part name, compared as package part names are
+// (ASCII letters in either case, "\" as "/", percent-escapes decoded, no leading "/").
+class ZipArchive
+{
+public:
+    // Opens the archive at path; fileName is what error messages call it. Throws ReadError.
+    ZipArchive(const std::filesystem::path& path, std::string fileName);
+
+    [[nodiscard]] const std::string& fileName() const { return m_fileName; }
+
+    [[nodiscard]] std::size_t entryCount() const { return m_names.size(); }
+
+    // The index of the entry holding the part, if the archive has it.
+    [[nodiscard]] std::optional<std::uint64_t> find(std::string_view partName) const;
+    // Opens an entry for reading. Throws ReadError (encrypted entry, unknown compression).
+    [[nodiscard]] ZipEntry open(std::uint64_t index) const;
+
+private:
+    struct Closer
+    {
+        void operator()(zip* archive) const;
+    };
+
+    std::unique_ptr<zip, Closer> m_archive;
+    std::string m_fileName;
+    std::vector<std::pair<std::string, std::uint64_t>> m_names; // normalized, sorted
+};
+
+// One entry being inflated. Refuses to inflate beyond MaxEntrySize bytes or at compression
+// ratios above MaxCompressionRatio (a zip bomb), so a reader's input stays bounded.
+class ZipEntry
+{
+public:
+    static constexpr std::uint64_t MaxEntrySize = 0xFFFF'FFFFu;
+    static constexpr std::uint64_t MaxCompressionRatio = 1000;
+
+    // Fills up to size bytes of buffer; returns 0 at the end of the entry. Throws ReadError.
+    [[nodiscard]] std::size_t read(char* buffer, std::size_t size);
+
+    [[nodiscard]] const std::string& name() const { return m_name; }
+
+private:
+    friend class ZipArchive;
+
+    struct Closer
+    {
+        void operator()(zip_file* file) const;
+    };
+
+    ZipEntry(zip_file* file, std::string name, std::string fileName, std::uint64_t compressedSize);
+
+    std::unique_ptr<zip_file, Closer> m_file;
+    std::string m_name;
+    std::string m_fileName;
+    std::uint64_t m_compressedSize = 0;
+    std::uint64_t m_inflated = 0;
+};
+
+// A part name as the archive compares it ("XL\Workbook.xml" gives "xl/workbook.xml").
+[[nodiscard]] std::string normalizePartName(std::string_view name);
+
+} // namespace sheetfray::engine::readers
