@@ -1,54 +1,33 @@
 #include "engine/readers/FileHost.h"
 
+#include "engine/readers/CsvReader.h"
 #include "engine/readers/ReadFailure.h"
 #include "engine/readers/XlsReader.h"
 #include "engine/readers/XlsxReader.h"
 #include "engine/readers/Zip.h"
 
-#include <algorithm>
-#include <array>
-#include <cstring>
+#include <cerrno>
 #include <fstream>
+#include <limits>
+#include <span>
 #include <system_error>
+#include <vector>
 
 namespace sheetfray::engine::readers {
 
 namespace {
 
+// Enough of the file's start to tell text from binary content.
+constexpr std::size_t SniffSize = 4096;
+
 enum class Container {
     Empty,
     Zip, // Office Open XML, OpenDocument
-    CompoundFile, // BIFF workbooks, encrypted Office Open XML
+    CompoundFile, // .xls workbooks, encrypted Office Open XML packages
     BareBiff, // BIFF2 to BIFF4 workbooks: a record stream without a container
+    Text, // delimited text
     Other,
 };
-
-Container sniff(const std::filesystem::path& path, const std::string& fileName)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw fileFailure(
-            fileName, "the file cannot be opened (" + std::generic_category().message(errno) + ")");
-    }
-    std::array<char, 8> head{};
-    in.read(head.data(), head.size());
-    const auto got = static_cast<std::size_t>(in.gcount());
-    if (got == 0) {
-        return Container::Empty;
-    }
-    const std::string_view bytes(head.data(), got);
-    // Local file header, or the end record of an archive without entries.
-    if (bytes.starts_with("PK\x03\x04") || bytes.starts_with("PK\x05\x06")) {
-        return Container::Zip;
-    }
-    if (bytes == std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
-        return Container::CompoundFile;
-    }
-    if (looksLikeBareBiff(std::as_bytes(std::span(head.data(), got)))) {
-        return Container::BareBiff;
-    }
-    return Container::Other;
-}
 
 void checkIsFile(const std::filesystem::path& path, const std::string& fileName)
 {
@@ -68,6 +47,55 @@ void checkIsFile(const std::filesystem::path& path, const std::string& fileName)
     }
 }
 
+// Reads up to limit bytes from the start of the file.
+std::vector<std::byte>
+readBytes(const std::filesystem::path& path, const std::string& fileName, std::size_t limit)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw fileFailure(
+            fileName, "the file cannot be opened (" + std::generic_category().message(errno) + ")");
+    }
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    std::vector<std::byte> bytes(error ? limit : std::min<std::uintmax_t>(size, limit));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) {
+        throw fileFailure(fileName, "the file cannot be read");
+    }
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+std::vector<std::byte> readAll(const std::filesystem::path& path, const std::string& fileName)
+{
+    return readBytes(path, fileName, std::numeric_limits<std::size_t>::max());
+}
+
+// The container is told by the first bytes: the name of a file says little (text saved as
+// ".xls", workbooks renamed).
+Container sniff(std::span<const std::byte> head)
+{
+    if (head.empty()) {
+        return Container::Empty;
+    }
+    const std::string_view bytes(reinterpret_cast<const char*>(head.data()), head.size());
+    // A local file header, or the end record of an archive without entries.
+    if (bytes.starts_with("PK\x03\x04") || bytes.starts_with("PK\x05\x06")) {
+        return Container::Zip;
+    }
+    if (bytes.starts_with(std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))) {
+        return Container::CompoundFile;
+    }
+    if (looksLikeBareBiff(head)) {
+        return Container::BareBiff;
+    }
+    if (looksLikeText(head)) {
+        return Container::Text;
+    }
+    return Container::Other;
+}
+
 std::unique_ptr<Workbook> openZipWorkbook(const std::filesystem::path& path,
                                           const std::string& fileName)
 {
@@ -79,40 +107,25 @@ std::unique_ptr<Workbook> openZipWorkbook(const std::filesystem::path& path,
     return openXlsxWorkbook(std::move(archive));
 }
 
-// Compound files hold .xls workbooks, and encrypted Office Open XML packages, which the
-// .xls reader recognises too.
-std::unique_ptr<Workbook> openCompoundWorkbook(const std::filesystem::path& path,
-                                               const std::string& fileName)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::byte> bytes;
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (!error) {
-        bytes.resize(static_cast<std::size_t>(size));
-        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
-        bytes.resize(static_cast<std::size_t>(in.gcount()));
-    }
-    if (error || in.bad()) {
-        throw fileFailure(fileName, "the file cannot be read");
-    }
-    return openXlsWorkbook(fileName, std::move(bytes));
-}
-
 } // namespace
 
 std::unique_ptr<Workbook> openWorkbookFile(const std::filesystem::path& path)
 {
     const std::string fileName = path.filename().string();
     checkIsFile(path, fileName);
-    switch (sniff(path, fileName)) {
+    switch (sniff(readBytes(path, fileName, SniffSize))) {
     case Container::Empty:
         throw fileFailure(fileName, "it is not a spreadsheet file (the file is empty)");
     case Container::Zip:
         return openZipWorkbook(path, fileName);
     case Container::CompoundFile:
     case Container::BareBiff:
-        return openCompoundWorkbook(path, fileName);
+        // The .xls reader also recognises encrypted Office Open XML packages.
+        return openXlsWorkbook(fileName, readAll(path, fileName));
+    case Container::Text: {
+        const auto bytes = readAll(path, fileName);
+        return openDelimitedText(fileName, bytes, delimiterForName(fileName));
+    }
     case Container::Other:
         break;
     }
