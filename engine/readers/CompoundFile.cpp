@@ -102,6 +102,7 @@ std::vector<std::uint32_t> CompoundFile::chain(std::uint32_t start,
                                                std::size_t limit) const
 {
     std::vector<std::uint32_t> ids;
+    std::vector<bool> visited(table.size(), false);
     std::uint32_t id = start;
     while (id != EndOfChain && ids.size() < limit) {
         if (id > MaxRegularSector || id >= table.size()) {
@@ -111,6 +112,10 @@ std::vector<std::uint32_t> CompoundFile::chain(std::uint32_t start,
             }
             damaged("a sector chain points outside the allocation table");
         }
+        if (visited[id]) {
+            damaged("a sector chain loops");
+        }
+        visited[id] = true;
         ids.push_back(id);
         id = table[id];
     }

@@ -1,0 +1,141 @@
+#include "engine/readers/CsvReader.h"
+
+#include "support/Error.h"
+
+#include <gtest/gtest.h>
+
+namespace sheetfray::testing {
+namespace {
+
+using engine::readers::delimiterForName;
+using engine::readers::looksLikeText;
+using engine::readers::openDelimitedText;
+using Bytes = std::vector<std::byte>;
+using Grid = std::vector<std::vector<std::string>>; // "" where the file has no cell
+
+Bytes bytesOf(std::string_view text)
+{
+    const auto* data = reinterpret_cast<const std::byte*>(text.data());
+    return Bytes(data, data + text.size());
+}
+
+struct CsvCase
+{
+    const char* name;
+    std::string input;
+    char delimiter;
+    Grid cells;
+};
+
+class DelimitedText : public ::testing::TestWithParam<CsvCase>
+{};
+
+TEST_P(DelimitedText, GivesFieldsAsTextCells)
+{
+    const CsvCase& c = GetParam();
+    const engine::Sheet sheet =
+        openDelimitedText("data.csv", bytesOf(c.input), c.delimiter)->loadSheet(1);
+    engine::UsedRange range;
+    std::size_t stored = 0;
+    for (std::size_t r = 0; r < c.cells.size(); ++r) {
+        for (std::size_t col = 0; col < c.cells[r].size(); ++col) {
+            const auto row = static_cast<std::int32_t>(r + 1);
+            const auto column = static_cast<std::int32_t>(col + 1);
+            const std::string& expected = c.cells[r][col];
+            EXPECT_EQ(sheet.text(row, column), expected) << "row " << row << ", column " << column;
+            if (!expected.empty()) {
+                EXPECT_EQ(sheet.value(row, column).text, expected);
+                range.lastRow = std::max(range.lastRow, row);
+                range.lastColumn = std::max(range.lastColumn, column);
+                ++stored;
+            }
+        }
+    }
+    EXPECT_EQ(sheet.cells().size(), stored);
+    EXPECT_EQ(sheet.usedRange(), range);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rfc4180,
+    DelimitedText,
+    ::testing::Values(
+        CsvCase{"CommaFields", "a,b,c\n1,2,3\n", ',', {{"a", "b", "c"}, {"1", "2", "3"}}},
+        CsvCase{"QuotedDelimiterAndDoubledQuote",
+                "\"a,b\",\"say \"\"hi\"\"\"\n",
+                ',',
+                {{"a,b", "say \"hi\""}}},
+        CsvCase{"LineBreakInsideQuotes", "\"two\r\nlines\",x", ',', {{"two\r\nlines", "x"}}},
+        CsvCase{"CrLfLfAndLoneCrEndLines", "a\r\nb\nc\rd", ',', {{"a"}, {"b"}, {"c"}, {"d"}}},
+        CsvCase{"FinalLineEndAddsNoRow", "a\r\n", ',', {{"a"}}},
+        CsvCase{"EmptyFieldsKeepPositions",
+                "a,,c\n,,\n,e",
+                ',',
+                {{"a", "", "c"}, {"", "", ""}, {"", "e"}}},
+        CsvCase{"EmptyLineKeepsRowNumbers", "a\n\nb", ',', {{"a"}, {}, {"b"}}},
+        CsvCase{"SpacesAndNumbersKeptAsWritten", " a , 007,1e3", ',', {{" a ", " 007", "1e3"}}},
+        CsvCase{"QuotesInsideUnquotedFieldKept", "5\" pipe,x", ',', {{"5\" pipe", "x"}}},
+        CsvCase{"TextAfterClosingQuoteKept", "\"ab\"cd,e", ',', {{"abcd", "e"}}},
+        CsvCase{"UnclosedQuoteTakesTheRest", "\"abc,def\nghi", ',', {{"abc,def\nghi"}}},
+        CsvCase{"TabDelimited", "a\tb,c\n", '\t', {{"a", "b,c"}}},
+        CsvCase{"OwnRowOutput", "Name\tQty\t", '\t', {{"Name", "Qty"}}},
+        CsvCase{"OwnOutputWithEmptyCells", "\tx\t\t", '\t', {{"", "x"}}},
+        CsvCase{"Utf8ByteOrderMark", "\xEF\xBB\xBF\xC3\xA4,b", ',', {{"ä", "b"}}},
+        CsvCase{"Utf16LittleEndian",
+                std::string("\xFF\xFE"
+                            "a\0,\0\xA4\x02\n\0",
+                            10),
+                ',',
+                {{"a", "ʤ"}}},
+        CsvCase{"Utf16BigEndian", std::string("\xFE\xFF\0a\0,\0b", 8), ',', {{"a", "b"}}},
+        CsvCase{"Windows1252WhenNotUtf8", "caf\xE9,\x80", ',', {{"café", "€"}}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(DelimitedText, SheetIsNamedAfterTheFile)
+{
+    EXPECT_EQ(openDelimitedText("Book1_1.xls", bytesOf("a\t"), '\t')->sheetName(1), "Book1_1");
+    EXPECT_EQ(openDelimitedText("data.tsv", bytesOf(""), '\t')->sheetName(1), "data");
+}
+
+TEST(DelimitedText, EmptyFileIsOneEmptySheet)
+{
+    auto book = openDelimitedText("empty.csv", {}, ',');
+    ASSERT_EQ(book->sheetCount(), 1);
+    EXPECT_TRUE(book->loadSheet(1).cells().empty());
+}
+
+TEST(DelimitedText, LineWiderThanASheetIsAnError)
+{
+    std::string line;
+    for (int i = 0; i <= engine::MaxColumns; ++i) {
+        line += "x,";
+    }
+    auto book = openDelimitedText("wide.csv", bytesOf(line), ',');
+    try {
+        (void)book->loadSheet(1);
+        FAIL() << "no error";
+    } catch (const ReadError& e) {
+        EXPECT_NE(std::string(e.what()).find("\"wide.csv\""), std::string::npos);
+    }
+}
+
+TEST(DelimitedText, DelimiterFollowsTheName)
+{
+    EXPECT_EQ(delimiterForName("a.csv"), ',');
+    EXPECT_EQ(delimiterForName("A.CSV"), ',');
+    EXPECT_EQ(delimiterForName("a.tsv"), '\t');
+    EXPECT_EQ(delimiterForName("Book1_1.xls"), '\t');
+    EXPECT_EQ(delimiterForName("csv"), '\t');
+}
+
+TEST(DelimitedText, TextIsToldFromBinary)
+{
+    EXPECT_TRUE(looksLikeText(bytesOf("Name\tQty\r\n")));
+    EXPECT_TRUE(looksLikeText(bytesOf(std::string("\xFF\xFE"
+                                                  "a\0",
+                                                  4))));
+    EXPECT_FALSE(looksLikeText(bytesOf(std::string("abc\0def", 7))));
+    EXPECT_FALSE(looksLikeText(bytesOf("\x01\x02\x03\x04 binary \x05\x06")));
+}
+
+} // namespace
+} // namespace sheetfray::testing

@@ -1,0 +1,404 @@
+#include "engine/readers/XlsReader.h"
+
+#include "support/Error.h"
+#include "tests/engine/formats/XlsBuilder.h"
+
+#include <gtest/gtest.h>
+
+namespace sheetfray::testing {
+namespace {
+
+using engine::CellValue;
+using engine::readers::openXlsWorkbook;
+
+std::unique_ptr<engine::Workbook> open(const XlsBuilder& builder)
+{
+    return openXlsWorkbook("book.xls", builder.build());
+}
+
+// Opens the file and loads every sheet; the message of the first ReadError, or "" if none.
+std::string firstFailure(Bytes bytes)
+{
+    try {
+        auto book = openXlsWorkbook("book.xls", std::move(bytes));
+        for (std::int32_t i = 1; i <= book->sheetCount(); ++i) {
+            (void)book->loadSheet(i);
+        }
+    } catch (const ReadError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+Bytes formulaRecord(const Bytes& value)
+{
+    return RecordData().u16(0).u16(0).u16(0).bytes(value).u16(0).u32(0).u16(0).data();
+}
+
+Bytes taggedResult(unsigned type, unsigned payload)
+{
+    return RecordData().u8(type).u8(0).u8(payload).u8(0).u16(0).u16(0xFFFF).data();
+}
+
+struct CellCase
+{
+    const char* name;
+    std::vector<std::pair<std::uint16_t, Bytes>> records; // placed in the sheet, cell at A1
+    CellValue::Kind kind;
+    double number;
+    std::string text; // displayed text; checked for all but numbers
+};
+
+class XlsCell : public ::testing::TestWithParam<CellCase>
+{};
+
+TEST_P(XlsCell, GivesValueAndDisplayedText)
+{
+    const CellCase& c = GetParam();
+    XlsBuilder b;
+    const auto sheet = b.addSheet("Sheet1");
+    for (const auto& [type, data] : c.records) {
+        b.addRecord(sheet, type, data);
+    }
+    const engine::Sheet s = open(b)->loadSheet(1);
+    ASSERT_EQ(s.cells().size(), 1u);
+    const CellValue v = s.value(1, 1);
+    EXPECT_EQ(v.kind, c.kind);
+    if (c.kind == CellValue::Kind::Number) {
+        EXPECT_DOUBLE_EQ(v.number, c.number);
+    } else {
+        EXPECT_EQ(s.text(1, 1), c.text);
+    }
+}
+
+Bytes cell(unsigned xf = 0)
+{
+    return RecordData().u16(0).u16(0).u16(xf).data();
+}
+
+Bytes rk(std::uint32_t value)
+{
+    return RecordData().bytes(cell()).u32(value).data();
+}
+
+const auto booleanTrue = RecordData().bytes(cell()).u8(1).u8(0).data();
+const auto errorNa = RecordData().bytes(cell()).u8(0x2A).u8(1).data();
+const auto errorDiv0 = RecordData().bytes(cell()).u8(0x07).u8(1).data();
+
+INSTANTIATE_TEST_SUITE_P(
+    Records,
+    XlsCell,
+    ::testing::Values(
+        CellCase{"Number",
+                 {{0x0203, RecordData().bytes(cell()).f64(2.5).data()}},
+                 CellValue::Kind::Number,
+                 2.5,
+                 ""},
+        CellCase{"RkInteger", {{0x027E, rk((123u << 2) | 2u)}}, CellValue::Kind::Number, 123, ""},
+        CellCase{"RkNegativeInteger",
+                 {{0x027E, rk((static_cast<std::uint32_t>(-7) << 2) | 2u)}},
+                 CellValue::Kind::Number,
+                 -7,
+                 ""},
+        CellCase{"RkIntegerHundredths",
+                 {{0x027E, rk((12345u << 2) | 3u)}},
+                 CellValue::Kind::Number,
+                 123.45,
+                 ""},
+        CellCase{"RkDouble", {{0x027E, rk(0x3FF80000u)}}, CellValue::Kind::Number, 1.5, ""},
+        CellCase{
+            "RkDoubleHundredths", {{0x027E, rk(0x3FF80001u)}}, CellValue::Kind::Number, 0.015, ""},
+        CellCase{"LabelLatin",
+                 {{0x0204, RecordData().bytes(cell()).unicode("Pen").data()}},
+                 CellValue::Kind::Text,
+                 0,
+                 "Pen"},
+        CellCase{"LabelUtf16",
+                 {{0x0204, RecordData().bytes(cell()).unicode("Москва 😀").data()}},
+                 CellValue::Kind::Text,
+                 0,
+                 "Москва 😀"},
+        CellCase{"BooleanTrue", {{0x0205, booleanTrue}}, CellValue::Kind::Boolean, 0, "TRUE"},
+        CellCase{"ErrorNotAvailable", {{0x0205, errorNa}}, CellValue::Kind::Error, 0, "#N/A"},
+        CellCase{"ErrorDivision", {{0x0205, errorDiv0}}, CellValue::Kind::Error, 0, "#DIV/0!"},
+        CellCase{"FormulaNumber",
+                 {{0x0006, formulaRecord(RecordData().f64(42).data())}},
+                 CellValue::Kind::Number,
+                 42,
+                 ""},
+        CellCase{"FormulaBoolean",
+                 {{0x0006, formulaRecord(taggedResult(1, 1))}},
+                 CellValue::Kind::Boolean,
+                 0,
+                 "TRUE"},
+        CellCase{"FormulaError",
+                 {{0x0006, formulaRecord(taggedResult(2, 0x07))}},
+                 CellValue::Kind::Error,
+                 0,
+                 "#DIV/0!"},
+        CellCase{"FormulaEmptyText",
+                 {{0x0006, formulaRecord(taggedResult(3, 0))}},
+                 CellValue::Kind::Text,
+                 0,
+                 ""},
+        CellCase{"FormulaText",
+                 {{0x0006, formulaRecord(taggedResult(0, 0))},
+                  {0x0207, RecordData().unicode("ab").data()}},
+                 CellValue::Kind::Text,
+                 0,
+                 "ab"},
+        CellCase{"FormulaTextAfterSharedFormula",
+                 {{0x0006, formulaRecord(taggedResult(0, 0))},
+                  {0x04BC, Bytes(10, std::byte{0})},
+                  {0x0207, RecordData().unicode("ab").data()}},
+                 CellValue::Kind::Text,
+                 0,
+                 "ab"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(XlsReader, BlankCellsCountForTheUsedRange)
+{
+    XlsBuilder b;
+    const auto s = b.addSheet("Sheet1");
+    b.number(s, 0, 0, 1);
+    b.addRecord(s, 0x0201, RecordData().u16(4).u16(1).u16(0).data()); // BLANK B5
+    // MULBLANK row 7, columns B to D.
+    b.addRecord(s, 0x00BE, RecordData().u16(6).u16(1).u16(0).u16(0).u16(0).u16(3).data());
+    const engine::Sheet sheet = open(b)->loadSheet(1);
+    EXPECT_EQ(sheet.usedRange(), (engine::UsedRange{7, 4}));
+    ASSERT_NE(sheet.find(7, 4), nullptr);
+    EXPECT_EQ(sheet.find(7, 4)->kind, engine::CellKind::Blank);
+    EXPECT_EQ(sheet.cells().size(), 5u);
+}
+
+TEST(XlsReader, MultipleRkCellsTrustTheRecordSizeNotTheStatedLastColumn)
+{
+    XlsBuilder b;
+    const auto s = b.addSheet("Sheet1");
+    RecordData mulRk;
+    mulRk.u16(2).u16(3); // row 3, from column D
+    for (std::uint32_t v : {1u, 2u, 3u}) {
+        mulRk.u16(0).u32((v << 2) | 2u);
+    }
+    mulRk.u16(200); // claims a last column far beyond the three cells present
+    b.addRecord(s, 0x00BD, mulRk.data());
+    const engine::Sheet sheet = open(b)->loadSheet(1);
+    EXPECT_EQ(sheet.usedRange(), (engine::UsedRange{3, 6}));
+    EXPECT_DOUBLE_EQ(sheet.value(3, 4).number, 1);
+    EXPECT_DOUBLE_EQ(sheet.value(3, 6).number, 3);
+}
+
+TEST(XlsReader, SharedStringsContinueAcrossRecords)
+{
+    XlsBuilder b;
+    b.setSstRecordLimit(24);
+    const std::vector<std::string> texts = {"short",
+                                            "a compressed string longer than one record",
+                                            "Ελληνικά across records",
+                                            "",
+                                            "last"};
+    const auto s = b.addSheet("Sheet1");
+    for (const std::string& text : texts) {
+        const auto index = b.addSharedString(text);
+        b.labelSst(s, index, 0, index);
+    }
+    const engine::Sheet sheet = open(b)->loadSheet(1);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(sheet.text(static_cast<std::int32_t>(i) + 1, 1), texts[i]) << "string " << i;
+    }
+}
+
+TEST(XlsReader, SharedStringSwitchesToWideCharactersInItsContinueRecord)
+{
+    // "ab" compressed in the SST record, then "βγ" as UTF-16 after a fresh option byte, then a
+    // rich string with phonetic data whose runs and data straddle the next record.
+    XlsBuilder b;
+    const auto s = b.addSheet("Sheet1");
+    b.labelSst(s, 0, 0, 0);
+    b.labelSst(s, 1, 0, 1);
+    b.labelSst(s, 2, 0, 2);
+    b.addGlobalRecord(0x00FC, RecordData().u32(3).u32(3).u16(4).u8(0).u8('a').u8('b').data());
+    b.addGlobalRecord(0x003C,
+                      RecordData()
+                          .u8(1)
+                          .u16(0x03B2)
+                          .u16(0x03B3)
+                          .u16(2)
+                          .u8(0x0C)
+                          .u16(1) // one formatting run
+                          .u32(6) // six bytes of phonetic data
+                          .u8('x')
+                          .u8('y')
+                          .u16(0)
+                          .data());
+    b.addGlobalRecord(0x003C,
+                      RecordData().u16(0).u8(9).u8(9).u8(9).u8(9).u8(9).u8(9).unicode("z").data());
+    const engine::Sheet sheet = open(b)->loadSheet(1);
+    EXPECT_EQ(sheet.text(1, 1), "abβγ");
+    EXPECT_EQ(sheet.text(2, 1), "xy");
+    EXPECT_EQ(sheet.text(3, 1), "z");
+}
+
+TEST(XlsReader, SharedStringCountsAreNotTrusted)
+{
+    XlsBuilder b;
+    const auto s = b.addSheet("Sheet1");
+    b.labelSst(s, 0, 0, 1);
+    // Claims 4,000,000,000 strings and holds two.
+    b.addGlobalRecord(
+        0x00FC,
+        RecordData().u32(4000000000u).u32(4000000000u).unicode("one").unicode("two").data());
+    EXPECT_EQ(open(b)->loadSheet(1).text(1, 1), "two");
+}
+
+TEST(XlsReader, SheetsKeepOrderNamesAndKinds)
+{
+    XlsBuilder b;
+    b.addSheet("Visible");
+    b.addSheet("Hidden", SheetKind::Worksheet, 1);
+    b.addSheet("Диаграмма", SheetKind::Chart);
+    b.addSheet("Macro1", SheetKind::MacroSheet);
+    auto book = open(b);
+    EXPECT_EQ(book->name(), "book.xls");
+    ASSERT_EQ(book->sheetCount(), 4);
+    EXPECT_EQ(book->sheetName(1), "Visible");
+    EXPECT_EQ(book->sheetName(2), "Hidden");
+    EXPECT_EQ(book->sheetName(3), "Диаграмма");
+    EXPECT_EQ(book->loadSheet(2).usedRange(), (engine::UsedRange{1, 1}));
+    try {
+        (void)book->loadSheet(3);
+        FAIL() << "a chart sheet has no cells to read";
+    } catch (const ReadError& e) {
+        EXPECT_STREQ(e.what(),
+                     "cannot read sheet \"Диаграмма\" of \"book.xls\": it is a chart sheet, which "
+                     "has no cells");
+    }
+    EXPECT_THROW((void)book->loadSheet(4), ReadError);
+}
+
+TEST(XlsReader, DialogSheetCannotBeRead)
+{
+    XlsBuilder b;
+    const auto s = b.addSheet("Dialog1");
+    b.addRecord(s, 0x0081, RecordData().u16(0x0010).data());
+    EXPECT_NE(firstFailure(b.build()).find("dialog sheet"), std::string::npos);
+}
+
+TEST(XlsReader, EmbeddedChartDoesNotEndTheSheet)
+{
+    XlsBuilder b;
+    const auto s = b.addSheet("Sheet1");
+    b.number(s, 0, 0, 1);
+    b.addRecord(s, 0x0809, RecordData().u16(0x0600).u16(0x0020).u32(0).u32(0).u32(0).data());
+    b.addRecord(s, 0x0203, RecordData().u16(50).u16(50).u16(0).f64(9).data()); // chart data
+    b.addRecord(s, 0x000A, {});
+    b.number(s, 1, 0, 2);
+    const engine::Sheet sheet = open(b)->loadSheet(1);
+    EXPECT_EQ(sheet.usedRange(), (engine::UsedRange{2, 1}));
+}
+
+TEST(XlsReader, Date1904FlagSetsTheDateSystem)
+{
+    XlsBuilder b;
+    b.setDate1904(true);
+    b.addSheet("Sheet1");
+    EXPECT_EQ(open(b)->loadSheet(1).styles().dateSystem, engine::format::DateSystem::Date1904);
+}
+
+TEST(XlsReader, Biff5TextUsesTheWorkbookCodePage)
+{
+    XlsBuilder b(false);
+    b.setCodePage(1251);
+    const auto s = b.addSheet("\xcb\xe8\xf1\xf2"); // "Лист"
+    b.label(s, 0, 0, "\xcc\xee\xf1\xea\xe2\xe0"); // "Москва"
+    auto book = open(b);
+    EXPECT_EQ(book->sheetName(1), "Лист");
+    EXPECT_EQ(book->loadSheet(1).text(1, 1), "Москва");
+}
+
+struct BadFile
+{
+    const char* name;
+    Bytes bytes;
+    const char* reason; // a part of the message
+};
+
+class XlsBadFile : public ::testing::TestWithParam<BadFile>
+{};
+
+TEST_P(XlsBadFile, FailsWithReadErrorNamingFileAndReason)
+{
+    const std::string message = firstFailure(GetParam().bytes);
+    EXPECT_NE(message.find("\"book.xls\""), std::string::npos) << message;
+    EXPECT_NE(message.find(GetParam().reason), std::string::npos) << message;
+}
+
+Bytes withSheet(XlsBuilder b)
+{
+    const auto s = b.addSheet("Sheet1");
+    b.number(s, 0, 0, 1);
+    return b.build();
+}
+
+Bytes passwordProtected()
+{
+    XlsBuilder b;
+    b.addGlobalRecord(0x002F, RecordData().u16(1).data());
+    return withSheet(b);
+}
+
+Bytes recordPastEnd()
+{
+    XlsBuilder b;
+    const auto s = b.addSheet("Sheet1");
+    b.number(s, 0, 0, 1);
+    Bytes stream = b.workbookStream();
+    stream.resize(stream.size() - 6); // the EOF record and part of the NUMBER record
+    return compoundFile({{"Workbook", stream}});
+}
+
+Bytes sheetOffsetPastEnd()
+{
+    XlsBuilder b;
+    b.addSheet("Sheet1");
+    Bytes stream = b.workbookStream();
+    // Walk the records to the BOUNDSHEET record and move its sheet far past the end.
+    std::size_t at = 0;
+    while (std::to_integer<unsigned>(stream[at]) != 0x85 || stream[at + 1] != std::byte{0}) {
+        at += 4 + std::to_integer<std::size_t>(stream[at + 2])
+            + (std::to_integer<std::size_t>(stream[at + 3]) << 8);
+    }
+    stream[at + 4 + 3] = std::byte{0x7F};
+    return compoundFile({{"Workbook", stream}});
+}
+
+Bytes biff2()
+{
+    return RecordData().u16(0x0009).u16(4).u16(2).u16(0x10).u16(0x000A).u16(0).data();
+}
+
+std::vector<BadFile> badFiles()
+{
+    const Bytes text = RecordData().bytes(Bytes(4, std::byte{'x'})).data();
+    return {
+        {"PasswordProtected", passwordProtected(), "it is password-protected"},
+        {"EncryptedPackage",
+         compoundFile({{"EncryptionInfo", Bytes(8)}, {"EncryptedPackage", Bytes(8)}}),
+         "it is password-protected"},
+        {"Biff2", biff2(), "not supported"},
+        {"NoWorkbookStream",
+         compoundFile({{"WordDocument", Bytes(100)}}),
+         "it is not a spreadsheet file"},
+        {"PlainText", text, "it is not a spreadsheet file"},
+        {"RecordPastEnd", recordPastEnd(), "damaged"},
+        {"SheetOffsetPastEnd", sheetOffsetPastEnd(), "damaged"},
+        {"EmptyWorkbookStream", compoundFile({{"Workbook", Bytes(2)}}), "damaged"},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(Damaged, XlsBadFile, ::testing::ValuesIn(badFiles()), [](const auto& row) {
+    return std::string(row.param.name);
+});
+
+} // namespace
+} // namespace sheetfray::testing
