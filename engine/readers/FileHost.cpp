@@ -1,6 +1,7 @@
 #include "engine/readers/FileHost.h"
 
 #include "engine/readers/CsvReader.h"
+#include "engine/readers/OdsReader.h"
 #include "engine/readers/ReadFailure.h"
 #include "engine/readers/XlsReader.h"
 #include "engine/readers/XlsxReader.h"
@@ -100,9 +101,8 @@ std::unique_ptr<Workbook> openZipWorkbook(const std::filesystem::path& path,
                                           const std::string& fileName)
 {
     ZipArchive archive(path, fileName);
-    if (archive.find("mimetype") && archive.find("content.xml")
-        && !archive.find("[Content_Types].xml")) {
-        throw fileFailure(fileName, "this file format is not supported yet (OpenDocument)");
+    if (isOpenDocument(archive)) {
+        return openOdsWorkbook(std::move(archive));
     }
     return openXlsxWorkbook(std::move(archive));
 }

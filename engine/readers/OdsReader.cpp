@@ -1,0 +1,694 @@
+#include "engine/readers/OdsReader.h"
+
+#include "engine/readers/DateSerial.h"
+#include "engine/readers/OdsStyles.h"
+#include "engine/readers/ReadFailure.h"
+#include "engine/readers/XmlStream.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <unordered_map>
+
+namespace sheetfray::engine::readers {
+
+namespace {
+
+// Copies of repeated cells that hold something, in the whole document. A row of a formula
+// filled down the whole sheet stays well below; a few bytes that claim a full grid of values
+// (17 billion cells) are refused instead of exhausting memory.
+constexpr std::int64_t MaxRepeatedCells = std::int64_t{1} << 22;
+
+// Spaces one cell may gain from <text:s text:c="..."/> counts.
+constexpr std::size_t MaxSpacesPerCell = 65536;
+
+// Distinct displayed texts kept as literal number formats; beyond them numbers keep their
+// displayed text as a text value.
+constexpr std::size_t MaxLiteralFormats = 65536;
+
+void parsePart(const ZipArchive& archive, std::string_view part, XmlHandler& handler)
+{
+    const auto index = archive.find(part);
+    if (!index) {
+        throw ReadError("the workbook is damaged (the part " + std::string(part) + " is missing)");
+    }
+    ZipEntry entry = archive.open(*index);
+    parseXml([&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
+             handler,
+             archive.fileName(),
+             part);
+}
+
+std::string readSmallPart(const ZipArchive& archive, std::string_view part)
+{
+    std::string text;
+    const auto index = archive.find(part);
+    if (!index) {
+        return text;
+    }
+    ZipEntry entry = archive.open(*index);
+    char buffer[256];
+    while (text.size() < 1024) {
+        const std::size_t got = entry.read(buffer, sizeof buffer);
+        if (got == 0) {
+            break;
+        }
+        text.append(buffer, got);
+    }
+    return text;
+}
+
+// Finds <manifest:encryption-data>: the parts it describes are encrypted (ODF 1.2 part 3, 4.8).
+class ManifestHandler final : public XmlHandler
+{
+public:
+    bool encrypted = false;
+
+    void startElement(std::string_view name, const XmlAttributes&) override
+    {
+        encrypted = encrypted || name == "encryption-data";
+    }
+
+    void endElement(std::string_view) override {}
+
+    void characters(std::string_view) override {}
+};
+
+std::int64_t repeatCount(const XmlAttributes& attributes, std::string_view name)
+{
+    const auto text = attributes.value(name);
+    if (!text) {
+        return 1;
+    }
+    std::int64_t value = 1;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
+    if (error != std::errc() || value < 1) {
+        return 1;
+    }
+    // Counts beyond the grid only ever cover empty space; the grid's size bounds them.
+    return std::min<std::int64_t>(value, std::int64_t{MaxRows} * MaxColumns);
+}
+
+std::optional<double> parseNumber(std::optional<std::string_view> text)
+{
+    if (!text || text->empty()) {
+        return std::nullopt;
+    }
+    double value = 0;
+    const char* first = text->data();
+    const char* last = first + text->size();
+    if (*first == '+') {
+        ++first;
+    }
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// An ISO 8601 duration such as "PT10H10M10.123456S" or "-P1DT2H" as a fraction of days.
+// Years and months have no fixed length and are refused.
+std::optional<double> parseDuration(std::string_view text)
+{
+    bool negative = false;
+    if (!text.empty() && text.front() == '-') {
+        negative = true;
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.front() != 'P') {
+        return std::nullopt;
+    }
+    text.remove_prefix(1);
+    double seconds = 0;
+    bool inTime = false;
+    bool any = false;
+    while (!text.empty()) {
+        if (text.front() == 'T') {
+            inTime = true;
+            text.remove_prefix(1);
+            continue;
+        }
+        double amount = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), amount);
+        if (error != std::errc() || end == text.data() + text.size()) {
+            return std::nullopt;
+        }
+        const char unit = *end;
+        text.remove_prefix(static_cast<std::size_t>(end - text.data()) + 1);
+        if (unit == 'D' && !inTime) {
+            seconds += amount * 86400;
+        } else if (unit == 'W' && !inTime) {
+            seconds += amount * 7 * 86400;
+        } else if (unit == 'H' && inTime) {
+            seconds += amount * 3600;
+        } else if (unit == 'M' && inTime) {
+            seconds += amount * 60;
+        } else if (unit == 'S' && inTime) {
+            seconds += amount;
+        } else {
+            return std::nullopt;
+        }
+        any = true;
+    }
+    if (!any) {
+        return std::nullopt;
+    }
+    return (negative ? -seconds : seconds) / 86400;
+}
+
+// A cell as read, before it is placed (once, or many times when repeated).
+struct ResolvedCell
+{
+    CellKind kind = CellKind::Blank;
+    double number = 0;
+    bool boolean = false;
+    std::uint32_t index = 0; // shared text
+    std::uint32_t style = 0;
+};
+
+struct PlacedRun
+{
+    std::int64_t column = 0;
+    std::int64_t repeat = 1;
+    ResolvedCell cell;
+};
+
+// Columns with a default cell style, as runs (a style may cover all 16,384 columns).
+struct ColumnStyleRun
+{
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    std::string style;
+};
+
+class OdsWorkbook final : public Workbook
+{
+public:
+    explicit OdsWorkbook(std::string fileName)
+        : m_fileName(std::move(fileName))
+        , m_styles(std::make_shared<WorkbookStyles>())
+    {
+        m_styles->cellFormats.emplace_back(); // style 0: General
+    }
+
+    [[nodiscard]] std::string_view name() const override { return m_fileName; }
+
+    [[nodiscard]] std::int32_t sheetCount() const override
+    {
+        return static_cast<std::int32_t>(m_sheets.size());
+    }
+
+    [[nodiscard]] std::string_view sheetName(std::int32_t index) const override
+    {
+        return sheet(index).name();
+    }
+
+    [[nodiscard]] Sheet loadSheet(std::int32_t index) override { return sheet(index); }
+
+    [[nodiscard]] bool isHidden(std::int32_t index) const
+    {
+        sheet(index);
+        return m_hidden[static_cast<std::size_t>(index - 1)];
+    }
+
+    void addSheet(Sheet sheet, bool hidden)
+    {
+        m_sheets.push_back(std::move(sheet));
+        m_hidden.push_back(hidden);
+    }
+
+    [[nodiscard]] const std::shared_ptr<WorkbookStyles>& styles() const { return m_styles; }
+
+    [[nodiscard]] const std::string& fileName() const { return m_fileName; }
+
+private:
+    const Sheet& sheet(std::int32_t index) const
+    {
+        if (index < 1 || index > sheetCount()) {
+            throw ReadError("\"" + m_fileName + "\" has no sheet " + std::to_string(index));
+        }
+        return m_sheets[static_cast<std::size_t>(index - 1)];
+    }
+
+    std::string m_fileName;
+    std::shared_ptr<WorkbookStyles> m_styles;
+    std::vector<Sheet> m_sheets;
+    std::vector<bool> m_hidden;
+};
+
+// Streams content.xml: the automatic styles go to the style collection, the tables become
+// sheets.
+class ContentHandler final : public XmlHandler
+{
+public:
+    ContentHandler(OdsWorkbook& book, OdsStyles& styles)
+        : m_book(book)
+        , m_styles(styles)
+        , m_workbookStyles(*book.styles())
+    {}
+
+    void startElement(std::string_view name, const XmlAttributes& attributes) override;
+    void endElement(std::string_view name) override;
+    void characters(std::string_view text) override;
+
+private:
+    void startTable(const XmlAttributes& attributes);
+    void endTable();
+    void startCell(const XmlAttributes& attributes);
+    void endCell();
+    void endRow();
+    [[nodiscard]] std::optional<ResolvedCell> resolveCell();
+    [[nodiscard]] std::uint32_t sharedText(const std::string& text);
+    [[nodiscard]] std::optional<std::uint32_t>
+    styleShowing(double value, const std::string& code, const std::string& text);
+    [[nodiscard]] std::string cellStyleAt(std::int64_t column) const;
+
+    OdsWorkbook& m_book;
+    OdsStyles& m_styles;
+    WorkbookStyles& m_workbookStyles;
+    bool m_inBody = false;
+    int m_tableDepth = 0;
+
+    // The current sheet.
+    std::optional<SheetBuilder> m_builder;
+    bool m_hidden = false;
+    std::vector<ColumnStyleRun> m_columnStyles;
+    std::int64_t m_nextColumnStyle = 1;
+    std::int64_t m_row = 1;
+    std::int64_t m_rowRepeat = 1;
+    std::int64_t m_column = 1;
+    std::vector<PlacedRun> m_rowCells;
+    std::int64_t m_repeatedCells = 0;
+
+    // The current cell.
+    bool m_inCell = false;
+    std::int64_t m_cellRepeat = 1;
+    std::string m_valueType;
+    bool m_error = false;
+    std::optional<std::string> m_value;
+    std::optional<std::string> m_dateValue;
+    std::optional<std::string> m_timeValue;
+    std::optional<std::string> m_booleanValue;
+    std::string m_cellStyle;
+    std::string m_text;
+    bool m_hasParagraph = false;
+    int m_paragraphDepth = 0;
+    int m_skipDepth = 0; // inside an annotation or other content that is not displayed
+    std::size_t m_spaces = 0;
+
+    std::unordered_map<std::string, std::uint32_t> m_sharedIndex;
+    std::unordered_map<std::string, std::uint32_t> m_literalStyles;
+    std::unordered_map<std::string, std::uint32_t> m_codeStyles;
+};
+
+void ContentHandler::startElement(std::string_view name, const XmlAttributes& attributes)
+{
+    if (!m_inBody) {
+        if (name == "body") {
+            m_inBody = true;
+        } else {
+            m_styles.startElement(name, attributes);
+        }
+        return;
+    }
+    if (name == "table") {
+        if (++m_tableDepth == 1 && !m_inCell) {
+            startTable(attributes);
+        }
+        return;
+    }
+    if (m_tableDepth != 1) {
+        return;
+    }
+    if (m_inCell) {
+        if (m_skipDepth > 0 || name == "annotation" || name == "note") {
+            ++m_skipDepth;
+            return;
+        }
+        if (name == "p" || name == "h") {
+            // Paragraphs of one cell are lines of its text.
+            if (m_paragraphDepth == 0 && m_hasParagraph) {
+                m_text += '\n';
+            }
+            m_hasParagraph = true;
+            ++m_paragraphDepth;
+        } else if (m_paragraphDepth > 0 && name == "s") {
+            const auto count = static_cast<std::size_t>(repeatCount(attributes, "c"));
+            const std::size_t allowed = std::min(count, MaxSpacesPerCell - m_spaces);
+            m_text.append(allowed, ' ');
+            m_spaces += allowed;
+        } else if (m_paragraphDepth > 0 && name == "tab") {
+            m_text += '\t';
+        } else if (m_paragraphDepth > 0 && name == "line-break") {
+            m_text += '\n';
+        }
+        return;
+    }
+    if (name == "table-column") {
+        const std::int64_t count = repeatCount(attributes, "number-columns-repeated");
+        const auto style = attributes.value("default-cell-style-name");
+        if (style && *style != "Default") {
+            m_columnStyles.push_back(
+                {m_nextColumnStyle, m_nextColumnStyle + count - 1, std::string(*style)});
+        }
+        m_nextColumnStyle += count;
+    } else if (name == "table-row") {
+        m_rowRepeat = repeatCount(attributes, "number-rows-repeated");
+        m_column = 1;
+        m_rowCells.clear();
+    } else if (name == "table-cell" || name == "covered-table-cell") {
+        startCell(attributes);
+    }
+}
+
+void ContentHandler::endElement(std::string_view name)
+{
+    if (!m_inBody) {
+        m_styles.endElement(name);
+        return;
+    }
+    if (name == "table") {
+        if (m_tableDepth-- == 1 && !m_inCell) {
+            endTable();
+        }
+        return;
+    }
+    if (m_tableDepth != 1) {
+        return;
+    }
+    if (m_inCell) {
+        if (m_skipDepth > 0) {
+            --m_skipDepth;
+            return;
+        }
+        if ((name == "p" || name == "h") && m_paragraphDepth > 0) {
+            --m_paragraphDepth;
+        } else if (name == "table-cell" || name == "covered-table-cell") {
+            endCell();
+        }
+        return;
+    }
+    if (name == "table-row") {
+        endRow();
+    }
+}
+
+void ContentHandler::characters(std::string_view text)
+{
+    if (!m_inBody) {
+        m_styles.characters(text);
+        return;
+    }
+    if (m_inCell && m_paragraphDepth > 0 && m_skipDepth == 0) {
+        m_text += text;
+    }
+}
+
+void ContentHandler::startTable(const XmlAttributes& attributes)
+{
+    m_builder.emplace(std::string(attributes.value("name").value_or("")), m_book.styles());
+    m_hidden = m_styles.hidesTable(attributes.value("style-name").value_or(""));
+    m_columnStyles.clear();
+    m_nextColumnStyle = 1;
+    m_row = 1;
+}
+
+void ContentHandler::endTable()
+{
+    if (m_builder) {
+        m_book.addSheet(m_builder->finish(), m_hidden);
+        m_builder.reset();
+    }
+}
+
+void ContentHandler::startCell(const XmlAttributes& attributes)
+{
+    m_inCell = true;
+    m_cellRepeat = repeatCount(attributes, "number-columns-repeated");
+    m_valueType.clear();
+    m_error = false;
+    m_value.reset();
+    m_dateValue.reset();
+    m_timeValue.reset();
+    m_booleanValue.reset();
+    m_cellStyle.clear();
+    m_text.clear();
+    m_hasParagraph = false;
+    m_paragraphDepth = 0;
+    m_skipDepth = 0;
+    m_spaces = 0;
+    // office:value-type and the writer's own calcext:value-type share a local name; the
+    // second says "error" for error results, which the first calls numbers.
+    attributes.forEach([this](std::string_view attribute, std::string_view value) {
+        if (attribute == "value-type") {
+            if (m_valueType.empty()) {
+                m_valueType = value;
+            }
+            m_error = m_error || value == "error";
+        } else if (attribute == "value") {
+            m_value = std::string(value);
+        } else if (attribute == "date-value") {
+            m_dateValue = std::string(value);
+        } else if (attribute == "time-value") {
+            m_timeValue = std::string(value);
+        } else if (attribute == "boolean-value") {
+            m_booleanValue = std::string(value);
+        } else if (attribute == "style-name") {
+            m_cellStyle = value;
+        }
+    });
+}
+
+std::uint32_t ContentHandler::sharedText(const std::string& text)
+{
+    auto& strings = m_workbookStyles.sharedStrings;
+    const auto [it, added] =
+        m_sharedIndex.try_emplace(text, static_cast<std::uint32_t>(strings.size()));
+    if (added) {
+        strings.push_back(text);
+    }
+    return it->second;
+}
+
+// The style index of a format that shows value as text: the code when it does, else a
+// literal code made of the text itself. Nothing when neither shows the text.
+std::optional<std::uint32_t>
+ContentHandler::styleShowing(double value, const std::string& code, const std::string& text)
+{
+    auto& formats = m_workbookStyles.cellFormats;
+    const auto shows = [&](const format::NumberFormat& format) {
+        std::string shown;
+        format.render(value, format::DateSystem::Date1900, shown);
+        return shown == text;
+    };
+    if (!code.empty()) {
+        auto it = m_codeStyles.find(code);
+        if (it == m_codeStyles.end()) {
+            formats.push_back(format::NumberFormat::compile(code));
+            it = m_codeStyles.emplace(code, static_cast<std::uint32_t>(formats.size() - 1)).first;
+        }
+        return shows(formats[it->second]) ? std::optional(it->second) : std::nullopt;
+    }
+    if (shows(formats.front())) {
+        return 0;
+    }
+    auto it = m_literalStyles.find(text);
+    if (it == m_literalStyles.end()) {
+        if (m_literalStyles.size() >= MaxLiteralFormats) {
+            return std::nullopt;
+        }
+        // The text in all three number sections, so that no minus sign is added.
+        std::string literal = "\"";
+        for (const char c : text) {
+            literal += c == '"' ? std::string("\"\\\"\"") : std::string(1, c);
+        }
+        literal += '"';
+        formats.push_back(format::NumberFormat::compile(literal + ";" + literal + ";" + literal));
+        it = m_literalStyles.emplace(text, static_cast<std::uint32_t>(formats.size() - 1)).first;
+    }
+    return shows(formats[it->second]) ? std::optional(it->second) : std::nullopt;
+}
+
+std::string ContentHandler::cellStyleAt(std::int64_t column) const
+{
+    if (!m_cellStyle.empty()) {
+        return m_cellStyle;
+    }
+    for (const ColumnStyleRun& run : m_columnStyles) {
+        if (column >= run.first && column <= run.last) {
+            return run.style;
+        }
+    }
+    return {};
+}
+
+std::optional<ResolvedCell> ContentHandler::resolveCell()
+{
+    ResolvedCell cell;
+    const auto asText = [&] {
+        cell.kind = CellKind::SharedText;
+        cell.index = sharedText(m_text);
+        return cell;
+    };
+    if (m_error) {
+        cell.kind = CellKind::Error;
+        cell.index = sharedText(m_text);
+        return cell;
+    }
+    std::optional<double> number;
+    std::string code;
+    if (m_valueType == "float" || m_valueType == "percentage" || m_valueType == "currency") {
+        number = parseNumber(m_value);
+    } else if (m_valueType == "date") {
+        if (m_dateValue) {
+            number = isoDateSerial(*m_dateValue, format::DateSystem::Date1900);
+        }
+        code = m_styles.dateTimeCode(cellStyleAt(m_column));
+    } else if (m_valueType == "time") {
+        if (m_timeValue) {
+            number = parseDuration(*m_timeValue);
+        }
+        code = m_styles.dateTimeCode(cellStyleAt(m_column));
+    } else if (m_valueType == "boolean") {
+        const bool value = m_booleanValue == "true" || m_booleanValue == "1";
+        if (!m_hasParagraph || m_text == (value ? "TRUE" : "FALSE")) {
+            cell.kind = CellKind::Boolean;
+            cell.boolean = value;
+            return cell;
+        }
+        return asText();
+    } else if (m_valueType.empty() || m_valueType == "void") {
+        if (!m_hasParagraph || m_text.empty()) {
+            return std::nullopt; // an empty cell, perhaps formatted: not stored
+        }
+        return asText();
+    } else {
+        return asText(); // "string", and types this reader does not know
+    }
+    if (!number) {
+        return m_hasParagraph ? std::optional(asText()) : std::nullopt;
+    }
+    cell.kind = CellKind::Number;
+    cell.number = *number;
+    if (!m_hasParagraph) {
+        // No stored text: the value is shown through the style's own format, if any.
+        if (!code.empty()) {
+            auto it = m_codeStyles.find(code);
+            if (it == m_codeStyles.end()) {
+                auto& formats = m_workbookStyles.cellFormats;
+                formats.push_back(format::NumberFormat::compile(code));
+                it = m_codeStyles.emplace(code, static_cast<std::uint32_t>(formats.size() - 1))
+                         .first;
+            }
+            cell.style = it->second;
+        }
+        return cell;
+    }
+    const auto style = styleShowing(*number, code, m_text);
+    if (!style) {
+        // No format shows the stored text: the text wins, as it is what the user saw.
+        return asText();
+    }
+    cell.style = *style;
+    return cell;
+}
+
+void ContentHandler::endCell()
+{
+    m_inCell = false;
+    if (const auto cell = resolveCell()) {
+        m_rowCells.push_back({m_column, m_cellRepeat, *cell});
+    }
+    m_column += m_cellRepeat;
+}
+
+void ContentHandler::endRow()
+{
+    const std::int64_t rows = std::min<std::int64_t>(m_rowRepeat, MaxRows - m_row + 1);
+    if (!m_rowCells.empty() && rows > 0) {
+        for (const PlacedRun& run : m_rowCells) {
+            const std::int64_t columns =
+                std::min<std::int64_t>(run.repeat, MaxColumns - run.column + 1);
+            if (columns <= 0) {
+                continue;
+            }
+            m_repeatedCells += rows * columns - 1;
+            if (m_repeatedCells > MaxRepeatedCells) {
+                throw ReadError("a sheet repeats cells more than "
+                                + std::to_string(MaxRepeatedCells)
+                                + " times, more than can be read");
+            }
+            for (std::int64_t r = 0; r < rows; ++r) {
+                for (std::int64_t c = 0; c < columns; ++c) {
+                    const auto row = static_cast<std::int32_t>(m_row + r);
+                    const auto column = static_cast<std::int32_t>(run.column + c);
+                    const ResolvedCell& cell = run.cell;
+                    switch (cell.kind) {
+                    case CellKind::Number:
+                        m_builder->addNumber(row, column, cell.number, cell.style);
+                        break;
+                    case CellKind::Boolean:
+                        m_builder->addBoolean(row, column, cell.boolean, cell.style);
+                        break;
+                    case CellKind::Error:
+                        m_builder->addError(
+                            row, column, m_workbookStyles.sharedStrings[cell.index], cell.style);
+                        break;
+                    default:
+                        m_builder->addSharedText(row, column, cell.index, cell.style);
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    m_row = std::min<std::int64_t>(m_row + m_rowRepeat, std::int64_t{MaxRows} + 1);
+    m_rowCells.clear();
+}
+
+} // namespace
+
+bool isOpenDocument(const ZipArchive& archive)
+{
+    return archive.find("mimetype") && archive.find("content.xml")
+        && !archive.find("[Content_Types].xml");
+}
+
+std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive)
+{
+    const std::string fileName = archive.fileName();
+    try {
+        const std::string mimetype = readSmallPart(archive, "mimetype");
+        if (!mimetype.starts_with("application/vnd.oasis.opendocument.spreadsheet")) {
+            throw ReadError("it is not a spreadsheet file (it is an OpenDocument "
+                            + (mimetype.empty() ? std::string("file") : "\"" + mimetype + "\"")
+                            + " document)");
+        }
+        ManifestHandler manifest;
+        if (archive.find("META-INF/manifest.xml")) {
+            parsePart(archive, "META-INF/manifest.xml", manifest);
+        }
+        if (manifest.encrypted) {
+            throw ReadError("it is password-protected");
+        }
+        OdsStyles styles;
+        if (archive.find("styles.xml")) {
+            parsePart(archive, "styles.xml", styles);
+        }
+        auto book = std::make_unique<OdsWorkbook>(fileName);
+        ContentHandler content(*book, styles);
+        parsePart(archive, "content.xml", content);
+        return book;
+    } catch (const ReadError& e) {
+        const std::string_view message = e.what();
+        // The XML and zip layers name the file already.
+        if (message.starts_with("cannot read")) {
+            throw;
+        }
+        throw fileFailure(fileName, message);
+    }
+}
+
+} // namespace sheetfray::engine::readers
