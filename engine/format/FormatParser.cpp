@@ -512,9 +512,8 @@ void buildNumber(const RawSection& raw, SectionBuilder& out, Section& section)
                 && (previous->kind == RawKind::Placeholder || previous->kind == RawKind::Point
                     || isDigitLiteral(*previous));
             if (!afterNumber) {
-                for (std::size_t c = k; c < end; ++c) {
-                    out.literal(tokens[c].text);
-                }
+                // A run of commas as text shows one ("0 ,," gives "1234568 ,").
+                out.literal(token.text);
             } else if (k < point) {
                 if (end < tokens.size() && tokens[end].kind == RawKind::Placeholder) {
                     section.thousands = true;

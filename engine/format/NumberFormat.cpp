@@ -148,7 +148,8 @@ void NumberFormat::render(double value, DateSystem system, std::string& out) con
 
 void NumberFormat::renderText(std::string_view text, std::string& out) const
 {
-    if (!m_compiled || m_compiled->textSection < 0) {
+    // An empty text stays empty: the text section's padding does not make a blank cell show.
+    if (!m_compiled || m_compiled->textSection < 0 || text.empty()) {
         out += text;
         return;
     }
@@ -157,7 +158,8 @@ void NumberFormat::renderText(std::string_view text, std::string& out) const
     for (const Token& token : section.tokens) {
         if (token.kind == TokenKind::Literal) {
             out.append(format.literals, token.offset, token.length);
-        } else if (token.kind == TokenKind::Text) {
+        } else if (token.kind == TokenKind::Text || token.kind == TokenKind::General) {
+            // General in the text section shows the text as it is.
             out += text;
         }
     }

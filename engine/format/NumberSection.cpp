@@ -185,9 +185,9 @@ void renderScientific(const CompiledFormat& format,
     if (minus && !mantissa.isZero()) {
         out += '-';
     }
-    // Zero shows one integer digit "0", where a plain number shows none.
-    const int digitCount =
-        mantissa.isZero() ? (section.integerDigits > 0 ? 1 : 0) : integerDigitCount(mantissa);
+    // Zero fills every integer placeholder with 0 ("0000.E+0" for ####.####E+0), where a
+    // plain number shows none.
+    const int digitCount = mantissa.isZero() ? section.integerDigits : integerDigitCount(mantissa);
     const int shownDecimals =
         mantissa.isZero() ? 0 : std::max(0, mantissa.count - 1 - mantissa.exponent);
     const DecimalDigits exponentDigits = toDecimalDigits(std::abs(exponent));
@@ -299,6 +299,17 @@ bool anyPlaceholder(const Section& section, DigitRole role, char placeholder)
     });
 }
 
+char unitsPlaceholder(const Section& section)
+{
+    for (const Token& token : section.tokens) {
+        if (token.kind == TokenKind::Digit && token.role == DigitRole::Integer
+            && token.position == 0) {
+            return token.placeholder;
+        }
+    }
+    return '#';
+}
+
 void renderFraction(const CompiledFormat& format,
                     const Section& section,
                     double magnitude,
@@ -324,21 +335,29 @@ void renderFraction(const CompiledFormat& format,
     // '?' padding, nothing otherwise; a '0' numerator shows 0/1.
     const bool hideFraction = section.hasWholePart && fraction.numerator == 0
         && !anyPlaceholder(section, DigitRole::Numerator, '0');
+    const bool questionInWhole = anyPlaceholder(section, DigitRole::Integer, '?');
+    const bool questionInNumerator = anyPlaceholder(section, DigitRole::Numerator, '?');
     const bool blankFraction = hideFraction
-        && (anyPlaceholder(section, DigitRole::Numerator, '?')
+        && (questionInWhole || questionInNumerator
             || anyPlaceholder(section, DigitRole::Denominator, '?'));
     if (fraction.numerator == 0 && section.fixedDenominator == 0) {
         fraction.denominator = 1;
     }
-    // The whole number is empty below one, but 0 itself shows when nothing else does.
+    // The whole number is empty below one, but 0 itself shows when nothing else does. A zero
+    // shown as 0/1 keeps the 0 in a '?' or '0' units place ("?\:0/#" gives "0:0/1"), not
+    // in a '#' one.
     const DecimalDigits wholeDigits = toDecimalDigits(whole);
-    const int wholeCount = whole == 0 ? (hideFraction ? 1 : 0) : integerDigitCount(wholeDigits);
+    int wholeCount = integerDigitCount(wholeDigits);
+    if (whole == 0) {
+        wholeCount =
+            hideFraction || (fraction.numerator == 0 && unitsPlaceholder(section) != '#') ? 1 : 0;
+    }
     const bool wholeEmpty = wholeCount == 0 && !anyPlaceholder(section, DigitRole::Integer, '0');
-    const bool wholeBlank = wholeEmpty && anyPlaceholder(section, DigitRole::Integer, '?');
-    // Without a whole part the numerator shows 0 for zero; with one, only its padding.
+    // The separator after an empty whole number turns to blanks when either number pads
+    // with '?' ("# ?/?" shows " 3/4"); otherwise only its spaces stay.
+    const bool wholeBlank = wholeEmpty && (questionInWhole || questionInNumerator);
     const DecimalDigits numerator = toDecimalDigits(fraction.numerator);
-    const int numeratorCount =
-        fraction.numerator == 0 ? (section.hasWholePart ? 0 : 1) : integerDigitCount(numerator);
+    const int numeratorCount = fraction.numerator == 0 ? 1 : integerDigitCount(numerator);
     const DecimalDigits denominator = toDecimalDigits(fraction.denominator);
     const int denominatorCount = integerDigitCount(denominator);
 
@@ -356,7 +375,6 @@ void renderFraction(const CompiledFormat& format,
         }
         if (section.hasWholePart && wholeEmpty && token.kind == TokenKind::Literal
             && index >= section.fractionBegin && index < section.numeratorBegin) {
-            // The separator after an empty whole number: blanks after '?', else only spaces.
             for (std::uint32_t k = 0; k < token.length; ++k) {
                 const char c = format.literals[token.offset + k];
                 if (wholeBlank) {

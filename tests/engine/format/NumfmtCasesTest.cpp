@@ -127,7 +127,7 @@ TEST_P(NumfmtCaseFile, RendersTheApplicationsText)
               << " pass (" << (result.cases ? 100.0 * result.passed / result.cases : 0.0) << "%)\n";
     std::size_t shown = 0;
     for (const std::string& difference : result.unexpected) {
-        if (shown++ < 40) {
+        if (shown++ < 200) {
             ADD_FAILURE() << difference;
         }
     }
