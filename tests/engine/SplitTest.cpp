@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                 engine::SplitMode::Cells,
                 NamingScheme::FirstCellValue,
                 {{"Name.txt", "Name"}, {"Qty.txt", "Qty"}, {"Pen.txt", "Pen"}, {"3.txt", "3"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(SplitTest, SpreadsheetKindTurnsSeparatorsAndPipesIntoTabs)
 {

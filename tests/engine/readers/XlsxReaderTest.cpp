@@ -1,0 +1,553 @@
+#include "engine/readers/FileHost.h"
+#include "support/Error.h"
+#include "tests/builders/XlsxBuilder.h"
+#include "tests/fakes/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace sheetfray::engine::readers {
+namespace {
+
+using testing::SheetState;
+using testing::TempDir;
+using testing::XlsxBuilder;
+
+std::unique_ptr<Workbook>
+openBuilt(const TempDir& dir, const XlsxBuilder& builder, const std::string& name = "book.xlsx")
+{
+    const auto path = dir.path() / name;
+    builder.save(path);
+    return openWorkbookFile(path);
+}
+
+// The message of the ReadError that f throws, or "" when it throws none.
+template <typename F>
+std::string readErrorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const ReadError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+struct CellCase
+{
+    const char* name;
+    const char* cellXml; // the <c> element at A1
+    CellValue::Kind kind;
+    const char* text; // the value's text (texts, errors) or "" for numbers
+    double number;
+};
+
+class CellKinds : public ::testing::TestWithParam<CellCase>
+{};
+
+TEST_P(CellKinds, ReadsTheStoredValue)
+{
+    const CellCase& c = GetParam();
+    TempDir dir;
+    XlsxBuilder builder;
+    builder.setSharedStrings({"Name", "Qty & more"});
+    builder.addSheet("Sheet1", std::string("<row r=\"1\">") + c.cellXml + "</row>");
+    const auto workbook = openBuilt(dir, builder);
+    const Sheet sheet = workbook->loadSheet(1);
+
+    ASSERT_NE(sheet.find(1, 1), nullptr) << "the cell is stored";
+    const CellValue value = sheet.value(1, 1);
+    EXPECT_EQ(value.kind, c.kind);
+    if (c.kind == CellValue::Kind::Number || c.kind == CellValue::Kind::Date) {
+        EXPECT_DOUBLE_EQ(value.number, c.number);
+    } else if (c.kind == CellValue::Kind::Boolean) {
+        EXPECT_EQ(value.boolean, c.number != 0);
+    } else {
+        EXPECT_EQ(value.text, c.text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Xlsx,
+    CellKinds,
+    ::testing::Values(
+        CellCase{"SharedString",
+                 R"(<c r="A1" t="s"><v>1</v></c>)",
+                 CellValue::Kind::Text,
+                 "Qty & more",
+                 0},
+        CellCase{"InlineString",
+                 R"(<c r="A1" t="inlineStr"><is><t>Pen</t></is></c>)",
+                 CellValue::Kind::Text,
+                 "Pen",
+                 0},
+        CellCase{
+            "InlineRichText",
+            R"(<c r="A1" t="inlineStr"><is><r><rPr><b/></rPr><t>Pe</t></r><r><t xml:space="preserve">n </t></r></is></c>)",
+            CellValue::Kind::Text,
+            "Pen ",
+            0},
+        CellCase{"FormulaString",
+                 R"(<c r="A1" t="str"><f>"a"&amp;"b"</f><v>ab</v></c>)",
+                 CellValue::Kind::Text,
+                 "ab",
+                 0},
+        CellCase{"FormulaStringEscape",
+                 R"(<c r="A1" t="str"><v>a_x000D_b</v></c>)",
+                 CellValue::Kind::Text,
+                 "a\rb",
+                 0},
+        CellCase{"BooleanTrue", R"(<c r="A1" t="b"><v>1</v></c>)", CellValue::Kind::Boolean, "", 1},
+        CellCase{"BooleanFalse",
+                 R"(<c r="A1" t="b"><f>1=2</f><v>0</v></c>)",
+                 CellValue::Kind::Boolean,
+                 "",
+                 0},
+        CellCase{"Error",
+                 R"(<c r="A1" t="e"><f>NA()</f><v>#N/A</v></c>)",
+                 CellValue::Kind::Error,
+                 "#N/A",
+                 0},
+        CellCase{"NumberUntyped", R"(<c r="A1"><v>1.5</v></c>)", CellValue::Kind::Number, "", 1.5},
+        CellCase{"NumberTyped",
+                 R"(<c r="A1" t="n"><v>-2.5E-3</v></c>)",
+                 CellValue::Kind::Number,
+                 "",
+                 -0.0025},
+        CellCase{
+            "NumberWithSpaces", "<c r=\"A1\"><v>\n 42 </v></c>", CellValue::Kind::Number, "", 42},
+        CellCase{"CachedFormulaResult",
+                 R"(<c r="A1"><f>1+1</f><v>2</v></c>)",
+                 CellValue::Kind::Number,
+                 "",
+                 2},
+        CellCase{"BlankWithStyle", R"(<c r="A1" s="1"/>)", CellValue::Kind::Empty, "", 0},
+        CellCase{"UncalculatedFormula",
+                 R"(<c r="A1" t="str"><f>A2</f></c>)",
+                 CellValue::Kind::Empty,
+                 "",
+                 0},
+        CellCase{"IsoDate",
+                 R"(<c r="A1" t="d"><v>2021-01-01</v></c>)",
+                 CellValue::Kind::Number,
+                 "",
+                 44197},
+        CellCase{"IsoDateTime",
+                 R"(<c r="A1" t="d"><v>2021-01-01T12:00:00</v></c>)",
+                 CellValue::Kind::Number,
+                 "",
+                 44197.5}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// ECMA-376 Part 1, 22.9.2.19: "_xHHHH_" is one UTF-16 code unit.
+struct EscapeCase
+{
+    const char* name;
+    const char* stored;
+    const char* text;
+};
+
+class StringEscapes : public ::testing::TestWithParam<EscapeCase>
+{};
+
+TEST_P(StringEscapes, DecodeAsTheStandardSays)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    builder.setSharedStringsXml(std::string("<si><t>") + GetParam().stored + "</t></si>");
+    builder.addSheet("Sheet1", R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)");
+    const auto workbook = openBuilt(dir, builder);
+    EXPECT_EQ(workbook->loadSheet(1).text(1, 1), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Xlsx,
+    StringEscapes,
+    ::testing::Values(EscapeCase{"CarriageReturn", "Split_x000D_\nLine", "Split\r\nLine"},
+                      EscapeCase{"EscapedUnderscore", "a_x005F_x0041_b", "a_x0041_b"},
+                      EscapeCase{"LowerCaseHex", "caf_x00e9_", "caf\xC3\xA9"},
+                      EscapeCase{"SurrogatePair", "_xD83D__xDE00_", "\xF0\x9F\x98\x80"},
+                      EscapeCase{"LoneSurrogate",
+                                 "a_xD83D_b",
+                                 "a\xEF\xBF\xBD"
+                                 "b"},
+                      EscapeCase{"TooFewDigits", "_x41_", "_x41_"},
+                      EscapeCase{"CapitalX", "_X0041_", "_X0041_"},
+                      EscapeCase{"Unterminated", "_x0041", "_x0041"},
+                      EscapeCase{"AtTheEnd", "ab_x0009_", "ab\t"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(XlsxReader, JoinsRichTextRunsAndSkipsPhoneticRuns)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    // A plain <t> before rich runs is part of the text too (calamine richtext-after-plain).
+    builder.setSharedStringsXml(
+        R"(<si><t>plain </t><r><rPr><b/></rPr><t>bold</t></r><r><t xml:space="preserve"> end</t></r></si>)"
+        R"(<si><r><t>東京</t></r><rPh sb="0" eb="2"><t>トウキョウ</t></rPh><phoneticPr fontId="1"/></si>)");
+    builder.addSheet(
+        "Sheet1", R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c></row>)");
+    const Sheet sheet = openBuilt(dir, builder)->loadSheet(1);
+    EXPECT_EQ(sheet.text(1, 1), "plain bold end");
+    EXPECT_EQ(sheet.text(1, 2), "東京");
+}
+
+TEST(XlsxReader, ListsSheetsInWorkbookOrderWithHiddenOnes)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    builder.addTableSheet("Visible", {{"a"}});
+    builder.addTableSheet("Hidden", {{"b"}});
+    builder.addChartSheet("Chart1");
+    builder.addSheet("Very & hidden", "", SheetState::VeryHidden);
+    builder.addDialogSheet("Dialog1");
+    const auto workbook = openBuilt(dir, builder, "q3.xlsx");
+
+    EXPECT_EQ(workbook->name(), "q3.xlsx");
+    ASSERT_EQ(workbook->sheetCount(), 5);
+    EXPECT_EQ(workbook->sheetName(1), "Visible");
+    EXPECT_EQ(workbook->sheetName(2), "Hidden");
+    EXPECT_EQ(workbook->sheetName(3), "Chart1");
+    EXPECT_EQ(workbook->sheetName(4), "Very & hidden");
+    EXPECT_EQ(workbook->sheetName(5), "Dialog1");
+    EXPECT_EQ(workbook->loadSheet(2).text(1, 1), "b");
+
+    const std::string chart = readErrorOf([&] { (void)workbook->loadSheet(3); });
+    EXPECT_NE(chart.find("\"Chart1\""), std::string::npos) << chart;
+    EXPECT_NE(chart.find("\"q3.xlsx\""), std::string::npos) << chart;
+    EXPECT_NE(chart.find("chart sheet"), std::string::npos) << chart;
+    EXPECT_NE(readErrorOf([&] { (void)workbook->loadSheet(5); }).find("dialog sheet"),
+              std::string::npos);
+    EXPECT_EQ(workbook->loadSheet(4).cells().size(), 0u);
+}
+
+TEST(XlsxReader, UsedRangeComesFromTheCellsNotTheStoredDimension)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    builder.addSheetDocument(
+        "Sheet1",
+        R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+        R"(<dimension ref="A1:B1"/><sheetData>)"
+        R"(<row r="3"><c r="C3"><v>1</v></c></row>)"
+        R"(<row r="7"><c r="E7" s="1"/></row>)"
+        R"(</sheetData></worksheet>)");
+    const Sheet sheet = openBuilt(dir, builder)->loadSheet(1);
+    EXPECT_EQ(sheet.usedRange().lastRow, 7);
+    EXPECT_EQ(sheet.usedRange().lastColumn, 5);
+}
+
+TEST(XlsxReader, PlacesCellsWithoutReferencesByCounting)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    builder.addSheet("Sheet1",
+                     R"(<row r="2"><c><v>1</v></c><c><v>2</v></c></row>)"
+                     R"(<row><c r="D3"><v>3</v></c><c><v>4</v></c></row>)"
+                     R"(<row><c><v>5</v></c></row>)");
+    const Sheet sheet = openBuilt(dir, builder)->loadSheet(1);
+    EXPECT_EQ(sheet.text(2, 1), "1");
+    EXPECT_EQ(sheet.text(2, 2), "2");
+    EXPECT_EQ(sheet.text(3, 4), "3");
+    EXPECT_EQ(sheet.text(3, 5), "4");
+    EXPECT_EQ(sheet.text(4, 1), "5");
+    EXPECT_EQ(sheet.cells().size(), 5u);
+}
+
+struct DateSystemCase
+{
+    const char* name;
+    const char* workbookPr; // inside <workbook>, before <sheets>
+    format::DateSystem system;
+    double serialOf19040102; // the serial a t="d" cell of 1904-01-02 gets
+};
+
+class DateSystems : public ::testing::TestWithParam<DateSystemCase>
+{};
+
+TEST_P(DateSystems, FollowTheWorkbookFlag)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    builder.addSheet("Sheet1", R"(<row r="1"><c r="A1" t="d"><v>1904-01-02</v></c></row>)");
+    builder.setPart(
+        "xl/workbook.xml",
+        std::string(
+            R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")"
+            R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)")
+            + GetParam().workbookPr
+            + R"(<sheets><sheet name="Sheet1" sheetId="1" r:id="rId1"/></sheets></workbook>)");
+    const Sheet sheet = openBuilt(dir, builder)->loadSheet(1);
+    EXPECT_EQ(sheet.styles().dateSystem, GetParam().system);
+    EXPECT_DOUBLE_EQ(sheet.value(1, 1).number, GetParam().serialOf19040102);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Xlsx,
+    DateSystems,
+    ::testing::Values(
+        DateSystemCase{"NoFlag", "", format::DateSystem::Date1900, 1463},
+        DateSystemCase{"One", R"(<workbookPr date1904="1"/>)", format::DateSystem::Date1904, 1},
+        DateSystemCase{"True", R"(<workbookPr date1904="true"/>)", format::DateSystem::Date1904, 1},
+        DateSystemCase{"Zero", R"(<workbookPr date1904="0"/>)", format::DateSystem::Date1900, 1463},
+        // An extension's workbookPr is not the workbook's.
+        DateSystemCase{
+            "ExtensionOnly",
+            R"(<extLst><ext><x15:workbookPr xmlns:x15="urn:x15" date1904="1"/></ext></extLst>)",
+            format::DateSystem::Date1900,
+            1463}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(XlsxReader, GivesEachStyleTheFormatOfItsCellXfsEntry)
+{
+    if (format::NumberFormat::compile("0.00").isGeneral()) {
+        GTEST_SKIP() << "the number-format engine does not compile codes yet";
+    }
+    TempDir dir;
+    XlsxBuilder builder;
+    // cellStyleXfs and dxfs also hold format ids; only cellXfs numbers the cell styles.
+    builder.setPart(
+        "xl/styles.xml",
+        R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+        R"(<numFmts count="2"><numFmt numFmtId="164" formatCode="0.00"/>)"
+        R"(<numFmt numFmtId="165" formatCode="yyyy\-mm\-dd"/></numFmts>)"
+        R"(<cellStyleXfs count="2"><xf numFmtId="165"/><xf numFmtId="165"/></cellStyleXfs>)"
+        R"(<cellXfs count="3"><xf numFmtId="0" xfId="0"/><xf numFmtId="164" xfId="1"/>)"
+        R"(<xf numFmtId="165" xfId="0"/><xf xfId="0"/></cellXfs>)"
+        R"(<dxfs count="1"><dxf><numFmt numFmtId="166" formatCode="0%"/></dxf></dxfs>)"
+        R"(</styleSheet>)");
+    builder.addSheet("Sheet1",
+                     R"(<row r="1"><c r="A1"><v>1.5</v></c><c r="B1" s="1"><v>1.5</v></c>)"
+                     R"(<c r="C1" s="2"><v>44197</v></c><c r="D1" s="3"><v>1.5</v></c></row>)");
+    builder.setNumberFormats({"0.00"}); // makes the builder add the styles relationship
+    const Sheet sheet = openBuilt(dir, builder)->loadSheet(1);
+    EXPECT_EQ(sheet.text(1, 1), "1.5");
+    EXPECT_EQ(sheet.text(1, 2), "1.50");
+    EXPECT_EQ(sheet.text(1, 3), "2021-01-01");
+    EXPECT_EQ(sheet.value(1, 3).kind, CellValue::Kind::Date);
+    EXPECT_EQ(sheet.text(1, 4), "1.5");
+}
+
+// Package shapes other writers produce: where the parts lie and how they are named.
+struct PackageCase
+{
+    const char* name;
+    void (*shape)(XlsxBuilder&);
+};
+
+class PackageShapes : public ::testing::TestWithParam<PackageCase>
+{};
+
+TEST_P(PackageShapes, StillReadTheSheet)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    builder.addTableSheet("Data", {{"Name", "Qty"}, {"Pen", 3}});
+    GetParam().shape(builder);
+    const auto workbook = openBuilt(dir, builder);
+    ASSERT_EQ(workbook->sheetCount(), 1);
+    const Sheet sheet = workbook->loadSheet(1);
+    EXPECT_EQ(sheet.text(1, 2), "Qty");
+    EXPECT_EQ(sheet.text(2, 1), "Pen");
+    EXPECT_EQ(sheet.value(2, 2).number, 3);
+}
+
+const char* const RelationshipsStart =
+    R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)";
+const char* const WorksheetType =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet";
+const char* const StringsType =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings";
+
+INSTANTIATE_TEST_SUITE_P(
+    Xlsx,
+    PackageShapes,
+    ::testing::Values(
+        PackageCase{"AsBuilt", [](XlsxBuilder&) {}},
+        PackageCase{"AbsoluteTargets",
+                    [](XlsxBuilder& b) {
+                        b.setPart("xl/_rels/workbook.xml.rels",
+                                  std::string(RelationshipsStart)
+                                      + "<Relationship Id=\"rId1\" Type=\"" + WorksheetType
+                                      + "\" Target=\"/xl/worksheets/sheet1.xml\"/><Relationship "
+                                        "Id=\"rId2\" Type=\""
+                                      + StringsType
+                                      + "\" Target=\"/xl/sharedStrings.xml\"/></Relationships>");
+                    }},
+        PackageCase{"ClimbingTargets",
+                    [](XlsxBuilder& b) {
+                        b.setPart("xl/_rels/workbook.xml.rels",
+                                  std::string(RelationshipsStart)
+                                      + "<Relationship Id=\"rId1\" Type=\"" + WorksheetType
+                                      + "\" Target=\"./worksheets/../worksheets/sheet1.xml\"/>"
+                                        "<Relationship Id=\"rId2\" Type=\""
+                                      + StringsType
+                                      + "\" Target=\"../xl/sharedStrings.xml\"/></Relationships>");
+                    }},
+        PackageCase{
+            "WorkbookElsewhere",
+            [](XlsxBuilder& b) {
+                // The package relationship names the workbook; its own relationships
+                // lie beside it and resolve from its folder.
+                b.removePart("xl/workbook.xml");
+                b.setPart(
+                    "book/main.xml",
+                    R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="Data" sheetId="1" r:id="rId1"/></sheets></workbook>)");
+                b.setPart("book/_rels/main.xml.rels",
+                          std::string(RelationshipsStart) + "<Relationship Id=\"rId1\" Type=\""
+                              + WorksheetType
+                              + "\" Target=\"../xl/worksheets/sheet1.xml\"/><Relationship "
+                                "Id=\"rId2\" Type=\""
+                              + StringsType
+                              + "\" Target=\"../xl/sharedStrings.xml\"/></Relationships>");
+                b.setPart(
+                    "_rels/.rels",
+                    std::string(RelationshipsStart)
+                        + R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="/book/main.xml"/></Relationships>)");
+            }},
+        PackageCase{"NoPackageRelationships", [](XlsxBuilder& b) { b.removePart("_rels/.rels"); }},
+        PackageCase{
+            "BackslashEntryNames",
+            [](XlsxBuilder& b) {
+                b.removePart("xl/worksheets/sheet1.xml");
+                b.setPart(
+                    "xl\\worksheets\\Sheet1.xml",
+                    XlsxBuilder::worksheetDocument(
+                        R"(<row r="1"><c r="B1" t="s"><v>1</v></c></row>)"
+                        R"(<row r="2"><c r="A2" t="s"><v>2</v></c><c r="B2"><v>3</v></c></row>)"));
+            }},
+        PackageCase{
+            "PrefixedElements",
+            [](XlsxBuilder& b) {
+                b.setPart(
+                    "xl/worksheets/sheet1.xml",
+                    R"(<x:worksheet xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><x:sheetData>)"
+                    R"(<x:row r="1"><x:c r="B1" t="s"><x:v>1</x:v></x:c></x:row>)"
+                    R"(<x:row r="2"><x:c r="A2" t="s"><x:v>2</x:v></x:c><x:c r="B2"><x:v>3</x:v></x:c></x:row>)"
+                    R"(</x:sheetData></x:worksheet>)");
+            }}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(XlsxReader, ShowsASheetWithoutARelationshipAsEmpty)
+{
+    // ExcelDataReader issue 68: a very hidden sheet whose r:id is empty.
+    TempDir dir;
+    XlsxBuilder builder;
+    builder.addTableSheet("Sheet1", {{1}});
+    builder.setPart(
+        "xl/workbook.xml",
+        R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)"
+        R"(<sheet name="Sheet1" sheetId="1" r:id="rId1"/><sheet name=" " sheetId="2" state="veryHidden" r:id=""/>)"
+        R"(<sheet name="Gone" sheetId="3" r:id="rId99"/></sheets></workbook>)");
+    const auto workbook = openBuilt(dir, builder);
+    ASSERT_EQ(workbook->sheetCount(), 3);
+    EXPECT_EQ(workbook->sheetName(2), " ");
+    EXPECT_TRUE(workbook->loadSheet(2).cells().empty());
+    EXPECT_TRUE(workbook->loadSheet(3).cells().empty());
+}
+
+struct BadPartCase
+{
+    std::string name;
+    std::string part;
+    std::string content;
+    std::string expected; // a piece of the message
+};
+
+class BadParts : public ::testing::TestWithParam<BadPartCase>
+{};
+
+TEST_P(BadParts, GiveAReadErrorNamingTheFile)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    builder.setSharedStrings({"only"});
+    builder.addSheet("Data", R"(<row r="1"><c r="A1"><v>1</v></c></row>)");
+    builder.setPart(GetParam().part, GetParam().content);
+    const std::string message = readErrorOf([&] {
+        const auto workbook = openBuilt(dir, builder, "q3.xlsx");
+        (void)workbook->loadSheet(1);
+    });
+    EXPECT_NE(message.find("\"q3.xlsx\""), std::string::npos) << message;
+    EXPECT_NE(message.find(GetParam().expected), std::string::npos) << message;
+}
+
+std::string sheetRows(const std::string& rows)
+{
+    return XlsxBuilder::worksheetDocument(rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Xlsx,
+    BadParts,
+    ::testing::Values(
+        BadPartCase{"MalformedXml",
+                    "xl/worksheets/sheet1.xml",
+                    "<worksheet>\n<sheetData>\n<row></sheetData>",
+                    "xl/worksheets/sheet1.xml: mismatched tag at line 3"},
+        BadPartCase{
+            "Doctype",
+            "xl/workbook.xml",
+            R"(<?xml version="1.0"?><!DOCTYPE workbook [<!ENTITY a "aaaaaaaaaa">]><workbook/>)",
+            "document type declaration"},
+        BadPartCase{
+            "EntityExpansion",
+            "xl/sharedStrings.xml",
+            R"(<!DOCTYPE sst [<!ENTITY a "aaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;">]>)"
+            R"(<sst><si><t>&b;</t></si></sst>)",
+            "document type declaration"},
+        BadPartCase{
+            "UndeclaredEntity",
+            "xl/worksheets/sheet1.xml",
+            "<worksheet><sheetData><row><c t=\"str\"><v>&x;</v></c></row></sheetData></worksheet>",
+            "undefined entity"},
+        BadPartCase{"NotANumber",
+                    "xl/worksheets/sheet1.xml",
+                    sheetRows(R"(<row r="1"><c r="B1"><v>12abc</v></c></row>)"),
+                    "cell B1 holds \"12abc\", which is not a number"},
+        BadPartCase{"InfiniteNumber",
+                    "xl/worksheets/sheet1.xml",
+                    sheetRows(R"(<row r="1"><c r="A1"><v>inf</v></c></row>)"),
+                    "not a number"},
+        BadPartCase{"MissingSharedString",
+                    "xl/worksheets/sheet1.xml",
+                    sheetRows(R"(<row r="1"><c r="A1" t="s"><v>1</v></c></row>)"),
+                    "not a shared string"},
+        BadPartCase{"BadDate",
+                    "xl/worksheets/sheet1.xml",
+                    sheetRows(R"(<row r="1"><c r="A1" t="d"><v>2021-02-30</v></c></row>)"),
+                    "not a date"},
+        BadPartCase{"RowZero",
+                    "xl/worksheets/sheet1.xml",
+                    sheetRows(R"(<row r="1"><c r="A0"><v>1</v></c></row>)"),
+                    "reference \"A0\""},
+        BadPartCase{"BeyondTheLastColumn",
+                    "xl/worksheets/sheet1.xml",
+                    sheetRows(R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)"),
+                    "reference \"XFE1\""},
+        BadPartCase{"BeyondTheLastRow",
+                    "xl/worksheets/sheet1.xml",
+                    sheetRows(R"(<row r="1048577"><c><v>1</v></c></row>)"),
+                    "row is numbered \"1048577\""},
+        BadPartCase{"NotAWorkbook",
+                    "xl/workbook.xml",
+                    R"(<document xmlns="urn:word"/>)",
+                    "not a spreadsheet file"}),
+    [](const auto& row) { return row.param.name; });
+
+TEST(XlsxReader, NamesTheSheetWhosePartIsMissing)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    builder.addSheet("Data", "");
+    builder.removePart("xl/worksheets/sheet1.xml");
+    const auto workbook = openBuilt(dir, builder);
+    const std::string message = readErrorOf([&] { (void)workbook->loadSheet(1); });
+    EXPECT_NE(message.find("sheet \"Data\""), std::string::npos) << message;
+    EXPECT_NE(message.find("xl/worksheets/sheet1.xml is missing"), std::string::npos) << message;
+}
+
+} // namespace
+} // namespace sheetfray::engine::readers
