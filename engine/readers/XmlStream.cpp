@@ -95,7 +95,7 @@ std::string_view XmlAttributes::localName(const char* name)
 std::optional<std::string_view> XmlAttributes::value(std::string_view name) const
 {
     for (const char** pair = m_pairs; pair[0]; pair += 2) {
-        if (localName(pair[0]) == name) {
+        if (!isNamespaceDeclaration(pair[0]) && localName(pair[0]) == name) {
             return std::string_view(pair[1]);
         }
     }

@@ -24,7 +24,9 @@ public:
     void forEach(F&& f) const
     {
         for (const char** pair = m_pairs; pair[0]; pair += 2) {
-            f(localName(pair[0]), std::string_view(pair[1]));
+            if (!isNamespaceDeclaration(pair[0])) {
+                f(localName(pair[0]), std::string_view(pair[1]));
+            }
         }
     }
 
@@ -32,6 +34,13 @@ public:
     [[nodiscard]] static std::string_view localName(const char* qualifiedName);
 
 private:
+    // "xmlns" and "xmlns:r" declare prefixes; they are not attributes of the element.
+    static bool isNamespaceDeclaration(const char* name)
+    {
+        return name[0] == 'x' && std::string_view(name).starts_with("xmlns")
+            && (name[5] == '\0' || name[5] == ':');
+    }
+
     const char** m_pairs;
 };
 
