@@ -133,7 +133,7 @@ TEST_F(SplitCommand, NothingToDoIsAUsageError)
 TEST_F(SplitCommand, BadWorkbookIsReportedAndTheRunGoesOn)
 {
     const auto bad = in / "notes.xlsx";
-    writeFile(bad, std::string("\x00\x01\x02binary\x00\xff", 12));
+    writeFile(bad, std::string(16, '\0') + "binary junk");
     const Outcome outcome =
         run({"--output", out.string(), bad.string(), (in / "gone.xlsx").string(), book1()});
     EXPECT_EQ(outcome.status, 1);
