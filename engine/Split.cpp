@@ -85,7 +85,12 @@ void saveOutput(const SplitContext& context,
         if (spreadsheet) {
             std::replace(content.begin(), content.end(), '|', '\t');
         }
-        WriteTextFile(context.codePage.encode(content), context.codePage.encode(name));
+        // Text is UTF-8 already; only a single-byte code page needs a converted copy.
+        if (context.codePage.isUtf8()) {
+            WriteTextFile(content, name);
+        } else {
+            WriteTextFile(context.codePage.encode(content), context.codePage.encode(name));
+        }
     });
 }
 
