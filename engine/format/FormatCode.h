@@ -152,7 +152,7 @@ struct CompiledFormat
     int textSection = -1; // index into sections of the section for text values, or -1
     int numericSections = 0; // sections before the text section
     std::string literals;
-    bool date = false; // the first section shows a date or time
+    bool date = false; // a section for numbers shows a date or time
 };
 
 } // namespace sheetfray::engine::format

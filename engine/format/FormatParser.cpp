@@ -969,8 +969,12 @@ std::shared_ptr<const CompiledFormat> parseFormatCode(std::string_view code)
         format->textSection = count - 1;
     }
     format->numericSections = format->textSection >= 0 ? format->textSection : count;
+    // A code is a date code when a section for numbers shows a date or time; conditional
+    // codes such as "[=0]?;[<4.2][hh]:mm:ss" keep the date in a later section.
     format->date =
-        format->numericSections > 0 && format->sections.front().kind == SectionKind::Date;
+        std::any_of(format->sections.begin(),
+                    format->sections.begin() + format->numericSections,
+                    [](const Section& section) { return section.kind == SectionKind::Date; });
     return format;
 }
 

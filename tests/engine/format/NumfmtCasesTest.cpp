@@ -162,5 +162,49 @@ TEST(NumfmtVectors, AtLeast995PerMillePass)
     EXPECT_GE(passed * 1000, cases * 995);
 }
 
+TEST(NumfmtVectors, BuiltinIdsHaveTheirEnUsCodes)
+{
+    if (!numfmtFolder()) {
+        GTEST_SKIP() << "shared test data not found at " << SHEETFRAY_SHARED_TESTDATA;
+    }
+    const auto rows = readNumfmtTable(*numfmtFolder() / "builtin_ids.tsv");
+    ASSERT_EQ(rows.size(), 50U);
+    for (const auto& row : rows) {
+        EXPECT_EQ(engine::format::builtinFormatCode(std::stoi(row[0])), row[1]) << "id " << row[0];
+    }
+    EXPECT_EQ(engine::format::builtinFormatCode(50), "");
+    EXPECT_EQ(engine::format::builtinFormatCode(-1), "");
+}
+
+TEST(NumfmtVectors, ClassifiesDateCodes)
+{
+    if (!numfmtFolder()) {
+        GTEST_SKIP() << "shared test data not found at " << SHEETFRAY_SHARED_TESTDATA;
+    }
+    for (const auto& row : readNumfmtTable(*numfmtFolder() / "is_date.tsv")) {
+        ASSERT_GE(row.size(), 2U);
+        EXPECT_EQ(NumberFormat::compile(row[0]).isDate(), row[1] == "true") << row[0];
+    }
+}
+
+// The application refuses these codes; the engine must still give a text for every value.
+TEST(NumfmtVectors, CodesTheApplicationRefusesStillRender)
+{
+    if (!numfmtFolder()) {
+        GTEST_SKIP() << "shared test data not found at " << SHEETFRAY_SHARED_TESTDATA;
+    }
+    for (const auto& row : readNumfmtTable(*numfmtFolder() / "invalid_formats.tsv")) {
+        const NumberFormat format = NumberFormat::compile(row[0]);
+        for (const double value : {1234.5, -0.25, 0.0}) {
+            std::string out;
+            format.render(value, DateSystem::Date1900, out);
+            EXPECT_FALSE(out.empty() && !row[0].empty() && row[0].find(';') == std::string::npos)
+                << row[0] << " with " << value;
+        }
+        std::string text;
+        format.renderText("x", text);
+    }
+}
+
 } // namespace
 } // namespace sheetfray::tests
