@@ -56,14 +56,35 @@ std::string decodeText(std::span<const std::byte> bytes)
     return text;
 }
 
+// Web pages and XML spreadsheets are often saved with a ".xls" name; read as delimited text
+// they would give their markup as cells.
+bool isMarkup(std::string_view text)
+{
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos || text[start] != '<') {
+        return false;
+    }
+    std::string head(text.substr(start, SniffSize));
+    std::transform(head.begin(), head.end(), head.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    for (const std::string_view marker : {"<?xml", "<!doctype", "<html", "<table", "<head"}) {
+        if (head.find(marker) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
 class TextWorkbook final : public Workbook
 {
 public:
-    TextWorkbook(std::string fileName, std::string text, char delimiter)
+    TextWorkbook(std::string fileName, std::string text, TextDialect dialect)
         : m_fileName(std::move(fileName))
         , m_sheetName(m_fileName.substr(0, m_fileName.rfind('.')))
         , m_text(std::move(text))
-        , m_delimiter(delimiter)
+        , m_delimiter(dialect.delimiter)
+        , m_quoting(dialect.quoting)
     {
         if (m_sheetName.empty()) {
             m_sheetName = m_fileName;
@@ -104,6 +125,7 @@ private:
     std::string m_sheetName;
     std::string m_text;
     char m_delimiter;
+    bool m_quoting;
 };
 
 Sheet TextWorkbook::parse() const
@@ -117,7 +139,7 @@ Sheet TextWorkbook::parse() const
     std::size_t pos = 0;
     while (pos < size) {
         field.clear();
-        if (text[pos] == '"') {
+        if (m_quoting && text[pos] == '"') {
             // A quoted field runs to the next lone quote; a doubled quote stands for one.
             // An unclosed quote takes the rest of the file, as other readers do.
             ++pos;
@@ -202,24 +224,32 @@ bool looksLikeText(std::span<const std::byte> bytes)
     return controls * 100 <= head.size();
 }
 
-char delimiterForName(std::string_view fileName)
+TextDialect dialectForName(std::string_view fileName)
 {
     const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string_view::npos) {
-        return '\t';
-    }
-    std::string extension(fileName.substr(dot + 1));
+    std::string extension(dot == std::string_view::npos ? "" : fileName.substr(dot + 1));
     std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) {
         return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     });
-    return extension == "csv" ? ',' : '\t';
+    if (extension == "csv") {
+        return {',', true};
+    }
+    if (extension == "tsv") {
+        return {'\t', true};
+    }
+    return {'\t', false};
 }
 
 std::unique_ptr<Workbook>
-openDelimitedText(std::string fileName, std::span<const std::byte> bytes, char delimiter)
+openDelimitedText(std::string fileName, std::span<const std::byte> bytes, TextDialect dialect)
 {
     std::string text = decodeText(bytes);
-    return std::make_unique<TextWorkbook>(std::move(fileName), std::move(text), delimiter);
+    if (isMarkup(text)) {
+        throw fileFailure(fileName,
+                          "it is a web page or XML document, not a spreadsheet file this "
+                          "program reads");
+    }
+    return std::make_unique<TextWorkbook>(std::move(fileName), std::move(text), dialect);
 }
 
 } // namespace sheetfray::engine::readers

@@ -16,17 +16,27 @@ namespace sheetfray::engine::readers {
 // or no NUL bytes and hardly any other control characters in the first few kilobytes.
 [[nodiscard]] bool looksLikeText(std::span<const std::byte> bytes);
 
-// Opens delimited text: fields separated by delimiter (',' or '\t'), records by CR LF, LF
-// or CR, fields quoted as in RFC 4180. The text is UTF-8 (with or without a byte-order mark),
-// UTF-16 with a byte-order mark, or else Windows-1252. Every non-empty field is a text cell
-// whose displayed text and value are the field unchanged; the sheet is named after the file
-// without its extension. Throws ReadError naming the file when the text has more rows or
-// columns than a sheet holds.
-[[nodiscard]] std::unique_ptr<Workbook>
-openDelimitedText(std::string fileName, std::span<const std::byte> bytes, char delimiter);
+// How a text file separates its fields.
+struct TextDialect
+{
+    char delimiter = ',';
+    // Fields may be quoted as in RFC 4180. Plain tab-separated text (this program's own
+    // spreadsheet-kind output) has no quoting: a quote is an ordinary character there.
+    bool quoting = true;
 
-// The delimiter for a file: a comma for a ".csv" name, a tab for every other name (".tsv",
-// and the ".xls" or ".txt" names under which tab-separated text is usually saved).
-[[nodiscard]] char delimiterForName(std::string_view fileName);
+    bool operator==(const TextDialect&) const = default;
+};
+
+// The dialect of a file by its name: ".csv" comma-separated and ".tsv" tab-separated, both
+// with quoting; any other name (".xls" and ".txt" text) plain tab-separated.
+[[nodiscard]] TextDialect dialectForName(std::string_view fileName);
+
+// Opens delimited text: records end with CR LF, LF or CR. The text is UTF-8 (with or
+// without a byte-order mark), UTF-16 with a byte-order mark, or else Windows-1252. Every
+// non-empty field is a text cell whose displayed text and value are the field unchanged; the
+// sheet is named after the file without its extension. Throws ReadError naming the file when
+// the text is a web page or XML document, or has more rows or columns than a sheet holds.
+[[nodiscard]] std::unique_ptr<Workbook>
+openDelimitedText(std::string fileName, std::span<const std::byte> bytes, TextDialect dialect);
 
 } // namespace sheetfray::engine::readers

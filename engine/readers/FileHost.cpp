@@ -124,7 +124,7 @@ std::unique_ptr<Workbook> openWorkbookFile(const std::filesystem::path& path)
         return openXlsWorkbook(fileName, readAll(path, fileName));
     case Container::Text: {
         const auto bytes = readAll(path, fileName);
-        return openDelimitedText(fileName, bytes, delimiterForName(fileName));
+        return openDelimitedText(fileName, bytes, dialectForName(fileName));
     }
     case Container::Other:
         break;

@@ -207,17 +207,7 @@ public:
 
     [[nodiscard]] Sheet loadSheet(std::int32_t index) override { return sheet(index); }
 
-    [[nodiscard]] bool isHidden(std::int32_t index) const
-    {
-        sheet(index);
-        return m_hidden[static_cast<std::size_t>(index - 1)];
-    }
-
-    void addSheet(Sheet sheet, bool hidden)
-    {
-        m_sheets.push_back(std::move(sheet));
-        m_hidden.push_back(hidden);
-    }
+    void addSheet(Sheet sheet) { m_sheets.push_back(std::move(sheet)); }
 
     [[nodiscard]] const std::shared_ptr<WorkbookStyles>& styles() const { return m_styles; }
 
@@ -235,7 +225,6 @@ private:
     std::string m_fileName;
     std::shared_ptr<WorkbookStyles> m_styles;
     std::vector<Sheet> m_sheets;
-    std::vector<bool> m_hidden;
 };
 
 // Streams content.xml: the automatic styles go to the style collection, the tables become
@@ -273,7 +262,6 @@ private:
 
     // The current sheet.
     std::optional<SheetBuilder> m_builder;
-    bool m_hidden = false;
     std::vector<ColumnStyleRun> m_columnStyles;
     std::int64_t m_nextColumnStyle = 1;
     std::int64_t m_row = 1;
@@ -409,7 +397,6 @@ void ContentHandler::characters(std::string_view text)
 void ContentHandler::startTable(const XmlAttributes& attributes)
 {
     m_builder.emplace(std::string(attributes.value("name").value_or("")), m_book.styles());
-    m_hidden = m_styles.hidesTable(attributes.value("style-name").value_or(""));
     m_columnStyles.clear();
     m_nextColumnStyle = 1;
     m_row = 1;
@@ -418,7 +405,7 @@ void ContentHandler::startTable(const XmlAttributes& attributes)
 void ContentHandler::endTable()
 {
     if (m_builder) {
-        m_book.addSheet(m_builder->finish(), m_hidden);
+        m_book.addSheet(m_builder->finish());
         m_builder.reset();
     }
 }

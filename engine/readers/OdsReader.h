@@ -12,7 +12,7 @@ namespace sheetfray::engine::readers {
 // whatever kind; openOdsWorkbook refuses kinds other than spreadsheets.
 [[nodiscard]] bool isOpenDocument(const ZipArchive& archive);
 
-// Reads every sheet of the document at once: names, hidden state and cells. Repeated rows and
+// Reads every sheet of the document at once, hidden ones too. Repeated rows and
 // cells are expanded only where they hold something, and at most a few million times in all.
 // The displayed text of a cell is its paragraph text as the writing application stored it;
 // numbers, dates (as serials of the 1900 system), times and booleans keep their values.

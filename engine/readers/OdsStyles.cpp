@@ -46,10 +46,6 @@ void OdsStyles::startElement(std::string_view name, const XmlAttributes& attribu
         }
         return;
     }
-    if (name == "table-properties" && m_styleFamily == "table") {
-        m_hiddenTables[m_styleName] = attributes.value("display") == "false";
-        return;
-    }
     if (isDataStyle(name)) {
         m_inDataStyle = true;
         m_styleName = std::string(attributes.value("name").value_or(""));
@@ -154,12 +150,6 @@ std::string OdsStyles::dateTimeCode(std::string_view cellStyle) const
         name = it->second.parent;
     }
     return {};
-}
-
-bool OdsStyles::hidesTable(std::string_view tableStyle) const
-{
-    const auto it = m_hiddenTables.find(std::string(tableStyle));
-    return it != m_hiddenTables.end() && it->second;
 }
 
 } // namespace sheetfray::engine::readers

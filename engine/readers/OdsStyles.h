@@ -1,5 +1,5 @@
 // The styles of an OpenDocument spreadsheet that reading cells needs: which cell style shows
-// dates and times in which form, and which sheets are hidden (ODF 1.2 part 1, 16 and 19).
+// dates and times in which form (ODF 1.2 part 1, 16.27 and 19).
 #pragma once
 
 #include "engine/readers/XmlStream.h"
@@ -24,9 +24,6 @@ public:
     // parts that format codes cannot express (quarters, weeks, eras).
     [[nodiscard]] std::string dateTimeCode(std::string_view cellStyle) const;
 
-    // True when a table style hides its sheet (table:display="false").
-    [[nodiscard]] bool hidesTable(std::string_view tableStyle) const;
-
 private:
     struct CellStyle
     {
@@ -45,7 +42,6 @@ private:
 
     std::unordered_map<std::string, CellStyle> m_cellStyles;
     std::unordered_map<std::string, DataStyle> m_dataStyles;
-    std::unordered_map<std::string, bool> m_hiddenTables;
 
     // The definition being read.
     std::string m_styleName;

@@ -21,7 +21,6 @@ struct SheetEntry
     std::string name;
     std::size_t offset = 0; // of the sheet's BOF record in the workbook stream
     SheetType type = SheetType::Worksheet;
-    bool hidden = false;
 };
 
 // Substream types in the BOF record (MS-XLS 2.4.21).
@@ -185,7 +184,7 @@ void XlsWorkbook::readGlobals()
     if (substream == WorksheetSubstream) {
         // A BIFF5 worksheet file: one sheet and no workbook globals; it takes the file's name.
         const std::size_t dot = m_fileName.rfind('.');
-        m_sheets.push_back({m_fileName.substr(0, dot), 0, SheetType::Worksheet, false});
+        m_sheets.push_back({m_fileName.substr(0, dot), 0, SheetType::Worksheet});
         buildCellFormats();
         return;
     }
@@ -259,7 +258,6 @@ void XlsWorkbook::readBoundSheet(const BiffRecord& record)
     requireSize(record, 7);
     SheetEntry sheet;
     sheet.offset = le32(record.data, 0);
-    sheet.hidden = (le8(record.data, 4) & 0x03) != 0;
     switch (le8(record.data, 5)) {
     case 0x01:
         sheet.type = SheetType::MacroSheet;

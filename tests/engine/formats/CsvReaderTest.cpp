@@ -7,9 +7,10 @@
 namespace sheetfray::testing {
 namespace {
 
-using engine::readers::delimiterForName;
+using engine::readers::dialectForName;
 using engine::readers::looksLikeText;
 using engine::readers::openDelimitedText;
+using engine::readers::TextDialect;
 using Bytes = std::vector<std::byte>;
 using Grid = std::vector<std::vector<std::string>>; // "" where the file has no cell
 
@@ -19,11 +20,15 @@ Bytes bytesOf(std::string_view text)
     return Bytes(data, data + text.size());
 }
 
+constexpr TextDialect Csv{',', true};
+constexpr TextDialect Tsv{'\t', true};
+constexpr TextDialect Plain{'\t', false};
+
 struct CsvCase
 {
     const char* name;
     std::string input;
-    char delimiter;
+    TextDialect dialect;
     Grid cells;
 };
 
@@ -34,7 +39,7 @@ TEST_P(DelimitedText, GivesFieldsAsTextCells)
 {
     const CsvCase& c = GetParam();
     const engine::Sheet sheet =
-        openDelimitedText("data.csv", bytesOf(c.input), c.delimiter)->loadSheet(1);
+        openDelimitedText("data.csv", bytesOf(c.input), c.dialect)->loadSheet(1);
     engine::UsedRange range;
     std::size_t stored = 0;
     for (std::size_t r = 0; r < c.cells.size(); ++r) {
@@ -59,46 +64,50 @@ INSTANTIATE_TEST_SUITE_P(
     Rfc4180,
     DelimitedText,
     ::testing::Values(
-        CsvCase{"CommaFields", "a,b,c\n1,2,3\n", ',', {{"a", "b", "c"}, {"1", "2", "3"}}},
+        CsvCase{"CommaFields", "a,b,c\n1,2,3\n", Csv, {{"a", "b", "c"}, {"1", "2", "3"}}},
         CsvCase{"QuotedDelimiterAndDoubledQuote",
                 "\"a,b\",\"say \"\"hi\"\"\"\n",
-                ',',
+                Csv,
                 {{"a,b", "say \"hi\""}}},
-        CsvCase{"LineBreakInsideQuotes", "\"two\r\nlines\",x", ',', {{"two\r\nlines", "x"}}},
-        CsvCase{"CrLfLfAndLoneCrEndLines", "a\r\nb\nc\rd", ',', {{"a"}, {"b"}, {"c"}, {"d"}}},
-        CsvCase{"FinalLineEndAddsNoRow", "a\r\n", ',', {{"a"}}},
+        CsvCase{"LineBreakInsideQuotes", "\"two\r\nlines\",x", Csv, {{"two\r\nlines", "x"}}},
+        CsvCase{"CrLfLfAndLoneCrEndLines", "a\r\nb\nc\rd", Csv, {{"a"}, {"b"}, {"c"}, {"d"}}},
+        CsvCase{"FinalLineEndAddsNoRow", "a\r\n", Csv, {{"a"}}},
         CsvCase{"EmptyFieldsKeepPositions",
                 "a,,c\n,,\n,e",
-                ',',
+                Csv,
                 {{"a", "", "c"}, {"", "", ""}, {"", "e"}}},
-        CsvCase{"EmptyLineKeepsRowNumbers", "a\n\nb", ',', {{"a"}, {}, {"b"}}},
-        CsvCase{"SpacesAndNumbersKeptAsWritten", " a , 007,1e3", ',', {{" a ", " 007", "1e3"}}},
-        CsvCase{"QuotesInsideUnquotedFieldKept", "5\" pipe,x", ',', {{"5\" pipe", "x"}}},
-        CsvCase{"TextAfterClosingQuoteKept", "\"ab\"cd,e", ',', {{"abcd", "e"}}},
-        CsvCase{"UnclosedQuoteTakesTheRest", "\"abc,def\nghi", ',', {{"abc,def\nghi"}}},
-        CsvCase{"TabDelimited", "a\tb,c\n", '\t', {{"a", "b,c"}}},
-        CsvCase{"OwnRowOutput", "Name\tQty\t", '\t', {{"Name", "Qty"}}},
-        CsvCase{"OwnOutputWithEmptyCells", "\tx\t\t", '\t', {{"", "x"}}},
-        CsvCase{"Utf8ByteOrderMark", "\xEF\xBB\xBF\xC3\xA4,b", ',', {{"ä", "b"}}},
+        CsvCase{"EmptyLineKeepsRowNumbers", "a\n\nb", Csv, {{"a"}, {}, {"b"}}},
+        CsvCase{"SpacesAndNumbersKeptAsWritten", " a , 007,1e3", Csv, {{" a ", " 007", "1e3"}}},
+        CsvCase{"QuotesInsideUnquotedFieldKept", "5\" pipe,x", Csv, {{"5\" pipe", "x"}}},
+        CsvCase{"TextAfterClosingQuoteKept", "\"ab\"cd,e", Csv, {{"abcd", "e"}}},
+        CsvCase{"UnclosedQuoteTakesTheRest", "\"abc,def\nghi", Csv, {{"abc,def\nghi"}}},
+        CsvCase{"TabDelimited", "a\tb,c\n", Tsv, {{"a", "b,c"}}},
+        CsvCase{"OwnRowOutput", "Name\tQty\t", Plain, {{"Name", "Qty"}}},
+        CsvCase{"OwnOutputWithEmptyCells", "\tx\t\t", Plain, {{"", "x"}}},
+        CsvCase{"PlainTabTextKeepsQuotes",
+                "\"Hello,\" she said\t\"x\"\"\n",
+                Plain,
+                {{"\"Hello,\" she said", "\"x\"\""}}},
+        CsvCase{"Utf8ByteOrderMark", "\xEF\xBB\xBF\xC3\xA4,b", Csv, {{"ä", "b"}}},
         CsvCase{"Utf16LittleEndian",
                 std::string("\xFF\xFE"
                             "a\0,\0\xA4\x02\n\0",
                             10),
-                ',',
+                Csv,
                 {{"a", "ʤ"}}},
-        CsvCase{"Utf16BigEndian", std::string("\xFE\xFF\0a\0,\0b", 8), ',', {{"a", "b"}}},
-        CsvCase{"Windows1252WhenNotUtf8", "caf\xE9,\x80", ',', {{"café", "€"}}}),
+        CsvCase{"Utf16BigEndian", std::string("\xFE\xFF\0a\0,\0b", 8), Csv, {{"a", "b"}}},
+        CsvCase{"Windows1252WhenNotUtf8", "caf\xE9,\x80", Csv, {{"café", "€"}}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DelimitedText, SheetIsNamedAfterTheFile)
 {
-    EXPECT_EQ(openDelimitedText("Book1_1.xls", bytesOf("a\t"), '\t')->sheetName(1), "Book1_1");
-    EXPECT_EQ(openDelimitedText("data.tsv", bytesOf(""), '\t')->sheetName(1), "data");
+    EXPECT_EQ(openDelimitedText("Book1_1.xls", bytesOf("a\t"), Plain)->sheetName(1), "Book1_1");
+    EXPECT_EQ(openDelimitedText("data.tsv", bytesOf(""), Tsv)->sheetName(1), "data");
 }
 
 TEST(DelimitedText, EmptyFileIsOneEmptySheet)
 {
-    auto book = openDelimitedText("empty.csv", {}, ',');
+    auto book = openDelimitedText("empty.csv", {}, Csv);
     ASSERT_EQ(book->sheetCount(), 1);
     EXPECT_TRUE(book->loadSheet(1).cells().empty());
 }
@@ -109,7 +118,7 @@ TEST(DelimitedText, LineWiderThanASheetIsAnError)
     for (int i = 0; i <= engine::MaxColumns; ++i) {
         line += "x,";
     }
-    auto book = openDelimitedText("wide.csv", bytesOf(line), ',');
+    auto book = openDelimitedText("wide.csv", bytesOf(line), Csv);
     try {
         (void)book->loadSheet(1);
         FAIL() << "no error";
@@ -118,13 +127,29 @@ TEST(DelimitedText, LineWiderThanASheetIsAnError)
     }
 }
 
-TEST(DelimitedText, DelimiterFollowsTheName)
+TEST(DelimitedText, DialectFollowsTheName)
 {
-    EXPECT_EQ(delimiterForName("a.csv"), ',');
-    EXPECT_EQ(delimiterForName("A.CSV"), ',');
-    EXPECT_EQ(delimiterForName("a.tsv"), '\t');
-    EXPECT_EQ(delimiterForName("Book1_1.xls"), '\t');
-    EXPECT_EQ(delimiterForName("csv"), '\t');
+    EXPECT_EQ(dialectForName("a.csv"), Csv);
+    EXPECT_EQ(dialectForName("A.CSV"), Csv);
+    EXPECT_EQ(dialectForName("a.tsv"), Tsv);
+    EXPECT_EQ(dialectForName("Book1_1.xls"), Plain);
+    EXPECT_EQ(dialectForName("csv"), Plain);
+}
+
+TEST(DelimitedText, WebPagesAndXmlAreNotReadAsText)
+{
+    for (const char* text : {"<html><table><tr><td>1</td></tr></table></html>",
+                             "\r\n<?xml version=\"1.0\"?><Workbook/>",
+                             "<!DOCTYPE html>\n<TABLE>"}) {
+        try {
+            (void)openDelimitedText("page.xls", bytesOf(text), Plain);
+            ADD_FAILURE() << text;
+        } catch (const ReadError& e) {
+            EXPECT_NE(std::string(e.what()).find("\"page.xls\": it is a web page"),
+                      std::string::npos);
+        }
+    }
+    EXPECT_EQ(openDelimitedText("a.csv", bytesOf("<5,<b>"), Csv)->loadSheet(1).text(1, 2), "<b>");
 }
 
 TEST(DelimitedText, TextIsToldFromBinary)
