@@ -1,7 +1,6 @@
 #include "engine/format/FormatParser.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <optional>
 
@@ -61,9 +60,10 @@ std::size_t utf8Length(unsigned char c)
     return 1;
 }
 
+// ASCII only: format codes are case-insensitive for their letters, whatever the C locale.
 char lower(char c)
 {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 bool startsWithNoCase(std::string_view text, std::size_t at, std::string_view word)

@@ -165,4 +165,9 @@ void NumberFormat::renderText(std::string_view text, std::string& out) const
     }
 }
 
+bool isDateFormatCode(std::string_view code)
+{
+    return NumberFormat::compile(code).isDate();
+}
+
 } // namespace sheetfray::engine::format

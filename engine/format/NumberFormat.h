@@ -41,6 +41,9 @@ private:
 // The en-US code of a built-in format id; empty when the id has no built-in code.
 [[nodiscard]] std::string_view builtinFormatCode(int id);
 
+// True when a number shown through the code is a date value (NumberFormat::isDate).
+[[nodiscard]] bool isDateFormatCode(std::string_view code);
+
 // How value texts look in the user's locale (a cell file holds the value's own text).
 // The date and time patterns are number-format codes.
 struct ValueLocale
