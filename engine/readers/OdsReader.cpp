@@ -573,7 +573,11 @@ std::optional<ResolvedCell> ContentHandler::resolveCell()
         }
         return cell;
     }
-    const auto style = styleShowing(*number, code, m_text);
+    // A date or time is kept only through a date format that shows its text; numbers may
+    // also take a literal format of their text.
+    const bool dateOrTime = m_valueType == "date" || m_valueType == "time";
+    const auto style =
+        dateOrTime && code.empty() ? std::nullopt : styleShowing(*number, code, m_text);
     if (!style) {
         // No format shows the stored text: the text wins, as it is what the user saw.
         return asText();
@@ -639,8 +643,9 @@ void ContentHandler::endRow()
 
 bool isOpenDocument(const ZipArchive& archive)
 {
-    return archive.find("mimetype") && archive.find("content.xml")
-        && !archive.find("[Content_Types].xml");
+    // The mimetype entry comes first in every OpenDocument package (ODF 1.2 part 3, 3.3);
+    // Office Open XML packages have a content-types part instead.
+    return archive.find("mimetype") && !archive.find("[Content_Types].xml");
 }
 
 std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive)

@@ -8,8 +8,8 @@
 
 namespace sheetfray::engine::readers {
 
-// True when a zip archive holds an OpenDocument document (its mimetype and content parts),
-// whatever kind; openOdsWorkbook refuses kinds other than spreadsheets.
+// True when a zip archive holds an OpenDocument document (it has a mimetype entry), whatever
+// kind; openOdsWorkbook refuses kinds other than spreadsheets.
 [[nodiscard]] bool isOpenDocument(const ZipArchive& archive);
 
 // Reads every sheet of the document at once, hidden ones too. Repeated rows and

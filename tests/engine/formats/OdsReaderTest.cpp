@@ -1,0 +1,326 @@
+#include "engine/readers/FileHost.h"
+#include "support/Error.h"
+#include "tests/engine/formats/OdsBuilder.h"
+#include "tests/fakes/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace sheetfray::testing {
+namespace {
+
+using engine::CellValue;
+using engine::readers::openWorkbookFile;
+
+std::unique_ptr<engine::Workbook> open(const OdsBuilder& builder, const TempDir& dir)
+{
+    const auto path = dir.path() / "book.ods";
+    builder.save(path);
+    return openWorkbookFile(path);
+}
+
+std::string failure(const OdsBuilder& builder)
+{
+    TempDir dir;
+    try {
+        auto book = open(builder, dir);
+        for (std::int32_t i = 1; i <= book->sheetCount(); ++i) {
+            (void)book->loadSheet(i);
+        }
+    } catch (const ReadError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+std::string row(const std::string& cells)
+{
+    return "<table:table-row>" + cells + "</table:table-row>";
+}
+
+// Date and time styles as the office suite writes them: MM/DD/YYYY, HH:MM:SS, and a quarter,
+// which format codes cannot show.
+constexpr const char* DateStyles =
+    R"(<number:date-style style:name="N1"><number:month number:style="long"/>)"
+    R"(<number:text>/</number:text><number:day number:style="long"/><number:text>/</number:text>)"
+    R"(<number:year number:style="long"/></number:date-style>)"
+    R"(<number:time-style style:name="N2"><number:hours number:style="long"/>)"
+    R"(<number:text>:</number:text><number:minutes number:style="long"/>)"
+    R"(<number:text>:</number:text><number:seconds number:style="long"/></number:time-style>)"
+    R"(<number:date-style style:name="N3"><number:quarter/><number:text> </number:text>)"
+    R"(<number:year number:style="long"/></number:date-style>)"
+    R"(<style:style style:name="Dates" style:family="table-cell" style:data-style-name="N1"/>)"
+    R"(<style:style style:name="ce1" style:family="table-cell" style:parent-style-name="Dates"/>)"
+    R"(<style:style style:name="ce2" style:family="table-cell" style:data-style-name="N2"/>)"
+    R"(<style:style style:name="ce3" style:family="table-cell" style:data-style-name="N3"/>)";
+
+struct OdsCellCase
+{
+    const char* name;
+    std::string cellXml; // one <table:table-cell> at A1
+    CellValue::Kind kind;
+    double number; // for numbers and dates
+    std::string text; // displayed text
+};
+
+class OdsCell : public ::testing::TestWithParam<OdsCellCase>
+{};
+
+TEST_P(OdsCell, GivesParagraphTextAndValue)
+{
+    const OdsCellCase& c = GetParam();
+    OdsBuilder b;
+    b.setAutomaticStyles(DateStyles);
+    b.addTable("Sheet1", row(c.cellXml));
+    TempDir dir;
+    const engine::Sheet sheet = open(b, dir)->loadSheet(1);
+    ASSERT_EQ(sheet.cells().size(), 1u);
+    EXPECT_EQ(sheet.text(1, 1), c.text);
+    const CellValue value = sheet.value(1, 1);
+    EXPECT_EQ(value.kind, c.kind);
+    if (c.kind == CellValue::Kind::Number || c.kind == CellValue::Kind::Date) {
+        EXPECT_NEAR(value.number, c.number, 1e-9);
+    } else if (c.kind == CellValue::Kind::Text) {
+        EXPECT_EQ(value.text, c.text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells,
+    OdsCell,
+    ::testing::Values(
+        OdsCellCase{
+            "Float",
+            R"(<table:table-cell office:value-type="float" office:value="1.5"><text:p>1.5</text:p></table:table-cell>)",
+            CellValue::Kind::Number,
+            1.5,
+            "1.5"},
+        OdsCellCase{"FloatWithoutParagraph",
+                    R"(<table:table-cell office:value-type="float" office:value="2"/>)",
+                    CellValue::Kind::Number,
+                    2,
+                    "2"},
+        OdsCellCase{
+            "Percentage",
+            R"(<table:table-cell office:value-type="percentage" office:value="0.125"><text:p>12.50%</text:p></table:table-cell>)",
+            CellValue::Kind::Number,
+            0.125,
+            "12.50%"},
+        OdsCellCase{
+            "NegativeCurrency",
+            R"(<table:table-cell office:value-type="currency" office:currency="USD" office:value="-1234.5"><text:p>-$1,234.50</text:p></table:table-cell>)",
+            CellValue::Kind::Number,
+            -1234.5,
+            "-$1,234.50"},
+        OdsCellCase{
+            "DateThroughParentStyle",
+            R"(<table:table-cell table:style-name="ce1" office:value-type="date" office:date-value="2021-03-04"><text:p>03/04/2021</text:p></table:table-cell>)",
+            CellValue::Kind::Date,
+            44259,
+            "03/04/2021"},
+        OdsCellCase{
+            "DateBeforeMarch1900",
+            R"(<table:table-cell table:style-name="ce1" office:value-type="date" office:date-value="1900-01-01"><text:p>01/01/1900</text:p></table:table-cell>)",
+            CellValue::Kind::Date,
+            1,
+            "01/01/1900"},
+        OdsCellCase{
+            "DateStyleNoCodeCanShow",
+            R"(<table:table-cell table:style-name="ce3" office:value-type="date" office:date-value="2021-03-04"><text:p>Q1 2021</text:p></table:table-cell>)",
+            CellValue::Kind::Text,
+            0,
+            "Q1 2021"},
+        OdsCellCase{
+            "Time",
+            R"(<table:table-cell table:style-name="ce2" office:value-type="time" office:time-value="PT10H10M10S"><text:p>10:10:10</text:p></table:table-cell>)",
+            CellValue::Kind::Date,
+            (10 * 3600 + 10 * 60 + 10) / 86400.0,
+            "10:10:10"},
+        OdsCellCase{
+            "BooleanTrue",
+            R"(<table:table-cell office:value-type="boolean" office:boolean-value="true"><text:p>TRUE</text:p></table:table-cell>)",
+            CellValue::Kind::Boolean,
+            0,
+            "TRUE"},
+        OdsCellCase{
+            "BooleanInAnotherLanguage",
+            R"(<table:table-cell office:value-type="boolean" office:boolean-value="true"><text:p>WAHR</text:p></table:table-cell>)",
+            CellValue::Kind::Text,
+            0,
+            "WAHR"},
+        OdsCellCase{
+            "ErrorResult",
+            R"(<table:table-cell table:formula="of:=1/0" office:value-type="float" office:value="0" calcext:value-type="error"><text:p>#DIV/0!</text:p></table:table-cell>)",
+            CellValue::Kind::Error,
+            0,
+            "#DIV/0!"},
+        OdsCellCase{
+            "Spaces",
+            R"(<table:table-cell office:value-type="string"><text:p><text:s/>a<text:s text:c="3"/>b <text:s/></text:p></table:table-cell>)",
+            CellValue::Kind::Text,
+            0,
+            " a   b  "},
+        OdsCellCase{
+            "ParagraphsTabsAndLineBreaks",
+            R"(<table:table-cell office:value-type="string"><text:p>a<text:tab/>b</text:p><text:p>c<text:line-break/>d</text:p></table:table-cell>)",
+            CellValue::Kind::Text,
+            0,
+            "a\tb\nc\nd"},
+        OdsCellCase{
+            "RichTextAndLinks",
+            R"(<table:table-cell office:value-type="string"><text:p>a<text:span text:style-name="T1">b</text:span><text:a xlink:href="x">c</text:a></text:p></table:table-cell>)",
+            CellValue::Kind::Text,
+            0,
+            "abc"},
+        OdsCellCase{
+            "CommentIsNotShown",
+            R"(<table:table-cell office:value-type="string"><office:annotation><text:p>note</text:p></office:annotation><text:p>x</text:p></table:table-cell>)",
+            CellValue::Kind::Text,
+            0,
+            "x"},
+        OdsCellCase{"TextWithoutValueType",
+                    R"(<table:table-cell><text:p>plain</text:p></table:table-cell>)",
+                    CellValue::Kind::Text,
+                    0,
+                    "plain"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(OdsReader, RepeatedRowsAndCellsAreExpandedOnlyWhereTheyHoldSomething)
+{
+    OdsBuilder b;
+    b.addTable(
+        "Sheet1",
+        row(R"(<table:table-cell table:number-columns-repeated="16384"/>)")
+            + R"(<table:table-row table:number-rows-repeated="3">)"
+              R"(<table:table-cell table:style-name="ce1"/>)"
+              R"(<table:table-cell table:number-columns-repeated="2" office:value-type="string">)"
+              R"(<text:p>x</text:p></table:table-cell>)"
+              R"(<table:table-cell table:style-name="ce1" table:number-columns-repeated="16381"/>)"
+              R"(</table:table-row>)"
+              R"(<table:table-row table:number-rows-repeated="1048572">)"
+              R"(<table:table-cell table:number-columns-repeated="16384"/></table:table-row>)");
+    TempDir dir;
+    const engine::Sheet sheet = open(b, dir)->loadSheet(1);
+    EXPECT_EQ(sheet.usedRange(), (engine::UsedRange{4, 3}));
+    EXPECT_EQ(sheet.cells().size(), 6u);
+    EXPECT_EQ(sheet.text(2, 2), "x");
+    EXPECT_EQ(sheet.text(4, 3), "x");
+    EXPECT_EQ(sheet.find(2, 1), nullptr); // a formatted empty cell is not stored
+}
+
+TEST(OdsReader, FullGridOfRepeatedValuesIsRefusedQuickly)
+{
+    OdsBuilder b;
+    b.addTable(
+        "Sheet1",
+        R"(<table:table-row table:number-rows-repeated="1048576">)"
+        R"(<table:table-cell table:number-columns-repeated="16384" office:value-type="float" )"
+        R"(office:value="1"><text:p>1</text:p></table:table-cell></table:table-row>)");
+    const auto start = std::chrono::steady_clock::now();
+    const std::string message = failure(b);
+    EXPECT_NE(message.find("\"book.ods\""), std::string::npos) << message;
+    EXPECT_NE(message.find("repeats cells"), std::string::npos) << message;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST(OdsReader, CoveredCellsCountOnlyWithContent)
+{
+    OdsBuilder b;
+    b.addTable(
+        "Sheet1",
+        row(R"(<table:table-cell table:number-columns-spanned="2" office:value-type="string">)"
+            R"(<text:p>merged</text:p></table:table-cell><table:covered-table-cell/>)")
+            + row(R"(<table:covered-table-cell office:value-type="float" office:value="7">)"
+                  R"(<text:p>7</text:p></table:covered-table-cell>)"));
+    TempDir dir;
+    const engine::Sheet sheet = open(b, dir)->loadSheet(1);
+    EXPECT_EQ(sheet.usedRange(), (engine::UsedRange{2, 1}));
+    EXPECT_EQ(sheet.text(2, 1), "7");
+}
+
+TEST(OdsReader, SheetsInOrderHiddenOnesIncluded)
+{
+    OdsBuilder b;
+    b.setAutomaticStyles(R"(<style:style style:name="ta2" style:family="table">)"
+                         R"(<style:table-properties table:display="false"/></style:style>)");
+    b.addTable("Visible", row(R"(<table:table-cell><text:p>v</text:p></table:table-cell>)"));
+    b.addTable("Скрытый",
+               row(R"(<table:table-cell><text:p>h</text:p></table:table-cell>)"),
+               R"(table:style-name="ta2")");
+    b.addTable("Empty", "");
+    TempDir dir;
+    auto book = open(b, dir);
+    ASSERT_EQ(book->sheetCount(), 3);
+    EXPECT_EQ(book->name(), "book.ods");
+    EXPECT_EQ(book->sheetName(2), "Скрытый");
+    EXPECT_EQ(book->loadSheet(2).text(1, 1), "h");
+    EXPECT_TRUE(book->loadSheet(3).cells().empty());
+}
+
+TEST(OdsReader, DateStylesFromStylesPartApply)
+{
+    OdsBuilder b;
+    b.setStyles(R"(<number:time-style style:name="N9" number:truncate-on-overflow="false">)"
+                R"(<number:hours/><number:text>:</number:text>)"
+                R"(<number:minutes number:style="long"/></number:time-style>)");
+    b.setAutomaticStyles(
+        R"(<style:style style:name="ce9" style:family="table-cell" style:data-style-name="N9"/>)");
+    b.addTable("Sheet1",
+               row(R"(<table:table-cell table:style-name="ce9" office:value-type="time" )"
+                   R"(office:time-value="P1DT2H30M"><text:p>26:30</text:p></table:table-cell>)"));
+    TempDir dir;
+    const engine::Sheet sheet = open(b, dir)->loadSheet(1);
+    EXPECT_EQ(sheet.value(1, 1).kind, CellValue::Kind::Date);
+    EXPECT_DOUBLE_EQ(sheet.value(1, 1).number, 26.5 / 24);
+    EXPECT_EQ(sheet.text(1, 1), "26:30");
+}
+
+struct BadOds
+{
+    const char* name;
+    std::string part;
+    std::string content; // empty: the part is removed
+    const char* reason;
+};
+
+class OdsBadFile : public ::testing::TestWithParam<BadOds>
+{};
+
+TEST_P(OdsBadFile, FailsWithReadErrorNamingFileAndReason)
+{
+    OdsBuilder b;
+    b.addTable("Sheet1", row(R"(<table:table-cell><text:p>x</text:p></table:table-cell>)"));
+    const BadOds& c = GetParam();
+    if (c.content.empty()) {
+        b.removePart(c.part);
+    } else {
+        b.setPart(c.part, c.content);
+    }
+    const std::string message = failure(b);
+    EXPECT_NE(message.find("\"book.ods\""), std::string::npos) << message;
+    EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damaged,
+    OdsBadFile,
+    ::testing::Values(
+        BadOds{
+            "Encrypted",
+            "META-INF/manifest.xml",
+            R"(<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">)"
+            R"(<manifest:file-entry manifest:full-path="content.xml"><manifest:encryption-data/>)"
+            R"(</manifest:file-entry></manifest:manifest>)",
+            "password-protected"},
+        BadOds{"TextDocument",
+               "mimetype",
+               "application/vnd.oasis.opendocument.text",
+               "not a spreadsheet file"},
+        BadOds{
+            "MalformedContent", "content.xml", "<office:document-content><table:table>", "damaged"},
+        BadOds{"NoContentPart", "content.xml", "", "damaged"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+} // namespace
+} // namespace sheetfray::testing
