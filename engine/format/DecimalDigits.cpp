@@ -90,6 +90,7 @@ DecimalDigits toDecimalDigits(double value)
     }
     number.exponent = exponent;
     trimTrailingZeros(number);
+    roundAtIndex(number, 15);
     return number;
 }
 
