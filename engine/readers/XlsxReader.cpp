@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -555,7 +554,7 @@ public:
                 m_inCell = false;
                 finishCell();
             } else if (name == "v") {
-                m_capture = Capture::None;
+                m_inValue = false;
             } else if (name == "is") {
                 m_inInline = false;
             } else if (m_inInline) {
@@ -568,7 +567,7 @@ public:
 
     void characters(std::string_view text) override
     {
-        if (m_capture == Capture::Value) {
+        if (m_inValue) {
             m_value.append(text);
         } else if (m_inInline) {
             m_inline.characters(text);
@@ -582,7 +581,6 @@ public:
     }
 
 private:
-    enum class Capture : std::uint8_t { None, Value };
     enum class Type : std::uint8_t {
         Number,
         Shared,
@@ -605,7 +603,9 @@ private:
             m_row = *row;
         } else {
             // Rows without a number follow the previous row (ECMA-376 Part 1, 18.3.1.73).
-            ++m_row;
+            if (++m_row > MaxRows) {
+                throw damaged("it has more rows than a sheet holds");
+            }
         }
         m_column = 0;
     }
@@ -676,7 +676,7 @@ private:
         if (m_inInline) {
             m_inline.start(name);
         } else if (name == "v") {
-            m_capture = Capture::Value;
+            m_inValue = true;
             m_hasValue = true;
             m_value.clear();
         } else if (name == "is") {
@@ -778,7 +778,7 @@ private:
     std::uint32_t m_style = 0;
     bool m_hasValue = false;
     bool m_hasInline = false;
-    Capture m_capture = Capture::None;
+    bool m_inValue = false;
     std::string m_value;
     StringItemCollector m_inline;
 };

@@ -531,6 +531,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "xl/worksheets/sheet1.xml",
                     sheetRows(R"(<row r="1048577"><c><v>1</v></c></row>)"),
                     "row is numbered \"1048577\""},
+        BadPartCase{"TooManyRows",
+                    "xl/worksheets/sheet1.xml",
+                    sheetRows([] {
+                        std::string rows;
+                        for (int row = 0; row <= MaxRows; ++row) {
+                            rows += "<row/>";
+                        }
+                        return rows;
+                    }()),
+                    "more rows than a sheet holds"},
         BadPartCase{"NotAWorkbook",
                     "xl/workbook.xml",
                     R"(<document xmlns="urn:word"/>)",
