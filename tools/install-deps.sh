@@ -6,6 +6,7 @@ packages=(
     cmake g++ make pkg-config ca-certificates
     libzip-dev libexpat1-dev
     libgtest-dev libbenchmark-dev nlohmann-json3-dev
+    qt6-base-dev fonts-liberation xvfb xauth
 )
 missing=()
 for package in "${packages[@]}"; do

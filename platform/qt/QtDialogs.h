@@ -1,0 +1,33 @@
+// The program's boxes as Qt message boxes and input dialogs.
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+namespace sheetfray::platform::qt {
+
+// Boxes are application modal and centred on the parent window when there is one.
+class QtDialogs final : public Dialogs
+{
+public:
+    explicit QtDialogs(QWidget* parent = nullptr);
+
+    void setParent(QWidget* parent) { m_parent = parent; }
+
+    void message(std::string_view title, std::string_view text) override;
+    bool question(std::string_view title, std::string_view text) override;
+    void warning(std::string_view title, std::string_view text) override;
+    std::string
+    input(std::string_view title, std::string_view prompt, std::string_view defaultAnswer) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};
+
+// The text as a box shows it: CR LF and lone CRs become line feeds.
+[[nodiscard]] QString displayText(std::string_view text);
+
+} // namespace sheetfray::platform::qt

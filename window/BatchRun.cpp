@@ -1,0 +1,162 @@
+#include "window/BatchRun.h"
+
+#include "engine/Batch.h"
+#include "engine/Instance.h"
+#include "engine/Naming.h"
+#include "support/Error.h"
+#include "support/Trap.h"
+#include "window/FileList.h"
+#include "window/OptionState.h"
+#include "window/Probes.h"
+
+namespace sheetfray::window {
+
+BatchRun::BatchRun(RunWindow& window,
+                   const FileList& files,
+                   const OptionState& options,
+                   RunServices services)
+    : m_window(window)
+    , m_files(files)
+    , m_options(options)
+    , m_services(std::move(services))
+{}
+
+void BatchRun::PushButton2_Click()
+{
+    // The run yields to the event loop, where a second press would start a run over the
+    // same list inside this one.
+    if (m_running) {
+        return;
+    }
+    m_running = true;
+    run();
+    m_running = false;
+}
+
+void BatchRun::run()
+{
+    Trap trap(Location::PushButton2Click, m_services.reporter);
+    const std::string& title = m_window.shortTitle();
+
+    bool empty = false;
+    trap.step(100, [&] { empty = m_files.count() == 0; });
+    if (empty) {
+        trap.step(202, [&] { m_services.dialogs.message(title, "No files added."); });
+        return;
+    }
+    // The folder box is tested whatever folder option is chosen.
+    bool folderExists = true;
+    trap.step(102, [&] { folderExists = IsFolder(m_options.text1()); });
+    if (!folderExists) {
+        trap.step(200, [&] {
+            m_services.dialogs.message(title,
+                                       "Folder does not exist. Please select another folder.");
+        });
+        return;
+    }
+    bool stop = false;
+    trap.step(104, [&] {
+        const bool running = m_services.isHostRunning && m_services.isHostRunning();
+        stop = engine::ShouldStopForOpenExcel(m_services.dialogs, title, running);
+    });
+    if (stop) {
+        return;
+    }
+
+    int entries = 0;
+    trap.step(110, [&] { entries = m_files.count(); });
+    const engine::SplitContext context{
+        m_services.hosts, *this, m_services.reporter, m_services.codePage, m_services.locale};
+    std::string workbookPath;
+    std::string outputBase;
+    std::string separator;
+    for (int i = 1; i <= entries; ++i) {
+        trap.step(112, [&] { processEvents(); });
+        trap.step(114, [&] { m_window.setBusy(true); });
+        trap.step(116, [&] {
+            // The count of this moment: entries added during the run lower the percentage.
+            const int count = m_files.count();
+            if (count == 0) {
+                throw Error("Division by zero: the file list is empty");
+            }
+            m_window.setProgressValue(static_cast<double>(i) / count * 100);
+        });
+        trap.step(118, [&] { workbookPath = m_files.text(i); });
+        trap.step(120, [&] {
+            m_captionPending = false;
+            m_window.setProgressText("Processing: " + engine::FileNameOfPath(workbookPath));
+        });
+        trap.step(122, [&] { processEvents(); });
+        // Folder, separator and mode are read anew for every workbook, so a change made
+        // during the run takes effect with the next one.
+        trap.step(138, [&] {
+            outputBase =
+                engine::composeOutputBase(m_options.folder(), m_options.text1(), workbookPath);
+        });
+        trap.step(146, [&] {
+            separator = engine::separatorText(m_options.separator(), m_options.text2());
+        });
+        trap.step(166, [&] {
+            engine::splitWorkbook(context,
+                                  m_options.mode(),
+                                  m_options.isSpreadsheetKind(),
+                                  workbookPath,
+                                  outputBase,
+                                  separator);
+        });
+    }
+    trap.step(192, [&] { m_window.setBusy(false); });
+    trap.step(194, [&] { m_window.setProgressValue(0); });
+    trap.step(196, [&] { m_window.setProgressText("Progress Bar"); });
+    m_caption.clear();
+    m_captionPending = false;
+    trap.step(198, [&] { m_services.dialogs.message(title, "Done."); });
+}
+
+bool BatchRun::isSpreadsheetKind()
+{
+    return m_options.isSpreadsheetKind();
+}
+
+engine::NamingScheme BatchRun::namingScheme()
+{
+    return m_options.namingScheme();
+}
+
+void BatchRun::setBusy()
+{
+    if (!m_window.isBusy()) {
+        m_window.setBusy(true);
+    }
+}
+
+void BatchRun::setProgressText(std::string_view text)
+{
+    // Shown when events are next handled: nobody sees the bar between two yields.
+    m_caption.assign(text);
+    m_captionPending = true;
+}
+
+void BatchRun::yield()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastEvents < m_services.yieldInterval) {
+        return;
+    }
+    processEvents();
+}
+
+void BatchRun::processEvents()
+{
+    if (m_captionPending) {
+        m_captionPending = false;
+        m_window.setProgressText(m_caption);
+    }
+    m_services.events.processPendingEvents();
+    m_lastEvents = std::chrono::steady_clock::now();
+    if (m_endRequested) {
+        m_services.events.endProgram();
+    }
+}
+
+} // namespace sheetfray::window

@@ -1,0 +1,477 @@
+#include "window/Form1.h"
+
+#include "platform/qt/CursorFile.h"
+#include "support/Error.h"
+#include "support/Trap.h"
+#include "window/CaptionProgressBar.h"
+#include "window/Layout.h"
+#include "window/Text.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace sheetfray::window {
+
+namespace {
+
+constexpr double WindowFontPoints = 9;
+constexpr double ButtonFontPoints = 11.25;
+
+QFont arialBold(double points)
+{
+    // Arial, or the font with its metrics that the system puts in its place.
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+// The program's icon: a small sheet cut into strips, drawn rather than shipped.
+QIcon programIcon()
+{
+    QPixmap picture(32, 32);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setPen(QColor(0x1d, 0x6f, 0x42));
+    painter.setBrush(Qt::white);
+    painter.drawRect(3, 3, 25, 25);
+    painter.fillRect(4, 4, 24, 6, QColor(0x1d, 0x6f, 0x42));
+    for (int y = 13; y < 28; y += 5) {
+        painter.drawLine(4, y, 27, y);
+    }
+    painter.drawLine(12, 10, 12, 27);
+    return QIcon(picture);
+}
+
+// A radio button of an exclusive group refuses to be cleared while it is the checked one;
+// the option state decides, so the button follows it.
+void showChecked(QRadioButton* button, bool checked)
+{
+    if (button->isChecked() == checked) {
+        return;
+    }
+    if (!checked) {
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+        return;
+    }
+    button->setChecked(true);
+}
+
+OptionId optionByName(std::string_view name)
+{
+    for (std::size_t i = 0; i < OptionCount; ++i) {
+        const auto id = static_cast<OptionId>(i);
+        if (optionName(id) == name) {
+            return id;
+        }
+    }
+    throw Error("no option is named " + std::string(name));
+}
+
+} // namespace
+
+Form1::Form1(WindowServices services, QWidget* parent)
+    : QWidget(parent)
+    , m_services(std::move(services))
+    , m_reporter(m_services.dialogs)
+    , m_options(m_services.store)
+    , m_run(*this,
+            m_files,
+            m_options,
+            RunServices{m_services.dialogs,
+                        m_services.events,
+                        m_services.hosts,
+                        m_reporter,
+                        m_services.codePage,
+                        m_services.locale,
+                        m_services.isHostRunning,
+                        m_services.yieldInterval})
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Form1"));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        m_dotsPerInch = screen->logicalDotsPerInch();
+    }
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(pixels(WindowWidthTwips), pixels(WindowHeightTwips));
+    setFont(arialBold(WindowFontPoints));
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    buildControls();
+    setTabOrder();
+    connectControls();
+    watchPointer();
+    m_files.setListener(this);
+    m_options.setListener([this] { showOptions(); });
+    showOptions();
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - rect().center());
+    }
+}
+
+Form1::~Form1()
+{
+    m_files.setListener(nullptr);
+    m_options.setListener(nullptr);
+}
+
+bool Form1::Form_Load()
+{
+    return window::Form_Load(*this,
+                             m_options,
+                             StartupServices{m_reporter,
+                                             m_services.dialogs,
+                                             m_services.hosts,
+                                             m_services.store,
+                                             m_services.samples,
+                                             m_services.programFolder,
+                                             m_services.desktopFolder});
+}
+
+void Form1::AddListEntry(std::string path)
+{
+    m_files.append(std::move(path));
+}
+
+double Form1::progressValue() const
+{
+    return m_progress->percent();
+}
+
+void Form1::PushButton2_Click()
+{
+    m_run.PushButton2_Click();
+}
+
+void Form1::PushButton5_Click()
+{
+    Trap trap(Location::PushButton5Click, m_reporter);
+    bool busy = false;
+    trap.step(100, [&] { busy = isBusy(); });
+    if (!busy) {
+        trap.step(102, [&] { m_files.clear(); });
+    }
+}
+
+void Form1::RemoveSelectedEntry()
+{
+    if (isBusy() || m_files.count() == 0) {
+        return;
+    }
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    m_files.remove(m_list->indexOfTopLevelItem(selected.front()) + 1);
+}
+
+void Form1::applySkinFile(const std::string& path)
+{
+    QFile file(toQString(path));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        throw Error("cannot read the skin \"" + path + "\": " + toStdString(file.errorString()));
+    }
+    const QString styleSheet = QString::fromUtf8(file.readAll());
+    // The skin draws on the button face rather than the laid-out white.
+    QPalette face = palette();
+    face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+    setPalette(face);
+    setStyleSheet(styleSheet);
+}
+
+void Form1::loadHandPointer(const std::string& path)
+{
+    m_handCursor = platform::qt::loadCursorFile(toQString(path));
+    if (m_pointer == Pointer::Hand) {
+        setCursor(m_handCursor);
+    }
+}
+
+void Form1::setCaption(std::string_view caption)
+{
+    setWindowTitle(toQString(caption));
+    setWindowIcon(programIcon());
+}
+
+void Form1::setShortTitle(const std::string& title)
+{
+    m_shortTitle = title;
+}
+
+void Form1::addListColumn(std::string_view header)
+{
+    m_list->setHeaderLabels({toQString(header)});
+}
+
+void Form1::setListColumnWidth(int twips)
+{
+    m_list->setColumnWidth(0, pixels(twips));
+}
+
+void Form1::setBusy(bool busy)
+{
+    setPointer(busy ? Pointer::Hourglass : Pointer::Normal);
+}
+
+void Form1::setProgressValue(double percent)
+{
+    m_progress->setPercent(percent);
+}
+
+void Form1::setProgressText(std::string_view text)
+{
+    m_progress->setCaption(toQString(text));
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // Closing ends the program. During a run it ends at the run's next yield, when the
+    // file being written is complete.
+    if (m_run.isRunning()) {
+        m_run.requestEnd();
+    }
+    event->accept();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove && !isBusy()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        const QPoint position = static_cast<QMouseEvent*>(event)->position().toPoint();
+        // A move that a child passed up is the child's own: only the container's bare
+        // surface resets the pointer.
+        if (widget->childAt(position) == nullptr) {
+            if (std::ranges::find(m_handTargets, widget) != m_handTargets.end()) {
+                setPointer(Pointer::Hand);
+            } else if (std::ranges::find(m_normalTargets, widget) != m_normalTargets.end()) {
+                setPointer(Pointer::Normal);
+            }
+        }
+    }
+    if (watched == m_list && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        RemoveSelectedEntry();
+        return true;
+    }
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        RemoveSelectedEntry();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::buildControls()
+{
+    for (const ControlSpec& spec : controlTable()) {
+        QWidget* container = spec.container.empty() ? this : m_controls.at(spec.container);
+        const QString caption = toQString(spec.caption);
+        QWidget* control = nullptr;
+        switch (spec.kind) {
+        case ControlKind::Frame:
+            control = new QGroupBox(caption, container);
+            break;
+        case ControlKind::Option: {
+            auto* button = new QRadioButton(caption, container);
+            m_optionButtons[static_cast<std::size_t>(optionByName(spec.name))] = button;
+            control = button;
+            break;
+        }
+        case ControlKind::Text: {
+            auto* text = new QLineEdit(caption, container);
+            control = text;
+            break;
+        }
+        case ControlKind::List: {
+            m_list = new QTreeWidget(container);
+            m_list->setFont(arialBold(WindowFontPoints));
+            m_list->setRootIsDecorated(false);
+            m_list->setItemsExpandable(false);
+            m_list->setUniformRowHeights(true);
+            m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+            m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            // A widened column scrolls sideways rather than squeezing a long path.
+            m_list->header()->setStretchLastSection(false);
+            m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            m_list->setToolTip(toQString(ListToolTip));
+            control = m_list;
+            break;
+        }
+        case ControlKind::Progress:
+            m_progress = new CaptionProgressBar(container);
+            m_progress->setCaption(caption);
+            control = m_progress;
+            break;
+        case ControlKind::Button: {
+            auto* button = new QPushButton(caption, container);
+            button->setFont(arialBold(ButtonFontPoints));
+            button->setAutoDefault(false);
+            m_handTargets.push_back(button);
+            control = button;
+            break;
+        }
+        }
+        control->setObjectName(toQString(spec.name));
+        control->setGeometry(
+            pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height));
+        m_controls.emplace(spec.name, control);
+    }
+    m_text1 = static_cast<QLineEdit*>(m_controls.at("Text1"));
+    m_text2 = static_cast<QLineEdit*>(m_controls.at("Text2"));
+    m_frame5 = m_controls.at("Frame5");
+    QPalette white = m_text2->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    m_text2->setPalette(white);
+}
+
+void Form1::setTabOrder()
+{
+    std::vector<const ControlSpec*> order;
+    for (const ControlSpec& spec : controlTable()) {
+        order.push_back(&spec);
+    }
+    std::ranges::sort(order, {}, &ControlSpec::tab);
+    QWidget* previous = nullptr;
+    for (const ControlSpec* spec : order) {
+        // Frames and the progress bar take no keyboard focus.
+        QWidget* control = m_controls.at(spec->name);
+        if (control->focusPolicy() == Qt::NoFocus) {
+            continue;
+        }
+        if (previous) {
+            QWidget::setTabOrder(previous, control);
+        }
+        previous = control;
+    }
+}
+
+void Form1::connectControls()
+{
+    for (std::size_t i = 0; i < OptionCount; ++i) {
+        const auto id = static_cast<OptionId>(i);
+        connect(
+            m_optionButtons[i], &QRadioButton::clicked, this, [this, id] { m_options.click(id); });
+    }
+    connect(m_text1, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_options.setText1(toStdString(text));
+    });
+    connect(m_text2, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_options.setText2(toStdString(text));
+    });
+    connect(static_cast<QPushButton*>(m_controls.at("PushButton2")),
+            &QPushButton::clicked,
+            this,
+            &Form1::PushButton2_Click);
+    connect(static_cast<QPushButton*>(m_controls.at("PushButton5")),
+            &QPushButton::clicked,
+            this,
+            &Form1::PushButton5_Click);
+    // TODO: "Add Excel File(s)", "Add All Excel Files In Folder", "Load Sample/Example
+    // Files" and "..." get their handlers with the ways of adding files, the samples and the
+    // folder browser, which are not built yet.
+    m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
+}
+
+void Form1::watchPointer()
+{
+    m_normalTargets = {this,
+                       m_controls.at("Frame1"),
+                       m_controls.at("Frame3"),
+                       m_controls.at("Frame4"),
+                       m_controls.at("Frame5"),
+                       m_controls.at("Frame7"),
+                       m_controls.at("Option1"),
+                       m_controls.at("Option2"),
+                       m_controls.at("Option3"),
+                       m_text1,
+                       m_list->viewport()};
+    for (QWidget* target : m_normalTargets) {
+        target->setMouseTracking(true);
+        target->installEventFilter(this);
+    }
+    for (QWidget* target : m_handTargets) {
+        target->setMouseTracking(true);
+        target->installEventFilter(this);
+    }
+}
+
+void Form1::showOptions()
+{
+    for (std::size_t i = 0; i < OptionCount; ++i) {
+        const auto id = static_cast<OptionId>(i);
+        showChecked(m_optionButtons[i], m_options.isSelected(id));
+        m_optionButtons[i]->setEnabled(m_options.isEnabled(id));
+    }
+    m_frame5->setEnabled(m_options.isFrame5Enabled());
+    // Setting the text a box already shows would move the user's cursor to its end.
+    if (const QString text1 = toQString(m_options.text1()); m_text1->text() != text1) {
+        m_text1->setText(text1);
+    }
+    if (const QString text2 = toQString(m_options.text2()); m_text2->text() != text2) {
+        m_text2->setText(text2);
+    }
+}
+
+void Form1::setPointer(Pointer pointer)
+{
+    if (pointer == m_pointer) {
+        return;
+    }
+    m_pointer = pointer;
+    switch (pointer) {
+    case Pointer::Normal:
+        unsetCursor();
+        break;
+    case Pointer::Hourglass:
+        setCursor(Qt::WaitCursor);
+        break;
+    case Pointer::Hand:
+        setCursor(m_handCursor);
+        break;
+    }
+}
+
+int Form1::pixels(int twips) const
+{
+    return twipsToPixels(twips, m_dotsPerInch);
+}
+
+void Form1::entryAppended(int position)
+{
+    auto* item = new QTreeWidgetItem(m_list, {toQString(m_files.text(position))});
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+}
+
+void Form1::entryRemoved(int position)
+{
+    delete m_list->takeTopLevelItem(position - 1);
+}
+
+void Form1::entriesCleared()
+{
+    m_list->clear();
+}
+
+} // namespace sheetfray::window

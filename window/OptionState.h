@@ -1,0 +1,140 @@
+// The window's choices: four groups of exclusive options and two texts, their enabling rules,
+// and the settings store that remembers every change at once.
+#pragma once
+
+#include "engine/Batch.h"
+#include "engine/Naming.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace sheetfray::window {
+
+class SettingsStore;
+
+// The option buttons, group by group, each group in the order it is stored and restored.
+enum class OptionId : std::uint8_t {
+    Option1, // "Save each row to a text file"
+    Option2, // "Save each column to a text file"
+    Option8, // "Save each cell to a text file "
+    Option9, // "Save each cell to an Excel file "
+    Option10, // "Save each column to an Excel file"
+    Option11, // "Save each row to an Excel file"
+    Option3, // "Separate each cell with enter"
+    Option4, // "Separate each cell with comma-space"
+    Option5, // "Separate each cell with comma"
+    Option6, // "Separate each cell with space"
+    Option7, // "Separate each cell with this:"
+    Option21, // "Save as filename plus number"
+    Option22, // "Save as x,y location of cell"
+    Option23, // "Save as first cell value"
+    Option13, // "Save results to this folder:"
+    Option14, // "Save results in folder of original file"
+};
+
+inline constexpr std::size_t OptionCount = 16;
+
+enum class OptionGroup : std::uint8_t {
+    Mode, // "Row Or Column Option"
+    Separator, // "Text File Output Option"
+    Naming, // "Filename Output Option"
+    Folder, // "Save Option"
+};
+
+// The option's name: its key in the store and its button's object name ("Option9").
+[[nodiscard]] std::string_view optionName(OptionId id);
+[[nodiscard]] OptionGroup groupOf(OptionId id);
+// The group's options in the order they are stored and restored.
+[[nodiscard]] std::span<const OptionId> groupMembers(OptionGroup group);
+// The option a group holds at the first start.
+[[nodiscard]] OptionId defaultOption(OptionGroup group);
+
+// A stored choice as a truth value: True or False in any letter case, or a number, 0 being
+// false and any other true. Blanks around it are ignored; anything else has no truth value.
+[[nodiscard]] std::optional<bool> parseTruth(std::string_view text);
+
+// Store keys besides the option names.
+namespace Key {
+inline constexpr std::string_view Text2 = "Text2";
+inline constexpr std::string_view OutputFolder = "Output Folder";
+inline constexpr std::string_view Snapshot = "Snapshot";
+} // namespace Key
+
+// The choices as the window holds them. Starts as laid out (Option1, Option3, Option21 and
+// Option13 chosen, Text2 "Text1", Text1 empty, everything enabled); restore() steps then
+// bring back the stored choices. Each change that a handler of the window would see runs
+// that handler: an option becoming selected stores its whole group as True/False and applies
+// the group's enabling rule, a changed text stores the text.
+class OptionState
+{
+public:
+    explicit OptionState(SettingsStore& store);
+
+    // Called after every change, so a view can show the new state.
+    void setListener(std::function<void()> listener) { m_listener = std::move(listener); }
+
+    [[nodiscard]] bool isSelected(OptionId id) const;
+    // Only the separator options are ever disabled.
+    [[nodiscard]] bool isEnabled(OptionId id) const;
+
+    // The container of the output folder box and its browse button.
+    [[nodiscard]] bool isFrame5Enabled() const { return m_frame5Enabled; }
+
+    // The output folder box.
+    [[nodiscard]] const std::string& text1() const { return m_text1; }
+
+    // The custom separator box.
+    [[nodiscard]] const std::string& text2() const { return m_text2; }
+
+    // The user clicks the option: it becomes the group's choice and its click handler runs,
+    // also when it was chosen already.
+    void click(OptionId id);
+    // Code sets the option's value. Selecting an option that was not selected runs its
+    // click handler; clearing it changes only the option, and may leave its group without
+    // a choice until another option is selected.
+    void setSelected(OptionId id, bool selected);
+    // The box's text changes (typed or set): Text1_Change, Text2_Change. Setting the text a
+    // box already holds changes nothing.
+    void setText1(std::string_view text);
+    void setText2(std::string_view text);
+
+    // Start-up: each step reads one value. restoreOption throws Error for a stored choice
+    // that has no truth value and then leaves the option as it was.
+    void restoreText2();
+    void restoreOption(OptionId id);
+    // desktopFolder is the default for a store without an output folder; it ends in "/".
+    void restoreText1(std::string_view desktopFolder);
+    // A group that a hand-edited store left without a choice gets its default one, as a
+    // click on it, so that no run goes without a mode or a folder.
+    void ensureChoices();
+    // Frame5 enabled exactly when Option13 is selected.
+    void applyFrame5Rule();
+
+    // What the batch run and the engine read, at the moment they need it.
+    [[nodiscard]] engine::SplitMode mode() const;
+    [[nodiscard]] bool isSpreadsheetKind() const;
+    [[nodiscard]] engine::SeparatorChoice separator() const;
+    [[nodiscard]] engine::NamingScheme namingScheme() const;
+    [[nodiscard]] engine::FolderChoice folder() const;
+
+private:
+    void select(OptionId id);
+    void runClickHandler(OptionId id);
+    [[nodiscard]] std::optional<OptionId> choiceOf(OptionGroup group) const;
+    void changed();
+
+    SettingsStore& m_store;
+    std::array<bool, OptionCount> m_selected{};
+    bool m_separatorsEnabled = true;
+    bool m_frame5Enabled = true;
+    std::string m_text1;
+    std::string m_text2 = "Text1";
+    std::function<void()> m_listener;
+};
+
+} // namespace sheetfray::window

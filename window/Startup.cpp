@@ -1,0 +1,103 @@
+#include "window/Startup.h"
+
+#include "engine/Instance.h"
+#include "support/Trap.h"
+#include "window/OptionState.h"
+#include "window/Probes.h"
+#include "window/SettingsStore.h"
+
+#include <array>
+
+namespace sheetfray::window {
+
+namespace {
+
+constexpr std::size_t MaxShortTitle = 40;
+constexpr int ListColumnTwips = 7000;
+
+} // namespace
+
+std::string SetShortTitle(std::string_view displayName)
+{
+    std::string title(displayName);
+    do {
+        const std::size_t blank = title.rfind(' ');
+        if (blank == std::string::npos) {
+            break;
+        }
+        title.resize(blank);
+    } while (title.size() > MaxShortTitle);
+    return title;
+}
+
+bool Form_Load(StartupWindow& window, OptionState& options, const StartupServices& services)
+{
+    using enum OptionId;
+    Trap trap(Location::FormLoad, services.reporter);
+    const std::string& folder = services.programFolder;
+
+    // ApplySkin: an absent skin file is no failure, the window keeps its laid-out look.
+    trap.step(100, [&] {
+        const std::string skin = folder + "/x/o.cjs";
+        if (IsRegularFile(skin)) {
+            window.applySkinFile(skin);
+        }
+    });
+    const std::string cursor = folder + "/HAND-M.CUR";
+    bool hasCursor = false;
+    trap.step(102, [&] { hasCursor = FileIsPresent(cursor); });
+    if (hasCursor) {
+        trap.step(104, [&] { window.loadHandPointer(cursor); });
+    }
+    trap.step(108, [&] {
+        if (services.store.read(Key::Snapshot, "").empty()) {
+            services.samples.RememberSampleFiles();
+        }
+    });
+    std::string title(DisplayName);
+    trap.step(130, [&] {
+        window.setCaption(DisplayName);
+        title = SetShortTitle(DisplayName);
+        window.setShortTitle(title);
+    });
+    trap.step(132, [&] { window.addListColumn("Excel File(s)"); });
+    trap.step(134, [&] { window.setListColumnWidth(ListColumnTwips); });
+
+    // The restore runs the click and change handlers, so the enabling rules hold afterwards
+    // and what changed is written back. Options are set one after the other: when the store
+    // selects two options of one group, the later one wins.
+    trap.step(136, [&] { options.restoreText2(); });
+    int line = 138;
+    for (OptionId id : {Option1,
+                        Option2,
+                        Option8,
+                        Option9,
+                        Option10,
+                        Option11,
+                        Option3,
+                        Option4,
+                        Option5,
+                        Option6,
+                        Option7,
+                        Option21,
+                        Option22,
+                        Option23}) {
+        trap.step(line, [&] { options.restoreOption(id); });
+        line += 2;
+    }
+    trap.step(166, [&] { options.restoreText1(services.desktopFolder + "/"); });
+    trap.step(168, [&] { options.restoreOption(Option13); });
+    trap.step(170, [&] { options.restoreOption(Option14); });
+    trap.step(172, [&] {
+        options.ensureChoices();
+        options.applyFrame5Rule();
+    });
+
+    bool canStart = true;
+    trap.step(178, [&] {
+        canStart = engine::CheckExcelCanStart(services.hosts, services.dialogs, title);
+    });
+    return canStart;
+}
+
+} // namespace sheetfray::window

@@ -1,0 +1,68 @@
+// sheetfray: the window over the splitting engine.
+#include "cli/LocaleSetup.h"
+#include "engine/Instance.h"
+#include "engine/readers/FileHost.h"
+#include "platform/SystemLocale.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/SystemFolders.h"
+#include "window/Form1.h"
+#include "window/SettingsStore.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+using namespace sheetfray;
+
+int run(int& argc, char** argv)
+{
+    QApplication application(argc, argv);
+    // Boxes and dialogs take the application's font, not the window's.
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    QApplication::setFont(font);
+
+    const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
+    if (!text.warning.empty()) {
+        std::fprintf(stderr, "sheetfray: %s\n", text.warning.c_str());
+    }
+    window::IniSettingsStore store;
+    platform::qt::QtDialogs dialogs;
+    platform::qt::QtEventLoop events;
+    engine::readers::FileHostFactory hosts;
+    window::NoSampleRecorder samples;
+    window::Form1 form(window::WindowServices{store,
+                                              dialogs,
+                                              events,
+                                              hosts,
+                                              text.codePage,
+                                              text.valueLocale,
+                                              samples,
+                                              platform::qt::programFolder(),
+                                              platform::qt::desktopFolder(),
+                                              engine::IsExcelRunning});
+    dialogs.setParent(&form);
+    if (!form.Form_Load()) {
+        return 1;
+    }
+    form.show();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "sheetfray: %s\n", e.what());
+    } catch (...) {
+        std::fputs("sheetfray: unexpected failure\n", stderr);
+    }
+    return 1;
+}
