@@ -279,6 +279,7 @@ private:
     std::optional<std::string> m_dateValue;
     std::optional<std::string> m_timeValue;
     std::optional<std::string> m_booleanValue;
+    std::optional<std::string> m_stringValue;
     std::string m_cellStyle;
     std::string m_text;
     bool m_hasParagraph = false;
@@ -420,6 +421,7 @@ void ContentHandler::startCell(const XmlAttributes& attributes)
     m_dateValue.reset();
     m_timeValue.reset();
     m_booleanValue.reset();
+    m_stringValue.reset();
     m_cellStyle.clear();
     m_text.clear();
     m_hasParagraph = false;
@@ -442,6 +444,8 @@ void ContentHandler::startCell(const XmlAttributes& attributes)
             m_timeValue = std::string(value);
         } else if (attribute == "boolean-value") {
             m_booleanValue = std::string(value);
+        } else if (attribute == "string-value") {
+            m_stringValue = std::string(value);
         } else if (attribute == "style-name") {
             m_cellStyle = value;
         }
@@ -514,6 +518,12 @@ std::string ContentHandler::cellStyleAt(std::int64_t column) const
 std::optional<ResolvedCell> ContentHandler::resolveCell()
 {
     ResolvedCell cell;
+    if (!m_hasParagraph && m_stringValue) {
+        // A text result written without its paragraph (some writers store formula results
+        // so): the value attribute is the text.
+        m_text = *m_stringValue;
+        m_hasParagraph = true;
+    }
     const auto asText = [&] {
         cell.kind = CellKind::SharedText;
         cell.index = sharedText(m_text);

@@ -179,6 +179,12 @@ INSTANTIATE_TEST_SUITE_P(
             CellValue::Kind::Text,
             0,
             "x"},
+        OdsCellCase{
+            "TextResultWithoutParagraph",
+            R"(<table:table-cell table:formula="of:=&quot;a&quot;&amp;&quot;b&quot;" office:value-type="string" office:string-value="ab"/>)",
+            CellValue::Kind::Text,
+            0,
+            "ab"},
         OdsCellCase{"TextWithoutValueType",
                     R"(<table:table-cell><text:p>plain</text:p></table:table-cell>)",
                     CellValue::Kind::Text,
