@@ -8,7 +8,6 @@
 
 #include <bit>
 #include <map>
-#include <optional>
 
 namespace sheetfray::engine::readers {
 
@@ -362,12 +361,13 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
     // A formula with a text result keeps its text in the STRING record that follows it.
     struct PendingText
     {
-        std::int32_t row;
-        std::int32_t column;
-        std::uint16_t xf;
+        bool waiting = false;
+        std::int32_t row = 0;
+        std::int32_t column = 0;
+        std::uint16_t xf = 0;
     };
 
-    std::optional<PendingText> pending;
+    PendingText pending;
     // Embedded charts are whole BOF..EOF substreams inside the sheet's; their records are not
     // cells of the sheet.
     int depth = 1;
@@ -384,7 +384,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
         if (depth != 1) {
             continue;
         }
-        if (pending && record.type != biff::String && record.type != biff::Continue) {
+        if (pending.waiting && record.type != biff::String && record.type != biff::Continue) {
             // STRING may follow after ARRAY or SHRFMLA records; any cell record ends the wait.
             const bool isCell = record.type == biff::Number || record.type == biff::Rk
                 || record.type == biff::MulRk || record.type == biff::LabelSst
@@ -392,8 +392,8 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
                 || record.type == biff::MulBlank || record.type == biff::BoolErr
                 || record.type == biff::Formula || record.type == biff::RString;
             if (isCell) {
-                builder.addText(pending->row, pending->column, "", pending->xf);
-                pending.reset();
+                builder.addText(pending.row, pending.column, "", pending.xf);
+                pending.waiting = false;
             }
         }
         switch (record.type) {
@@ -476,7 +476,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             }
             switch (le8(data, 6)) {
             case 0x00:
-                pending = PendingText{row, column, xf};
+                pending = PendingText{true, row, column, xf};
                 break;
             case 0x01:
                 builder.addBoolean(row, column, le8(data, 8) != 0, xf);
@@ -491,7 +491,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             break;
         }
         case biff::String:
-            if (pending) {
+            if (pending.waiting) {
                 BiffSegments segments(data);
                 segments.addContinues(reader);
                 std::string text;
@@ -500,16 +500,16 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
                 } else {
                     segments.appendByteString(true, m_decoder, text);
                 }
-                builder.addText(pending->row, pending->column, text, pending->xf);
-                pending.reset();
+                builder.addText(pending.row, pending.column, text, pending.xf);
+                pending.waiting = false;
             }
             break;
         default:
             break;
         }
     }
-    if (pending) {
-        builder.addText(pending->row, pending->column, "", pending->xf);
+    if (pending.waiting) {
+        builder.addText(pending.row, pending.column, "", pending.xf);
     }
     return builder.finish();
 }
