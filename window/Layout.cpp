@@ -60,7 +60,9 @@ std::span<const ControlSpec> controlTable()
 
 int twipsToPixels(int twips, double dotsPerInch)
 {
-    return static_cast<int>(std::lround(twips * dotsPerInch / 1440.0));
+    // Whole pixels are counted down, as the layout's own figures do (7000 twips are 466
+    // pixels at 96); the small addition keeps exact quotients such as 15960 / 15 whole.
+    return static_cast<int>(std::floor(twips * dotsPerInch / 1440.0 + 1e-9));
 }
 
 } // namespace sheetfray::window

@@ -43,7 +43,7 @@ inline constexpr std::string_view ListToolTip =
     "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
     "of window to reveal full names.";
 
-// Twips at a screen's logical dots per inch, rounded to whole pixels.
+// Twips at a screen's logical dots per inch, in whole pixels (fractions dropped).
 [[nodiscard]] int twipsToPixels(int twips, double dotsPerInch);
 
 } // namespace sheetfray::window

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cmath>
+#include <utility>
 
 namespace sheetfray::window {
 
@@ -190,10 +190,21 @@ void OptionState::restoreText2()
     setText2(m_store.read(Key::Text2, ""));
 }
 
+void OptionState::readStoredChoices()
+{
+    for (std::size_t i = 0; i < OptionCount; ++i) {
+        const auto id = static_cast<OptionId>(i);
+        m_storedChoices[i] =
+            m_store.read(optionName(id), defaultOption(groupOf(id)) == id ? "1" : "0");
+    }
+}
+
 void OptionState::restoreOption(OptionId id)
 {
-    const bool byDefault = defaultOption(groupOf(id)) == id;
-    const std::string stored = m_store.read(optionName(id), byDefault ? "1" : "0");
+    std::optional<std::string>& read = m_storedChoices[indexOf(id)];
+    const std::string stored = read
+        ? *std::exchange(read, std::nullopt)
+        : m_store.read(optionName(id), defaultOption(groupOf(id)) == id ? "1" : "0");
     const std::optional<bool> selected = parseTruth(stored);
     if (!selected) {
         throw Error("Type mismatch: the stored choice \"" + stored + "\" of "

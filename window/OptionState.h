@@ -103,9 +103,14 @@ public:
     void setText1(std::string_view text);
     void setText2(std::string_view text);
 
-    // Start-up: each step reads one value. restoreOption throws Error for a stored choice
-    // that has no truth value and then leaves the option as it was.
+    // Start-up. The stored choices are read all at once before any is restored: restoring an
+    // option runs its click handler, which rewrites its group in the store and would hide a
+    // later option of the group that the store selects too. With the choices read first,
+    // the later of two selected options wins.
+    void readStoredChoices();
     void restoreText2();
+    // Sets the option to its stored choice (read now if readStoredChoices was not called).
+    // Throws Error for a stored choice that has no truth value, leaving the option as it was.
     void restoreOption(OptionId id);
     // desktopFolder is the default for a store without an output folder; it ends in "/".
     void restoreText1(std::string_view desktopFolder);
@@ -135,6 +140,7 @@ private:
     std::string m_text1;
     std::string m_text2 = "Text1";
     std::function<void()> m_listener;
+    std::array<std::optional<std::string>, OptionCount> m_storedChoices;
 };
 
 } // namespace sheetfray::window

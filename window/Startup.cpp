@@ -6,8 +6,6 @@
 #include "window/Probes.h"
 #include "window/SettingsStore.h"
 
-#include <array>
-
 namespace sheetfray::window {
 
 namespace {
@@ -66,7 +64,10 @@ bool Form_Load(StartupWindow& window, OptionState& options, const StartupService
     // The restore runs the click and change handlers, so the enabling rules hold afterwards
     // and what changed is written back. Options are set one after the other: when the store
     // selects two options of one group, the later one wins.
-    trap.step(136, [&] { options.restoreText2(); });
+    trap.step(136, [&] {
+        options.readStoredChoices();
+        options.restoreText2();
+    });
     int line = 138;
     for (OptionId id : {Option1,
                         Option2,

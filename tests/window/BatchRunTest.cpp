@@ -1,0 +1,371 @@
+// "Start Saving" driven through the window: refusals, progress, files, and the window's
+// behaviour while a run yields.
+#include "window/BatchRun.h"
+
+#include "engine/Instance.h"
+#include "tests/builders/XlsxBuilder.h"
+#include "tests/window/WindowHarness.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace sheetfray::testing {
+
+namespace {
+
+using window::Pointer;
+
+// What the window showed each time the run let it handle events.
+struct Seen
+{
+    double value;
+    QString text;
+    Pointer pointer;
+};
+
+void clickOption(QWidget* form, const char* name)
+{
+    auto* button = form->findChild<QRadioButton*>(QString::fromLatin1(name));
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+void clickButton(QWidget* form, const char* name)
+{
+    QTest::mouseClick(form->findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+}
+
+// A workbook of one sheet whose rows are the given texts, one cell each, then "x".
+std::string makeBook(const std::filesystem::path& path, const std::vector<std::string>& rows)
+{
+    std::vector<std::vector<TableCell>> table;
+    for (const std::string& row : rows) {
+        table.push_back({row, "x"});
+    }
+    XlsxBuilder().addTableSheet("Sheet1", table).save(path);
+    return path.string();
+}
+
+class RunFixture : public WindowHarness
+{
+public:
+    std::filesystem::path in = dir.path() / "in";
+    std::filesystem::path out = dir.path() / "out";
+    std::vector<Seen> seen;
+
+    RunFixture()
+    {
+        std::filesystem::create_directories(in);
+        std::filesystem::create_directories(out);
+    }
+
+    void startWithOutputFolder()
+    {
+        QVERIFY(start());
+        form->options().setText1(out.string());
+    }
+
+    void recordProgress()
+    {
+        auto* bar = form->findChild<QProgressBar*>("ProgressBar1");
+        events.onEvents = [this, bar] {
+            seen.push_back({form->progressValue(), bar->text(), form->pointer()});
+        };
+    }
+
+    [[nodiscard]] std::vector<std::string> messages() const
+    {
+        return dialogs.texts(ShownBox::Kind::Message);
+    }
+};
+
+} // namespace
+
+class BatchRunTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+
+    void emptyListSaysSoAndAsksNothing()
+    {
+        RunFixture f;
+        QVERIFY(f.start());
+        f.form->options().setText1((f.dir.path() / "nowhere").string());
+        f.hostRunning = true;
+        clickButton(f.form.get(), "PushButton2");
+        QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
+        QCOMPARE(f.dialogs.shown.front().kind, ShownBox::Kind::Message);
+        QCOMPARE(f.dialogs.shown.front().title, std::string("Sheetfray"));
+        QCOMPARE(f.dialogs.shown.front().text, std::string("No files added."));
+    }
+
+    void outputFolderMustExistWhateverTheFolderOption_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("besideSource");
+        QTest::newRow("missing folder") << "nowhere" << false;
+        QTest::newRow("a file") << "in/a.xlsx" << false;
+        QTest::newRow("missing folder, beside the source") << "nowhere" << true;
+        QTest::newRow("empty box, beside the source") << "" << true;
+    }
+
+    void outputFolderMustExistWhateverTheFolderOption()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, besideSource);
+        RunFixture f;
+        f.hostRunning = true;
+        QVERIFY(f.start());
+        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"one"}));
+        f.form->options().setText1(
+            folder.isEmpty() ? "" : (f.dir.path() / folder.toStdString()).string());
+        if (besideSource) {
+            clickOption(f.form.get(), "Option14");
+        }
+        clickButton(f.form.get(), "PushButton2");
+        QCOMPARE(f.messages(),
+                 std::vector<std::string>{"Folder does not exist. Please select another folder."});
+        QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
+        QCOMPARE(filesIn(f.in).size(), std::size_t(1));
+    }
+
+    void openSpreadsheetApplicationIsAskedAboutFirst()
+    {
+        RunFixture f;
+        f.hostRunning = true;
+        f.startWithOutputFolder();
+        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"one"}));
+        f.dialogs.answers = {false, true};
+        clickButton(f.form.get(), "PushButton2");
+        QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
+        QCOMPARE(f.dialogs.shown.front().kind, ShownBox::Kind::Question);
+        QCOMPARE(f.dialogs.shown.front().text, std::string(engine::OpenInstanceQuestion));
+        QVERIFY(filesIn(f.out).empty());
+        QCOMPARE(f.form->pointer(), Pointer::Normal);
+
+        clickButton(f.form.get(), "PushButton2");
+        QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
+        QCOMPARE(filesIn(f.out).size(), std::size_t(1));
+    }
+
+    void threeWorkbooksShowProgressAndWriteEveryFile()
+    {
+        RunFixture f;
+        f.startWithOutputFolder();
+        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2"}));
+        f.form->AddListEntry(makeBook(f.in / "b.data.xlsx", {"b1"}));
+        f.form->AddListEntry(makeBook(f.in / "c.xlsx", {"c1", "c2", "c3"}));
+        f.recordProgress();
+        clickButton(f.form.get(), "PushButton2");
+
+        std::vector<std::pair<QString, double>> starts;
+        bool engineCaption = false;
+        for (const Seen& s : f.seen) {
+            if (s.text.startsWith("Processing: ")) {
+                starts.emplace_back(s.text, s.value);
+            }
+            engineCaption = engineCaption || s.text == "Row Processed: 3";
+        }
+        QCOMPARE(starts.size(), std::size_t(3));
+        QCOMPARE(starts[0].first, QStringLiteral("Processing: a.xlsx"));
+        QCOMPARE(starts[1].first, QStringLiteral("Processing: b.data.xlsx"));
+        QCOMPARE(starts[2].first, QStringLiteral("Processing: c.xlsx"));
+        QCOMPARE(starts[0].second, 100.0 / 3);
+        QCOMPARE(starts[1].second, 200.0 / 3);
+        QCOMPARE(starts[2].second, 100.0);
+        QVERIFY(engineCaption);
+        // Busy from the first workbook's start to the end: every event after the first.
+        for (std::size_t i = 1; i < f.seen.size(); ++i) {
+            QCOMPARE(f.seen[i].pointer, Pointer::Hourglass);
+        }
+
+        QCOMPARE(f.form->progressValue(), 0.0);
+        QCOMPARE(f.form->findChild<QProgressBar*>("ProgressBar1")->text(),
+                 QStringLiteral("Progress Bar"));
+        QCOMPARE(f.form->pointer(), Pointer::Normal);
+        QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
+        QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
+        const auto files = filesIn(f.out);
+        const std::map<std::string, std::string> expected{{"a_1.txt", "a1\r\nx\r\n"},
+                                                          {"a_2.txt", "a2\r\nx\r\n"},
+                                                          {"b.data_1.txt", "b1\r\nx\r\n"},
+                                                          {"c_1.txt", "c1\r\nx\r\n"},
+                                                          {"c_2.txt", "c2\r\nx\r\n"},
+                                                          {"c_3.txt", "c3\r\nx\r\n"}};
+        QCOMPARE(files, expected);
+        // The list is left as it was.
+        QCOMPARE(f.form->fileList().count(), 3);
+    }
+
+    void listCannotShrinkWhileBusy()
+    {
+        RunFixture f;
+        f.startWithOutputFolder();
+        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2"}));
+        f.form->AddListEntry(f.form->fileList().text(1));
+        auto* list = f.form->findChild<QTreeWidget*>("ListView1");
+        int countWhileBusy = -1;
+        f.events.onEvents = [&] {
+            if (f.form->pointer() != Pointer::Hourglass || countWhileBusy >= 0) {
+                return;
+            }
+            clickButton(f.form.get(), "PushButton5");
+            list->setCurrentItem(list->topLevelItem(1));
+            QTest::keyClick(list, Qt::Key_Delete);
+            QTest::mouseDClick(list->viewport(),
+                               Qt::LeftButton,
+                               {},
+                               list->visualItemRect(list->topLevelItem(0)).center());
+            countWhileBusy = f.form->fileList().count();
+        };
+        clickButton(f.form.get(), "PushButton2");
+        QCOMPARE(countWhileBusy, 2);
+        QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
+
+        // Idle again: Delete removes the selected entry, and the duplicate stays.
+        list->setCurrentItem(list->topLevelItem(1));
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(f.form->fileList().count(), 1);
+        QCOMPARE(list->topLevelItemCount(), 1);
+        clickButton(f.form.get(), "PushButton5");
+        QCOMPARE(f.form->fileList().count(), 0);
+        QCOMPARE(list->topLevelItemCount(), 0);
+    }
+
+    void secondStartDuringARunIsIgnored()
+    {
+        RunFixture f;
+        f.startWithOutputFolder();
+        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2", "a3"}));
+        int presses = 0;
+        f.events.onEvents = [&] {
+            if (presses < 3) {
+                ++presses;
+                clickButton(f.form.get(), "PushButton2");
+            }
+        };
+        clickButton(f.form.get(), "PushButton2");
+        QCOMPARE(presses, 3);
+        QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
+        QCOMPARE(filesIn(f.out).size(), std::size_t(3));
+    }
+
+    void choicesChangedDuringARunApplyFromTheNextWorkbook()
+    {
+        RunFixture f;
+        f.startWithOutputFolder();
+        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        f.form->AddListEntry(makeBook(f.in / "b.xlsx", {"b1"}));
+        auto* bar = f.form->findChild<QProgressBar*>("ProgressBar1");
+        bool changed = false;
+        f.events.onEvents = [&] {
+            if (!changed && bar->text() == "Processing: b.xlsx") {
+                changed = true;
+                clickOption(f.form.get(), "Option14");
+                clickOption(f.form.get(), "Option5");
+            }
+        };
+        clickButton(f.form.get(), "PushButton2");
+        QVERIFY(changed);
+        QCOMPARE(filesIn(f.out), (std::map<std::string, std::string>{{"a_1.txt", "a1\r\nx\r\n"}}));
+        QCOMPARE(readFile(f.in / "b_1.txt"), std::string("b1,x,"));
+    }
+
+    void spreadsheetRowsTakeTabsWhateverTheSeparator()
+    {
+        RunFixture f;
+        f.startWithOutputFolder();
+        clickOption(f.form.get(), "Option5");
+        clickOption(f.form.get(), "Option11");
+        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        clickButton(f.form.get(), "PushButton2");
+        QCOMPARE(filesIn(f.out), (std::map<std::string, std::string>{{"a_1.xls", "a1\tx\t"}}));
+    }
+
+    void customSeparatorIsUsedAsTyped()
+    {
+        RunFixture f;
+        f.startWithOutputFolder();
+        clickOption(f.form.get(), "Option7");
+        QTest::keyClicks(f.form->findChild<QLineEdit*>("Text2"), "; ");
+        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        clickButton(f.form.get(), "PushButton2");
+        QCOMPARE(filesIn(f.out), (std::map<std::string, std::string>{{"a_1.txt", "a1; x; "}}));
+    }
+
+    void unreadableWorkbookIsReportedAndTheRunGoesOn()
+    {
+        RunFixture f;
+        f.startWithOutputFolder();
+        f.form->AddListEntry((f.in / "gone.xlsx").string());
+        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        clickButton(f.form.get(), "PushButton2");
+        const auto reports = f.dialogs.texts(ShownBox::Kind::Warning);
+        QCOMPARE(reports.size(), std::size_t(1));
+        QVERIFY(reports.front().find("gone.xlsx") != std::string::npos);
+        QVERIFY(reports.front().find("\r\nin Rendlet2021/08/31.Excel1.SaveEachRow at line 100\r\r")
+                != std::string::npos);
+        QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
+        QCOMPARE(filesIn(f.out).size(), std::size_t(1));
+    }
+
+    void closingDuringARunEndsAtTheNextYield()
+    {
+        RunFixture f;
+        f.startWithOutputFolder();
+        f.form->show();
+        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2", "a3"}));
+        int events = 0;
+        int endsAtClose = -1;
+        f.events.onEvents = [&] {
+            if (++events == 2) {
+                f.form->close();
+                endsAtClose = f.events.endRequests;
+            }
+        };
+        clickButton(f.form.get(), "PushButton2");
+        QCOMPARE(endsAtClose, 0);
+        // The real loop never returns from the first request; this one counts them.
+        QVERIFY(f.events.endRequests >= 1);
+    }
+
+    void closedWindowEndsTheProgramWithCompleteFilesOnly()
+    {
+        TempDir dir;
+        std::vector<std::string> rows;
+        for (int i = 1; i <= 200; ++i) {
+            rows.push_back("row" + std::to_string(i));
+        }
+        const std::string book = makeBook(dir.path() / "book.xlsx", rows);
+        std::filesystem::create_directories(dir.path() / "out");
+        QProcess program;
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(QStringLiteral(SHEETFRAY_CLOSE_PROGRAM),
+                      {QString::fromStdString(dir.str()),
+                       QString::fromStdString(book),
+                       QString::fromStdString((dir.path() / "out").string()),
+                       QStringLiteral("50")});
+        QVERIFY(program.waitForFinished(60000));
+        const QString output = QString::fromUtf8(program.readAll());
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(program.exitCode() == 0, qPrintable(output));
+        QVERIFY2(!output.contains("Done."), qPrintable(output));
+        const auto files = filesIn(dir.path() / "out");
+        QVERIFY(files.size() >= 40 && files.size() < 200);
+        for (const auto& [name, content] : files) {
+            const std::string number =
+                name.substr(name.find('_') + 1, name.find('.') - name.find('_') - 1);
+            QCOMPARE(content, "row" + number + "\r\nx\r\n");
+        }
+    }
+};
+
+} // namespace sheetfray::testing
+
+QTEST_MAIN(sheetfray::testing::BatchRunTest)
+#include "BatchRunTest.moc"

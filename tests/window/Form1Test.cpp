@@ -1,0 +1,411 @@
+// The window as users first meet it: layout, first start, remembered choices, start-up
+// failures, hover pointers and the error report's box.
+#include "window/Form1.h"
+
+#include "engine/Instance.h"
+#include "platform/qt/QtDialogs.h"
+#include "support/Error.h"
+#include "support/ErrorReport.h"
+#include "tests/window/WindowHarness.h"
+#include "window/Layout.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace sheetfray::testing {
+
+namespace {
+
+using window::Pointer;
+
+// A host that cannot be created: no spreadsheet application is there.
+class MissingHostFactory final : public engine::HostFactory
+{
+public:
+    std::unique_ptr<engine::Host> create() override
+    {
+        throw Error("the spreadsheet host cannot be created");
+    }
+};
+
+QRadioButton* option(QWidget* form, const char* name)
+{
+    return form->findChild<QRadioButton*>(QString::fromLatin1(name));
+}
+
+// Clicks a radio button on its indicator: a wide button reacts only there and on its text.
+void clickOption(QWidget* form, const char* name)
+{
+    QRadioButton* button = option(form, name);
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+void moveOver(QWidget* widget, QPoint position)
+{
+    QMouseEvent move(QEvent::MouseMove,
+                     QPointF(position),
+                     QPointF(widget->mapToGlobal(position)),
+                     Qt::NoButton,
+                     Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+// A 32 by 32 monochrome cursor file with its hotspot at (x, y).
+QByteArray cursorFile(int x, int y)
+{
+    QByteArray bytes;
+    auto put16 = [&](int v) {
+        bytes.append(char(v & 0xff));
+        bytes.append(char((v >> 8) & 0xff));
+    };
+    auto put32 = [&](int v) {
+        put16(v & 0xffff);
+        put16((v >> 16) & 0xffff);
+    };
+    const int imageSize = 40 + 8 + 128 + 128;
+    put16(0);
+    put16(2); // a cursor
+    put16(1);
+    bytes.append(char(32));
+    bytes.append(char(32));
+    bytes.append(char(0));
+    bytes.append(char(0));
+    put16(x);
+    put16(y);
+    put32(imageSize);
+    put32(22);
+    put32(40); // BITMAPINFOHEADER
+    put32(32);
+    put32(64); // XOR and AND masks stacked
+    put16(1);
+    put16(1);
+    put32(0);
+    put32(256);
+    put32(0);
+    put32(0);
+    put32(2);
+    put32(0);
+    put32(0x000000);
+    put32(0xffffff);
+    bytes.append(QByteArray(128, char(0x0f)));
+    bytes.append(QByteArray(128, char(0)));
+    return bytes;
+}
+
+} // namespace
+
+class Form1Test : public QObject
+{
+    Q_OBJECT
+
+private slots:
+
+    void everyControlStandsWhereTheLayoutPutsIt()
+    {
+        WindowHarness h;
+        QVERIFY(h.start());
+        window::Form1& form = *h.form;
+        QCOMPARE(form.size(), QSize(1064, 474));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        for (const window::ControlSpec& spec : window::controlTable()) {
+            const QString name = QString::fromUtf8(spec.name.data(), qsizetype(spec.name.size()));
+            auto* control = form.findChild<QWidget*>(name);
+            QVERIFY2(control, qPrintable(name));
+            const QRect expected(window::twipsToPixels(spec.left, 96),
+                                 window::twipsToPixels(spec.top, 96),
+                                 window::twipsToPixels(spec.width, 96),
+                                 window::twipsToPixels(spec.height, 96));
+            QCOMPARE(control->geometry(), expected);
+            const QString container = spec.container.empty()
+                ? QStringLiteral("Form1")
+                : QString::fromUtf8(spec.container.data(), qsizetype(spec.container.size()));
+            QCOMPARE(control->parentWidget()->objectName(), container);
+        }
+        // Captions are exact, trailing blanks included.
+        QCOMPARE(option(&form, "Option9")->text(),
+                 QStringLiteral("Save each cell to an Excel file "));
+        QCOMPARE(option(&form, "Option8")->text(),
+                 QStringLiteral("Save each cell to a text file "));
+        QCOMPARE(form.findChild<QGroupBox*>("Frame7")->title(), QStringLiteral("Save Option"));
+        QCOMPARE(form.findChild<QPushButton*>("PushButton2")->text(),
+                 QStringLiteral("Start Saving"));
+        QCOMPARE(form.findChild<QProgressBar*>("ProgressBar1")->text(),
+                 QStringLiteral("Progress Bar"));
+        auto* list = form.findChild<QTreeWidget*>("ListView1");
+        QCOMPARE(list->headerItem()->text(0), QStringLiteral("Excel File(s)"));
+        QCOMPARE(list->columnWidth(0), 466);
+        QVERIFY(list->toolTip().startsWith("Drag and drop files here."));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Sheetfray"));
+        QVERIFY(!form.windowIcon().isNull());
+    }
+
+    void fontsAreArialOrItsMetricTwin()
+    {
+        WindowHarness h;
+        QVERIFY(h.start());
+        const QFontInfo window(option(h.form.get(), "Option1")->font());
+        QVERIFY2(window.family() == "Arial" || window.family() == "Liberation Sans",
+                 qPrintable(window.family()));
+        QVERIFY(window.bold());
+        QCOMPARE(window.pointSizeF(), 9.0);
+        const QFontInfo button(h.form->findChild<QPushButton*>("PushButton1")->font());
+        QCOMPARE(button.pointSizeF(), 11.25);
+    }
+
+    void tabOrderFollowsTheTabIndexes()
+    {
+        WindowHarness h;
+        QVERIFY(h.start());
+        const QStringList expected{
+            "ListView1",   "Option1",     "Option2",     "Option3",     "Option4",
+            "Option5",     "Option6",     "Option7",     "Text2",       "Option8",
+            "Option9",     "Option10",    "Option11",    "PushButton1", "PushButton4",
+            "PushButton2", "PushButton5", "PushButton6", "Option23",    "Option22",
+            "Option21",    "Text1",       "PushButton7", "Option14",    "Option13"};
+        QWidget* widget = h.form->findChild<QWidget*>("ListView1");
+        QStringList chain;
+        for (int i = 0; i < expected.size(); ++i) {
+            chain << widget->objectName();
+            widget = widget->nextInFocusChain();
+            while (widget->focusPolicy() == Qt::NoFocus || widget->objectName().isEmpty()) {
+                widget = widget->nextInFocusChain();
+            }
+        }
+        QCOMPARE(chain, expected);
+    }
+
+    void firstStartShowsTheDefaults()
+    {
+        WindowHarness h;
+        QVERIFY(h.start());
+        window::Form1& form = *h.form;
+        for (const char* name : {"Option1", "Option3", "Option21", "Option13"}) {
+            QVERIFY2(option(&form, name)->isChecked(), name);
+        }
+        QCOMPARE(form.findChild<QLineEdit*>("Text1")->text(),
+                 QString::fromStdString(h.desktop() + "/"));
+        QCOMPARE(form.findChild<QLineEdit*>("Text2")->text(), QString());
+        QVERIFY(option(&form, "Option7")->isEnabled());
+        QVERIFY(form.findChild<QWidget*>("Frame5")->isEnabled());
+        QVERIFY(h.dialogs.shown.empty());
+        // The texts were written back; option keys no click wrote stay absent.
+        const QString stored = h.storeText();
+        QVERIFY(stored.contains("Output%20Folder=" + QString::fromStdString(h.desktop() + "/")));
+        QVERIFY(stored.contains("Text2="));
+        QVERIFY(!stored.contains("Option"));
+    }
+
+    void clickedChoicesSurviveARestart()
+    {
+        WindowHarness h;
+        QVERIFY(h.start());
+        clickOption(h.form.get(), "Option5");
+        clickOption(h.form.get(), "Option9");
+        clickOption(h.form.get(), "Option23");
+        clickOption(h.form.get(), "Option14");
+        QVERIFY(!option(h.form.get(), "Option3")->isEnabled());
+        QVERIFY(!h.form->findChild<QWidget*>("Text1")->isEnabled());
+        QVERIFY(!h.form->findChild<QWidget*>("PushButton7")->isEnabled());
+        QTest::keyClicks(h.form->findChild<QLineEdit*>("Text2"), "; ");
+        const QString stored = h.storeText();
+        QVERIFY(stored.contains("Option9=True"));
+        QVERIFY(stored.contains("Option1=False"));
+        QVERIFY(stored.contains("Option14=True"));
+        QVERIFY(stored.contains("Text2=\"; \""));
+
+        QVERIFY(h.start());
+        window::Form1& form = *h.form;
+        for (const char* name : {"Option9", "Option5", "Option23", "Option14"}) {
+            QVERIFY2(option(&form, name)->isChecked(), name);
+        }
+        QVERIFY(!option(&form, "Option1")->isChecked());
+        QVERIFY(!option(&form, "Option5")->isEnabled());
+        QVERIFY(!form.findChild<QWidget*>("Frame5")->isEnabled());
+        QCOMPARE(form.findChild<QLineEdit*>("Text2")->text(), QStringLiteral("; "));
+        // A text the box keeps while disabled is still the stored one.
+        QCOMPARE(form.findChild<QLineEdit*>("Text1")->text(),
+                 QString::fromStdString(h.desktop() + "/"));
+    }
+
+    void restoreLetsTheLaterOfTwoChosenOptionsWin()
+    {
+        WindowHarness h;
+        h.writeStore("Option1=False\nOption2=True\nOption10=true\nOption4=1\nOption6=-1\n");
+        QVERIFY(h.start());
+        QVERIFY(option(h.form.get(), "Option10")->isChecked());
+        QVERIFY(!option(h.form.get(), "Option2")->isChecked());
+        QVERIFY(option(h.form.get(), "Option6")->isChecked());
+        QVERIFY(!option(h.form.get(), "Option4")->isChecked());
+        const QString stored = h.storeText();
+        QVERIFY(stored.contains("Option2=False"));
+        QVERIFY(stored.contains("Option10=True"));
+        QVERIFY(stored.contains("Option4=False"));
+    }
+
+    void unreadableChoiceIsReportedAndStartUpGoesOn()
+    {
+        WindowHarness h;
+        h.writeStore("Option2=maybe\nOption22=True\n");
+        QVERIFY(h.start());
+        const auto warnings = h.dialogs.texts(ShownBox::Kind::Warning);
+        QCOMPARE(warnings.size(), std::size_t(1));
+        QCOMPARE(h.dialogs.shown.front().title, std::string("Application Error"));
+        QVERIFY(warnings.front().find("\r\nin Rendlet2021/08/31.Form1.Form_Load at line 140\r\r")
+                != std::string::npos);
+        QVERIFY(option(h.form.get(), "Option1")->isChecked());
+        QVERIFY(option(h.form.get(), "Option22")->isChecked());
+    }
+
+    void handEditedStoreWithoutAModeFallsBackToTheDefault()
+    {
+        WindowHarness h;
+        h.writeStore("Option1=False\nOption13=0\nOption14=0\n");
+        QVERIFY(h.start());
+        QVERIFY(option(h.form.get(), "Option1")->isChecked());
+        QVERIFY(option(h.form.get(), "Option13")->isChecked());
+        QVERIFY(h.form->findChild<QWidget*>("Frame5")->isEnabled());
+        QVERIFY(h.storeText().contains("Option1=True"));
+    }
+
+    void missingHostEndsTheProgramWithItsMessage()
+    {
+        WindowHarness h;
+        MissingHostFactory missing;
+        h.hosts = &missing;
+        QVERIFY(!h.start());
+        QCOMPARE(h.dialogs.shown.size(), std::size_t(1));
+        const ShownBox& box = h.dialogs.shown.front();
+        QCOMPARE(box.kind, ShownBox::Kind::Message);
+        QCOMPARE(box.title, std::string("Sheetfray"));
+        QVERIFY(box.text.starts_with(
+            "Error 842001. A normal instance of Excel could not be created.\r\n\r\n1. "));
+        QVERIFY(box.text.ends_with("except for the rare Excel Starter and Student editions."));
+    }
+
+    void skinAndHandCursorComeFromTheProgramFolder()
+    {
+        WindowHarness h;
+        std::filesystem::create_directories(h.dir.path() / "program" / "x");
+        writeFile(h.dir.path() / "program" / "x" / "o.cjs", "QPushButton { color: navy; }");
+        const QByteArray cursor = cursorFile(5, 7);
+        writeFile(h.dir.path() / "program" / "HAND-M.CUR", cursor.toStdString());
+        QVERIFY(h.start());
+        QVERIFY(h.dialogs.shown.empty());
+        QCOMPARE(h.form->styleSheet(), QStringLiteral("QPushButton { color: navy; }"));
+        moveOver(h.form->findChild<QWidget*>("PushButton1"), QPoint(10, 10));
+        QCOMPARE(h.form->pointer(), Pointer::Hand);
+        QCOMPARE(h.form->cursor().hotSpot(), QPoint(5, 7));
+    }
+
+    void damagedCursorIsReportedAtItsLine()
+    {
+        WindowHarness h;
+        writeFile(h.dir.path() / "program" / "HAND-M.CUR", "not a cursor");
+        QVERIFY(h.start());
+        const auto warnings = h.dialogs.texts(ShownBox::Kind::Warning);
+        QCOMPARE(warnings.size(), std::size_t(1));
+        QVERIFY(warnings.front().find("Form_Load at line 104") != std::string::npos);
+        QCOMPARE(h.form->windowTitle(), QStringLiteral("Sheetfray"));
+    }
+
+    void pointerFollowsTheUserUnlessBusy()
+    {
+        WindowHarness h;
+        QVERIFY(h.start());
+        window::Form1& form = *h.form;
+        moveOver(form.findChild<QWidget*>("PushButton2"), QPoint(5, 5));
+        QCOMPARE(form.pointer(), Pointer::Hand);
+        // The bare surface of a frame resets it; a control inside the frame leaves it alone.
+        moveOver(form.findChild<QWidget*>("Frame1"), QPoint(400, 10));
+        QCOMPARE(form.pointer(), Pointer::Normal);
+        moveOver(form.findChild<QWidget*>("PushButton7"), QPoint(5, 5));
+        QCOMPARE(form.pointer(), Pointer::Hand);
+        moveOver(option(&form, "Option10"), QPoint(5, 5));
+        QCOMPARE(form.pointer(), Pointer::Hand);
+        moveOver(&form, QPoint(530, 300));
+        QCOMPARE(form.pointer(), Pointer::Normal);
+        form.setBusy(true);
+        moveOver(form.findChild<QWidget*>("PushButton1"), QPoint(5, 5));
+        moveOver(form.findChild<QWidget*>("Frame3"), QPoint(400, 10));
+        QCOMPARE(form.pointer(), Pointer::Hourglass);
+        QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
+    }
+
+    void errorReportBoxShowsTheTrapText()
+    {
+        platform::qt::QtDialogs dialogs;
+        window::DialogReporter reporter(dialogs);
+        QString title;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QList<QAbstractButton*> buttons;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                return;
+            }
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons = box->buttons();
+            box->accept();
+        });
+        poll.start();
+        QTimer::singleShot(5000, [] {
+            if (auto* box = QApplication::activeModalWidget()) {
+                box->close();
+            }
+        });
+        reporter.report(ErrorReport{std::string(Location::PushButton2Click), 118, "disk full"});
+        poll.stop();
+        QCOMPARE(title, QStringLiteral("Application Error"));
+        QCOMPARE(icon, QMessageBox::Warning);
+        QCOMPARE(buttons.size(), 1);
+        QCOMPARE(text,
+                 QStringLiteral("disk full\nin Rendlet2021/08/31.Form1.PushButton2_Click at line "
+                                "118\n\nPlease email screenshot of this message to "
+                                "support@sheetfray.example"));
+    }
+
+    void shortTitleIsCutAtWordEnds_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("one word stays whole") << "Sheetfray"
+                                              << "Sheetfray";
+        QTest::newRow("short name still loses its last word") << "Sheet Fray Tool"
+                                                              << "Sheet Fray";
+        QTest::newRow("long name cut until it fits")
+            << "Sheetfray Workbook Splitter For Rows Columns And Cells"
+            << "Sheetfray Workbook Splitter For Rows";
+        QTest::newRow("exactly forty after one cut")
+            << "Aaaaaaaaa Bbbbbbbbb Ccccccccc Dddddddddd Eeee"
+            << "Aaaaaaaaa Bbbbbbbbb Ccccccccc Dddddddddd";
+    }
+
+    void shortTitleIsCutAtWordEnds()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        QCOMPARE(QString::fromStdString(window::SetShortTitle(name.toStdString())), expected);
+    }
+};
+
+} // namespace sheetfray::testing
+
+QTEST_MAIN(sheetfray::testing::Form1Test)
+#include "Form1Test.moc"

@@ -1,0 +1,110 @@
+// A main window on a private settings store, with boxes answered by the test and a hook at
+// every point where a run lets the window handle events.
+#pragma once
+
+#include "engine/CodePage.h"
+#include "engine/Instance.h"
+#include "engine/readers/FileHost.h"
+#include "platform/qt/QtEventLoop.h"
+#include "tests/fakes/TempDir.h"
+#include "tests/window/ScriptedDialogs.h"
+#include "window/Form1.h"
+#include "window/SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace sheetfray::testing {
+
+// Handles events for real, then lets the test act as a user would at that moment.
+class HookedEventLoop final : public platform::qt::QtEventLoop
+{
+public:
+    std::function<void()> onEvents;
+    int endRequests = 0;
+
+    void processPendingEvents() override
+    {
+        QtEventLoop::processPendingEvents();
+        if (onEvents) {
+            onEvents();
+        }
+    }
+
+    // The program would end here; the test counts it instead.
+    void endProgram() override { ++endRequests; }
+};
+
+class WindowHarness
+{
+public:
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    HookedEventLoop events;
+    engine::readers::FileHostFactory fileHosts;
+    engine::HostFactory* hosts = &fileHosts;
+    engine::CodePage codePage = engine::CodePage::utf8();
+    engine::format::ValueLocale locale = engine::format::ValueLocale::enUS();
+    window::NoSampleRecorder samples;
+    bool hostRunning = false;
+    std::unique_ptr<window::IniSettingsStore> store;
+    std::unique_ptr<window::Form1> form;
+
+    WindowHarness()
+    {
+        std::filesystem::create_directories(dir.path() / "Desktop");
+        std::filesystem::create_directories(dir.path() / "program");
+    }
+
+    [[nodiscard]] QString storeFile() const
+    {
+        return QString::fromStdString((dir.path() / "config" / "Sheetfray.ini").string());
+    }
+
+    [[nodiscard]] std::string desktop() const { return (dir.path() / "Desktop").string(); }
+
+    [[nodiscard]] std::string programFolder() const { return (dir.path() / "program").string(); }
+
+    // Creates the window and runs its start-up; false when start-up ended the program.
+    bool start()
+    {
+        form.reset();
+        store = std::make_unique<window::IniSettingsStore>(storeFile());
+        form = std::make_unique<window::Form1>(
+            window::WindowServices{*store,
+                                   dialogs,
+                                   events,
+                                   *hosts,
+                                   codePage,
+                                   locale,
+                                   samples,
+                                   programFolder(),
+                                   desktop(),
+                                   [this] { return hostRunning; },
+                                   std::chrono::steady_clock::duration::zero()});
+        return form->Form_Load();
+    }
+
+    // The store file as text, for what the user's disk holds.
+    [[nodiscard]] QString storeText() const
+    {
+        QFile file(storeFile());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    // Writes a store before the window starts, as a user editing the file by hand would.
+    void writeStore(const QString& lines) const
+    {
+        std::filesystem::create_directories(dir.path() / "config");
+        QFile file(storeFile());
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(("[Sheetfray]\n" + lines).toUtf8());
+    }
+};
+
+} // namespace sheetfray::testing
