@@ -105,13 +105,6 @@ TEST(DelimitedText, SheetIsNamedAfterTheFile)
     EXPECT_EQ(openDelimitedText("data.tsv", bytesOf(""), Tsv)->sheetName(1), "data");
 }
 
-TEST(DelimitedText, EmptyFileIsOneEmptySheet)
-{
-    auto book = openDelimitedText("empty.csv", {}, Csv);
-    ASSERT_EQ(book->sheetCount(), 1);
-    EXPECT_TRUE(book->loadSheet(1).cells().empty());
-}
-
 TEST(DelimitedText, LineWiderThanASheetIsAnError)
 {
     std::string line;

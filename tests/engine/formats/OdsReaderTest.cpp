@@ -120,12 +120,6 @@ INSTANTIATE_TEST_SUITE_P(
             44259,
             "03/04/2021"},
         OdsCellCase{
-            "DateBeforeMarch1900",
-            R"(<table:table-cell table:style-name="ce1" office:value-type="date" office:date-value="1900-01-01"><text:p>01/01/1900</text:p></table:table-cell>)",
-            CellValue::Kind::Date,
-            1,
-            "01/01/1900"},
-        OdsCellCase{
             "DateStyleNoCodeCanShow",
             R"(<table:table-cell table:style-name="ce3" office:value-type="date" office:date-value="2021-03-04"><text:p>Q1 2021</text:p></table:table-cell>)",
             CellValue::Kind::Text,
