@@ -607,14 +607,20 @@ void ContentHandler::endCell()
 
 void ContentHandler::endRow()
 {
-    const std::int64_t rows = std::min<std::int64_t>(m_rowRepeat, MaxRows - m_row + 1);
-    if (!m_rowCells.empty() && rows > 0) {
+    // Empty rows and cells may run past the grid (writers pad to its end); values there
+    // would be lost, so they make the file unreadable instead.
+    if (!m_rowCells.empty() && m_row + m_rowRepeat - 1 > MaxRows) {
+        throw ReadError("the workbook is damaged (a sheet has values below row "
+                        + std::to_string(MaxRows) + ", the last a sheet holds)");
+    }
+    const std::int64_t rows = m_rowCells.empty() ? 0 : m_rowRepeat;
+    if (rows > 0) {
         for (const PlacedRun& run : m_rowCells) {
-            const std::int64_t columns =
-                std::min<std::int64_t>(run.repeat, MaxColumns - run.column + 1);
-            if (columns <= 0) {
-                continue;
+            if (run.column + run.repeat - 1 > MaxColumns) {
+                throw ReadError("the workbook is damaged (a sheet has values right of column "
+                                + std::to_string(MaxColumns) + ", the last a sheet holds)");
             }
+            const std::int64_t columns = run.repeat;
             m_repeatedCells += rows * columns - 1;
             if (m_repeatedCells > MaxRepeatedCells) {
                 throw ReadError("a sheet repeats cells more than "

@@ -224,6 +224,20 @@ TEST(OdsReader, FullGridOfRepeatedValuesIsRefusedQuickly)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
+TEST(OdsReader, ValuesBeyondTheGridAreDamageNotDropped)
+{
+    for (const std::string& rows :
+         {std::string(R"(<table:table-row table:number-rows-repeated="1048576">)"
+                      R"(<table:table-cell/></table:table-row>)")
+              + row(R"(<table:table-cell><text:p>x</text:p></table:table-cell>)"),
+          row(R"(<table:table-cell table:number-columns-repeated="16384"/>)"
+              R"(<table:table-cell><text:p>x</text:p></table:table-cell>)")}) {
+        OdsBuilder b;
+        b.addTable("Sheet1", rows);
+        EXPECT_NE(failure(b).find("damaged"), std::string::npos);
+    }
+}
+
 TEST(OdsReader, CoveredCellsCountOnlyWithContent)
 {
     OdsBuilder b;
