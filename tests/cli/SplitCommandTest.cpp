@@ -145,6 +145,34 @@ TEST_F(SplitCommand, BadWorkbookIsReportedAndTheRunGoesOn)
               (Files{{"Book1_1.txt", "Name\r\nQty\r\n"}, {"Book1_2.txt", "Pen\r\n3\r\n"}}));
 }
 
+TEST_F(SplitCommand, SameWorkbookInEveryFormatGivesTheSameFiles)
+{
+    // One workbook saved by an office suite as .xlsx, .xls and .ods.
+    const std::filesystem::path data = SHEETFRAY_TEST_DATA;
+    for (const char* mode : {"row", "column", "cell"}) {
+        std::map<std::string, Files> byFormat;
+        for (const char* extension : {".xlsx", ".xls", ".ods"}) {
+            const auto target = out / (std::string(mode) + extension);
+            std::filesystem::create_directories(target);
+            const auto book = data / (std::string("contract") + extension);
+            ASSERT_EQ(run({"--each",
+                           mode,
+                           "--name",
+                           "location",
+                           "--output",
+                           target.string(),
+                           book.string()})
+                          .status,
+                      0);
+            byFormat[extension] = filesIn(target);
+        }
+        SCOPED_TRACE(mode);
+        EXPECT_FALSE(byFormat[".xlsx"].empty());
+        EXPECT_EQ(byFormat[".xls"], byFormat[".xlsx"]);
+        EXPECT_EQ(byFormat[".ods"], byFormat[".xlsx"]);
+    }
+}
+
 TEST_F(SplitCommand, EverySharedOfficeOpenXmlWorkbookSplitsOrNamesItsProblem)
 {
     const std::filesystem::path shared =
