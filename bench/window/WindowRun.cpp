@@ -1,0 +1,109 @@
+// Splits one workbook through the main window on the offscreen platform, as "Start Saving"
+// does, and prints how long the run took in seconds.
+// Usage: sheetfray-bench-window WORKBOOK OUTPUT_DIR
+#include "cli/LocaleSetup.h"
+#include "engine/Instance.h"
+#include "engine/readers/FileHost.h"
+#include "platform/SystemLocale.h"
+#include "platform/qt/QtEventLoop.h"
+#include "window/Form1.h"
+#include "window/SettingsStore.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using namespace sheetfray;
+
+// Answers every box without a user; anything but "Done." makes the run a failure.
+class UnattendedDialogs final : public platform::Dialogs
+{
+public:
+    bool done = false;
+    int unexpected = 0;
+
+    void message(std::string_view, std::string_view text) override
+    {
+        if (text == "Done.") {
+            done = true;
+        } else {
+            complain(text);
+        }
+    }
+
+    bool question(std::string_view, std::string_view text) override
+    {
+        complain(text);
+        return false;
+    }
+
+    void warning(std::string_view, std::string_view text) override { complain(text); }
+
+    std::string input(std::string_view, std::string_view text, std::string_view) override
+    {
+        complain(text);
+        return {};
+    }
+
+private:
+    void complain(std::string_view text)
+    {
+        ++unexpected;
+        std::fprintf(stderr,
+                     "sheetfray-bench-window: unexpected box: %.*s\n",
+                     static_cast<int>(text.size()),
+                     text.data());
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fputs("usage: sheetfray-bench-window WORKBOOK OUTPUT_DIR\n", stderr);
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
+    QTemporaryDir config;
+    window::IniSettingsStore store(config.filePath(QStringLiteral("Sheetfray.ini")));
+    UnattendedDialogs dialogs;
+    platform::qt::QtEventLoop events;
+    engine::readers::FileHostFactory hosts;
+    window::NoSampleRecorder samples;
+    const std::string workbook = std::filesystem::absolute(argv[1]).lexically_normal().string();
+    const std::string output = std::filesystem::absolute(argv[2]).lexically_normal().string();
+    window::Form1 form(window::WindowServices{store,
+                                              dialogs,
+                                              events,
+                                              hosts,
+                                              text.codePage,
+                                              text.valueLocale,
+                                              samples,
+                                              config.path().toStdString(),
+                                              config.path().toStdString(),
+                                              engine::IsExcelRunning});
+    if (!form.Form_Load()) {
+        return 1;
+    }
+    form.show();
+    QApplication::processEvents();
+    form.options().setText1(output);
+    form.AddListEntry(workbook);
+
+    const auto start = std::chrono::steady_clock::now();
+    form.PushButton2_Click();
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    std::printf("%.3f\n", elapsed.count());
+    return dialogs.done && dialogs.unexpected == 0 ? 0 : 1;
+}
