@@ -12,18 +12,18 @@ namespace sheetfray::engine {
 
 namespace {
 
-std::string reason(int error)
+[[noreturn]] void fail(const std::string& path, const std::string& reason)
 {
-    return std::error_code(error, std::generic_category()).message();
+    throw WriteError("cannot write \"" + path + "\": " + reason);
 }
 
 [[noreturn]] void fail(const std::string& path, int error)
 {
-    throw WriteError("cannot write \"" + path + "\": " + reason(error));
+    fail(path, std::error_code(error, std::generic_category()).message());
 }
 
-// Opens a file that must not exist yet ("x": exclusive creation, C11). Unbuffered, so the
-// single fwrite is a single write call.
+// Opens a file that must not exist yet ("x": exclusive creation, C11), so a temporary never
+// truncates a file someone else made. Unbuffered: the single fwrite is a single write call.
 std::FILE* createExclusive(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "wbx");
@@ -33,7 +33,8 @@ std::FILE* createExclusive(const std::string& path)
     return file;
 }
 
-// Writes and closes; the errno of the first failure, or 0.
+// Writes and closes; the errno of the first failure, or 0. A full disk shows in the write
+// or, on file systems that allocate late, in the close: both are checked.
 int writeAndClose(std::FILE* file, std::string_view bytes)
 {
     errno = 0;
@@ -60,8 +61,17 @@ std::string temporaryNameBeside(const std::string& path, unsigned attempt)
     return name;
 }
 
-void replaceExisting(std::string_view bytes, const std::string& path)
+} // namespace
+
+void WriteTextFile(std::string_view bytes, const std::string& path)
 {
+    // The system would take the name only up to the NUL and write some other file.
+    if (path.find('\0') != std::string::npos) {
+        fail(path, "the name holds a NUL character");
+    }
+    // Always through a temporary, even for a new name: a file created in place would be
+    // visible, half written, to a run killed or a disk filled before it is complete. The
+    // rename costs little beside creating the file (see docs/reliability.md).
     std::string temporary;
     std::FILE* file = nullptr;
     for (unsigned attempt = 0; attempt < 16 && !file; ++attempt) {
@@ -74,35 +84,16 @@ void replaceExisting(std::string_view bytes, const std::string& path)
     if (!file) {
         fail(path, EEXIST);
     }
-    std::error_code removeError;
+    std::error_code ignored;
     if (const int error = writeAndClose(file, bytes); error != 0) {
-        std::filesystem::remove(temporary, removeError);
+        std::filesystem::remove(temporary, ignored);
         fail(path, error);
     }
     std::error_code renameError;
     std::filesystem::rename(temporary, path, renameError);
     if (renameError) {
-        std::filesystem::remove(temporary, removeError);
-        throw WriteError("cannot write \"" + path + "\": " + renameError.message());
-    }
-}
-
-} // namespace
-
-void WriteTextFile(std::string_view bytes, const std::string& path)
-{
-    std::FILE* file = createExclusive(path);
-    if (!file) {
-        if (errno == EEXIST) {
-            replaceExisting(bytes, path);
-            return;
-        }
-        fail(path, errno);
-    }
-    if (const int error = writeAndClose(file, bytes); error != 0) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-        fail(path, error);
+        std::filesystem::remove(temporary, ignored);
+        fail(path, renameError.message());
     }
 }
 

@@ -10,10 +10,11 @@ namespace sheetfray::engine {
 inline constexpr std::string_view TemporaryMarker = ".sheetfray-";
 
 // Writes the bytes as the whole content of the file at path, replacing a file of that name.
-// A new file is created exclusively and written in place; an existing one is replaced by
-// writing a temporary file beside it and renaming it over the old one. On failure nothing
-// is left behind, an older file of that name is unchanged, and WriteError names the path
-// and the system's reason.
+// The bytes go to a temporary file beside the target (".sheetfray-NNN.tmp", hidden), which
+// is closed and then renamed into place, so whoever looks at path (a reader, a run killed
+// at any moment) sees the older file or the complete new one, never a part of either. On
+// failure the temporary is removed, an older file of that name is unchanged, and WriteError
+// says `cannot write "PATH": REASON` with the system's reason.
 void WriteTextFile(std::string_view bytes, const std::string& path);
 
 } // namespace sheetfray::engine
