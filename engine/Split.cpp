@@ -54,9 +54,32 @@ constexpr LineLabels RowLabels{Location::SaveEachRow,
 constexpr LineLabels ColumnLabels{
     Location::SaveEachCol, "Col Processed: ", 106, 108, 0, 110, 112, 114, 116, 118, 132, 134, 140};
 
+// In a spreadsheet file the separators become tabs; a "|" inside a cell's text stays, so the
+// file holds the cell as it was. offsets are where each separator starts in the line.
+void separatorsToTabs(std::string& line,
+                      const std::vector<std::size_t>& offsets,
+                      std::size_t separatorLength)
+{
+    if (separatorLength == 1) {
+        for (const std::size_t offset : offsets) {
+            line[offset] = '\t';
+        }
+        return;
+    }
+    std::string tabbed;
+    tabbed.reserve(line.size());
+    std::size_t from = 0;
+    for (const std::size_t offset : offsets) {
+        tabbed.append(line, from, offset - from);
+        tabbed += '\t';
+        from = offset + separatorLength;
+    }
+    tabbed.append(line, from);
+    line = std::move(tabbed);
+}
+
 // Names, cleans and writes one output file: three numbered statements from firstLabel on.
-// The content is the displayed line (or the cell's value text) in UTF-8; in the spreadsheet
-// kind every "|" becomes a tab, separators and cell texts alike.
+// The content is the line (or the cell's value text) in UTF-8, as it goes into the file.
 void saveOutput(const SplitContext& context,
                 Trap& trap,
                 int firstLabel,
@@ -66,7 +89,7 @@ void saveOutput(const SplitContext& context,
                 std::string_view firstValue,
                 std::int32_t fileCounter,
                 std::string_view fallbackName,
-                std::string& content)
+                const std::string& content)
 {
     std::string name;
     trap.step(firstLabel, [&] {
@@ -82,9 +105,6 @@ void saveOutput(const SplitContext& context,
         name = NormalizePath(CleanFileName(name, {}, context.codePage, context.reporter));
     });
     trap.step(firstLabel + 4, [&] {
-        if (spreadsheet) {
-            std::replace(content.begin(), content.end(), '|', '\t');
-        }
         // Text is UTF-8 already; only a single-byte code page needs a converted copy.
         if (context.codePage.isUtf8()) {
             WriteTextFile(content, name);
@@ -118,6 +138,7 @@ void saveEachLine(const SplitContext& context,
     std::string firstValue;
     std::string fallback;
     std::vector<const StoredCell*> columnCells;
+    std::vector<std::size_t> separatorOffsets;
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
         std::optional<Sheet> sheet;
         if (!trap.step(labels.lines, [&] { sheet.emplace(workbook.loadSheet(s)); })) {
@@ -138,6 +159,7 @@ void saveEachLine(const SplitContext& context,
             trap.step(labels.yield, [&] { context.controls.yield(); });
             ++fileCounter;
             line.clear();
+            separatorOffsets.clear();
             trap.step(labels.cells, [&] {
                 // Cells in line order; positions without a stored cell contribute only the
                 // separator.
@@ -161,6 +183,7 @@ void saveEachLine(const SplitContext& context,
                     if (position == 1) {
                         firstLength = line.size();
                     }
+                    separatorOffsets.push_back(line.size());
                     line.append(separator);
                 }
                 firstValue.assign(line, 0, firstLength);
@@ -179,6 +202,9 @@ void saveEachLine(const SplitContext& context,
             });
             bool spreadsheet = false;
             trap.step(labels.kind, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });
+            if (spreadsheet && !separator.empty()) {
+                separatorsToTabs(line, separatorOffsets, separator.size());
+            }
             const CellLocation location = byRow ? CellLocation{1, index} : CellLocation{index, 1};
             saveOutput(context,
                        trap,

@@ -123,12 +123,24 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"Name.txt", "Name"}, {"Qty.txt", "Qty"}, {"Pen.txt", "Pen"}, {"3.txt", "3"}}}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(SplitTest, SpreadsheetKindTurnsSeparatorsAndPipesIntoTabs)
+TEST_F(SplitTest, SpreadsheetKindTurnsOnlySeparatorsIntoTabs)
 {
+    // A "|" inside a cell stays: the file must hold the cell's text as it is.
     const std::string path = addBook("Book1.xlsx", {{{"S", table({{"a|b", "c"}})}}});
     controls.spreadsheet = true;
     engine::splitWorkbook(context(), engine::SplitMode::Rows, true, path, base("Book1"), ",");
-    EXPECT_EQ(filesIn(out.path()), (Files{{"Book1_1.xls", "a\tb\tc\t"}}));
+    engine::splitWorkbook(context(), engine::SplitMode::Cells, true, path, base("Cells"), ",");
+    EXPECT_EQ(filesIn(out.path()),
+              (Files{{"Book1_1.xls", "a|b\tc\t"}, {"Cells_1.xls", "a|b"}, {"Cells_2.xls", "c"}}));
+}
+
+TEST_F(SplitTest, SeparatorOfSeveralCharactersBecomesOneTab)
+{
+    // The kind is read per file: switching to spreadsheet files mid-run tabs the separators.
+    const std::string path = addBook("M.xlsx", {{{"S", table({{"x, y", "z"}})}}});
+    controls.spreadsheet = true;
+    rows(path, ", ");
+    EXPECT_EQ(filesIn(out.path()), (Files{{"M_1.xls", "x, y\tz\t"}}));
 }
 
 TEST_F(SplitTest, WalkStartsAtA1WhenTheUsedRangeDoesNot)
@@ -240,7 +252,8 @@ TEST_F(SplitTest, ChoicesAreReadAnewForEveryFile)
         }
     };
     rows(path);
-    EXPECT_EQ(filesIn(out.path()), (Files{{"L_1.txt", "a,"}, {"A2.xls", "b,"}, {"A3.xls", "c,"}}));
+    EXPECT_EQ(filesIn(out.path()),
+              (Files{{"L_1.txt", "a,"}, {"A2.xls", "b\t"}, {"A3.xls", "c\t"}}));
 }
 
 TEST_F(SplitTest, RowCaptionsAndBusyPointer)
