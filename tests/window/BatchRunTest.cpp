@@ -28,17 +28,6 @@ struct Seen
     Pointer pointer;
 };
 
-void clickOption(QWidget* form, const char* name)
-{
-    auto* button = form->findChild<QRadioButton*>(QString::fromLatin1(name));
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
-
-void clickButton(QWidget* form, const char* name)
-{
-    QTest::mouseClick(form->findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
-}
-
 // A workbook of one sheet whose rows are the given texts, one cell each, then "x".
 std::string makeBook(const std::filesystem::path& path, const std::vector<std::string>& rows)
 {
@@ -276,26 +265,45 @@ private slots:
         QCOMPARE(readFile(f.in / "b_1.txt"), std::string("b1,x,"));
     }
 
-    void spreadsheetRowsTakeTabsWhateverTheSeparator()
+    void modeAndSeparatorDecideTheFiles_data()
     {
-        RunFixture f;
-        f.startWithOutputFolder();
-        clickOption(f.form.get(), "Option5");
-        clickOption(f.form.get(), "Option11");
-        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
-        clickButton(f.form.get(), "PushButton2");
-        QCOMPARE(filesIn(f.out), (std::map<std::string, std::string>{{"a_1.xls", "a1\tx\t"}}));
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("typed"); // into the custom separator box
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("content");
+        QTest::newRow("custom separator as typed") << QStringList{"Option7"} << "; "
+                                                   << "a_1.txt"
+                                                   << "a1; x; ";
+        QTest::newRow("empty custom separator") << QStringList{"Option7"} << ""
+                                                << "a_1.txt"
+                                                << "a1x";
+        QTest::newRow("spreadsheet rows take tabs whatever the separator")
+            << QStringList{"Option5", "Option11"} << ""
+            << "a_1.xls"
+            << "a1\tx\t";
+        QTest::newRow("columns to text") << QStringList{"Option4", "Option2"} << ""
+                                         << "a_1.txt"
+                                         << "a1, ";
     }
 
-    void customSeparatorIsUsedAsTyped()
+    void modeAndSeparatorDecideTheFiles()
     {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, typed);
+        QFETCH(QString, name);
+        QFETCH(QString, content);
         RunFixture f;
         f.startWithOutputFolder();
-        clickOption(f.form.get(), "Option7");
-        QTest::keyClicks(f.form->findChild<QLineEdit*>("Text2"), "; ");
+        for (const QString& click : clicks) {
+            clickOption(f.form.get(), qPrintable(click));
+        }
+        QTest::keyClicks(f.form->findChild<QLineEdit*>("Text2"), typed);
         f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
         clickButton(f.form.get(), "PushButton2");
-        QCOMPARE(filesIn(f.out), (std::map<std::string, std::string>{{"a_1.txt", "a1; x; "}}));
+        const auto files = filesIn(f.out);
+        QVERIFY(!files.empty());
+        QCOMPARE(files.begin()->first, name.toStdString());
+        QCOMPARE(files.begin()->second, content.toStdString());
     }
 
     void unreadableWorkbookIsReportedAndTheRunGoesOn()
@@ -312,26 +320,6 @@ private slots:
                 != std::string::npos);
         QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
         QCOMPARE(filesIn(f.out).size(), std::size_t(1));
-    }
-
-    void closingDuringARunEndsAtTheNextYield()
-    {
-        RunFixture f;
-        f.startWithOutputFolder();
-        f.form->show();
-        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2", "a3"}));
-        int events = 0;
-        int endsAtClose = -1;
-        f.events.onEvents = [&] {
-            if (++events == 2) {
-                f.form->close();
-                endsAtClose = f.events.endRequests;
-            }
-        };
-        clickButton(f.form.get(), "PushButton2");
-        QCOMPARE(endsAtClose, 0);
-        // The real loop never returns from the first request; this one counts them.
-        QVERIFY(f.events.endRequests >= 1);
     }
 
     void closedWindowEndsTheProgramWithCompleteFilesOnly()

@@ -1,8 +1,9 @@
-// Runs one workbook through the window and closes the window after a number of yields, with
-// the real event loop, so the test sees how the program ends. Every box is printed.
+// Closes the window during a run, after a number of yields, with the real event loop, so a
+// test sees how the program ends. Prints the boxes and exits with 3 if the run went on.
 // Usage: sheetfray-close-during-run WORK_DIR WORKBOOK OUTPUT_DIR YIELDS
 #include "engine/readers/FileHost.h"
 #include "platform/qt/QtEventLoop.h"
+#include "tests/window/ScriptedDialogs.h"
 #include "window/Form1.h"
 #include "window/SettingsStore.h"
 
@@ -15,52 +16,20 @@ namespace {
 
 using namespace sheetfray;
 
-class PrintingDialogs final : public platform::Dialogs
-{
-public:
-    void message(std::string_view title, std::string_view text) override { print(title, text); }
-
-    bool question(std::string_view title, std::string_view text) override
-    {
-        print(title, text);
-        return true;
-    }
-
-    void warning(std::string_view title, std::string_view text) override { print(title, text); }
-
-    std::string input(std::string_view title, std::string_view prompt, std::string_view) override
-    {
-        print(title, prompt);
-        return {};
-    }
-
-private:
-    static void print(std::string_view title, std::string_view text)
-    {
-        std::printf("[%.*s] %.*s\n",
-                    static_cast<int>(title.size()),
-                    title.data(),
-                    static_cast<int>(text.size()),
-                    text.data());
-    }
-};
-
 class ClosingEventLoop final : public platform::qt::QtEventLoop
 {
 public:
     QWidget* window = nullptr;
     int closeAt = 0;
+    int count = 0;
 
     void processPendingEvents() override
     {
         QtEventLoop::processPendingEvents();
-        if (++m_count == closeAt) {
+        if (++count == closeAt) {
             window->close();
         }
     }
-
-private:
-    int m_count = 0;
 };
 
 } // namespace
@@ -68,13 +37,11 @@ private:
 int main(int argc, char** argv)
 {
     if (argc != 5) {
-        std::fputs("usage: sheetfray-close-during-run WORK_DIR WORKBOOK OUTPUT_DIR YIELDS\n",
-                   stderr);
         return 2;
     }
     QApplication application(argc, argv);
     window::IniSettingsStore store(QString::fromLocal8Bit(argv[1]) + "/Sheetfray.ini");
-    PrintingDialogs dialogs;
+    testing::ScriptedDialogs dialogs;
     ClosingEventLoop events;
     engine::readers::FileHostFactory hosts;
     const engine::CodePage codePage = engine::CodePage::utf8();
@@ -100,6 +67,8 @@ int main(int argc, char** argv)
     form.options().setText1(argv[3]);
     form.AddListEntry(argv[2]);
     form.PushButton2_Click();
-    std::puts("the run went on after the window was closed");
+    for (const testing::ShownBox& box : dialogs.shown) {
+        std::printf("%s\n", box.text.c_str());
+    }
     return 3;
 }

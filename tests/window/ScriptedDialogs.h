@@ -4,7 +4,6 @@
 #include "platform/Dialogs.h"
 
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,8 +23,6 @@ public:
     std::vector<ShownBox> shown;
     // Answers for questions, first first; Yes when none is left.
     std::deque<bool> answers;
-    // Called with each box while it is "open", as a user acting behind it would.
-    std::function<void(const ShownBox&)> onShow;
 
     void message(std::string_view title, std::string_view text) override
     {
@@ -71,9 +68,6 @@ private:
     void record(ShownBox::Kind kind, std::string_view title, std::string_view text)
     {
         shown.push_back({kind, std::string(title), std::string(text)});
-        if (onShow) {
-            onShow(shown.back());
-        }
     }
 };
 

@@ -13,7 +13,10 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QString>
+#include <QTest>
 
 #include <filesystem>
 #include <functional>
@@ -39,6 +42,18 @@ public:
     // The program would end here; the test counts it instead.
     void endProgram() override { ++endRequests; }
 };
+
+// Clicks a radio button on its indicator: a wide button reacts only there and on its text.
+inline void clickOption(QWidget* form, const char* name)
+{
+    auto* button = form->findChild<QRadioButton*>(QString::fromLatin1(name));
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+inline void clickButton(QWidget* form, const char* name)
+{
+    QTest::mouseClick(form->findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+}
 
 class WindowHarness
 {
