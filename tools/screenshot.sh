@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/screenshot.png}
 build=${2:-build/release}
-if [ ! -x "$build/window/sheetfray" ]; then
+if [ ! -x "$build/sheetfray" ]; then
     cmake --preset release >/dev/null
     cmake --build "$build" -j2 --target sheetfray
 fi
@@ -28,5 +28,5 @@ xvfb-run -a -s "-screen 0 1280x720x24" bash -c '
     import -window "$window" "$2"
     kill "$program"
     wait "$program" || true
-' screenshot "$PWD/$build/window/sheetfray" "$out"
+' screenshot "$PWD/$build/sheetfray" "$out"
 echo "saved $out"
