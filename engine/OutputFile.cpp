@@ -67,7 +67,12 @@ void WriteTextFile(std::string_view bytes, const std::string& path)
 {
     // The system would take the name only up to the NUL and write some other file.
     if (path.find('\0') != std::string::npos) {
-        fail(path, "the name holds a NUL character");
+        // Messages travel as C strings, which would end at the NUL too: it is shown as "\0".
+        std::string shown;
+        for (const char c : path) {
+            shown += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
+        }
+        fail(shown, "the name holds a NUL character");
     }
     // Always through a temporary, even for a new name: a file created in place would be
     // visible, half written, to a run killed or a disk filled before it is complete. The

@@ -2,6 +2,7 @@
 
 #include "support/Error.h"
 
+#include <unistd.h>
 #include <zip.h>
 
 #include <cstdio>
@@ -9,7 +10,6 @@
 #include <fstream>
 #include <memory>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace sheetfray::fuzz {
 
@@ -64,8 +64,8 @@ std::vector<std::pair<std::string, std::string>> parsePackageText(std::string_vi
 ScratchZip::ScratchZip(std::string_view name)
 {
     // One folder per process: fuzzing jobs run side by side.
-    const auto folder = std::filesystem::temp_directory_path()
-        / ("sheetfray-fuzz-" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("sheetfray-fuzz-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     m_path = (folder / name).string();
 }

@@ -22,7 +22,8 @@ namespace sheetfray::fuzz {
 //     ...
 //
 // Each "@@ " at the start of a line begins a part; its content runs to the next one.
-[[nodiscard]] std::vector<std::pair<std::string, std::string>> parsePackageText(std::string_view text);
+[[nodiscard]] std::vector<std::pair<std::string, std::string>>
+parsePackageText(std::string_view text);
 
 // A file in a private temporary folder that holds the archive for one input; removed when
 // the object goes. Throws std::runtime_error when the folder cannot be written.

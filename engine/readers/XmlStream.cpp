@@ -22,6 +22,11 @@ ReadError damagedError(std::string_view fileName, std::string_view detail)
 // Large enough that the per-chunk overhead vanishes, small enough to stay in cache.
 constexpr int ChunkSize = 256 * 1024;
 
+// Workbook parts nest a dozen levels deep (rich text in a table cell in OpenDocument is the
+// deepest seen); expat keeps every open element, so a part of nothing but start tags would
+// hold memory in proportion to its inflated size.
+constexpr int MaxDepth = 256;
+
 struct ParserFree
 {
     void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
@@ -34,12 +39,14 @@ struct Session
     XmlHandler* handler = nullptr;
     std::exception_ptr failure;
     bool doctype = false;
+    int depth = 0;
+    bool tooDeep = false;
 
     // Keeps exceptions inside the callback: expat is C and cannot unwind.
     template <typename F>
     void guarded(F&& f) noexcept
     {
-        if (failure || doctype) {
+        if (failure || doctype || tooDeep) {
             return;
         }
         try {
@@ -54,6 +61,13 @@ struct Session
 void onStart(void* data, const XML_Char* name, const XML_Char** attributes)
 {
     auto* session = static_cast<Session*>(data);
+    if (++session->depth > MaxDepth) {
+        if (!session->tooDeep && !session->failure && !session->doctype) {
+            session->tooDeep = true;
+            XML_StopParser(session->parser, XML_FALSE);
+        }
+        return;
+    }
     session->guarded([&] {
         session->handler->startElement(XmlAttributes::localName(name), XmlAttributes(attributes));
     });
@@ -62,6 +76,9 @@ void onStart(void* data, const XML_Char* name, const XML_Char** attributes)
 void onEnd(void* data, const XML_Char* name)
 {
     auto* session = static_cast<Session*>(data);
+    if (session->depth-- > MaxDepth) {
+        return;
+    }
     session->guarded([&] { session->handler->endElement(XmlAttributes::localName(name)); });
 }
 
@@ -134,6 +151,11 @@ void parseXml(const ByteReader& read,
             throw damagedError(fileName,
                                std::string(partName)
                                    + " has a document type declaration, which no workbook has");
+        }
+        if (session.tooDeep) {
+            throw damagedError(fileName,
+                               std::string(partName) + " nests elements more than "
+                                   + std::to_string(MaxDepth) + " levels deep");
         }
         if (status != XML_STATUS_OK) {
             const XML_Error code = XML_GetErrorCode(parser.get());

@@ -62,7 +62,8 @@ public:
 using ByteReader = std::function<std::size_t(char* buffer, std::size_t size)>;
 
 // Parses one document. Documents with a document type declaration are refused, so no
-// entity is ever declared or expanded. Throws ReadError naming fileName and partName, with
+// entity is ever declared or expanded, and so are elements nested more than 256 deep.
+// Throws ReadError naming fileName and partName, with
 // the XML error and its line, or whatever the handler threw.
 void parseXml(const ByteReader& read,
               XmlHandler& handler,

@@ -1,0 +1,138 @@
+// sheetfray-split on hostile sheets and killed mid-run, as a script or server runs it.
+#include "tests/builders/XlsxBuilder.h"
+#include "tests/reliability/Faults.h"
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+extern char** environ;
+
+namespace sheetfray::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+
+pid_t startSplit(const fs::path& book, const fs::path& out, const char* each = "row")
+{
+    std::vector<std::string> arguments{SHEETFRAY_SPLIT_PROGRAM,
+                                       "--each",
+                                       each,
+                                       "--separator",
+                                       "comma",
+                                       "--output",
+                                       out.string(),
+                                       book.string()};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
+}
+
+std::size_t entryCount(const fs::path& folder)
+{
+    std::error_code ignored;
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder, ignored), {}));
+}
+
+// The whole grid spanned by two cells: the cell walk visits the two, not 17 billion positions.
+TEST(SplitRun, CellsOfTheGridCornersSplitAtOnce)
+{
+    TempDir dir;
+    const fs::path book = dir.path() / "Corners.xlsx";
+    XlsxBuilder()
+        .addSheet("Sheet1",
+                  R"(<row r="1"><c r="A1"><v>1</v></c></row>)"
+                  R"(<row r="1048576"><c r="XFD1048576"><v>2</v></c></row>)")
+        .save(book);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = startSplit(book, dir.path(), "cell");
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    fs::remove(book);
+    EXPECT_EQ(filesIn(dir.path()), (Files{{"Corners_1.txt", "1"}, {"Corners_2.txt", "2"}}));
+}
+
+TEST(SplitRun, KilledRunLeavesOnlyCompleteOrOlderFiles)
+{
+    TempDir dir;
+    // Rows of different lengths, so a file cut short cannot look like another row's; few
+    // distinct texts, as the builder looks each one up.
+    std::vector<std::vector<TableCell>> rows;
+    for (int r = 1; r <= 12'000; ++r) {
+        rows.push_back({r, std::string(static_cast<std::size_t>(r % 97 + 1), 'x'), r * 0.25});
+    }
+    const fs::path book = dir.path() / "Big.xlsx";
+    XlsxBuilder().addTableSheet("Sheet1", rows).save(book);
+    const fs::path killed = dir.path() / "killed";
+    const fs::path finished = dir.path() / "finished";
+    fs::create_directories(killed);
+    fs::create_directories(finished);
+    // Older files the run would replace, early and late in its order.
+    for (const char* name : {"Big_1.txt", "Big_5000.txt", "Big_11999.txt"}) {
+        writeFile(killed / name, "older content");
+    }
+
+    const pid_t pid = startSplit(book, killed);
+    ASSERT_GT(pid, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int status = 0;
+    bool exited = false;
+    while (entryCount(killed) < 1000 && std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            exited = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (!exited) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    ASSERT_FALSE(exited) << "the run ended before it could be killed";
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    const pid_t complete = startSplit(book, finished);
+    ASSERT_GT(complete, 0);
+    ASSERT_EQ(waitpid(complete, &status, 0), complete);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const Files expected = filesIn(finished);
+    ASSERT_EQ(expected.size(), rows.size());
+
+    std::size_t temporaries = 0;
+    std::size_t written = 0;
+    for (const auto& [name, content] : filesIn(killed)) {
+        if (isTemporary(name)) {
+            ++temporaries; // the one file being written when the kill came
+            continue;
+        }
+        const auto found = expected.find(name);
+        ASSERT_NE(found, expected.end()) << name;
+        if (content == "older content") {
+            continue;
+        }
+        EXPECT_EQ(content, found->second) << name << " is not complete";
+        ++written;
+    }
+    EXPECT_LE(temporaries, 1u);
+    EXPECT_GE(written, 500u);
+}
+
+} // namespace
+} // namespace sheetfray::testing
