@@ -7,6 +7,7 @@ packages=(
     libzip-dev libexpat1-dev
     libgtest-dev libbenchmark-dev nlohmann-json3-dev
     qt6-base-dev fonts-liberation xvfb xauth
+    clang-14 libclang-rt-14-dev
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -19,6 +19,15 @@ ReadError damagedError(std::string_view fileName, std::string_view detail)
 // A compression ratio says little about a small part: a short run of spaces compresses well.
 constexpr std::uint64_t RatioCheckFloor = 16u << 20;
 
+// The least an archive may inflate to in all, whatever its size: a small workbook read again
+// and again (a tool loading one sheet many times) stays far below it.
+constexpr std::uint64_t BudgetFloor = std::uint64_t{256} << 20;
+
+ReadError unsafeError(std::string_view fileName, std::string_view detail)
+{
+    return fileFailure(fileName, "the workbook is not safe to read (" + std::string(detail) + ")");
+}
+
 std::string libzipText(int code)
 {
     zip_error_t error;
@@ -113,6 +122,10 @@ ZipArchive::ZipArchive(const std::filesystem::path& path, std::string fileName)
     if (!m_archive) {
         throw openError(m_fileName, code);
     }
+    std::error_code sizeError;
+    const std::uint64_t size = std::filesystem::file_size(path, sizeError);
+    m_budget = std::make_shared<InflateBudget>();
+    m_budget->limit = std::max(BudgetFloor, sizeError ? 0 : size * ZipEntry::MaxCompressionRatio);
     const zip_int64_t count = zip_get_num_entries(m_archive.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         const auto index = static_cast<std::uint64_t>(i);
@@ -166,14 +179,16 @@ ZipEntry ZipArchive::open(std::uint64_t index) const
             throw damagedError(m_fileName, name + ": " + libzipText(code));
         }
     }
-    return ZipEntry(file, std::move(name), m_fileName, compressedSize);
+    return ZipEntry(file, std::move(name), m_fileName, compressedSize, m_budget);
 }
 
 ZipEntry::ZipEntry(zip_file* file,
                    std::string name,
                    std::string fileName,
-                   std::uint64_t compressedSize)
+                   std::uint64_t compressedSize,
+                   std::shared_ptr<InflateBudget> budget)
     : m_file(file)
+    , m_budget(std::move(budget))
     , m_name(std::move(name))
     , m_fileName(std::move(fileName))
     , m_compressedSize(compressedSize)
@@ -197,16 +212,19 @@ std::size_t ZipEntry::read(char* buffer, std::size_t size)
     }
     m_inflated += static_cast<std::uint64_t>(n);
     if (m_inflated > MaxEntrySize) {
-        throw fileFailure(m_fileName,
-                          "the workbook is not safe to read (" + m_name
-                              + " inflates to more than 4 GiB)");
+        throw unsafeError(m_fileName, m_name + " inflates to more than 4 GiB");
     }
     // No spreadsheet part compresses a thousandfold; a zip bomb does (deflate's limit is 1032).
     if (m_inflated > RatioCheckFloor
         && m_inflated / std::max<std::uint64_t>(m_compressedSize, 1) > MaxCompressionRatio) {
-        throw fileFailure(m_fileName,
-                          "the workbook is not safe to read (" + m_name
-                              + " is compressed more than a thousandfold, as in a zip bomb)");
+        throw unsafeError(m_fileName,
+                          m_name + " is compressed more than a thousandfold, as in a zip bomb");
+    }
+    m_budget->used += static_cast<std::uint64_t>(n);
+    if (m_budget->used > m_budget->limit) {
+        throw unsafeError(m_fileName,
+                          "its parts inflate to more than a thousand times its size, as in a "
+                          "zip bomb of overlapping entries");
     }
     return static_cast<std::size_t>(n);
 }

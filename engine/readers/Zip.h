@@ -17,6 +17,15 @@ namespace sheetfray::engine::readers {
 
 class ZipEntry;
 
+// What all entries of one archive may inflate to together: a thousand times the archive's
+// size. Entries may share their compressed data (a zip bomb of overlapping entries), so a
+// bound on each entry alone would let a small file inflate without end.
+struct InflateBudget
+{
+    std::uint64_t limit = 0;
+    std::uint64_t used = 0;
+};
+
 // An open archive. Entries are found by part name, compared as package part names are
 // (ASCII letters in either case, "\" as "/", percent-escapes decoded, no leading "/").
 class ZipArchive
@@ -43,10 +52,12 @@ private:
     std::unique_ptr<zip, Closer> m_archive;
     std::string m_fileName;
     std::vector<std::pair<std::string, std::uint64_t>> m_names; // normalized, sorted
+    std::shared_ptr<InflateBudget> m_budget;
 };
 
-// One entry being inflated. Refuses to inflate beyond MaxEntrySize bytes or at compression
-// ratios above MaxCompressionRatio (a zip bomb), so a reader's input stays bounded.
+// One entry being inflated. Refuses to inflate beyond MaxEntrySize bytes, at compression
+// ratios above MaxCompressionRatio, or past the archive's budget (a zip bomb), so a reader's
+// input stays bounded.
 class ZipEntry
 {
 public:
@@ -66,9 +77,14 @@ private:
         void operator()(zip_file* file) const;
     };
 
-    ZipEntry(zip_file* file, std::string name, std::string fileName, std::uint64_t compressedSize);
+    ZipEntry(zip_file* file,
+             std::string name,
+             std::string fileName,
+             std::uint64_t compressedSize,
+             std::shared_ptr<InflateBudget> budget);
 
     std::unique_ptr<zip_file, Closer> m_file;
+    std::shared_ptr<InflateBudget> m_budget;
     std::string m_name;
     std::string m_fileName;
     std::uint64_t m_compressedSize = 0;

@@ -91,6 +91,74 @@ TEST_F(HostileInput, ZipBombSheetIsRefusedBeforeItInflates)
     expectRefused(path, "as in a zip bomb");
 }
 
+// Points every worksheet entry of a package at the compressed data of the first, as a zip
+// bomb of overlapping entries does (central directory records, APPNOTE 4.3.12).
+void overlapSheetEntries(const fs::path& path)
+{
+    std::string zip = bytesOf(path);
+    const auto le = [&](std::size_t at, int size) {
+        std::uint32_t v = 0;
+        for (int i = size - 1; i >= 0; --i) {
+            v = v << 8 | static_cast<unsigned char>(zip.at(at + static_cast<std::size_t>(i)));
+        }
+        return v;
+    };
+    const std::size_t end = zip.rfind(std::string("PK\x05\x06", 4));
+    ASSERT_NE(end, std::string::npos);
+    std::vector<std::size_t> sheets;
+    std::size_t first = 0;
+    for (std::size_t at = le(end + 16, 4); zip.compare(at, 4, "PK\x01\x02") == 0;) {
+        const std::string name = zip.substr(at + 46, le(at + 28, 2));
+        if (name == "xl/worksheets/sheet1.xml") {
+            first = at;
+        } else if (name.starts_with("xl/worksheets/sheet")) {
+            sheets.push_back(at);
+        }
+        at += 46 + le(at + 28, 2) + le(at + 30, 2) + le(at + 32, 2);
+    }
+    ASSERT_NE(first, 0u);
+    for (const std::size_t at : sheets) {
+        zip.replace(at + 10, 2, zip, first + 10, 2); // method
+        zip.replace(at + 16, 12, zip, first + 16, 12); // checksum and sizes
+        zip.replace(at + 42, 4, zip, first + 42, 4); // local header
+    }
+    writeFile(path, zip);
+}
+
+TEST_F(HostileInput, OverlappingEntriesCannotInflateWithoutEnd)
+{
+    // 8 MiB that deflate a few hundredfold, like a plain sheet, read 64 times from one copy.
+    std::string filler;
+    std::uint32_t seed = 1;
+    while (filler.size() < (8u << 20)) {
+        filler.append(999, ' ');
+        seed = seed * 1103515245u + 12345u;
+        filler += static_cast<char>('a' + seed % 26);
+    }
+    XlsxBuilder builder;
+    for (int i = 1; i <= 64; ++i) {
+        builder.addSheetDocument("S" + std::to_string(i),
+                                 i == 1 ? "<worksheet><sheetData/><!--" + filler + "--></worksheet>"
+                                        : "<worksheet/>");
+    }
+    const auto path = file("overlap.xlsx");
+    builder.save(path);
+    overlapSheetEntries(path);
+    const auto workbook = engine::readers::openWorkbookFile(path);
+    int loaded = 0;
+    std::string refusal;
+    for (std::int32_t s = 1; s <= workbook->sheetCount(); ++s) {
+        try {
+            (void)workbook->loadSheet(s);
+            ++loaded;
+        } catch (const ReadError& e) {
+            refusal = e.what();
+        }
+    }
+    EXPECT_LT(loaded, 40);
+    EXPECT_NE(refusal.find("zip bomb of overlapping entries"), std::string::npos) << refusal;
+}
+
 TEST_F(HostileInput, EntityDeclarationsAreRefusedInEveryPart)
 {
     const std::string laughs = billionLaughs("worksheet");
