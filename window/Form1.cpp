@@ -370,8 +370,13 @@ void Form1::connectControls()
 {
     for (std::size_t i = 0; i < OptionCount; ++i) {
         const auto id = static_cast<OptionId>(i);
-        connect(
-            m_optionButtons[i], &QRadioButton::clicked, this, [this, id] { m_options.click(id); });
+        // A click or an arrow key that checks the button selects the option; the state then
+        // shows itself again, so the buttons the code checks find it selected already.
+        connect(m_optionButtons[i], &QRadioButton::toggled, this, [this, id](bool checked) {
+            if (checked && !m_options.isSelected(id)) {
+                m_options.click(id);
+            }
+        });
     }
     connect(m_text1, &QLineEdit::textEdited, this, [this](const QString& text) {
         m_options.setText1(toStdString(text));
