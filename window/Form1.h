@@ -21,6 +21,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QLineEdit;
 class QRadioButton;
