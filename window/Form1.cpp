@@ -284,17 +284,17 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 
 void Form1::buildControls()
 {
-    for (const ControlSpec& spec : controlTable()) {
-        QWidget* container = spec.container.empty() ? this : m_controls.at(spec.container);
-        const QString caption = toQString(spec.caption);
+    for (const ControlSpec& entry : controlTable()) {
+        QWidget* container = entry.container.empty() ? this : m_controls.at(entry.container);
+        const QString caption = toQString(entry.caption);
         QWidget* control = nullptr;
-        switch (spec.kind) {
+        switch (entry.kind) {
         case ControlKind::Frame:
             control = new QGroupBox(caption, container);
             break;
         case ControlKind::Option: {
             auto* button = new QRadioButton(caption, container);
-            m_optionButtons[static_cast<std::size_t>(optionByName(spec.name))] = button;
+            m_optionButtons[static_cast<std::size_t>(optionByName(entry.name))] = button;
             control = button;
             break;
         }
@@ -332,10 +332,10 @@ void Form1::buildControls()
             break;
         }
         }
-        control->setObjectName(toQString(spec.name));
+        control->setObjectName(toQString(entry.name));
         control->setGeometry(
-            pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height));
-        m_controls.emplace(spec.name, control);
+            pixels(entry.left), pixels(entry.top), pixels(entry.width), pixels(entry.height));
+        m_controls.emplace(entry.name, control);
     }
     m_text1 = static_cast<QLineEdit*>(m_controls.at("Text1"));
     m_text2 = static_cast<QLineEdit*>(m_controls.at("Text2"));
@@ -348,14 +348,14 @@ void Form1::buildControls()
 void Form1::setTabOrder()
 {
     std::vector<const ControlSpec*> order;
-    for (const ControlSpec& spec : controlTable()) {
-        order.push_back(&spec);
+    for (const ControlSpec& entry : controlTable()) {
+        order.push_back(&entry);
     }
     std::ranges::sort(order, {}, &ControlSpec::tab);
     QWidget* previous = nullptr;
-    for (const ControlSpec* spec : order) {
+    for (const ControlSpec* entry : order) {
         // Frames and the progress bar take no keyboard focus.
-        QWidget* control = m_controls.at(spec->name);
+        QWidget* control = m_controls.at(entry->name);
         if (control->focusPolicy() == Qt::NoFocus) {
             continue;
         }
