@@ -29,8 +29,12 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     CC=${clang/clang++/clang} CXX=$clang cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DSHEETFRAY_FUZZ=ON -DSHEETFRAY_TESTS=OFF -DSHEETFRAY_BENCH=OFF >/dev/null
 fi
-cmake --build "$build" -j2 --target sheetfray-fuzz-package-text \
-    $(printf 'fuzz-%s ' "${selected[@]}") >/dev/null
+mkdir -p "$build"
+if ! cmake --build "$build" -j2 --target sheetfray-fuzz-package-text \
+    $(printf 'fuzz-%s ' "${selected[@]}") >"$build/build.log" 2>&1; then
+    tail -n 40 "$build/build.log" >&2
+    exit 1
+fi
 
 # Seeds: the hand-made ones, the test workbooks of the target's format (zip packages also as
 # package text, which the fuzzer can change without breaking checksums), past findings.
