@@ -18,16 +18,17 @@ namespace {
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
 
-pid_t startSplit(const fs::path& book, const fs::path& out, const char* each = "row")
+// Starts sheetfray-split on the workbooks; its standard error goes to the errors file.
+pid_t startSplit(const std::vector<fs::path>& books,
+                 const fs::path& out,
+                 const char* each = "row",
+                 const fs::path& errors = "/dev/null")
 {
-    std::vector<std::string> arguments{SHEETFRAY_SPLIT_PROGRAM,
-                                       "--each",
-                                       each,
-                                       "--separator",
-                                       "comma",
-                                       "--output",
-                                       out.string(),
-                                       book.string()};
+    std::vector<std::string> arguments{
+        SHEETFRAY_SPLIT_PROGRAM, "--each", each, "--separator", "comma", "--output", out.string()};
+    for (const fs::path& book : books) {
+        arguments.push_back(book.string());
+    }
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
@@ -36,7 +37,8 @@ pid_t startSplit(const fs::path& book, const fs::path& out, const char* each = "
     pid_t pid = 0;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(
+        &actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return error == 0 ? pid : -1;
@@ -59,7 +61,7 @@ TEST(SplitRun, CellsOfTheGridCornersSplitAtOnce)
                   R"(<row r="1048576"><c r="XFD1048576"><v>2</v></c></row>)")
         .save(book);
     const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = startSplit(book, dir.path(), "cell");
+    const pid_t pid = startSplit({book}, dir.path(), "cell");
     ASSERT_GT(pid, 0);
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -67,6 +69,53 @@ TEST(SplitRun, CellsOfTheGridCornersSplitAtOnce)
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     fs::remove(book);
     EXPECT_EQ(filesIn(dir.path()), (Files{{"Corners_1.txt", "1"}, {"Corners_2.txt", "2"}}));
+}
+
+// A batch of bad workbooks between good ones: each bad one is reported with its name and
+// reason, and the good ones are split all the same.
+TEST(SplitRun, BadWorkbooksAreReportedAndTheBatchGoesOn)
+{
+    TempDir dir;
+    const fs::path in = dir.path() / "in";
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(in);
+    fs::create_directories(out);
+    XlsxBuilder().addTableSheet("Sheet1", {{"a"}, {"b"}}).save(in / "First.xlsx");
+    XlsxBuilder()
+        .addSheetDocument("Sheet1",
+                          "<!DOCTYPE w [<!ENTITY a \"aaaaaaaa\">]><worksheet><sheetData>"
+                          "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>&a;</t></is></c>"
+                          "</row></sheetData></worksheet>")
+        .save(in / "Laughs.xlsx");
+    const std::string whole = readFile(in / "First.xlsx");
+    writeFile(in / "Cut.xlsx", whole.substr(0, whole.size() / 2));
+    writeFile(in / "Noise.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "junk");
+    XlsxBuilder().addTableSheet("Sheet1", {{"c"}}).save(in / "Last.xlsx");
+
+    const fs::path errors = dir.path() / "errors.txt";
+    const pid_t pid = startSplit({in / "First.xlsx",
+                                  in / "Laughs.xlsx",
+                                  in / "Cut.xlsx",
+                                  in / "Noise.xls",
+                                  in / "Last.xlsx"},
+                                 out,
+                                 "row",
+                                 errors);
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1); // failures were reported
+    EXPECT_EQ(filesIn(out),
+              (Files{{"First_1.txt", "a,"}, {"First_2.txt", "b,"}, {"Last_1.txt", "c,"}}));
+    const std::string reported = readFile(errors);
+    for (const char* expected :
+         {"cannot read \"Laughs.xlsx\": the workbook is damaged (xl/worksheets/sheet1.xml has "
+          "a document type declaration",
+          "cannot read \"Cut.xlsx\": the workbook is damaged",
+          "cannot read \"Noise.xls\": "}) {
+        EXPECT_NE(reported.find(expected), std::string::npos) << expected << "\nin:\n" << reported;
+    }
 }
 
 TEST(SplitRun, KilledRunLeavesOnlyCompleteOrOlderFiles)
@@ -89,7 +138,7 @@ TEST(SplitRun, KilledRunLeavesOnlyCompleteOrOlderFiles)
         writeFile(killed / name, "older content");
     }
 
-    const pid_t pid = startSplit(book, killed);
+    const pid_t pid = startSplit({book}, killed);
     ASSERT_GT(pid, 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     int status = 0;
@@ -108,7 +157,7 @@ TEST(SplitRun, KilledRunLeavesOnlyCompleteOrOlderFiles)
     ASSERT_FALSE(exited) << "the run ended before it could be killed";
     ASSERT_TRUE(WIFSIGNALED(status));
 
-    const pid_t complete = startSplit(book, finished);
+    const pid_t complete = startSplit({book}, finished);
     ASSERT_GT(complete, 0);
     ASSERT_EQ(waitpid(complete, &status, 0), complete);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
