@@ -2,9 +2,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
-namespace sheetfray::window {
+namespace sheetfray::filelist {
 
 // Entries are numbered from 1; each is only the text of one path, and duplicates are allowed.
 class FileList
@@ -15,15 +16,20 @@ public:
     {
     public:
         virtual ~Listener() = default;
-        virtual void entryAppended(int position) = 0;
+        // Entries first to last (1-based, inclusive) are new at the end of the list.
+        virtual void entriesAppended(int first, int last) = 0;
         virtual void entryRemoved(int position) = 0;
         virtual void entriesCleared() = 0;
+        // The entry's text is another now.
+        virtual void entryChanged(int position) = 0;
     };
 
     void setListener(Listener* listener) { m_listener = listener; }
 
     // Appends a new last entry whose text is the path, unchanged.
     void append(std::string path);
+    // Appends the paths in order, as one change.
+    void append(std::vector<std::string> paths);
 
     [[nodiscard]] int count() const { return static_cast<int>(m_entries.size()); }
 
@@ -32,10 +38,15 @@ public:
     // Removes the entry at position 1 to count(); other positions change nothing.
     void remove(int position);
     void clear();
+    // Exchanges the texts of two entries (positions 1 to count()); the count stays.
+    void swapTexts(int first, int second);
 
 private:
     std::vector<std::string> m_entries;
     Listener* m_listener = nullptr;
 };
 
-} // namespace sheetfray::window
+// True when some entry's text is exactly the path, letter case included.
+[[nodiscard]] bool IsInFileList(const FileList& files, std::string_view path);
+
+} // namespace sheetfray::filelist

@@ -1,9 +1,9 @@
-#include "window/Probes.h"
+#include "filelist/Probes.h"
 
 #include <filesystem>
 #include <string>
 
-namespace sheetfray::window {
+namespace sheetfray::filelist {
 
 namespace {
 
@@ -41,7 +41,7 @@ bool FileIsPresent(std::string_view path) noexcept
     }
 }
 
-bool IsRegularFile(std::string_view path) noexcept
+bool IsExistingFile(std::string_view path) noexcept
 {
     if (path.empty()) {
         return false;
@@ -54,4 +54,4 @@ bool IsRegularFile(std::string_view path) noexcept
     }
 }
 
-} // namespace sheetfray::window
+} // namespace sheetfray::filelist

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace sheetfray::window {
+namespace sheetfray::filelist {
 
 // True when the path names an existing folder.
 [[nodiscard]] bool IsFolder(std::string_view path) noexcept;
@@ -11,7 +11,8 @@ namespace sheetfray::window {
 // True when the path exists, as a file or a folder.
 [[nodiscard]] bool FileIsPresent(std::string_view path) noexcept;
 
-// True when the path names an existing regular file (or a link to one).
-[[nodiscard]] bool IsRegularFile(std::string_view path) noexcept;
+// True when the path names an existing file that could be opened (a link to one counts);
+// a folder, a device or a missing path answers false.
+[[nodiscard]] bool IsExistingFile(std::string_view path) noexcept;
 
-} // namespace sheetfray::window
+} // namespace sheetfray::filelist

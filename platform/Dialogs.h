@@ -1,10 +1,27 @@
-// The program's modal boxes: messages, questions, the error report and the input box.
+// The program's modal boxes and dialogs: messages, questions, the error report, the input box,
+// the open-file dialog and the folder browser; and the file manager that shows a folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace sheetfray::platform {
+
+// What the open-file dialog gives back.
+struct FileSelection
+{
+    enum class Outcome : std::uint8_t {
+        Chosen,
+        Cancelled,
+        TooMany, // the selected names did not fit into what the dialog can return
+    };
+
+    Outcome outcome = Outcome::Cancelled;
+    // One file: its full path. Several: their folder, then each file's name, all separated
+    // by NUL characters.
+    std::string result;
+};
 
 // Every box the program shows goes through here, so tests can answer and record them.
 // Texts are UTF-8; a line break is CR LF or a lone CR, and each shows as one new line.
@@ -23,6 +40,33 @@ public:
     // A text prompt with a default answer: the typed text, or the empty text when cancelled.
     [[nodiscard]] virtual std::string
     input(std::string_view title, std::string_view prompt, std::string_view defaultAnswer) = 0;
+
+    // The dialogs below answer "cancelled" unless a front end offers them; a front end
+    // without a user (a benchmark, a server) need not.
+
+    // An open-file dialog in which several existing files may be picked. The filter is a
+    // list of description and pattern pairs, each followed by "|", as in
+    // "Excel Files (*.xl*)|*.xl*|".
+    [[nodiscard]] virtual FileSelection openFiles(std::string_view title, std::string_view filter)
+    {
+        (void)title;
+        (void)filter;
+        return {};
+    }
+
+    // A folder browser that opens on the start folder (when it exists) and returns the
+    // chosen folder's path, or the empty text when cancelled.
+    [[nodiscard]] virtual std::string browseForFolder(std::string_view title,
+                                                      std::string_view startFolder)
+    {
+        (void)title;
+        (void)startFolder;
+        return {};
+    }
+
+    // Shows the folder in the desktop's file manager and returns at once; whether that
+    // worked is not told.
+    virtual void openFolder(std::string_view folder) { (void)folder; }
 };
 
 } // namespace sheetfray::platform

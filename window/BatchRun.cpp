@@ -3,16 +3,16 @@
 #include "engine/Batch.h"
 #include "engine/Instance.h"
 #include "engine/Naming.h"
+#include "filelist/FileList.h"
+#include "filelist/Probes.h"
 #include "support/Error.h"
 #include "support/Trap.h"
-#include "window/FileList.h"
 #include "window/OptionState.h"
-#include "window/Probes.h"
 
 namespace sheetfray::window {
 
 BatchRun::BatchRun(RunWindow& window,
-                   const FileList& files,
+                   const filelist::FileList& files,
                    const OptionState& options,
                    RunServices services)
     : m_window(window)
@@ -46,7 +46,7 @@ void BatchRun::run()
     }
     // The folder box is tested whatever folder option is chosen.
     bool folderExists = true;
-    trap.step(102, [&] { folderExists = IsFolder(m_options.text1()); });
+    trap.step(102, [&] { folderExists = filelist::IsFolder(m_options.text1()); });
     if (!folderExists) {
         trap.step(200, [&] {
             m_services.dialogs.message(title,

@@ -15,9 +15,12 @@
 #include <string>
 #include <string_view>
 
+namespace sheetfray::filelist {
+class FileList;
+} // namespace sheetfray::filelist
+
 namespace sheetfray::window {
 
-class FileList;
 class OptionState;
 
 // What a run changes in the window.
@@ -58,7 +61,7 @@ class BatchRun final : public engine::RunControls
 {
 public:
     BatchRun(RunWindow& window,
-             const FileList& files,
+             const filelist::FileList& files,
              const OptionState& options,
              RunServices services);
 
@@ -85,7 +88,7 @@ private:
     void processEvents();
 
     RunWindow& m_window;
-    const FileList& m_files;
+    const filelist::FileList& m_files;
     const OptionState& m_options;
     RunServices m_services;
     bool m_running = false;

@@ -1,25 +1,35 @@
 #include "window/Form1.h"
 
+#include "filelist/Probes.h"
+#include "filelist/SampleFiles.h"
 #include "platform/qt/CursorFile.h"
+#include "platform/std/PosixFileSystem.h"
 #include "support/Error.h"
 #include "support/Trap.h"
 #include "window/CaptionProgressBar.h"
+#include "window/FileListModel.h"
 #include "window/Layout.h"
+#include "window/Samples.h"
+#include "window/SettingsStore.h"
 #include "window/Text.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTreeWidget>
+#include <QTreeView>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -28,6 +38,10 @@ namespace sheetfray::window {
 namespace {
 
 constexpr double WindowFontPoints = 9;
+constexpr std::string_view BrowseTitle = "Please select folder:";
+constexpr std::string_view SampleQuestion =
+    "Would you like this software to open the folder where these sample files are stored (so "
+    "that you can view them before working with them)?";
 constexpr double ButtonFontPoints = 11.25;
 
 QFont arialBold(double points)
@@ -83,11 +97,48 @@ OptionId optionByName(std::string_view name)
     throw Error("no option is named " + std::string(name));
 }
 
+// The local path of a file URL as the system's bytes; a name that is not UTF-8 keeps its bytes.
+std::optional<std::string> localPath(const QUrl& url)
+{
+    if (!url.isLocalFile() || !(url.host().isEmpty() || url.host() == QLatin1String("localhost"))) {
+        return std::nullopt;
+    }
+    const QByteArray path =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return std::string(path.constData(), static_cast<std::size_t>(path.size()));
+}
+
+// The dragged paths when the data is a list of local files, as file managers give it;
+// nothing for anything else (text, links to web pages, files on other machines).
+std::optional<std::vector<std::string>> droppedPaths(const QMimeData* data)
+{
+    if (!data || !data->hasUrls()) {
+        return std::nullopt;
+    }
+    std::vector<std::string> paths;
+    for (const QUrl& url : data->urls()) {
+        std::optional<std::string> path = localPath(url);
+        if (!path) {
+            return std::nullopt;
+        }
+        paths.push_back(std::move(*path));
+    }
+    if (paths.empty()) {
+        return std::nullopt;
+    }
+    return paths;
+}
+
 } // namespace
 
 Form1::Form1(WindowServices services, QWidget* parent)
     : QWidget(parent)
     , m_services(std::move(services))
+    , m_systemFiles(m_services.fileSystem ? nullptr : std::make_unique<platform::PosixFileSystem>())
+    , m_fileSystem(m_services.fileSystem ? *m_services.fileSystem : *m_systemFiles)
     , m_reporter(m_services.dialogs)
     , m_options(m_services.store)
     , m_run(*this,
@@ -101,6 +152,15 @@ Form1::Form1(WindowServices services, QWidget* parent)
                         m_services.locale,
                         m_services.isHostRunning,
                         m_services.yieldInterval})
+    , m_adder(*this,
+              m_files,
+              AddServices{m_services.dialogs,
+                          m_reporter,
+                          m_services.store,
+                          m_fileSystem,
+                          m_services.codePage,
+                          m_services.events,
+                          m_services.yieldInterval})
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -160,9 +220,19 @@ double Form1::progressValue() const
     return m_progress->percent();
 }
 
+void Form1::PushButton1_Click()
+{
+    m_adder.PushButton1_Click();
+}
+
 void Form1::PushButton2_Click()
 {
     m_run.PushButton2_Click();
+}
+
+void Form1::PushButton4_Click()
+{
+    m_adder.PushButton4_Click();
 }
 
 void Form1::PushButton5_Click()
@@ -175,16 +245,54 @@ void Form1::PushButton5_Click()
     }
 }
 
+void Form1::PushButton6_Click()
+{
+    Trap trap(Location::PushButton6Click, m_reporter);
+    // A failure while loading ends the handler before the question.
+    if (!trap.step(100, [&] {
+            LoadSampleFiles(m_files, m_services.store, [this] { yieldToEvents(); });
+        })) {
+        return;
+    }
+    bool open = false;
+    trap.step(102, [&] { open = m_services.dialogs.question(m_shortTitle, SampleQuestion); });
+    if (open) {
+        trap.step(104, [&] {
+            m_services.dialogs.openFolder(filelist::sampleFolder(m_services.programFolder) + "/");
+        });
+    }
+}
+
+void Form1::PushButton7_Click()
+{
+    Trap trap(Location::PushButton7Click, m_reporter);
+    std::string start;
+    trap.step(100, [&] { start = m_services.store.read(Key::LastFolderDot, ""); });
+    std::string folder;
+    trap.step(102, [&] { folder = m_services.dialogs.browseForFolder(BrowseTitle, start); });
+    if (folder.empty()) {
+        return;
+    }
+    trap.step(104, [&] { m_services.store.store(Key::LastFolderDot, folder); });
+    // The box's change stores the output folder.
+    trap.step(106, [&] { m_options.setText1(folder.ends_with('/') ? folder : folder + "/"); });
+}
+
 void Form1::RemoveSelectedEntry()
 {
     if (isBusy() || m_files.count() == 0) {
         return;
     }
-    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    const QModelIndexList selected = m_list->selectionModel()->selectedRows();
     if (selected.isEmpty()) {
         return;
     }
-    m_files.remove(m_list->indexOfTopLevelItem(selected.front()) + 1);
+    m_files.remove(selected.front().row() + 1);
+}
+
+void Form1::ListView1_OLEDragDrop(const std::vector<std::string>& paths)
+{
+    m_adder.ListView1_OLEDragDrop(paths);
 }
 
 void Form1::applySkinFile(const std::string& path)
@@ -222,7 +330,7 @@ void Form1::setShortTitle(const std::string& title)
 
 void Form1::addListColumn(std::string_view header)
 {
-    m_list->setHeaderLabels({toQString(header)});
+    m_model->setHeader(toQString(header));
 }
 
 void Form1::setListColumnWidth(int twips)
@@ -252,6 +360,9 @@ void Form1::closeEvent(QCloseEvent* event)
     if (m_run.isRunning()) {
         m_run.requestEnd();
     }
+    if (m_adder.isScanning()) {
+        m_adder.requestEnd();
+    }
     event->accept();
 }
 
@@ -275,9 +386,36 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
         RemoveSelectedEntry();
         return true;
     }
-    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        RemoveSelectedEntry();
-        return true;
+    if (watched == m_list->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonDblClick:
+            RemoveSelectedEntry();
+            return true;
+        case QEvent::MouseButtonPress:
+            ListView1_MouseDown(*static_cast<QMouseEvent*>(event));
+            break;
+        case QEvent::MouseMove:
+            ListView1_MouseMove(*static_cast<QMouseEvent*>(event));
+            break;
+        case QEvent::MouseButtonRelease:
+            ListView1_MouseUp();
+            break;
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (ListView1_OLEDragOver(drag->mimeData())) {
+                drag->acceptProposedAction();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop:
+            dropOnList(*static_cast<QDropEvent*>(event));
+            return true;
+        default:
+            break;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -304,13 +442,20 @@ void Form1::buildControls()
             break;
         }
         case ControlKind::List: {
-            m_list = new QTreeWidget(container);
+            m_list = new QTreeView(container);
+            m_model = new FileListModel(m_files, m_list);
+            m_list->setModel(m_model);
             m_list->setFont(arialBold(WindowFontPoints));
             m_list->setRootIsDecorated(false);
             m_list->setItemsExpandable(false);
             m_list->setUniformRowHeights(true);
             m_list->setSelectionMode(QAbstractItemView::SingleSelection);
             m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            // Entries move by the swap rule, not by dragging them out; the list scrolls by
+            // that rule too, so a held button at the edge does not run away with the list.
+            m_list->setDragDropMode(QAbstractItemView::NoDragDrop);
+            m_list->setAutoScroll(false);
+            m_list->viewport()->setAcceptDrops(true);
             // A widened column scrolls sideways rather than squeezing a long path.
             m_list->header()->setStretchLastSection(false);
             m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -384,17 +529,18 @@ void Form1::connectControls()
     connect(m_text2, &QLineEdit::textEdited, this, [this](const QString& text) {
         m_options.setText2(toStdString(text));
     });
-    connect(static_cast<QPushButton*>(m_controls.at("PushButton2")),
-            &QPushButton::clicked,
-            this,
-            &Form1::PushButton2_Click);
-    connect(static_cast<QPushButton*>(m_controls.at("PushButton5")),
-            &QPushButton::clicked,
-            this,
-            &Form1::PushButton5_Click);
-    // TODO: "Add Excel File(s)", "Add All Excel Files In Folder", "Load Sample/Example
-    // Files" and "..." get their handlers with the ways of adding files, the samples and the
-    // folder browser, which are not built yet.
+    const std::pair<std::string_view, void (Form1::*)()> handlers[] = {
+        {"PushButton1", &Form1::PushButton1_Click},
+        {"PushButton2", &Form1::PushButton2_Click},
+        {"PushButton4", &Form1::PushButton4_Click},
+        {"PushButton5", &Form1::PushButton5_Click},
+        {"PushButton6", &Form1::PushButton6_Click},
+        {"PushButton7", &Form1::PushButton7_Click},
+    };
+    for (const auto& [name, handler] : handlers) {
+        connect(
+            static_cast<QPushButton*>(m_controls.at(name)), &QPushButton::clicked, this, handler);
+    }
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
 }
@@ -463,20 +609,111 @@ int Form1::pixels(int twips) const
     return twipsToPixels(twips, m_dotsPerInch);
 }
 
-void Form1::entryAppended(int position)
+void Form1::ListView1_MouseDown(const QMouseEvent& event)
 {
-    auto* item = new QTreeWidgetItem(m_list, {toQString(m_files.text(position))});
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    m_move.press();
+    const QModelIndex index = m_list->indexAt(event.position().toPoint());
+    if (index.isValid()) {
+        ListView1_ItemClick(index.row() + 1);
+    }
+}
+
+void Form1::ListView1_ItemClick(int position)
+{
+    // Read at every click, so a pointer file put beside the program is used at once; without
+    // one (or with one that is no icon) the list keeps the default pointer.
+    const std::optional<QCursor> pointer =
+        platform::qt::loadIconCursor(toQString(m_services.programFolder + "/drag.ico"));
+    if (pointer) {
+        m_list->viewport()->setCursor(*pointer);
+    }
+    m_move.entryClicked(position);
+}
+
+void Form1::ListView1_MouseMove(const QMouseEvent& event)
+{
+    if (!m_move.isDragging()) {
+        return;
+    }
+    const QPoint position = event.position().toPoint();
+    const QModelIndex under = m_list->indexAt(position);
+    const std::optional<int> moved =
+        m_move.moveOver(under.isValid() ? std::optional<int>(under.row() + 1) : std::nullopt);
+    if (moved) {
+        m_list->setCurrentIndex(m_model->index(*moved - 1));
+        scrollAtEdges(*moved - 1, position.y());
+    }
+}
+
+void Form1::ListView1_MouseUp()
+{
+    m_move.release();
+    // The default pointer, which lets the window's hourglass show over the list.
+    m_list->viewport()->unsetCursor();
+}
+
+bool Form1::ListView1_OLEDragOver(const QMimeData* dragged) const
+{
+    return droppedPaths(dragged).has_value();
+}
+
+void Form1::dropOnList(QDropEvent& event)
+{
+    std::optional<std::vector<std::string>> paths = droppedPaths(event.mimeData());
+    if (!paths) {
+        event.ignore();
+        return;
+    }
+    event.acceptProposedAction();
+    // Scanned once the drop has been answered, so the file manager is not kept waiting for
+    // a long scan.
+    QMetaObject::invokeMethod(
+        this,
+        [this, dropped = std::move(*paths)] { ListView1_OLEDragDrop(dropped); },
+        Qt::QueuedConnection);
+}
+
+void Form1::scrollAtEdges(int row, int y)
+{
+    // One row's height from either edge; the list's place on the screen does not matter.
+    const int band = m_list->visualRect(m_model->index(row)).height();
+    if (y < band && row > 0) {
+        m_list->scrollTo(m_model->index(row - 1));
+    } else if (y >= m_list->viewport()->height() - band && row + 1 < m_model->rowCount()) {
+        m_list->scrollTo(m_model->index(row + 1));
+    }
+}
+
+void Form1::yieldToEvents()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastEvents < m_services.yieldInterval) {
+        return;
+    }
+    m_services.events.processPendingEvents();
+    m_lastEvents = std::chrono::steady_clock::now();
+}
+
+void Form1::entriesAppended(int first, int last)
+{
+    m_model->appended(first, last);
 }
 
 void Form1::entryRemoved(int position)
 {
-    delete m_list->takeTopLevelItem(position - 1);
+    m_move.entryRemoved(position);
+    m_model->removed(position);
 }
 
 void Form1::entriesCleared()
 {
-    m_list->clear();
+    m_move.entriesCleared();
+    m_model->cleared();
+}
+
+void Form1::entryChanged(int position)
+{
+    m_model->changed(position);
 }
 
 } // namespace sheetfray::window

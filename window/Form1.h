@@ -4,11 +4,14 @@
 #include "engine/CodePage.h"
 #include "engine/Host.h"
 #include "engine/format/NumberFormat.h"
+#include "filelist/EntryMove.h"
+#include "filelist/FileList.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
+#include "platform/FileSystem.h"
 #include "window/BatchRun.h"
 #include "window/DialogReporter.h"
-#include "window/FileList.h"
+#include "window/FileAdder.h"
 #include "window/OptionState.h"
 #include "window/Startup.h"
 
@@ -19,17 +22,23 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+class QDropEvent;
 class QLineEdit;
+class QMimeData;
+class QMouseEvent;
 class QRadioButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace sheetfray::window {
 
 class CaptionProgressBar;
+class FileListModel;
 class SettingsStore;
 
 // What the window works with; all of it outlives the window.
@@ -46,12 +55,17 @@ struct WindowServices
     std::string desktopFolder; // without a trailing "/"
     std::function<bool()> isHostRunning;
     std::chrono::steady_clock::duration yieldInterval = std::chrono::milliseconds(20);
+    // Where folder scans look; nothing for the system's own file system.
+    platform::FileSystem* fileSystem = nullptr;
 };
 
 // The window pointer: normal, the hourglass (the window is Busy) or the hand over buttons.
 enum class Pointer { Normal, Hourglass, Hand };
 
-class Form1 final : public QWidget, public StartupWindow, public RunWindow, FileList::Listener
+class Form1 final : public QWidget,
+                    public StartupWindow,
+                    public RunWindow,
+                    filelist::FileList::Listener
 {
     Q_OBJECT
 
@@ -65,7 +79,7 @@ public:
     // Appends a workbook path to the list, unchanged.
     void AddListEntry(std::string path);
 
-    [[nodiscard]] const FileList& fileList() const { return m_files; }
+    [[nodiscard]] const filelist::FileList& fileList() const { return m_files; }
 
     [[nodiscard]] OptionState& options() { return m_options; }
 
@@ -73,12 +87,23 @@ public:
 
     [[nodiscard]] double progressValue() const;
 
+    // "Add Excel File(s)".
+    void PushButton1_Click();
     // "Start Saving".
     void PushButton2_Click();
+    // "Add All Excel Files In Folder".
+    void PushButton4_Click();
     // "Clear List": empties the list unless the window is Busy.
     void PushButton5_Click();
+    // "Load Sample/Example Files": adds the recorded samples not yet listed, then offers to
+    // show their folder.
+    void PushButton6_Click();
+    // "...": picks the output folder with the folder browser.
+    void PushButton7_Click();
     // Double-click and Delete on the list: removes the selected entry unless Busy.
     void RemoveSelectedEntry();
+    // Files and folders dropped on the list, as local paths in drop order.
+    void ListView1_OLEDragDrop(const std::vector<std::string>& paths);
 
     // StartupWindow
     void applySkinFile(const std::string& path) override;
@@ -111,20 +136,40 @@ private:
     void setPointer(Pointer pointer);
     [[nodiscard]] int pixels(int twips) const;
 
-    void entryAppended(int position) override;
+    // The list's mouse and drop events; true when the event was handled here.
+    void ListView1_MouseDown(const QMouseEvent& event);
+    void ListView1_ItemClick(int position);
+    void ListView1_MouseMove(const QMouseEvent& event);
+    void ListView1_MouseUp();
+    [[nodiscard]] bool ListView1_OLEDragOver(const QMimeData* dragged) const;
+    void dropOnList(QDropEvent& event);
+    // Scrolls the neighbour of the row under the pointer into view when the pointer is near
+    // the list's top or bottom edge.
+    void scrollAtEdges(int row, int y);
+    // Handles events during long work, at most once per yield interval.
+    void yieldToEvents();
+
+    void entriesAppended(int first, int last) override;
     void entryRemoved(int position) override;
     void entriesCleared() override;
+    void entryChanged(int position) override;
 
     WindowServices m_services;
+    std::unique_ptr<platform::FileSystem> m_systemFiles;
+    platform::FileSystem& m_fileSystem;
     DialogReporter m_reporter;
     OptionState m_options;
-    FileList m_files;
+    filelist::FileList m_files;
+    filelist::EntryMove m_move{m_files};
     BatchRun m_run;
+    FileAdder m_adder;
+    std::chrono::steady_clock::time_point m_lastEvents{};
 
     double m_dotsPerInch = 96;
     std::map<std::string_view, QWidget*> m_controls;
     std::array<QRadioButton*, OptionCount> m_optionButtons{};
-    QTreeWidget* m_list = nullptr;
+    QTreeView* m_list = nullptr;
+    FileListModel* m_model = nullptr;
     CaptionProgressBar* m_progress = nullptr;
     QLineEdit* m_text1 = nullptr;
     QLineEdit* m_text2 = nullptr;

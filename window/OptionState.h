@@ -63,6 +63,9 @@ namespace Key {
 inline constexpr std::string_view Text2 = "Text2";
 inline constexpr std::string_view OutputFolder = "Output Folder";
 inline constexpr std::string_view Snapshot = "Snapshot";
+inline constexpr std::string_view Extension = "Extension";
+inline constexpr std::string_view LastFolder = "LastFolder";
+inline constexpr std::string_view LastFolderDot = "LastFolderDot";
 } // namespace Key
 
 // The choices as the window holds them. Starts as laid out (Option1, Option3, Option21 and

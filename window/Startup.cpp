@@ -1,9 +1,9 @@
 #include "window/Startup.h"
 
 #include "engine/Instance.h"
+#include "filelist/Probes.h"
 #include "support/Trap.h"
 #include "window/OptionState.h"
-#include "window/Probes.h"
 #include "window/SettingsStore.h"
 
 namespace sheetfray::window {
@@ -37,13 +37,13 @@ bool Form_Load(StartupWindow& window, OptionState& options, const StartupService
     // ApplySkin: an absent skin file is no failure, the window keeps its laid-out look.
     trap.step(100, [&] {
         const std::string skin = folder + "/x/o.cjs";
-        if (IsRegularFile(skin)) {
+        if (filelist::IsExistingFile(skin)) {
             window.applySkinFile(skin);
         }
     });
     const std::string cursor = folder + "/HAND-M.CUR";
     bool hasCursor = false;
-    trap.step(102, [&] { hasCursor = FileIsPresent(cursor); });
+    trap.step(102, [&] { hasCursor = filelist::FileIsPresent(cursor); });
     if (hasCursor) {
         trap.step(104, [&] { window.loadHandPointer(cursor); });
     }

@@ -6,7 +6,9 @@
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/SystemFolders.h"
+#include "platform/std/PosixFileSystem.h"
 #include "window/Form1.h"
+#include "window/Samples.h"
 #include "window/SettingsStore.h"
 
 #include <QApplication>
@@ -34,7 +36,10 @@ int run(int& argc, char** argv)
     platform::qt::QtDialogs dialogs;
     platform::qt::QtEventLoop events;
     engine::readers::FileHostFactory hosts;
-    window::NoSampleRecorder samples;
+    platform::PosixFileSystem files;
+    const std::string programFolder = platform::qt::programFolder();
+    // Recorded before the window shows, so there are no events to handle meanwhile.
+    window::SampleFiles samples(store, files, programFolder);
     window::Form1 form(window::WindowServices{store,
                                               dialogs,
                                               events,
@@ -42,9 +47,11 @@ int run(int& argc, char** argv)
                                               text.codePage,
                                               text.valueLocale,
                                               samples,
-                                              platform::qt::programFolder(),
+                                              programFolder,
                                               platform::qt::desktopFolder(),
-                                              engine::IsExcelRunning});
+                                              engine::IsExcelRunning,
+                                              std::chrono::milliseconds(20),
+                                              &files});
     dialogs.setParent(&form);
     if (!form.Form_Load()) {
         return 1;

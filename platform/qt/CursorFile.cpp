@@ -7,6 +7,9 @@
 #include <QImageReader>
 #include <QPixmap>
 
+#include <string>
+#include <string_view>
+
 namespace sheetfray::platform::qt {
 
 namespace {
@@ -21,21 +24,31 @@ int readUint16(const QByteArray& bytes, qsizetype offset)
         | (static_cast<unsigned char>(bytes[offset + 1]) << 8);
 }
 
+QByteArray readWhole(const QString& path, std::string_view kind)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw Error("cannot read the " + std::string(kind) + " \"" + path.toStdString()
+                    + "\": " + file.errorString().toStdString());
+    }
+    return file.readAll();
+}
+
+QImage readImage(const QByteArray& bytes, const char* format)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    return reader.read();
+}
+
 } // namespace
 
 QCursor loadCursorFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw Error("cannot read the cursor \"" + path.toStdString()
-                    + "\": " + file.errorString().toStdString());
-    }
-    const QByteArray bytes = file.readAll();
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "cur");
-    const QImage image = reader.read();
+    const QByteArray bytes = readWhole(path, "cursor");
+    const QImage image = readImage(bytes, "cur");
     if (image.isNull() || bytes.size() < HotspotOffset + 4) {
         throw Error("cannot read the cursor \"" + path.toStdString()
                     + "\": it is not a cursor picture");
@@ -43,6 +56,19 @@ QCursor loadCursorFile(const QString& path)
     const int x = readUint16(bytes, HotspotOffset);
     const int y = readUint16(bytes, HotspotOffset + 2);
     return QCursor(QPixmap::fromImage(image), x, y);
+}
+
+std::optional<QCursor> loadIconCursor(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QImage image = readImage(file.readAll(), "ico");
+    if (image.isNull()) {
+        return std::nullopt;
+    }
+    return QCursor(QPixmap::fromImage(image));
 }
 
 } // namespace sheetfray::platform::qt

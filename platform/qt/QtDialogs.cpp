@@ -1,7 +1,14 @@
 #include "platform/qt/QtDialogs.h"
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace sheetfray::platform::qt {
 
@@ -66,6 +73,70 @@ QtDialogs::input(std::string_view title, std::string_view prompt, std::string_vi
                                                  fromUtf8(defaultAnswer),
                                                  &accepted);
     return accepted ? answer.toStdString() : std::string();
+}
+
+FileSelection QtDialogs::openFiles(std::string_view title, std::string_view filter)
+{
+    QFileDialog dialog(m_parent, fromUtf8(title), m_lastOpenFolder);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters(nameFilters(filter));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    const QStringList paths = dialog.selectedFiles();
+    m_lastOpenFolder = QFileInfo(paths.front()).absolutePath();
+    // The dialog hands over every selected name, so the selection always fits.
+    return FileSelection{FileSelection::Outcome::Chosen, selectionResult(paths)};
+}
+
+std::string QtDialogs::browseForFolder(std::string_view title, std::string_view startFolder)
+{
+    // A start folder that has vanished leaves the dialog on its own default.
+    const QString start = fromUtf8(startFolder);
+    const QString folder = QFileDialog::getExistingDirectory(
+        m_parent, fromUtf8(title), QFileInfo(start).isDir() ? start : QString());
+    return QDir::toNativeSeparators(folder).toStdString();
+}
+
+void QtDialogs::openFolder(std::string_view folder)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(fromUtf8(folder)));
+}
+
+QStringList nameFilters(std::string_view filter)
+{
+    QStringList filters;
+    const QStringList parts = fromUtf8(filter).split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt takes the patterns from the parentheses of the description.
+        if (!description.contains(QLatin1Char('('))) {
+            description += QStringLiteral(" (") + patterns + QLatin1Char(')');
+        }
+        filters << description;
+    }
+    return filters;
+}
+
+std::string selectionResult(const QStringList& paths)
+{
+    if (paths.size() == 1) {
+        return paths.front().toStdString();
+    }
+    const QString folder = QFileInfo(paths.front()).absolutePath();
+    const bool oneFolder = std::ranges::all_of(
+        paths, [&](const QString& path) { return QFileInfo(path).absolutePath() == folder; });
+    // Names typed with folders of their own are given from the root folder instead.
+    std::string result = oneFolder ? folder.toStdString() : std::string("/");
+    for (const QString& path : paths) {
+        result += '\0';
+        result += oneFolder ? QFileInfo(path).fileName().toStdString()
+                            : QDir::cleanPath(path).mid(1).toStdString();
+    }
+    return result;
 }
 
 } // namespace sheetfray::platform::qt

@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 namespace sheetfray::platform::qt {
@@ -22,12 +23,25 @@ public:
     void warning(std::string_view title, std::string_view text) override;
     std::string
     input(std::string_view title, std::string_view prompt, std::string_view defaultAnswer) override;
+    FileSelection openFiles(std::string_view title, std::string_view filter) override;
+    std::string browseForFolder(std::string_view title, std::string_view startFolder) override;
+    void openFolder(std::string_view folder) override;
 
 private:
     QPointer<QWidget> m_parent;
+    // The open-file dialog opens where it was last used in this session.
+    QString m_lastOpenFolder;
 };
 
 // The text as a box shows it: CR LF and lone CRs become line feeds.
 [[nodiscard]] QString displayText(std::string_view text);
+
+// A filter of description and pattern pairs, each followed by "|", as name filters of a Qt
+// file dialog: "Excel Files (*.xl*)|*.xl*|" gives "Excel Files (*.xl*)".
+[[nodiscard]] QStringList nameFilters(std::string_view filter);
+
+// What the open-file dialog returns for the chosen paths: one path as it is; several as their
+// folder, then each name, separated by NUL characters.
+[[nodiscard]] std::string selectionResult(const QStringList& paths);
 
 } // namespace sheetfray::platform::qt

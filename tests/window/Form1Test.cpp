@@ -19,7 +19,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace sheetfray::testing {
 
@@ -87,8 +87,8 @@ private slots:
         QCOMPARE(option(&form, "Option8")->text(), "Save each cell to a text file ");
         QCOMPARE(form.findChild<QGroupBox*>("Frame7")->title(), "Save Option");
         QCOMPARE(form.findChild<QProgressBar*>("ProgressBar1")->text(), "Progress Bar");
-        auto* list = form.findChild<QTreeWidget*>("ListView1");
-        QCOMPARE(list->headerItem()->text(0), "Excel File(s)");
+        auto* list = form.findChild<QTreeView*>("ListView1");
+        QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(), "Excel File(s)");
         QCOMPARE(list->columnWidth(0), 466);
         QVERIFY(list->toolTip().startsWith("Drag and drop files here."));
         QCOMPARE(form.windowTitle(), "Sheetfray");
