@@ -11,10 +11,10 @@ namespace sheetfray::testing {
 
 struct ShownBox
 {
-    enum class Kind { Message, Question, Warning, Input };
+    enum class Kind { Message, Question, Warning, Input, OpenFiles, BrowseForFolder };
     Kind kind;
     std::string title;
-    std::string text;
+    std::string text; // the prompt, the open-file filter or the browser's start folder
 };
 
 class ScriptedDialogs final : public platform::Dialogs
@@ -23,6 +23,14 @@ public:
     std::vector<ShownBox> shown;
     // Answers for questions, first first; Yes when none is left.
     std::deque<bool> answers;
+    // Typed answers for input boxes; the default answer is taken when none is left.
+    std::deque<std::string> typed;
+    // What the open-file dialog gives; cancelled when none is left.
+    std::deque<platform::FileSelection> selections;
+    // Folders chosen in the folder browser; cancelled when none is left.
+    std::deque<std::string> chosenFolders;
+    // Folders shown in the file manager.
+    std::vector<std::string> openedFolders;
 
     void message(std::string_view title, std::string_view text) override
     {
@@ -49,8 +57,22 @@ public:
     input(std::string_view title, std::string_view prompt, std::string_view defaultAnswer) override
     {
         record(ShownBox::Kind::Input, title, prompt);
-        return std::string(defaultAnswer);
+        return next(typed, std::string(defaultAnswer));
     }
+
+    platform::FileSelection openFiles(std::string_view title, std::string_view filter) override
+    {
+        record(ShownBox::Kind::OpenFiles, title, filter);
+        return next(selections, platform::FileSelection{});
+    }
+
+    std::string browseForFolder(std::string_view title, std::string_view startFolder) override
+    {
+        record(ShownBox::Kind::BrowseForFolder, title, startFolder);
+        return next(chosenFolders, std::string());
+    }
+
+    void openFolder(std::string_view folder) override { openedFolders.emplace_back(folder); }
 
     // The texts of the boxes of one kind, in order.
     [[nodiscard]] std::vector<std::string> texts(ShownBox::Kind kind) const
@@ -65,6 +87,17 @@ public:
     }
 
 private:
+    template <typename Answer>
+    static Answer next(std::deque<Answer>& queue, Answer whenEmpty)
+    {
+        if (queue.empty()) {
+            return whenEmpty;
+        }
+        Answer answer = std::move(queue.front());
+        queue.pop_front();
+        return answer;
+    }
+
     void record(ShownBox::Kind kind, std::string_view title, std::string_view text)
     {
         shown.push_back({kind, std::string(title), std::string(text)});

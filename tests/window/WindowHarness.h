@@ -6,9 +6,11 @@
 #include "engine/Instance.h"
 #include "engine/readers/FileHost.h"
 #include "platform/qt/QtEventLoop.h"
+#include "platform/std/PosixFileSystem.h"
 #include "tests/fakes/TempDir.h"
 #include "tests/window/ScriptedDialogs.h"
 #include "window/Form1.h"
+#include "window/Samples.h"
 #include "window/SettingsStore.h"
 
 #include <QCoreApplication>
@@ -65,9 +67,11 @@ public:
     engine::HostFactory* hosts = &fileHosts;
     engine::CodePage codePage = engine::CodePage::utf8();
     engine::format::ValueLocale locale = engine::format::ValueLocale::enUS();
-    window::NoSampleRecorder samples;
+    platform::PosixFileSystem diskFiles;
+    platform::FileSystem* files = &diskFiles;
     bool hostRunning = false;
     std::unique_ptr<window::IniSettingsStore> store;
+    std::unique_ptr<window::SampleFiles> samples;
     std::unique_ptr<window::Form1> form;
 
     WindowHarness()
@@ -90,6 +94,7 @@ public:
     {
         form.reset();
         store = std::make_unique<window::IniSettingsStore>(storeFile());
+        samples = std::make_unique<window::SampleFiles>(*store, *files, programFolder());
         form = std::make_unique<window::Form1>(
             window::WindowServices{*store,
                                    dialogs,
@@ -97,11 +102,12 @@ public:
                                    *hosts,
                                    codePage,
                                    locale,
-                                   samples,
+                                   *samples,
                                    programFolder(),
                                    desktop(),
                                    [this] { return hostRunning; },
-                                   std::chrono::steady_clock::duration::zero()});
+                                   std::chrono::steady_clock::duration::zero(),
+                                   files});
         return form->Form_Load();
     }
 
