@@ -6,10 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" --target sheetfray sheetfray-split sheetfray-samples
+# The samples target writes the sample workbooks into Samples/ beside the program.
+cmake --build --preset release -j"$(nproc)" --target sheetfray sheetfray-split sheetfray_samples
 bin=build/release
 samples="$bin/Samples"
-"$bin/tools/samples/sheetfray-samples" "$samples"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$bin/sheetfray"
 fi
