@@ -112,7 +112,10 @@ private:
     std::vector<StoredCell> m_cells; // sorted by row, then column
     std::string m_textPool;
     UsedRange m_usedRange;
-    mutable std::vector<std::uint32_t> m_columnOrder; // cell indices sorted by column, then row
+    // The column index, built on first use: cell indices by column, then row, and where each
+    // column's run starts in it (column c from m_columnStart[c] to m_columnStart[c + 1]).
+    mutable std::vector<std::uint32_t> m_columnOrder;
+    mutable std::vector<std::uint32_t> m_columnStart;
 };
 
 // Collects the cells of one sheet in any order; a later cell at the same position replaces
