@@ -87,5 +87,15 @@ TEST(XmlStream, RefusesAnEmptyDocument)
     EXPECT_THROW(parseXml(pieces("", 64), recorder, "book.xlsx", "xl/part.xml"), ReadError);
 }
 
+TEST(XmlAttributes, LocalNameDropsOnlyTheFirstPrefix)
+{
+    EXPECT_EQ(XmlAttributes::localName("r:id"), "id");
+    EXPECT_EQ(XmlAttributes::localName("id"), "id");
+    EXPECT_EQ(XmlAttributes::localName("a:b:c"), "b:c");
+    EXPECT_EQ(XmlAttributes::localName(":x"), "x");
+    EXPECT_EQ(XmlAttributes::localName("x:"), "");
+    EXPECT_EQ(XmlAttributes::localName(""), "");
+}
+
 } // namespace
 } // namespace sheetfray::engine::readers
