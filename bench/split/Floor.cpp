@@ -1,9 +1,14 @@
-// The least any program can take for a split: inflating the sheet XML, and writing the same
-// files with the same bytes (open, write, close). Used by bench/split/run.sh.
+// The least any program can take for a split: getting at the sheet data (inflating the
+// worksheet parts of .xlsx, content.xml of .ods, reading the bytes of anything else), and
+// writing the same files with the same bytes (open, write, close). Used by bench/run.py.
 //
-//   sheetfray-bench-floor inflate BOOK.xlsx       inflates every worksheet part
-//   sheetfray-bench-floor pack DIR MANIFEST       records the files of DIR
-//   sheetfray-bench-floor write MANIFEST DIR      writes them again into DIR
+//   sheetfray-bench-floor inflate BOOK               reads the sheet data as above
+//   sheetfray-bench-floor pack DIR MANIFEST          records the files of DIR
+//   sheetfray-bench-floor write MANIFEST DIR         writes them again into DIR
+//   sheetfray-bench-floor write-renamed MANIFEST DIR the same through a temporary beside each
+//                                                    file, renamed into place
+//   sheetfray-bench-floor write-linked MANIFEST DIR  the same through an unnamed temporary
+//                                                    (O_TMPFILE) linked in under its name
 #include <fcntl.h>
 #include <unistd.h>
 #include <zip.h>
@@ -14,12 +19,41 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
+bool endsWith(std::string_view text, std::string_view end)
+{
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// Reads the whole file in large blocks: the least a reader of a compound file does.
+int readBytes(const char* path)
+{
+    const int fd = ::open(path, O_RDONLY);
+    if (fd < 0) {
+        std::perror(path);
+        return 1;
+    }
+    std::vector<char> buffer(1 << 16);
+    std::size_t total = 0;
+    ssize_t n = 0;
+    while ((n = ::read(fd, buffer.data(), buffer.size())) > 0) {
+        total += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    std::printf("%zu\n", total);
+    return 0;
+}
+
 int inflate(const char* path)
 {
+    const bool ods = endsWith(path, ".ods");
+    if (!ods && !endsWith(path, ".xlsx")) {
+        return readBytes(path);
+    }
     int error = 0;
     zip_t* archive = zip_open(path, ZIP_RDONLY, &error);
     if (!archive) {
@@ -31,7 +65,10 @@ int inflate(const char* path)
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
-        if (!name || std::strncmp(name, "xl/worksheets/", 14) != 0) {
+        const bool wanted = name
+            && (ods ? std::strcmp(name, "content.xml") == 0
+                    : std::strncmp(name, "xl/worksheets/", 14) == 0);
+        if (!wanted) {
             continue;
         }
         zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
@@ -58,7 +95,11 @@ int pack(const char* folder, const char* manifest)
     return 0;
 }
 
-int write(const char* manifest, const char* folder)
+// How a file reaches its name: created in place, or complete before it gets one (through a
+// named temporary and a rename, or an unnamed one linked in: Linux's O_TMPFILE).
+enum class Way { InPlace, Renamed, Linked };
+
+int write(const char* manifest, const char* folder, Way way)
 {
     std::ifstream in(manifest, std::ios::binary);
     const std::string all((std::istreambuf_iterator<char>(in)), {});
@@ -74,15 +115,30 @@ int write(const char* manifest, const char* folder)
         files.emplace_back(std::string(folder) + "/" + name, all.substr(space + 1, length));
         pos = space + 1 + length;
     }
+    const std::string temporary = std::string(folder) + "/.floor.tmp";
     for (const auto& [path, content] : files) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        const int fd = way == Way::Linked ? ::open(folder, O_WRONLY | O_TMPFILE, 0644)
+                                          : ::open((way == Way::Renamed ? temporary : path).c_str(),
+                                                   O_WRONLY | O_CREAT | O_EXCL,
+                                                   0644);
         if (fd < 0
             || ::write(fd, content.data(), content.size())
                 != static_cast<ssize_t>(content.size())) {
             std::perror(path.c_str());
             return 1;
         }
+        if (way == Way::Linked) {
+            const std::string self = "/proc/self/fd/" + std::to_string(fd);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                std::perror(path.c_str());
+                return 1;
+            }
+        }
         ::close(fd);
+        if (way == Way::Renamed && ::rename(temporary.c_str(), path.c_str()) != 0) {
+            std::perror(path.c_str());
+            return 1;
+        }
     }
     return 0;
 }
@@ -98,10 +154,16 @@ int main(int argc, char** argv)
         return pack(argv[2], argv[3]);
     }
     if (argc == 4 && std::strcmp(argv[1], "write") == 0) {
-        return write(argv[2], argv[3]);
+        return write(argv[2], argv[3], Way::InPlace);
     }
-    std::fputs(
-        "usage: sheetfray-bench-floor inflate BOOK | pack DIR MANIFEST | write MANIFEST DIR\n",
-        stderr);
+    if (argc == 4 && std::strcmp(argv[1], "write-renamed") == 0) {
+        return write(argv[2], argv[3], Way::Renamed);
+    }
+    if (argc == 4 && std::strcmp(argv[1], "write-linked") == 0) {
+        return write(argv[2], argv[3], Way::Linked);
+    }
+    std::fputs("usage: sheetfray-bench-floor inflate BOOK | pack DIR MANIFEST"
+               " | write MANIFEST DIR | write-renamed MANIFEST DIR | write-linked MANIFEST DIR\n",
+               stderr);
     return 2;
 }

@@ -1,4 +1,5 @@
-// Writes the benchmark workbook: ROWS rows by COLUMNS columns of mixed types, fixed seed.
+// Writes the benchmark workbook: SHEETS sheets (default 1) of ROWS rows by COLUMNS columns of
+// mixed types, fixed seed.
 #include "tests/builders/XlsxBuilder.h"
 
 #include <cstdio>
@@ -11,9 +12,12 @@ using sheetfray::testing::XlsxBuilder;
 
 // Column types cycle through texts with repetition, integers, two-decimal numbers, percents,
 // dates, booleans and blanks, as a real export would hold them.
-std::string makeRows(int rows, int columns, std::uint32_t percentStyle, std::uint32_t dateStyle)
+std::string makeRows(std::mt19937& random,
+                     int rows,
+                     int columns,
+                     std::uint32_t percentStyle,
+                     std::uint32_t dateStyle)
 {
-    std::mt19937 random(20261208);
     std::uniform_int_distribution<int> word(0, 499);
     std::uniform_int_distribution<int> integer(-100000, 100000);
     std::uniform_real_distribution<double> real(-10000, 10000);
@@ -62,12 +66,13 @@ std::string makeRows(int rows, int columns, std::uint32_t percentStyle, std::uin
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fputs("usage: sheetfray-bench-workbook OUT.xlsx ROWS COLUMNS\n", stderr);
+    if (argc != 4 && argc != 5) {
+        std::fputs("usage: sheetfray-bench-workbook OUT.xlsx ROWS COLUMNS [SHEETS]\n", stderr);
         return 2;
     }
     const int rows = std::stoi(argv[2]);
     const int columns = std::stoi(argv[3]);
+    const int sheets = argc == 5 ? std::stoi(argv[4]) : 1;
     XlsxBuilder builder;
     std::vector<std::string> words;
     for (int i = 0; i < 500; ++i) {
@@ -76,7 +81,12 @@ int main(int argc, char** argv)
     builder.setSharedStrings(words);
     const std::uint32_t percent = builder.addBuiltinFormat(10);
     const std::uint32_t date = builder.addBuiltinFormat(14);
-    builder.addSheet("Data", makeRows(rows, columns, percent, date));
+    // One generator for all sheets: the first sheet is the same whatever the sheet count.
+    std::mt19937 random(20261208);
+    for (int sheet = 1; sheet <= sheets; ++sheet) {
+        const std::string name = sheet == 1 ? "Data" : "Data" + std::to_string(sheet);
+        builder.addSheet(name, makeRows(random, rows, columns, percent, date));
+    }
     builder.save(argv[1]);
     return 0;
 }
