@@ -1,18 +1,21 @@
 // Filling and editing the list through the window: the open-file dialog, Add All, drops,
 // removal while Busy, reordering by dragging, the samples and the output-folder button.
 #include "filelist/SampleFiles.h"
+#include "platform/qt/QtDialogs.h"
 #include "tests/window/WindowHarness.h"
 #include "window/Form1.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 
@@ -398,6 +401,38 @@ private slots:
         QCOMPARE(f.form->fileList().count(), 0);
         QCOMPARE(f.dialogs.openedFolders,
                  std::vector<std::string>{f.programFolder() + "/Samples/"});
+    }
+
+    void openFileDialogGivesFolderAndNames()
+    {
+        ListFixture f;
+        f.makeFiles({"a.xlsx", "b.xlsx", "c.txt"});
+        platform::qt::QtDialogs dialogs;
+        QStringList filters;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) {
+                return;
+            }
+            filters = dialog->nameFilters();
+            dialog->setDirectory(QString::fromStdString(f.in.string()));
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                ->setText(QStringLiteral("\"b.xlsx\" \"a.xlsx\""));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        poll.start();
+        const FileSelection chosen = dialogs.openFiles("Add", "Excel Files (*.xl*)|*.xl*|");
+        poll.stop();
+        QCOMPARE(filters, QStringList{QStringLiteral("Excel Files (*.xl*)")});
+        QCOMPARE(chosen.outcome, FileSelection::Outcome::Chosen);
+        QCOMPARE(chosen.result, f.in.string() + "\0b.xlsx\0a.xlsx"s);
+        // Names from more than one folder are given from the root folder.
+        QCOMPARE(platform::qt::selectionResult({"/x/a.xlsx", "/y/b.xlsx"}),
+                 "/\0x/a.xlsx\0y/b.xlsx"s);
+        QCOMPARE(platform::qt::nameFilters("Books|*.xls;*.ods|All (*)|*|"),
+                 (QStringList{"Books (*.xls *.ods)", "All (*)"}));
     }
 
     void outputFolderButtonBrowsesFromTheRememberedFolder()
