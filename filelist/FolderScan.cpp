@@ -121,6 +121,8 @@ private:
         m_visitor(folder, listing.entries);
     }
 
+    // Hidden folders are entered: the system attribute that would keep a hidden folder out is
+    // never set here.
     void enter(const std::string& parent, const FolderEntry& entry)
     {
         if (HasBadChars(entry.name, m_services.codePage)) {

@@ -76,9 +76,6 @@ public:
     // The attribute bits of the path itself (a link is not followed), or nothing when the
     // path does not exist.
     [[nodiscard]] virtual std::optional<std::uint32_t> attributes(const std::string& path) = 0;
-    // Whether the path names an existing file that could be opened (a link to one counts);
-    // folders and missing paths answer false.
-    [[nodiscard]] virtual bool isExistingFile(const std::string& path) = 0;
     // The longest path, in bytes, that the system accepts.
     [[nodiscard]] virtual std::size_t pathLimit() const = 0;
 };

@@ -1,6 +1,7 @@
 #include "window/FileAdder.h"
 
 #include "engine/Naming.h"
+#include "filelist/FolderScan.h"
 #include "window/BatchRun.h"
 #include "window/OptionState.h"
 #include "window/SettingsStore.h"
@@ -60,6 +61,9 @@ void FileAdder::PushButton1_Click()
         return;
     }
     for (std::size_t i = 1; i < parts.size(); ++i) {
+        if (parts[i].empty()) {
+            continue;
+        }
         // A root folder ends in "/" already; the doubled separator is collapsed.
         trap.step(108, [&] { m_files.append(engine::NormalizePath(parts[0] + "/" + parts[i])); });
     }

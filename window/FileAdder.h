@@ -5,7 +5,6 @@
 
 #include "engine/CodePage.h"
 #include "filelist/FileList.h"
-#include "filelist/FolderScan.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/FileSystem.h"

@@ -7,9 +7,6 @@
 #include <QImageReader>
 #include <QPixmap>
 
-#include <string>
-#include <string_view>
-
 namespace sheetfray::platform::qt {
 
 namespace {
@@ -22,16 +19,6 @@ int readUint16(const QByteArray& bytes, qsizetype offset)
 {
     return static_cast<unsigned char>(bytes[offset])
         | (static_cast<unsigned char>(bytes[offset + 1]) << 8);
-}
-
-QByteArray readWhole(const QString& path, std::string_view kind)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw Error("cannot read the " + std::string(kind) + " \"" + path.toStdString()
-                    + "\": " + file.errorString().toStdString());
-    }
-    return file.readAll();
 }
 
 QImage readImage(const QByteArray& bytes, const char* format)
@@ -47,7 +34,12 @@ QImage readImage(const QByteArray& bytes, const char* format)
 
 QCursor loadCursorFile(const QString& path)
 {
-    const QByteArray bytes = readWhole(path, "cursor");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw Error("cannot read the cursor \"" + path.toStdString()
+                    + "\": " + file.errorString().toStdString());
+    }
+    const QByteArray bytes = file.readAll();
     const QImage image = readImage(bytes, "cur");
     if (image.isNull() || bytes.size() < HotspotOffset + 4) {
         throw Error("cannot read the cursor \"" + path.toStdString()

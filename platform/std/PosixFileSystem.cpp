@@ -121,14 +121,14 @@ FolderListing PosixFileSystem::listFolder(const std::string& folder)
             break;
         case DT_UNKNOWN: {
             // Some file systems leave the type out of the listing.
-            struct stat own_entry
+            struct stat ownEntry
             {};
 
-            if (fstatat(fd, entry->d_name, &own_entry, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (fstatat(fd, entry->d_name, &ownEntry, AT_SYMLINK_NOFOLLOW) != 0) {
                 continue; // gone since it was listed
             }
-            found.isLink = S_ISLNK(own_entry.st_mode);
-            found.kind = found.isLink ? targetKind(fd, entry->d_name) : kindOf(own_entry.st_mode);
+            found.isLink = S_ISLNK(ownEntry.st_mode);
+            found.kind = found.isLink ? targetKind(fd, entry->d_name) : kindOf(ownEntry.st_mode);
             break;
         }
         default:
@@ -177,14 +177,6 @@ std::optional<std::uint32_t> PosixFileSystem::attributes(const std::string& path
         bits |= Attribute::ReadOnly;
     }
     return bits;
-}
-
-bool PosixFileSystem::isExistingFile(const std::string& path)
-{
-    struct stat target
-    {};
-
-    return !path.empty() && stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
 }
 
 std::size_t PosixFileSystem::pathLimit() const

@@ -14,7 +14,6 @@ public:
     FolderListing listFolder(const std::string& folder) override;
     std::string realPath(const std::string& path) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;
-    bool isExistingFile(const std::string& path) override;
     std::size_t pathLimit() const override;
 };
 

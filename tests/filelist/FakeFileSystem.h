@@ -52,8 +52,6 @@ public:
         return disk.attributes(path);
     }
 
-    bool isExistingFile(const std::string& path) override { return disk.isExistingFile(path); }
-
     std::size_t pathLimit() const override { return limit; }
 };
 
