@@ -38,15 +38,17 @@ class Measure:
 
 def run(command, stdout=subprocess.DEVNULL, env=None):
     """Runs a command to its end; its wall time and the largest resident set of it and of
-    every child it waited for (as /usr/bin/time -f %M reports it)."""
-    start = time.perf_counter()
-    process = subprocess.Popen(command, stdout=stdout, env=env)
-    _, status, usage = os.wait4(process.pid, 0)
-    seconds = time.perf_counter() - start
-    process.returncode = os.waitstatus_to_exitcode(status)
+    every child it waited for, as /usr/bin/time reports it. (A child forked from this script
+    would count the script's own pages, up to tens of MB after listing a million files.)"""
+    with tempfile.NamedTemporaryFile("r", suffix=".rss") as rss:
+        start = time.perf_counter()
+        process = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", rss.name, *command],
+                                 stdout=stdout, env=env)
+        seconds = time.perf_counter() - start
+        kilobytes = int(rss.read().split()[-1])
     if process.returncode not in (0, 1):
         sys.exit(f"failed ({process.returncode}): {' '.join(command)}")
-    return Measure(seconds, usage.ru_maxrss / 1024), process
+    return Measure(seconds, kilobytes / 1024), process
 
 
 def best(measures):
@@ -260,37 +262,46 @@ class Bench:
         wide = self.workbook(500 if self.options.quick else 2000, 200)
         three = self.workbook(rows // 10, 10, 3)
         peers_all = ("openpyxl", "office")
+        wanted = set(self.options.only.split(",")) if self.options.only else None
         self.emit(f"Rows: {rows} by 10 (.xls holds at most 65,536 rows: the office suite "
                   "drops the rest when it saves it); wide: "
                   f"{os.path.basename(wide)}; three sheets: {os.path.basename(three)}.")
 
-        self.header("Every mode on each format, text files, named by number")
-        for extension, book in books.items():
-            for mode in ("row", "column", "cell"):
-                peers = peers_all if extension == "xlsx" else ("office",)
-                self.case(f"mixed .{extension}", book, mode, peers=peers,
-                          renamed=mode != "column",
-                          window=self.options.window and extension == "xlsx" and mode == "row")
+        def section(name):
+            return wanted is None or name in wanted
 
-        self.output_ways(mixed)
-        self.memory_file_system(mixed)
-
-        self.header("Other shapes")
-        for label, book in (("2,000 x 200" if not self.options.quick else "500 x 200", wide),
-                            ("three sheets", three)):
-            for mode in ("row", "column", "cell"):
-                self.case(label, book, mode, peers=peers_all)
-
-        if not self.options.no_matrix:
-            self.header("Kinds and naming schemes (mixed .xlsx; one round)")
+        if section("formats"):
+            self.header("Every mode on each format, text files, named by number")
+            for extension, book in books.items():
+                for mode in ("row", "column", "cell"):
+                    peers = peers_all if extension == "xlsx" else ("office",)
+                    window = self.options.window and extension == "xlsx" and mode == "row"
+                    self.case(f"mixed .{extension}", book, mode, peers=peers,
+                              renamed=mode != "column", window=window)
+        if section("ways"):
+            self.output_ways(mixed)
+        if section("shm"):
+            self.memory_file_system(mixed)
+        if section("shapes"):
+            self.header("Other shapes")
+            for label, book in (("2,000 x 200" if not self.options.quick else "500 x 200", wide),
+                                ("three sheets", three)):
+                for mode in ("row", "column", "cell"):
+                    self.case(label, book, mode, peers=peers_all)
+        if section("matrix") and not self.options.no_matrix:
+            matrix_rows = self.options.matrix_rows or rows
+            book = self.workbook(matrix_rows, 10)
+            self.header(f"Kinds and naming schemes ({matrix_rows} rows by 10, .xlsx; one round)")
             for mode in ("row", "column", "cell"):
                 for kind in ("text", "spreadsheet"):
                     for naming in ("number", "location", "first-value"):
                         if kind == "text" and naming == "number":
                             continue
-                        self.case("mixed .xlsx", mixed, mode, kind, naming, rounds=1)
-
-        if self.options.scale:
+                        self.case("mixed .xlsx", book, mode, kind, naming, rounds=1)
+        if section("memory"):
+            self.memory({**{f"mixed .{e}": b for e, b in books.items()},
+                         "wide": wide, "three sheets": three})
+        if self.options.scale or (wanted is not None and "scale" in wanted):
             self.scale()
 
     def output_ways(self, book):
@@ -354,6 +365,28 @@ class Bench:
                       f"{split.seconds / floor.seconds:.2f} | {peer.seconds:.2f} | "
                       f"**{peer.seconds / split.seconds:.1f}** |")
 
+    def memory(self, books):
+        """Peak memory of sheetfray-split in every mode, kind and naming scheme, output on
+        /dev/shm (memory does not depend on the file system)."""
+        self.emit("")
+        self.emit("### Peak memory of sheetfray-split (MB; the first input: the largest over "
+                  "kinds and naming schemes)")
+        self.emit("")
+        self.emit("| input | row | column | cell |")
+        self.emit("|---|---|---|---|")
+        for index, (label, book) in enumerate(books.items()):
+            peaks = []
+            for mode in ("row", "column", "cell"):
+                peak = 0
+                for kind in ("text", "spreadsheet") if index == 0 else ("text",):
+                    for naming in ("number", "location", "first-value") if index == 0 else (
+                            "number",):
+                        measure, out = self.split(book, mode, kind, naming, on_shm=True)
+                        self.discard(out)
+                        peak = max(peak, measure.megabytes)
+                peaks.append(f"{peak:.0f}")
+            self.emit(f"| {label} | " + " | ".join(peaks) + " |")
+
     def scale(self):
         """Time per output file from 1,000 to 1,000,000 rows, and peak memory."""
         self.emit("")
@@ -402,6 +435,11 @@ def main():
     parser.add_argument("--quick", action="store_true", help="10,000 rows instead of 100,000")
     parser.add_argument("--scale", action="store_true", help="add the 1,000 to 1,000,000 curve")
     parser.add_argument("--no-matrix", action="store_true", help="skip kinds and naming schemes")
+    parser.add_argument("--matrix-rows", type=int,
+                        help="rows of the workbook for kinds and naming schemes (default: as the "
+                             "others; each of its cell runs writes one file per cell)")
+    parser.add_argument("--only", help="comma-separated sections: formats, ways, shm, shapes, "
+                                       "matrix, memory, scale")
     parser.add_argument("--no-window", dest="window", action="store_false",
                         help="skip the window run (needs the Qt benchmark target)")
     parser.add_argument("--output", help="also write the table to this file")
