@@ -36,26 +36,17 @@ protected:
     }
 };
 
-TEST_F(EntryMove, CarriesThePathOnePlaceAtATimeOverNeighbours)
+TEST_F(EntryMove, CarriesThePathOverNeighboursAndExchangesOnAJump)
 {
-    fill({"a", "b", "c", "d"});
+    fill({"a", "b", "c", "d", "e"});
     pressOn(1);
     EXPECT_EQ(move.moveOver(2), 2);
-    EXPECT_EQ(order(), "bacd");
     move.moveOver(2); // over itself now
     move.moveOver(3);
-    move.moveOver(4);
-    EXPECT_EQ(order(), "bcda");
-    EXPECT_EQ(move.dragEntry(), 4);
-}
-
-TEST_F(EntryMove, JumpExchangesOnlyTheTwoEntries)
-{
-    fill({"a", "b", "c", "d"});
-    pressOn(1);
-    move.moveOver(4);
-    EXPECT_EQ(order(), "dbca");
-    EXPECT_EQ(files.count(), 4);
+    EXPECT_EQ(order(), "bcade");
+    move.moveOver(5);
+    EXPECT_EQ(order(), "bceda");
+    EXPECT_EQ(move.dragEntry(), 5);
 }
 
 TEST_F(EntryMove, LeavesEqualPathsAndEmptySpaceAlone)
