@@ -79,7 +79,9 @@ void OdsStyles::startElement(std::string_view name, const XmlAttributes& attribu
     } else if (name == "hours") {
         const std::string_view hours = isLong(attributes) ? "hh" : "h";
         if (m_elapsedHours) {
-            code += "[" + std::string(hours) + "]";
+            code += '[';
+            code += hours;
+            code += ']';
             m_elapsedHours = false;
         } else {
             code += hours;
