@@ -1,6 +1,6 @@
 #include "tests/builders/XlsxBuilder.h"
 
-#include <zip.h>
+#include "tests/builders/ZipPackage.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,12 +14,6 @@ namespace {
 constexpr const char* MainNamespace = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 constexpr const char* RelNamespace =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-
-// Closing without writing is the fallback when save() fails half-way.
-struct ZipDiscard
-{
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
 
 std::string stateAttribute(SheetState state)
 {
@@ -352,29 +346,7 @@ std::vector<std::pair<std::string, std::string>> XlsxBuilder::parts() const
 
 void XlsxBuilder::save(const std::filesystem::path& path) const
 {
-    const auto contents = parts();
-    int error = 0;
-    std::unique_ptr<zip_t, ZipDiscard> archive(
-        zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error));
-    if (!archive) {
-        throw std::runtime_error("cannot create " + path.string());
-    }
-    for (const auto& [name, content] : contents) {
-        // The buffers live in `contents` until zip_close has written them.
-        zip_source_t* source = zip_source_buffer(archive.get(), content.data(), content.size(), 0);
-        if (!source) {
-            throw std::runtime_error("cannot add " + name + " to " + path.string());
-        }
-        if (zip_file_add(archive.get(), name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
-            zip_source_free(source);
-            throw std::runtime_error("cannot add " + name + " to " + path.string());
-        }
-    }
-    if (zip_close(archive.get()) != 0) {
-        throw std::runtime_error("cannot write " + path.string() + ": "
-                                 + zip_strerror(archive.get()));
-    }
-    archive.release();
+    writeZipPackage(path, parts());
 }
 
 } // namespace sheetfray::testing

@@ -1,6 +1,6 @@
 #include "tests/engine/formats/OdsBuilder.h"
 
-#include <zip.h>
+#include "tests/builders/ZipPackage.h"
 
 #include <algorithm>
 #include <memory>
@@ -19,11 +19,6 @@ constexpr const char* Namespaces =
     R"( xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0")"
     R"( xmlns:calcext="urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0")"
     R"( office:version="1.3")";
-
-struct ZipDiscard
-{
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
 
 } // namespace
 
@@ -101,35 +96,7 @@ std::vector<std::pair<std::string, std::string>> OdsBuilder::parts() const
 
 void OdsBuilder::save(const std::filesystem::path& path) const
 {
-    const auto contents = parts();
-    int error = 0;
-    std::unique_ptr<zip_t, ZipDiscard> archive(
-        zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error));
-    if (!archive) {
-        throw std::runtime_error("cannot create " + path.string());
-    }
-    for (const auto& [name, content] : contents) {
-        // The buffers live in `contents` until zip_close has written them.
-        zip_source_t* source = zip_source_buffer(archive.get(), content.data(), content.size(), 0);
-        if (!source) {
-            throw std::runtime_error("cannot add " + name);
-        }
-        const zip_int64_t index =
-            zip_file_add(archive.get(), name.c_str(), source, ZIP_FL_ENC_UTF_8);
-        if (index < 0) {
-            zip_source_free(source);
-            throw std::runtime_error("cannot add " + name);
-        }
-        if (name == "mimetype") {
-            zip_set_file_compression(
-                archive.get(), static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
-        }
-    }
-    if (zip_close(archive.get()) != 0) {
-        throw std::runtime_error("cannot write " + path.string() + ": "
-                                 + zip_strerror(archive.get()));
-    }
-    (void)archive.release();
+    writeZipPackage(path, parts(), "mimetype");
 }
 
 } // namespace sheetfray::testing
