@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,9 +25,17 @@ public:
 };
 
 // The store as an INI file written through QSettings.
+//
+// A file that cannot be read gives the defaults; one that is damaged gives what can still be
+// made out of it, and a copy of it as it was is kept beside it ("Sheetfray.ini.damaged")
+// before anything is written over it. A value that cannot be written stays in memory for the
+// rest of the session; the failure is reported once.
 class IniSettingsStore final : public SettingsStore
 {
 public:
+    // Shown to the user; says which file and what it means for their choices.
+    using FailureReport = std::function<void(const std::string& message)>;
+
     // The user's store: Vornhall/Sheetfray.ini in the XDG configuration folder.
     IniSettingsStore();
     // A store in the given file (tests, benchmarks).
@@ -42,8 +51,15 @@ public:
     // Where the values live.
     [[nodiscard]] QString fileName() const;
 
+    // Called the first time a value cannot be written to the file, and not again.
+    void onWriteFailure(FailureReport report);
+
 private:
+    void keepDamagedCopy();
+
     std::unique_ptr<QSettings> m_settings;
+    FailureReport m_report;
+    bool m_failureReported = false;
 };
 
 } // namespace sheetfray::window

@@ -34,6 +34,8 @@ int run(int& argc, char** argv)
     }
     window::IniSettingsStore store;
     platform::qt::QtDialogs dialogs;
+    store.onWriteFailure(
+        [&dialogs](const std::string& message) { dialogs.warning("Sheetfray", message); });
     platform::qt::QtEventLoop events;
     engine::readers::FileHostFactory hosts;
     platform::PosixFileSystem files;

@@ -94,6 +94,9 @@ public:
     {
         form.reset();
         store = std::make_unique<window::IniSettingsStore>(storeFile());
+        // As the program does: a store that cannot be written says so in a box, once.
+        store->onWriteFailure(
+            [this](const std::string& message) { dialogs.warning("Sheetfray", message); });
         samples = std::make_unique<window::SampleFiles>(*store, *files, programFolder());
         form = std::make_unique<window::Form1>(
             window::WindowServices{*store,
