@@ -10,11 +10,13 @@ namespace sheetfray::engine {
 inline constexpr std::string_view TemporaryMarker = ".sheetfray-";
 
 // Writes the bytes as the whole content of the file at path, replacing a file of that name.
-// The bytes go to a temporary file beside the target (".sheetfray-NNN.tmp", hidden), which
-// is closed and then renamed into place, so whoever looks at path (a reader, a run killed
-// at any moment) sees the older file or the complete new one, never a part of either. On
-// failure the temporary is removed, an older file of that name is unchanged, and WriteError
-// says `cannot write "PATH": REASON` with the system's reason.
+// The file gets its name only when it is complete: on Linux it is written without a name
+// (O_TMPFILE) and linked in; where that is not possible, and to replace an older file, it is
+// written as a hidden temporary beside the target (".sheetfray-NNN-K.tmp"), closed and
+// renamed into place. So whoever looks at path (a reader, a run killed at any moment) sees
+// the older file or the complete new one, never a part of either. On failure nothing is
+// left, an older file of that name is unchanged, and WriteError says
+// `cannot write "PATH": REASON` with the system's reason.
 void WriteTextFile(std::string_view bytes, const std::string& path);
 
 } // namespace sheetfray::engine
