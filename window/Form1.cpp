@@ -12,6 +12,7 @@
 #include "window/Samples.h"
 #include "window/SettingsStore.h"
 #include "window/Text.h"
+#include "window/art/ProgramArt.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,7 +25,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -51,23 +51,6 @@ QFont arialBold(double points)
     font.setPointSizeF(points);
     font.setBold(true);
     return font;
-}
-
-// The program's icon: a small sheet cut into strips, drawn rather than shipped.
-QIcon programIcon()
-{
-    QPixmap picture(32, 32);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setPen(QColor(0x1d, 0x6f, 0x42));
-    painter.setBrush(Qt::white);
-    painter.drawRect(3, 3, 25, 25);
-    painter.fillRect(4, 4, 24, 6, QColor(0x1d, 0x6f, 0x42));
-    for (int y = 13; y < 28; y += 5) {
-        painter.drawLine(4, y, 27, y);
-    }
-    painter.drawLine(12, 10, 12, 27);
-    return QIcon(picture);
 }
 
 // A radio button of an exclusive group refuses to be cleared while it is the checked one;
@@ -295,6 +278,17 @@ void Form1::ListView1_OLEDragDrop(const std::vector<std::string>& paths)
     m_adder.ListView1_OLEDragDrop(paths);
 }
 
+void Form1::AddStartPaths(std::vector<std::string> paths)
+{
+    if (paths.empty()) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, paths = std::move(paths)] { ListView1_OLEDragDrop(paths); },
+        Qt::QueuedConnection);
+}
+
 void Form1::applySkinFile(const std::string& path)
 {
     QFile file(toQString(path));
@@ -320,7 +314,7 @@ void Form1::loadHandPointer(const std::string& path)
 void Form1::setCaption(std::string_view caption)
 {
     setWindowTitle(toQString(caption));
-    setWindowIcon(programIcon());
+    setWindowIcon(art::programIcon());
 }
 
 void Form1::setShortTitle(const std::string& title)
