@@ -104,6 +104,9 @@ public:
     void RemoveSelectedEntry();
     // Files and folders dropped on the list, as local paths in drop order.
     void ListView1_OLEDragDrop(const std::vector<std::string>& paths);
+    // Files and folders the program was started with: added as a drop adds them, once the
+    // event loop runs, so the window shows first and stays responsive during a folder scan.
+    void AddStartPaths(std::vector<std::string> paths);
 
     // StartupWindow
     void applySkinFile(const std::string& path) override;

@@ -10,11 +10,14 @@
 #include "window/Form1.h"
 #include "window/Samples.h"
 #include "window/SettingsStore.h"
+#include "window/StartPaths.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -59,6 +62,11 @@ int run(int& argc, char** argv)
         return 1;
     }
     form.show();
+    // Files and folders named on the command line (the menu entry, a file manager's "Open
+    // With") join the list as a drop would add them. Qt has taken its own options out of argv.
+    std::error_code noFolder;
+    const std::string currentFolder = std::filesystem::current_path(noFolder).string();
+    form.AddStartPaths(window::StartPaths({argv + 1, argv + argc}, currentFolder));
     return QApplication::exec();
 }
 

@@ -4,6 +4,7 @@
 #include "platform/qt/QtDialogs.h"
 #include "tests/window/WindowHarness.h"
 #include "window/Form1.h"
+#include "window/StartPaths.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -271,6 +272,27 @@ private slots:
         web.setUrls({QUrl(QStringLiteral("https://example.com/book.xlsx"))});
         QVERIFY(!f.dragAndDrop(web));
         QCOMPARE(f.form->fileList().count(), 4);
+    }
+
+    void startPathsJoinTheListAsADropWould()
+    {
+        // Options are passed over up to "--"; relative paths are taken from the current folder.
+        QCOMPARE(
+            window::StartPaths(
+                {"-geometry", "book.xlsx", "./f1/../f2/", "", "--", "-dash.xlsx", "/data//x.ods"},
+                "/home/user"),
+            (std::vector<std::string>{
+                "/home/user/book.xlsx", "/home/user/f2/", "/home/user/-dash.xlsx", "/data/x.ods"}));
+
+        ListFixture f;
+        f.makeFiles({"f1/x.xlsx", "f1/sub/z.txt", "book.xls"});
+        QVERIFY(f.start());
+        f.form->AddStartPaths(window::StartPaths({"book.xls", "f1", "gone.xlsx"}, f.in.string()));
+        // Added once the event loop runs, after the window has shown; a folder gives its whole
+        // tree and a missing path is passed over, as in a drop.
+        QCOMPARE(f.form->fileList().count(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.entries(), f.under({"book.xls", "f1/x.xlsx", "f1/sub/z.txt"}));
     }
 
     void droppedNamesKeepTheirBytes()
