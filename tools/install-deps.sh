@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libbenchmark-dev nlohmann-json3-dev
     qt6-base-dev fonts-liberation xvfb xauth
     clang-14 libclang-rt-14-dev
+    dpkg-dev file   # cpack finds the Debian package's library dependencies with these
 )
 missing=()
 for package in "${packages[@]}"; do
