@@ -6,8 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake --preset release >/dev/null
-# The samples target writes the sample workbooks into Samples/ beside the program.
-cmake --build --preset release -j"$(nproc)" --target sheetfray sheetfray-split sheetfray_samples
+# The samples and art targets write the sample workbooks, pointers and skin beside the program.
+cmake --build --preset release -j"$(nproc)" \
+    --target sheetfray sheetfray-split sheetfray_samples sheetfray_art_files
 bin=build/release
 samples="$bin/Samples"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -8,7 +8,7 @@ out=${1:-docs/screenshot.png}
 build=${2:-build/release}
 if [ ! -x "$build/sheetfray" ]; then
     cmake --preset release >/dev/null
-    cmake --build "$build" -j2 --target sheetfray
+    cmake --build "$build" -j2 --target sheetfray sheetfray_art_files
 fi
 work=$(mktemp -d /tmp/sheetfray-shot.XXXXXX)
 trap 'rm -rf "$work"' EXIT
