@@ -1,47 +1,68 @@
-// Streaming XML parsing (expat): a document read by chunks, reported element by element.
+// Streaming XML parsing: a document read by chunks, reported element by element.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace sheetfray::engine::readers {
 
-// The attributes of one start tag, valid during the startElement call.
+// One attribute of a start tag: its name with and without the prefix, and its value with
+// references resolved and line breaks and tabs made spaces.
+struct XmlAttribute
+{
+    std::string_view qualifiedName;
+    std::string_view localName;
+    std::string_view value;
+};
+
+// The attributes of one start tag, valid during the startElement call. Namespace declarations
+// ("xmlns", "xmlns:r") are not among them.
 class XmlAttributes
 {
 public:
-    explicit XmlAttributes(const char** pairs)
-        : m_pairs(pairs)
+    explicit XmlAttributes(std::span<const XmlAttribute> items)
+        : m_items(items)
     {}
 
     // The value of the attribute with this local name, whatever its prefix ("r:id" is "id").
-    [[nodiscard]] std::optional<std::string_view> value(std::string_view localName) const;
+    [[nodiscard]] std::optional<std::string_view> value(std::string_view localName) const
+    {
+        for (const XmlAttribute& item : m_items) {
+            if (item.localName == localName) {
+                return item.value;
+            }
+        }
+        return std::nullopt;
+    }
 
     // Calls f(localName, value) for each attribute in document order.
     template <typename F>
     void forEach(F&& f) const
     {
-        for (const char** pair = m_pairs; pair[0]; pair += 2) {
-            if (!isNamespaceDeclaration(pair[0])) {
-                f(localName(pair[0]), std::string_view(pair[1]));
-            }
+        for (const XmlAttribute& item : m_items) {
+            f(item.localName, item.value);
         }
     }
 
     // "r:id" gives "id".
-    [[nodiscard]] static std::string_view localName(const char* qualifiedName);
-
-private:
-    // "xmlns" and "xmlns:r" declare prefixes; they are not attributes of the element.
-    static bool isNamespaceDeclaration(const char* name)
+    [[nodiscard]] static std::string_view localName(std::string_view qualifiedName)
     {
-        return name[0] == 'x' && std::string_view(name).starts_with("xmlns")
-            && (name[5] == '\0' || name[5] == ':');
+        const auto colon = qualifiedName.find(':');
+        return colon == std::string_view::npos ? qualifiedName : qualifiedName.substr(colon + 1);
     }
 
-    const char** m_pairs;
+    // "xmlns" and "xmlns:r" declare prefixes; they are not attributes of the element.
+    [[nodiscard]] static bool isNamespaceDeclaration(std::string_view qualifiedName)
+    {
+        return qualifiedName.starts_with("xmlns")
+            && (qualifiedName.size() == 5 || qualifiedName[5] == ':');
+    }
+
+private:
+    std::span<const XmlAttribute> m_items;
 };
 
 // Receives a document's events. Element names are local names: the prefix is dropped, so
@@ -61,8 +82,10 @@ public:
 // Fills up to size bytes of buffer and returns how many; 0 at the end of the input.
 using ByteReader = std::function<std::size_t(char* buffer, std::size_t size)>;
 
-// Parses one document. Documents with a document type declaration are refused, so no
-// entity is ever declared or expanded, and so are elements nested more than 256 deep.
+// Parses one document, which must be well-formed XML. Documents with a document type
+// declaration are refused, so no entity is ever declared or expanded, and so are elements
+// nested more than 256 deep. UTF-8 documents (all workbook parts seen) go through this
+// program's own scanner; documents in other encodings through expat.
 // Throws ReadError naming fileName and partName, with
 // the XML error and its line, or whatever the handler threw.
 void parseXml(const ByteReader& read,
