@@ -128,8 +128,11 @@ int write(const char* manifest, const char* folder, Way way)
             return 1;
         }
         if (way == Way::Linked) {
+            // The descriptor itself where the kernel allows it, else its link in /proc.
             const std::string self = "/proc/self/fd/" + std::to_string(fd);
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) != 0
+                && ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW)
+                    != 0) {
                 std::perror(path.c_str());
                 return 1;
             }
