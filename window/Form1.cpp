@@ -178,6 +178,9 @@ Form1::~Form1()
 {
     m_files.setListener(nullptr);
     m_options.setListener(nullptr);
+    // The list view outlives the entries it shows (children go in QWidget's destructor,
+    // after the members) and may still ask for them while it is hidden on the way out.
+    m_list->setModel(nullptr);
 }
 
 bool Form1::Form_Load()
