@@ -1,5 +1,6 @@
 #include "engine/readers/XmlStream.h"
 
+#include "engine/readers/ReadAhead.h"
 #include "engine/readers/ReadFailure.h"
 
 #include <expat.h>
@@ -56,6 +57,7 @@ enum ByteClass : std::uint8_t {
     SpaceByte = 4,
     TextStop = 8, // ends a plain run of character data
     ValueStop = 16, // ends a plain run of an attribute value
+    PlainNameByte = 32, // an ASCII name byte other than ":"
 };
 
 constexpr std::array<std::uint8_t, 256> makeByteClasses()
@@ -70,6 +72,9 @@ constexpr std::array<std::uint8_t, 256> makeByteClasses()
         }
         if ((c >= '0' && c <= '9') || c == '-' || c == '.') {
             k |= NameByte;
+        }
+        if ((k & NameByte) != 0 && c != ':' && c < 0x80) {
+            k |= PlainNameByte;
         }
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
             k |= SpaceByte;
@@ -99,6 +104,20 @@ const char* findByte(const char* p, const char* end, char c)
         return nullptr;
     }
     return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
+}
+
+// Names are short: a loop beats a call to memcmp.
+bool sameBytes(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool isXmlCharacter(char32_t code)
@@ -224,7 +243,7 @@ public:
         , m_handler(handler)
         , m_fileName(fileName)
         , m_partName(partName)
-        , m_buffer(new char[ChunkSize])
+        , m_buffer(new char[ChunkSize + 1])
         , m_capacity(ChunkSize)
     {}
 
@@ -288,6 +307,7 @@ private:
     struct PendingAttribute
     {
         std::string_view qualifiedName;
+        std::string_view localName;
         const char* raw; // the value as written, or null when decoded into m_values
         std::uint32_t offset; // in m_values
         std::uint32_t length;
@@ -315,7 +335,7 @@ private:
         }
         if (m_end == m_capacity) {
             // One construct larger than the buffer (a long text or tag): the buffer grows.
-            std::unique_ptr<char[]> larger(new char[m_capacity * 2]);
+            std::unique_ptr<char[]> larger(new char[m_capacity * 2 + 1]);
             std::memcpy(larger.get(), m_buffer.get(), m_end);
             m_buffer = std::move(larger);
             m_capacity *= 2;
@@ -323,6 +343,7 @@ private:
         const std::size_t n = m_read(m_buffer.get() + m_end, m_capacity - m_end);
         m_eof = n == 0;
         m_end += n;
+        m_buffer[m_end] = '\0';
     }
 
     // Line breaks as expat counts them: "\n", "\r\n" and a lone "\r".
@@ -346,7 +367,8 @@ private:
                                + std::to_string(line));
     }
 
-    // The end of the name at p; null when the bytes read end inside it.
+    // The end of the name at p; null when the bytes read end inside it. m_local is where
+    // its local name starts (after the first colon).
     const char* name(const char* p)
     {
         const char* end = limit();
@@ -356,10 +378,22 @@ private:
         if (!isClass(*p, NameStartByte)) {
             fail(p, InvalidToken);
         }
-        while (p < end && isClass(*p, NameByte)) {
-            if (static_cast<unsigned char>(*p) < 0x80) {
+        m_local = p;
+        bool prefixed = false;
+        for (;;) {
+            while (isClass(*p, PlainNameByte)) {
+                ++p;
+            }
+            if (*p == ':') {
+                if (!prefixed) {
+                    prefixed = true;
+                    m_local = p + 1;
+                }
                 ++p;
                 continue;
+            }
+            if (static_cast<unsigned char>(*p) < 0x80 || p == end) {
+                break;
             }
             const int length = utf8Character(p, end);
             if (length < 0) {
@@ -467,7 +501,7 @@ private:
         const char* const start = p;
         const char* const end = limit();
         if (m_place != Place::Root) {
-            while (p < end && isClass(*p, SpaceByte)) {
+            while (isClass(*p, SpaceByte)) {
                 ++p;
             }
             if (p < end && *p != '<') {
@@ -479,7 +513,7 @@ private:
         const char* copied = start; // the decoded text holds everything before this
         bool decoded = false;
         for (;;) {
-            while (p < end && !isClass(*p, TextStop)) {
+            while (!isClass(*p, TextStop)) {
                 ++p;
             }
             if (p == end || *p == '<') {
@@ -579,13 +613,14 @@ private:
             return incomplete(UnclosedToken);
         }
         const std::string_view qualifiedName(q, static_cast<std::size_t>(nameEnd - q));
+        const std::string_view local(m_local, static_cast<std::size_t>(nameEnd - m_local));
         q = nameEnd;
         m_pending.clear();
         m_values.clear();
         bool empty = false;
         for (;;) {
             const char* beforeSpace = q;
-            while (q < end && isClass(*q, SpaceByte)) {
+            while (isClass(*q, SpaceByte)) {
                 ++q;
             }
             if (q == end) {
@@ -614,8 +649,10 @@ private:
                 return incomplete(UnclosedToken);
             }
             const std::string_view attribute(q, static_cast<std::size_t>(attributeEnd - q));
+            const std::string_view attributeLocal(
+                m_local, static_cast<std::size_t>(attributeEnd - m_local));
             q = attributeEnd;
-            while (q < end && isClass(*q, SpaceByte)) {
+            while (isClass(*q, SpaceByte)) {
                 ++q;
             }
             if (q == end) {
@@ -625,7 +662,7 @@ private:
                 fail(q, InvalidToken);
             }
             ++q;
-            while (q < end && isClass(*q, SpaceByte)) {
+            while (isClass(*q, SpaceByte)) {
                 ++q;
             }
             if (q == end) {
@@ -636,7 +673,7 @@ private:
                 fail(q, InvalidToken);
             }
             const char* const value = ++q;
-            while (q < end && !isClass(*q, ValueStop)) {
+            while (!isClass(*q, ValueStop)) {
                 ++q;
             }
             if (q == end) {
@@ -644,11 +681,11 @@ private:
             }
             if (*q == quote) {
                 m_pending.push_back(
-                    {attribute, value, 0, static_cast<std::uint32_t>(q - value)});
+                    {attribute, attributeLocal, value, 0, static_cast<std::uint32_t>(q - value)});
                 ++q;
                 continue;
             }
-            q = attributeValue(attribute, value, q, quote);
+            q = attributeValue(attribute, attributeLocal, value, q, quote);
             if (!q) {
                 return incomplete(UnclosedToken);
             }
@@ -664,12 +701,10 @@ private:
                 continue;
             }
             const char* value = pending.raw ? pending.raw : m_values.data() + pending.offset;
-            m_attributes.push_back({pending.qualifiedName,
-                                    XmlAttributes::localName(pending.qualifiedName),
-                                    std::string_view(value, pending.length)});
+            m_attributes.push_back(
+                {pending.qualifiedName, pending.localName, std::string_view(value, pending.length)});
         }
         m_place = Place::Root;
-        const std::string_view local = XmlAttributes::localName(qualifiedName);
         if (empty) {
             m_handler.startElement(local, XmlAttributes(m_attributes));
             m_handler.endElement(local);
@@ -687,7 +722,11 @@ private:
 
     // An attribute value that needs decoding, from value; p is its first byte that needs it.
     // Returns the byte after the closing quote, or null when the bytes read end first.
-    const char* attributeValue(std::string_view attribute, const char* value, const char* p, char quote)
+    const char* attributeValue(std::string_view attribute,
+                               std::string_view local,
+                               const char* value,
+                               const char* p,
+                               char quote)
     {
         const char* end = limit();
         const auto offset = static_cast<std::uint32_t>(m_values.size());
@@ -732,7 +771,7 @@ private:
             }
         }
         m_pending.push_back(
-            {attribute, nullptr, offset, static_cast<std::uint32_t>(m_values.size() - offset)});
+            {attribute, local, nullptr, offset, static_cast<std::uint32_t>(m_values.size() - offset)});
         return p + 1;
     }
 
@@ -742,7 +781,7 @@ private:
         if (count <= 16) {
             for (std::size_t i = 1; i < count; ++i) {
                 for (std::size_t j = 0; j < i; ++j) {
-                    if (m_pending[j].qualifiedName == m_pending[i].qualifiedName) {
+                    if (sameBytes(m_pending[j].qualifiedName, m_pending[i].qualifiedName)) {
                         fail(tag, "duplicate attribute");
                     }
                 }
@@ -769,8 +808,9 @@ private:
             return incomplete(UnclosedToken);
         }
         const std::string_view qualifiedName(q, static_cast<std::size_t>(nameEnd - q));
+        const std::string_view local(m_local, static_cast<std::size_t>(nameEnd - m_local));
         q = nameEnd;
-        while (q < end && isClass(*q, SpaceByte)) {
+        while (isClass(*q, SpaceByte)) {
             ++q;
         }
         if (q == end) {
@@ -782,7 +822,7 @@ private:
         if (m_depth == 0) {
             fail(p, InvalidToken);
         }
-        if (std::string_view(m_openNames).substr(m_openEnds.back()) != qualifiedName) {
+        if (!sameBytes(std::string_view(m_openNames).substr(m_openEnds.back()), qualifiedName)) {
             fail(p, "mismatched tag");
         }
         consumeTo(q + 1);
@@ -791,7 +831,7 @@ private:
         if (--m_depth == 0) {
             m_place = Place::Epilog;
         }
-        m_handler.endElement(XmlAttributes::localName(qualifiedName));
+        m_handler.endElement(local);
         return true;
     }
 
@@ -976,13 +1016,14 @@ private:
     std::string_view m_fileName;
     std::string_view m_partName;
 
-    std::unique_ptr<char[]> m_buffer;
+    std::unique_ptr<char[]> m_buffer; // m_end bytes read, then a 0 that stops every scan
     std::size_t m_capacity = 0;
     std::size_t m_pos = 0; // the first byte not yet read
     std::size_t m_end = 0; // the end of the bytes in the buffer
     bool m_eof = false;
     std::uint64_t m_lines = 0; // line breaks before the buffer's first byte
     const char* m_incomplete = UnclosedToken;
+    const char* m_local = nullptr; // see name()
 
     Place m_place = Place::Prolog;
     bool m_started = false; // something was read: an XML declaration is late
@@ -1143,11 +1184,17 @@ void parseXml(const ByteReader& read,
               std::string_view fileName,
               std::string_view partName)
 {
-    Scanner scanner(read, handler, fileName, partName);
+    // Inflating a large part takes a quarter of the time to read it; a second thread does
+    // it while this one scans.
+    ReadAhead ahead(read);
+    const ByteReader readAhead = [&ahead](char* buffer, std::size_t size) {
+        return ahead.read(buffer, size);
+    };
+    Scanner scanner(readAhead, handler, fileName, partName);
     if (scanner.start()) {
         scanner.run();
     } else {
-        parseWithExpat(scanner.buffered(), read, handler, fileName, partName);
+        parseWithExpat(scanner.buffered(), readAhead, handler, fileName, partName);
     }
 }
 
