@@ -1,6 +1,7 @@
 #include "engine/readers/XlsxReader.h"
 
 #include "engine/readers/DateSerial.h"
+#include "engine/readers/DecimalText.h"
 #include "engine/readers/ReadFailure.h"
 #include "engine/readers/XmlStream.h"
 
@@ -53,6 +54,9 @@ std::optional<double> parseNumber(std::string_view text)
         text.remove_prefix(1);
     }
     double value = 0;
+    if (readPlainDecimal(text, value)) {
+        return value;
+    }
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || text.empty()
         || !std::isfinite(value)) {
