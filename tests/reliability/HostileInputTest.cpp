@@ -212,6 +212,41 @@ TEST_F(HostileInput, ExtremeNestingIsRefused)
     expectRefused(file("deep.ods"), "nests elements more than 256 levels deep");
 }
 
+TEST_F(HostileInput, HostileTagsAreReadInBoundedTimeOrRefused)
+{
+    // A cell of 300,000 attributes (checked for repeats by sorting, not pair by pair), one
+    // whose value never closes, and a reference to a character XML does not have.
+    const auto start = std::chrono::steady_clock::now();
+    std::string attributes;
+    for (int i = 0; i < 300'000; ++i) {
+        attributes += " a" + std::to_string(i) + "=\"1\"";
+    }
+    const auto sheet = [](const std::string& cell) {
+        return "<worksheet><sheetData><row r=\"1\">" + cell + "</row></sheetData></worksheet>";
+    };
+    XlsxBuilder()
+        .addSheetDocument("Sheet1", sheet("<c r=\"A1\"" + attributes + "><v>1</v></c>"))
+        .save(file("wide-tag.xlsx"));
+    EXPECT_EQ(readWhole(file("wide-tag.xlsx")), "");
+    XlsxBuilder()
+        .addSheetDocument("Sheet1", sheet("<c r=\"A1\"" + attributes + " a7=\"2\"/>"))
+        .save(file("repeated.xlsx"));
+    expectRefused(file("repeated.xlsx"), "duplicate attribute at line 1");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    XlsxBuilder()
+        .addSheetDocument("Sheet1",
+                          "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" s=\""
+                              + std::string(1 << 20, '1'))
+        .save(file("unclosed.xlsx"));
+    expectRefused(file("unclosed.xlsx"), "unclosed token");
+    XlsxBuilder()
+        .addTableSheet("Sheet1", {{"x"}})
+        .setPart("xl/sharedStrings.xml", "<sst><si><t>&#xFFFF;</t></si></sst>")
+        .save(file("character.xlsx"));
+    expectRefused(file("character.xlsx"), "reference to invalid character number");
+}
+
 TEST_F(HostileInput, OpenDocumentRepeatsAreBoundedByTheCellsTheyHold)
 {
     // A million rows of sixteen thousand empty cells is how writers end a sheet: it stores
