@@ -50,6 +50,45 @@ void roundAtIndex(DecimalDigits& number, int keep)
     trimTrailingZeros(number);
 }
 
+// The digits of a value that is an integer of at most 15 digits divided by 10^k (k <= 8),
+// such as 58641 or 307.96: false for any other. The double nearest to m / 10^k is within half
+// a unit in the last place of it, far less than half a step of 15 significant digits, so its
+// exact value rounds to the digits of m, as the general path below would find.
+bool shortDecimalDigits(double magnitude, DecimalDigits& number)
+{
+    constexpr double PowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    constexpr double Limit = 1e15;
+    if (!(magnitude < Limit)) {
+        return false;
+    }
+    for (int k = 0; k <= 8; ++k) {
+        const double scaled = magnitude * PowersOfTen[k];
+        if (scaled >= Limit) {
+            return false;
+        }
+        const double whole = std::nearbyint(scaled);
+        if (whole == 0 || whole / PowersOfTen[k] != magnitude) {
+            continue;
+        }
+        auto m = static_cast<std::uint64_t>(whole);
+        char reversed[16];
+        int length = 0;
+        while (m > 0) {
+            reversed[length++] = static_cast<char>(m % 10);
+            m /= 10;
+        }
+        for (int i = 0; i < length; ++i) {
+            number.digits[static_cast<std::size_t>(i)] =
+                static_cast<std::uint8_t>(reversed[length - 1 - i]);
+        }
+        number.count = length;
+        number.exponent = length - 1 - k;
+        trimTrailingZeros(number);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 DecimalDigits toDecimalDigits(double value)
@@ -57,6 +96,9 @@ DecimalDigits toDecimalDigits(double value)
     DecimalDigits number;
     number.negative = std::signbit(value) && value != 0.0;
     if (value == 0.0 || !std::isfinite(value)) {
+        return number;
+    }
+    if (shortDecimalDigits(std::fabs(value), number)) {
         return number;
     }
     // Scientific with 14 decimals is exactly 15 significant digits: "d.ddddddddddddddde+XXX".

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace sheetfray::engine::format {
 namespace {
@@ -91,6 +96,49 @@ TEST(DecimalDigits, KeepsFifteenSignificantDigits)
     EXPECT_EQ(digitsOf(toDecimalDigits(-1234.5)), "-12345e3");
     EXPECT_EQ(digitsOf(toDecimalDigits(1.0 / 3)), "333333333333333e-1");
     EXPECT_EQ(digitsOf(toDecimalDigits(0.0)), "e0");
+}
+
+// The digits as printf's "%.14e" gives them, trailing zeros dropped: what toDecimalDigits
+// must give for normal values, however it finds them.
+std::string printedDigits(double value)
+{
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
+    std::string digits;
+    const char* p = buffer;
+    for (; *p != 'e'; ++p) {
+        if (*p != '.') {
+            digits += *p;
+        }
+    }
+    while (!digits.empty() && digits.back() == '0') {
+        digits.pop_back();
+    }
+    const int exponent = digits.empty() ? 0 : std::atoi(p + 1);
+    return (std::signbit(value) && value != 0 ? "-" : "") + digits + "e" + std::to_string(exponent);
+}
+
+TEST(DecimalDigits, ShortDecimalsHaveTheDigitsOfTheirFifteenDigitRounding)
+{
+    // Integers and few-decimal numbers (read without the general conversion), their
+    // neighbours one unit in the last place away, and values at the edges.
+    std::mt19937_64 random(7);
+    const double powers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    std::vector<double> values = {1e15 - 1, 1e15, 999999999999999.9, 0.1 + 0.2, 9.995, 0.5,
+                                  1e-8, 1.5e-9, 4503599627370495.5, 123456789012345.6};
+    for (int i = 0; i < 300'000; ++i) {
+        const auto m = static_cast<double>(random() % (std::uint64_t{1} << (1 + random() % 50)));
+        const double value = m / powers[random() % 10] * (random() % 2 ? 1 : -1);
+        values.push_back(value);
+        values.push_back(std::nextafter(value, 1e300));
+        values.push_back(std::nextafter(value, -1e300));
+    }
+    for (const double value : values) {
+        if (!std::isnormal(value)) {
+            continue; // subnormal values keep their shortest form instead
+        }
+        ASSERT_EQ(digitsOf(toDecimalDigits(value)), printedDigits(value)) << value;
+    }
 }
 
 TEST(DecimalDigits, RoundsHalfAwayFromZeroWithCarry)
