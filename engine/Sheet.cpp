@@ -204,6 +204,13 @@ SheetBuilder::add(std::int32_t row, std::int32_t column, CellKind kind, std::uin
     return m_cells.back();
 }
 
+void SheetBuilder::reserve(std::size_t cells)
+{
+    // 8 million cells are 192 MB; a larger sheet grows beyond its first room.
+    constexpr std::size_t MaxReserved = std::size_t{1} << 23;
+    m_cells.reserve(std::min(cells, MaxReserved));
+}
+
 void SheetBuilder::storeText(StoredCell& cell, std::string_view text)
 {
     constexpr auto limit = std::numeric_limits<std::uint32_t>::max();

@@ -136,6 +136,10 @@ public:
 
     [[nodiscard]] std::size_t cellCount() const { return m_cells.size(); }
 
+    // Makes room for about this many cells, a reader's estimate from the size of its input,
+    // so that the store is not copied as it grows. Only a hint: the room given is bounded.
+    void reserve(std::size_t cells);
+
     // Sorts the cells and hands them to the sheet; the builder is empty afterwards.
     [[nodiscard]] Sheet finish();
 

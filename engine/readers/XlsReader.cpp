@@ -6,6 +6,7 @@
 #include "engine/readers/ReadFailure.h"
 #include "engine/readers/TextDecoding.h"
 
+#include <algorithm>
 #include <bit>
 #include <map>
 
@@ -357,6 +358,14 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
     }
 
     SheetBuilder builder(sheet.name, m_styles);
+    // The sheet's records run to the next sheet's; a cell record takes 10 to 20 bytes.
+    std::size_t end = m_stream.size();
+    for (const SheetEntry& other : m_sheets) {
+        if (other.offset > sheet.offset) {
+            end = std::min(end, other.offset);
+        }
+    }
+    builder.reserve((end - sheet.offset) / 14);
 
     // A formula with a text result keeps its text in the STRING record that follows it.
     struct PendingText

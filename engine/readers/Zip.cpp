@@ -160,9 +160,14 @@ ZipEntry ZipArchive::open(std::uint64_t index) const
     zip_stat_t stat;
     zip_stat_init(&stat);
     std::uint64_t compressedSize = 0;
-    if (zip_stat_index(m_archive.get(), index, 0, &stat) == 0
-        && (stat.valid & ZIP_STAT_COMP_SIZE) != 0) {
-        compressedSize = stat.comp_size;
+    std::uint64_t declaredSize = 0;
+    if (zip_stat_index(m_archive.get(), index, 0, &stat) == 0) {
+        if ((stat.valid & ZIP_STAT_COMP_SIZE) != 0) {
+            compressedSize = stat.comp_size;
+        }
+        if ((stat.valid & ZIP_STAT_SIZE) != 0) {
+            declaredSize = stat.size;
+        }
     }
     zip_file* file = zip_fopen_index(m_archive.get(), index, 0);
     if (!file) {
@@ -179,19 +184,21 @@ ZipEntry ZipArchive::open(std::uint64_t index) const
             throw damagedError(m_fileName, name + ": " + libzipText(code));
         }
     }
-    return ZipEntry(file, std::move(name), m_fileName, compressedSize, m_budget);
+    return ZipEntry(file, std::move(name), m_fileName, compressedSize, declaredSize, m_budget);
 }
 
 ZipEntry::ZipEntry(zip_file* file,
                    std::string name,
                    std::string fileName,
                    std::uint64_t compressedSize,
+                   std::uint64_t declaredSize,
                    std::shared_ptr<InflateBudget> budget)
     : m_file(file)
     , m_budget(std::move(budget))
     , m_name(std::move(name))
     , m_fileName(std::move(fileName))
     , m_compressedSize(compressedSize)
+    , m_declaredSize(declaredSize)
 {}
 
 std::size_t ZipEntry::read(char* buffer, std::size_t size)

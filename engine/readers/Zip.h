@@ -69,6 +69,11 @@ public:
 
     [[nodiscard]] const std::string& name() const { return m_name; }
 
+    // The sizes the archive's directory gives, 0 when it gives none. The inflated size may
+    // be a lie: read() holds the entry to its limits, not to it.
+    [[nodiscard]] std::uint64_t declaredSize() const { return m_declaredSize; }
+    [[nodiscard]] std::uint64_t compressedSize() const { return m_compressedSize; }
+
 private:
     friend class ZipArchive;
 
@@ -81,6 +86,7 @@ private:
              std::string name,
              std::string fileName,
              std::uint64_t compressedSize,
+             std::uint64_t declaredSize,
              std::shared_ptr<InflateBudget> budget);
 
     std::unique_ptr<zip_file, Closer> m_file;
@@ -88,6 +94,7 @@ private:
     std::string m_name;
     std::string m_fileName;
     std::uint64_t m_compressedSize = 0;
+    std::uint64_t m_declaredSize = 0;
     std::uint64_t m_inflated = 0;
 };
 
