@@ -5,8 +5,13 @@
 
 #include <expat.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -228,6 +233,106 @@ std::optional<std::string_view> declarationValue(std::string_view declaration,
     return std::nullopt;
 }
 
+// The buffer's bytes after its capacity: the terminating 0 and room for reading a block of 16
+// bytes from any byte up to it.
+constexpr std::size_t Padding = 17;
+
+// The scans over names, values and text, 16 bytes at a time where SSE2 is there. Each stops at
+// the first byte of its class's stop set, and so at the 0 after the bytes read at the latest;
+// bytes read past that 0 are in the buffer, and never decide the result.
+#if defined(__SSE2__)
+
+inline __m128i inRange(__m128i bytes, char low, char high)
+{
+    // Signed comparisons: bytes from 0x80 are negative and never in an ASCII range.
+    return _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(static_cast<char>(low - 1))),
+                         _mm_cmplt_epi8(bytes, _mm_set1_epi8(static_cast<char>(high + 1))));
+}
+
+inline __m128i equals(__m128i bytes, char c)
+{
+    return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c));
+}
+
+// The first byte at p whose bit is clear in the mask of each block (a set bit: keep going).
+template <typename Keep>
+inline const char* skipBlocks(const char* p, Keep keep)
+{
+    for (;;) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto stops = static_cast<unsigned>(~_mm_movemask_epi8(keep(bytes))) & 0xFFFFu;
+        if (stops != 0) {
+            return p + std::countr_zero(stops);
+        }
+        p += 16;
+    }
+}
+
+// ASCII name bytes other than ":".
+inline const char* skipPlainName(const char* p)
+{
+    return skipBlocks(p, [](__m128i bytes) {
+        const __m128i lower = _mm_or_si128(bytes, _mm_set1_epi8(0x20));
+        return _mm_or_si128(
+            _mm_or_si128(inRange(lower, 'a', 'z'), inRange(bytes, '0', '9')),
+            _mm_or_si128(equals(bytes, '_'), _mm_or_si128(equals(bytes, '-'), equals(bytes, '.'))));
+    });
+}
+
+// Bytes of character data that need no decoding and no check.
+inline const char* skipPlainText(const char* p)
+{
+    return skipBlocks(p, [](__m128i bytes) {
+        // From 0x20 to 0x7F (signed: not below 0x20), or a tab or line feed; not < & ].
+        const __m128i printable = _mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F));
+        const __m128i allowed =
+            _mm_or_si128(printable, _mm_or_si128(equals(bytes, '\t'), equals(bytes, '\n')));
+        const __m128i special =
+            _mm_or_si128(equals(bytes, '<'), _mm_or_si128(equals(bytes, '&'), equals(bytes, ']')));
+        return _mm_andnot_si128(special, allowed);
+    });
+}
+
+// Bytes of an attribute value that need no decoding and no check.
+inline const char* skipPlainValue(const char* p)
+{
+    return skipBlocks(p, [](__m128i bytes) {
+        const __m128i printable = _mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F));
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(equals(bytes, '<'), equals(bytes, '&')),
+                         _mm_or_si128(equals(bytes, '"'), equals(bytes, '\'')));
+        return _mm_andnot_si128(special, printable);
+    });
+}
+
+#else
+
+inline const char* skipPlainName(const char* p)
+{
+    while (isClass(*p, PlainNameByte)) {
+        ++p;
+    }
+    return p;
+}
+
+inline const char* skipPlainText(const char* p)
+{
+    while (!isClass(*p, TextStop)) {
+        ++p;
+    }
+    return p;
+}
+
+inline const char* skipPlainValue(const char* p)
+{
+    while (!isClass(*p, ValueStop)) {
+        ++p;
+    }
+    return p;
+}
+
+#endif
+
 // Reads a UTF-8 document straight from the inflated bytes, without copying what needs no
 // decoding: element names, plain attribute values and plain text reach the handler as views
 // into the buffer. Checks what makes XML well-formed: names, quoting, matching end tags, one
@@ -243,7 +348,7 @@ public:
         , m_handler(handler)
         , m_fileName(fileName)
         , m_partName(partName)
-        , m_buffer(new char[ChunkSize + 1])
+        , m_buffer(new char[ChunkSize + Padding]())
         , m_capacity(ChunkSize)
     {}
 
@@ -335,7 +440,7 @@ private:
         }
         if (m_end == m_capacity) {
             // One construct larger than the buffer (a long text or tag): the buffer grows.
-            std::unique_ptr<char[]> larger(new char[m_capacity * 2 + 1]);
+            std::unique_ptr<char[]> larger(new char[m_capacity * 2 + Padding]());
             std::memcpy(larger.get(), m_buffer.get(), m_end);
             m_buffer = std::move(larger);
             m_capacity *= 2;
@@ -381,9 +486,7 @@ private:
         m_local = p;
         bool prefixed = false;
         for (;;) {
-            while (isClass(*p, PlainNameByte)) {
-                ++p;
-            }
+            p = skipPlainName(p);
             if (*p == ':') {
                 if (!prefixed) {
                     prefixed = true;
@@ -513,9 +616,7 @@ private:
         const char* copied = start; // the decoded text holds everything before this
         bool decoded = false;
         for (;;) {
-            while (!isClass(*p, TextStop)) {
-                ++p;
-            }
+            p = skipPlainText(p);
             if (p == end || *p == '<') {
                 break;
             }
@@ -673,9 +774,7 @@ private:
                 fail(q, InvalidToken);
             }
             const char* const value = ++q;
-            while (!isClass(*q, ValueStop)) {
-                ++q;
-            }
+            q = skipPlainValue(q);
             if (q == end) {
                 return incomplete(UnclosedToken);
             }
@@ -1016,7 +1115,9 @@ private:
     std::string_view m_fileName;
     std::string_view m_partName;
 
-    std::unique_ptr<char[]> m_buffer; // m_end bytes read, then a 0 that stops every scan
+    // m_end bytes read, then a 0 that stops every scan; zeros or earlier bytes up to
+    // m_capacity + Padding, so that the scans may read 16 bytes at a time.
+    std::unique_ptr<char[]> m_buffer;
     std::size_t m_capacity = 0;
     std::size_t m_pos = 0; // the first byte not yet read
     std::size_t m_end = 0; // the end of the bytes in the buffer
