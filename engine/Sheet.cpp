@@ -116,6 +116,11 @@ void Sheet::appendText(const StoredCell& cell, std::string& out) const
     case CellKind::Boolean:
         out += cell.data.boolean ? "TRUE" : "FALSE";
         return;
+    case CellKind::ShownNumber:
+        if (cell.style < m_styles->sharedStrings.size()) {
+            out += m_styles->sharedStrings[cell.style];
+        }
+        return;
     case CellKind::Error:
         out += ownText(cell);
         return;
@@ -142,6 +147,10 @@ CellValue Sheet::value(const StoredCell& cell) const
     case CellKind::Text:
         value.kind = CellValue::Kind::Text;
         value.text = ownText(cell);
+        break;
+    case CellKind::ShownNumber:
+        value.kind = CellValue::Kind::Number;
+        value.number = cell.data.number;
         break;
     case CellKind::Boolean:
         value.kind = CellValue::Kind::Boolean;
@@ -249,6 +258,14 @@ void SheetBuilder::addText(std::int32_t row,
                            std::uint32_t style)
 {
     storeText(add(row, column, CellKind::Text, style), text);
+}
+
+void SheetBuilder::addShownNumber(std::int32_t row,
+                                  std::int32_t column,
+                                  double value,
+                                  std::uint32_t sharedIndex)
+{
+    add(row, column, CellKind::ShownNumber, sharedIndex).data.number = value;
 }
 
 void SheetBuilder::addBoolean(std::int32_t row,

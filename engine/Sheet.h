@@ -29,6 +29,10 @@ enum class CellKind : std::uint8_t {
     Text, // text held by the sheet itself
     Boolean,
     Error, // error value such as #N/A, held as its text
+    // A number shown as a text of its own, not through a format ("91.15%" stored with the
+    // value 0.9115 by a writer whose format this program does not express): the style
+    // field holds the index of that text in the shared strings.
+    ShownNumber,
 };
 
 // One stored cell; rows and columns count from 1.
@@ -131,6 +135,10 @@ public:
     addSharedText(std::int32_t row, std::int32_t column, std::uint32_t index, std::uint32_t style);
     void addText(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
     void addBoolean(std::int32_t row, std::int32_t column, bool value, std::uint32_t style);
+    void addShownNumber(std::int32_t row,
+                        std::int32_t column,
+                        double value,
+                        std::uint32_t sharedIndex);
     void
     addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
 

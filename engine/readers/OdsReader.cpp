@@ -2,6 +2,7 @@
 
 #include "engine/readers/DateSerial.h"
 #include "engine/readers/DecimalText.h"
+#include "engine/readers/LiteralText.h"
 #include "engine/readers/OdsStyles.h"
 #include "engine/readers/ReadFailure.h"
 #include "engine/readers/XmlStream.h"
@@ -355,6 +356,7 @@ private:
     [[nodiscard]] std::optional<std::uint32_t>
     styleShowing(double value, std::optional<std::uint32_t> codeStyle, const std::string& text);
     [[nodiscard]] bool shows(std::uint32_t style, double value, const std::string& text);
+    [[nodiscard]] bool generalShows(double value, const std::string& text);
     [[nodiscard]] std::optional<std::uint32_t> literalStyle(const std::string& text);
     [[nodiscard]] std::uint32_t codeStyle(const std::string& code);
     [[nodiscard]] std::string_view cellStyleAt(std::int64_t column) const;
@@ -629,6 +631,17 @@ std::optional<std::uint32_t> ContentHandler::literalStyle(const std::string& tex
     return index;
 }
 
+bool ContentHandler::generalShows(double value, const std::string& text)
+{
+    // General shows only digits, signs, a point and an exponent: other texts need no render.
+    for (const char c : text) {
+        if ((c < '0' || c > '9') && c != '-' && c != '+' && c != '.' && c != 'E') {
+            return false;
+        }
+    }
+    return shows(0, value, text);
+}
+
 // The style index of a format that shows value as text: the code's when it does, else a
 // literal code made of the text itself. Nothing when neither shows the text.
 std::optional<std::uint32_t> ContentHandler::styleShowing(double value,
@@ -638,8 +651,7 @@ std::optional<std::uint32_t> ContentHandler::styleShowing(double value,
     if (codeStyle) {
         return shows(*codeStyle, value, text) ? codeStyle : std::nullopt;
     }
-    // General shows only digits, signs, a point and an exponent: other texts need no render.
-    if (text.find_first_not_of("0123456789-+.E") == std::string::npos && shows(0, value, text)) {
+    if (generalShows(value, text)) {
         return 0;
     }
     const auto style = literalStyle(text);
@@ -738,9 +750,15 @@ std::optional<ResolvedCell> ContentHandler::resolveCell()
         return cell;
     }
     // A date or time is kept only through a date format that shows its text; numbers may
-    // also take a literal format of their text.
+    // also take a literal format of their text, or, where one surely shows it, keep the
+    // text itself.
     std::optional<std::uint32_t> style;
     if (!code) {
+        if (!generalShows(*number, m_text) && isPlainLiteral(m_text)) {
+            cell.kind = CellKind::ShownNumber;
+            cell.index = sharedText(m_text);
+            return cell;
+        }
         style = styleShowing(*number, std::nullopt, m_text);
     } else if (!code->empty()) {
         style = styleShowing(*number, codeStyle(*code), m_text);
@@ -795,6 +813,9 @@ void ContentHandler::endRow()
                         break;
                     case CellKind::Boolean:
                         m_builder->addBoolean(row, column, cell.boolean, cell.style);
+                        break;
+                    case CellKind::ShownNumber:
+                        m_builder->addShownNumber(row, column, cell.number, cell.index);
                         break;
                     case CellKind::Error:
                         m_builder->addError(
