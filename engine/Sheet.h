@@ -135,10 +135,8 @@ public:
     addSharedText(std::int32_t row, std::int32_t column, std::uint32_t index, std::uint32_t style);
     void addText(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
     void addBoolean(std::int32_t row, std::int32_t column, bool value, std::uint32_t style);
-    void addShownNumber(std::int32_t row,
-                        std::int32_t column,
-                        double value,
-                        std::uint32_t sharedIndex);
+    void
+    addShownNumber(std::int32_t row, std::int32_t column, double value, std::uint32_t sharedIndex);
     void
     addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
 

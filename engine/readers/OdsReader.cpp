@@ -70,7 +70,7 @@ public:
 
     void startElement(std::string_view name, const XmlAttributes&) override
     {
-        encrypted = encrypted || name == "encryption-data";
+        encrypted = encrypted || isName(name, "encryption-data");
     }
 
     void endElement(std::string_view) override {}
@@ -416,6 +416,7 @@ private:
         std::string cellStyle;
         std::string code;
     };
+
     std::vector<DateTimeCode> m_dateTimeCodes;
     std::string m_uncachedCode;
 };
@@ -423,14 +424,14 @@ private:
 void ContentHandler::startElement(std::string_view name, const XmlAttributes& attributes)
 {
     if (!m_inBody) {
-        if (name == "body") {
+        if (isName(name, "body")) {
             m_inBody = true;
         } else {
             m_styles.startElement(name, attributes);
         }
         return;
     }
-    if (name == "table") {
+    if (isName(name, "table")) {
         if (++m_tableDepth == 1 && !m_inCell) {
             startTable(attributes);
         }
@@ -440,30 +441,30 @@ void ContentHandler::startElement(std::string_view name, const XmlAttributes& at
         return;
     }
     if (m_inCell) {
-        if (m_skipDepth > 0 || name == "annotation" || name == "note") {
+        if (m_skipDepth > 0 || isName(name, "annotation") || isName(name, "note")) {
             ++m_skipDepth;
             return;
         }
-        if (name == "p" || name == "h") {
+        if (isName(name, "p") || isName(name, "h")) {
             // Paragraphs of one cell are lines of its text.
             if (m_paragraphDepth == 0 && m_hasParagraph) {
                 m_text += '\n';
             }
             m_hasParagraph = true;
             ++m_paragraphDepth;
-        } else if (m_paragraphDepth > 0 && name == "s") {
+        } else if (m_paragraphDepth > 0 && isName(name, "s")) {
             const auto count = static_cast<std::size_t>(repeatCount(attributes, "c"));
             const std::size_t allowed = std::min(count, MaxSpacesPerCell - m_spaces);
             m_text.append(allowed, ' ');
             m_spaces += allowed;
-        } else if (m_paragraphDepth > 0 && name == "tab") {
+        } else if (m_paragraphDepth > 0 && isName(name, "tab")) {
             m_text += '\t';
-        } else if (m_paragraphDepth > 0 && name == "line-break") {
+        } else if (m_paragraphDepth > 0 && isName(name, "line-break")) {
             m_text += '\n';
         }
         return;
     }
-    if (name == "table-column") {
+    if (isName(name, "table-column")) {
         const std::int64_t count = repeatCount(attributes, "number-columns-repeated");
         const auto style = attributes.value("default-cell-style-name");
         if (style && *style != "Default") {
@@ -471,11 +472,11 @@ void ContentHandler::startElement(std::string_view name, const XmlAttributes& at
                 {m_nextColumnStyle, m_nextColumnStyle + count - 1, std::string(*style)});
         }
         m_nextColumnStyle += count;
-    } else if (name == "table-row") {
+    } else if (isName(name, "table-row")) {
         m_rowRepeat = repeatCount(attributes, "number-rows-repeated");
         m_column = 1;
         m_rowCells.clear();
-    } else if (name == "table-cell" || name == "covered-table-cell") {
+    } else if (isName(name, "table-cell") || isName(name, "covered-table-cell")) {
         startCell(attributes);
     }
 }
@@ -486,7 +487,7 @@ void ContentHandler::endElement(std::string_view name)
         m_styles.endElement(name);
         return;
     }
-    if (name == "table") {
+    if (isName(name, "table")) {
         if (m_tableDepth-- == 1 && !m_inCell) {
             endTable();
         }
@@ -500,14 +501,14 @@ void ContentHandler::endElement(std::string_view name)
             --m_skipDepth;
             return;
         }
-        if ((name == "p" || name == "h") && m_paragraphDepth > 0) {
+        if ((isName(name, "p") || isName(name, "h")) && m_paragraphDepth > 0) {
             --m_paragraphDepth;
-        } else if (name == "table-cell" || name == "covered-table-cell") {
+        } else if (isName(name, "table-cell") || isName(name, "covered-table-cell")) {
             endCell();
         }
         return;
     }
-    if (name == "table-row") {
+    if (isName(name, "table-row")) {
         endRow();
     }
 }
@@ -559,22 +560,22 @@ void ContentHandler::startCell(const XmlAttributes& attributes)
     // office:value-type and the writer's own calcext:value-type share a local name; the
     // second says "error" for error results, which the first calls numbers.
     attributes.forEach([this](std::string_view attribute, std::string_view value) {
-        if (attribute == "value-type") {
+        if (isName(attribute, "value-type")) {
             if (m_valueType.empty()) {
                 m_valueType = value;
             }
             m_error = m_error || value == "error";
-        } else if (attribute == "value") {
+        } else if (isName(attribute, "value")) {
             m_value = std::string(value);
-        } else if (attribute == "date-value") {
+        } else if (isName(attribute, "date-value")) {
             m_dateValue = std::string(value);
-        } else if (attribute == "time-value") {
+        } else if (isName(attribute, "time-value")) {
             m_timeValue = std::string(value);
-        } else if (attribute == "boolean-value") {
+        } else if (isName(attribute, "boolean-value")) {
             m_booleanValue = std::string(value);
-        } else if (attribute == "string-value") {
+        } else if (isName(attribute, "string-value")) {
             m_stringValue = std::string(value);
-        } else if (attribute == "style-name") {
+        } else if (isName(attribute, "style-name")) {
             m_cellStyle = value;
         }
     });
@@ -718,19 +719,20 @@ std::optional<ResolvedCell> ContentHandler::resolveCell()
     }
     std::optional<double> number;
     const std::string* code = nullptr; // a date or time style's code, empty when none
-    if (m_valueType == "float" || m_valueType == "percentage" || m_valueType == "currency") {
+    if (isName(m_valueType, "float") || isName(m_valueType, "percentage")
+        || isName(m_valueType, "currency")) {
         number = parseNumber(m_value);
-    } else if (m_valueType == "date") {
+    } else if (isName(m_valueType, "date")) {
         if (m_dateValue) {
             number = isoDateSerial(*m_dateValue, format::DateSystem::Date1900);
         }
         code = &dateTimeCodeAt(m_column);
-    } else if (m_valueType == "time") {
+    } else if (isName(m_valueType, "time")) {
         if (m_timeValue) {
             number = parseDuration(*m_timeValue);
         }
         code = &dateTimeCodeAt(m_column);
-    } else if (m_valueType == "boolean") {
+    } else if (isName(m_valueType, "boolean")) {
         const bool value = m_booleanValue == "true" || m_booleanValue == "1";
         if (!m_hasParagraph || m_text == (value ? "TRUE" : "FALSE")) {
             cell.kind = CellKind::Boolean;
@@ -738,7 +740,7 @@ std::optional<ResolvedCell> ContentHandler::resolveCell()
             return cell;
         }
         return asText();
-    } else if (m_valueType.empty() || m_valueType == "void") {
+    } else if (m_valueType.empty() || isName(m_valueType, "void")) {
         if (!m_hasParagraph || m_text.empty()) {
             return std::nullopt; // an empty cell, perhaps formatted: not stored
         }

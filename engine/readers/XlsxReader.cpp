@@ -295,7 +295,7 @@ public:
 
     void startElement(std::string_view name, const XmlAttributes& attributes) override
     {
-        if (name != "Relationship") {
+        if (!isName(name, "Relationship")) {
             return;
         }
         Relationship relationship;
@@ -354,15 +354,15 @@ public:
     {
         ++m_depth;
         if (m_depth == 1) {
-            if (name != "workbook") {
+            if (!isName(name, "workbook")) {
                 throw fileFailure(m_fileName, "it is not a spreadsheet file");
             }
-        } else if (m_depth == 2 && name == "workbookPr") {
+        } else if (m_depth == 2 && isName(name, "workbookPr")) {
             const auto flag = attributes.value("date1904").value_or("");
             date1904 = flag == "1" || flag == "true";
-        } else if (m_depth == 2 && name == "sheets") {
+        } else if (m_depth == 2 && isName(name, "sheets")) {
             m_inSheets = true;
-        } else if (m_depth == 3 && m_inSheets && name == "sheet") {
+        } else if (m_depth == 3 && m_inSheets && isName(name, "sheet")) {
             sheets.push_back({std::string(attributes.value("name").value_or("")),
                               std::string(attributes.value("id").value_or(""))});
         }
@@ -370,7 +370,7 @@ public:
 
     void endElement(std::string_view name) override
     {
-        if (m_depth == 2 && name == "sheets") {
+        if (m_depth == 2 && isName(name, "sheets")) {
             m_inSheets = false;
         }
         --m_depth;
@@ -393,16 +393,16 @@ class StylesHandler final : public XmlHandler
 public:
     void startElement(std::string_view name, const XmlAttributes& attributes) override
     {
-        if (name == "numFmts") {
+        if (isName(name, "numFmts")) {
             m_inNumFmts = true;
-        } else if (name == "cellXfs") {
+        } else if (isName(name, "cellXfs")) {
             m_inCellXfs = true;
-        } else if (m_inNumFmts && name == "numFmt") {
+        } else if (m_inNumFmts && isName(name, "numFmt")) {
             const auto id = parseInteger<int>(attributes.value("numFmtId").value_or(""));
             if (id) {
                 codes[*id] = std::string(attributes.value("formatCode").value_or(""));
             }
-        } else if (m_inCellXfs && name == "xf") {
+        } else if (m_inCellXfs && isName(name, "xf")) {
             // A style without a format id shows its numbers as General (id 0).
             cellFormatIds.push_back(
                 parseInteger<int>(attributes.value("numFmtId").value_or("0")).value_or(0));
@@ -411,9 +411,9 @@ public:
 
     void endElement(std::string_view name) override
     {
-        if (name == "numFmts") {
+        if (isName(name, "numFmts")) {
             m_inNumFmts = false;
-        } else if (name == "cellXfs") {
+        } else if (isName(name, "cellXfs")) {
             m_inCellXfs = false;
         }
     }
@@ -435,18 +435,18 @@ class StringItemCollector
 public:
     void start(std::string_view name)
     {
-        if (name == "rPh") {
+        if (isName(name, "rPh")) {
             ++m_phonetic;
-        } else if (name == "t" && m_phonetic == 0) {
+        } else if (isName(name, "t") && m_phonetic == 0) {
             m_capturing = true;
         }
     }
 
     void end(std::string_view name)
     {
-        if (name == "rPh") {
+        if (isName(name, "rPh")) {
             --m_phonetic;
-        } else if (name == "t") {
+        } else if (isName(name, "t")) {
             m_capturing = false;
         }
     }
@@ -487,7 +487,7 @@ public:
 
     void startElement(std::string_view name, const XmlAttributes&) override
     {
-        if (name == "si") {
+        if (isName(name, "si")) {
             m_inItem = true;
             m_item.clear();
         } else if (m_inItem) {
@@ -497,7 +497,7 @@ public:
 
     void endElement(std::string_view name) override
     {
-        if (name == "si") {
+        if (isName(name, "si")) {
             m_inItem = false;
             m_strings.push_back(m_item.text());
         } else if (m_inItem) {
@@ -538,15 +538,15 @@ public:
         if (m_inCell) {
             startInCell(name);
         } else if (m_inSheetData) {
-            if (name == "row") {
+            if (isName(name, "row")) {
                 startRow(attributes);
-            } else if (name == "c") {
+            } else if (isName(name, "c")) {
                 startCell(attributes);
             }
-        } else if (name == "sheetData") {
+        } else if (isName(name, "sheetData")) {
             m_inSheetData = true;
-        } else if (m_depth == 0 && (name == "chartsheet" || name == "dialogsheet")) {
-            throw sheetFailure(m_fileName, m_sheetName, noCellsReason(name == "chartsheet"));
+        } else if (m_depth == 0 && (isName(name, "chartsheet") || isName(name, "dialogsheet"))) {
+            throw sheetFailure(m_fileName, m_sheetName, noCellsReason(isName(name, "chartsheet")));
         }
         ++m_depth;
     }
@@ -555,17 +555,17 @@ public:
     {
         --m_depth;
         if (m_inCell) {
-            if (name == "c") {
+            if (isName(name, "c")) {
                 m_inCell = false;
                 finishCell();
-            } else if (name == "v") {
+            } else if (isName(name, "v")) {
                 m_inValue = false;
-            } else if (name == "is") {
+            } else if (isName(name, "is")) {
                 m_inInline = false;
             } else if (m_inInline) {
                 m_inline.end(name);
             }
-        } else if (name == "sheetData") {
+        } else if (isName(name, "sheetData")) {
             m_inSheetData = false;
         }
     }
@@ -625,16 +625,16 @@ private:
         m_value.clear();
         bool positioned = false;
         attributes.forEach([&](std::string_view name, std::string_view value) {
-            if (name == "r") {
+            if (isName(name, "r")) {
                 if (!value.empty()) {
                     if (!parseCellReference(value, m_row, m_column)) {
                         throw damaged("a cell has the reference \"" + std::string(value) + "\"");
                     }
                     positioned = true;
                 }
-            } else if (name == "s") {
+            } else if (isName(name, "s")) {
                 m_style = parseInteger<std::uint32_t>(value).value_or(0);
-            } else if (name == "t") {
+            } else if (isName(name, "t")) {
                 m_type = cellType(value);
             }
         });
@@ -652,25 +652,25 @@ private:
 
     static Type cellType(std::string_view t)
     {
-        if (t == "s") {
+        if (isName(t, "s")) {
             return Type::Shared;
         }
-        if (t == "n" || t.empty()) {
+        if (isName(t, "n") || t.empty()) {
             return Type::Number;
         }
-        if (t == "str") {
+        if (isName(t, "str")) {
             return Type::FormulaString;
         }
-        if (t == "inlineStr") {
+        if (isName(t, "inlineStr")) {
             return Type::InlineString;
         }
-        if (t == "b") {
+        if (isName(t, "b")) {
             return Type::Boolean;
         }
-        if (t == "e") {
+        if (isName(t, "e")) {
             return Type::Error;
         }
-        if (t == "d") {
+        if (isName(t, "d")) {
             return Type::Date;
         }
         return Type::Unknown;
@@ -680,11 +680,11 @@ private:
     {
         if (m_inInline) {
             m_inline.start(name);
-        } else if (name == "v") {
+        } else if (isName(name, "v")) {
             m_inValue = true;
             m_hasValue = true;
             m_value.clear();
-        } else if (name == "is") {
+        } else if (isName(name, "is")) {
             m_inInline = true;
             m_hasInline = true;
             m_inline.clear();

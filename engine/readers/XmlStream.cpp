@@ -166,8 +166,7 @@ int utf8Character(const char* p, const char* end)
         }
         code = (code << 6) | (next & 0x3Fu);
     }
-    if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000)
-        || !isXmlCharacter(code)) {
+    if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) || !isXmlCharacter(code)) {
         return 0;
     }
     return length;
@@ -298,9 +297,8 @@ inline const char* skipPlainValue(const char* p)
 {
     return skipBlocks(p, [](__m128i bytes) {
         const __m128i printable = _mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F));
-        const __m128i special =
-            _mm_or_si128(_mm_or_si128(equals(bytes, '<'), equals(bytes, '&')),
-                         _mm_or_si128(equals(bytes, '"'), equals(bytes, '\'')));
+        const __m128i special = _mm_or_si128(_mm_or_si128(equals(bytes, '<'), equals(bytes, '&')),
+                                             _mm_or_si128(equals(bytes, '"'), equals(bytes, '\'')));
         return _mm_andnot_si128(special, printable);
     });
 }
@@ -372,8 +370,7 @@ public:
         if (head.starts_with("<?xml")) {
             const auto close = head.find("?>");
             const auto encoding = declarationValue(
-                head.substr(0, close == std::string_view::npos ? head.size() : close),
-                "encoding");
+                head.substr(0, close == std::string_view::npos ? head.size() : close), "encoding");
             return !encoding || equalsIgnoringCase(*encoding, "UTF-8");
         }
         return true;
@@ -750,8 +747,8 @@ private:
                 return incomplete(UnclosedToken);
             }
             const std::string_view attribute(q, static_cast<std::size_t>(attributeEnd - q));
-            const std::string_view attributeLocal(
-                m_local, static_cast<std::size_t>(attributeEnd - m_local));
+            const std::string_view attributeLocal(m_local,
+                                                  static_cast<std::size_t>(attributeEnd - m_local));
             q = attributeEnd;
             while (isClass(*q, SpaceByte)) {
                 ++q;
@@ -800,8 +797,9 @@ private:
                 continue;
             }
             const char* value = pending.raw ? pending.raw : m_values.data() + pending.offset;
-            m_attributes.push_back(
-                {pending.qualifiedName, pending.localName, std::string_view(value, pending.length)});
+            m_attributes.push_back({pending.qualifiedName,
+                                    pending.localName,
+                                    std::string_view(value, pending.length)});
         }
         m_place = Place::Root;
         if (empty) {
@@ -869,8 +867,11 @@ private:
                 fail(p, InvalidToken); // "<" or a control character
             }
         }
-        m_pending.push_back(
-            {attribute, local, nullptr, offset, static_cast<std::uint32_t>(m_values.size() - offset)});
+        m_pending.push_back({attribute,
+                             local,
+                             nullptr,
+                             offset,
+                             static_cast<std::uint32_t>(m_values.size() - offset)});
         return p + 1;
     }
 
@@ -963,7 +964,8 @@ private:
             if (m_started) {
                 fail(p, "XML or text declaration not at start of entity");
             }
-            checkDeclaration(p, std::string_view(nameEnd, static_cast<std::size_t>(close - nameEnd)));
+            checkDeclaration(p,
+                             std::string_view(nameEnd, static_cast<std::size_t>(close - nameEnd)));
         } else if (equalsIgnoringCase(target, "xml")) {
             fail(p, InvalidToken);
         }
@@ -1032,7 +1034,8 @@ private:
     bool declaration(const char* p)
     {
         const char* const end = limit();
-        const std::string_view head(p, static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - p, 9)));
+        const std::string_view head(p,
+                                    static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - p, 9)));
         for (const std::string_view opening : {"<!--", "<![CDATA[", "<!DOCTYPE"}) {
             if (head.size() < opening.size() && opening.starts_with(head)) {
                 return incomplete(UnclosedToken);

@@ -72,6 +72,7 @@ public:
     // The sizes the archive's directory gives, 0 when it gives none. The inflated size may
     // be a lie: read() holds the entry to its limits, not to it.
     [[nodiscard]] std::uint64_t declaredSize() const { return m_declaredSize; }
+
     [[nodiscard]] std::uint64_t compressedSize() const { return m_compressedSize; }
 
 private:

@@ -124,8 +124,16 @@ TEST(DecimalDigits, ShortDecimalsHaveTheDigitsOfTheirFifteenDigitRounding)
     // neighbours one unit in the last place away, and values at the edges.
     std::mt19937_64 random(7);
     const double powers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-    std::vector<double> values = {1e15 - 1, 1e15, 999999999999999.9, 0.1 + 0.2, 9.995, 0.5,
-                                  1e-8, 1.5e-9, 4503599627370495.5, 123456789012345.6};
+    std::vector<double> values = {1e15 - 1,
+                                  1e15,
+                                  999999999999999.9,
+                                  0.1 + 0.2,
+                                  9.995,
+                                  0.5,
+                                  1e-8,
+                                  1.5e-9,
+                                  4503599627370495.5,
+                                  123456789012345.6};
     for (int i = 0; i < 300'000; ++i) {
         const auto m = static_cast<double>(random() % (std::uint64_t{1} << (1 + random() % 50)));
         const double value = m / powers[random() % 10] * (random() % 2 ? 1 : -1);

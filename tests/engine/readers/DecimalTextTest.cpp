@@ -22,9 +22,22 @@ std::uint64_t bitsFromChars(const std::string& text)
 
 TEST(DecimalText, ReadsPlainDecimalsAsFromCharsDoes)
 {
-    for (const std::string text : {"0", "-0", "7", "-58641", "307.96", "-2597.11", "0.9115",
-                                   "0.1", "0.3", "2.675", "1.005", "123456789012345", "9007199254740991",
-                                   "0.0000000000000000000001", "45035996273704.75", "000012.50"}) {
+    for (const std::string text : {"0",
+                                   "-0",
+                                   "7",
+                                   "-58641",
+                                   "307.96",
+                                   "-2597.11",
+                                   "0.9115",
+                                   "0.1",
+                                   "0.3",
+                                   "2.675",
+                                   "1.005",
+                                   "123456789012345",
+                                   "9007199254740991",
+                                   "0.0000000000000000000001",
+                                   "45035996273704.75",
+                                   "000012.50"}) {
         double value = 0;
         ASSERT_TRUE(readPlainDecimal(text, value)) << text;
         EXPECT_EQ(std::bit_cast<std::uint64_t>(value), bitsFromChars(text)) << text;
@@ -51,9 +64,25 @@ TEST(DecimalText, ReadsPlainDecimalsAsFromCharsDoes)
 
 TEST(DecimalText, LeavesEverythingElseToTheGeneralParser)
 {
-    for (const std::string text : {"", "-", ".", "1.", ".5", "-.5", "1e5", "1E-3", "+1", " 1",
-                                   "1 ", "1.2.3", "0x10", "inf", "nan", "12345678901234567",
-                                   "9007199254740993", "1.00000000000000000000001", "1,5"}) {
+    for (const std::string text : {"",
+                                   "-",
+                                   ".",
+                                   "1.",
+                                   ".5",
+                                   "-.5",
+                                   "1e5",
+                                   "1E-3",
+                                   "+1",
+                                   " 1",
+                                   "1 ",
+                                   "1.2.3",
+                                   "0x10",
+                                   "inf",
+                                   "nan",
+                                   "12345678901234567",
+                                   "9007199254740993",
+                                   "1.00000000000000000000001",
+                                   "1,5"}) {
         double value = 0;
         EXPECT_FALSE(readPlainDecimal(text, value)) << text;
     }

@@ -1,8 +1,8 @@
-#include "engine/readers/FileHost.h"
 #include "engine/readers/LiteralText.h"
 
 #include "engine/Sheet.h"
 #include "engine/format/NumberFormat.h"
+#include "engine/readers/FileHost.h"
 #include "tests/builders/ZipPackage.h"
 #include "tests/fakes/TempDir.h"
 
@@ -26,8 +26,8 @@ std::string render(const format::NumberFormat& format, double value)
 TEST(LiteralText, PlainLiteralsCompileToFormatsThatShowThemForEveryValue)
 {
     std::mt19937_64 random(11);
-    const std::string alphabet =
-        "0123456789.,-+%$E e#?@;:[]()/\\*_!<>&'\"\t" "abcXYZ\xC3\xA9\xE2\x82\xAC";
+    const std::string alphabet = "0123456789.,-+%$E e#?@;:[]()/\\*_!<>&'\"\t"
+                                 "abcXYZ\xC3\xA9\xE2\x82\xAC";
     const double values[] = {0, -0.0, 1, -1, 0.9115, -2597.11, 1e300, -1e-300, 45000.5};
     for (int i = 0; i < 3000; ++i) {
         std::string text;

@@ -95,7 +95,8 @@ std::string eventsOf(const std::string& document, std::size_t piece = 64)
         parseXml(pieces(document, piece), recorder, "book.xlsx", "xl/part.xml");
     } catch (const ReadError& e) {
         const std::string message = e.what();
-        const std::string prefix = "cannot read \"book.xlsx\": the workbook is damaged (xl/part.xml";
+        const std::string prefix =
+            "cannot read \"book.xlsx\": the workbook is damaged (xl/part.xml";
         return "error: " + (message.starts_with(prefix) ? message.substr(prefix.size()) : message);
     }
     return recorder.events;
@@ -104,6 +105,7 @@ std::string eventsOf(const std::string& document, std::size_t piece = 64)
 TEST(XmlStream, ReadsWhatWritersWrite)
 {
     const std::string bom = "\xEF\xBB\xBF";
+
     const struct
     {
         std::string document;
@@ -128,9 +130,12 @@ TEST(XmlStream, ReadsWhatWritersWrite)
         {"<a>] ]] ]>\xC3\xA9\xE2\x82\xAC</a  >", "<a>] ]] ]>\xC3\xA9\xE2\x82\xAC</a>"},
         {"<\xC3\xA9t\xC3\xA9 \xC3\xA0='1'/>", "<\xC3\xA9t\xC3\xA9 \xC3\xA0=1></\xC3\xA9t\xC3\xA9>"},
     };
+
     for (const auto& c : cases) {
-        for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{5}, c.document.size()}) {
-            EXPECT_EQ(eventsOf(c.document, piece), c.events) << c.document << " in pieces of " << piece;
+        for (const std::size_t piece :
+             {std::size_t{1}, std::size_t{2}, std::size_t{5}, c.document.size()}) {
+            EXPECT_EQ(eventsOf(c.document, piece), c.events)
+                << c.document << " in pieces of " << piece;
         }
     }
 }
@@ -179,20 +184,23 @@ TEST(XmlStream, RefusesWhatIsNotWellFormedAsExpatWouldSay)
         {"<a><!foo></a>", ": not well-formed (invalid token) at line 1)"},
         {"<a><!-- a -- b --></a>", ": not well-formed (invalid token) at line 1)"},
         {"<![CDATA[x]]><a/>", ": syntax error at line 1)"},
-        {" <?xml version=\"1.0\"?><a/>", ": XML or text declaration not at start of entity at line 1)"},
+        {" <?xml version=\"1.0\"?><a/>",
+         ": XML or text declaration not at start of entity at line 1)"},
         {"<?xml foo=\"1\"?><a/>", ": XML declaration not well-formed at line 1)"},
-        {"<?xml version=\"1.0\" standalone=\"maybe\"?><a/>", ": XML declaration not well-formed at line 1)"},
+        {"<?xml version=\"1.0\" standalone=\"maybe\"?><a/>",
+         ": XML declaration not well-formed at line 1)"},
         // Refused before anything it declares is read, wherever it stands.
         {"<!DOCTYPE a [<!ENTITY x \"y\">]><a>&x;</a>",
          " has a document type declaration, which no workbook has)"},
         {"<a><!DOCTYPE a></a>", " has a document type declaration, which no workbook has)"},
     };
+
     for (const auto& c : cases) {
         for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{64}}) {
             EXPECT_EQ(eventsOf(c.document, piece).substr(0, 6), "error:") << c.document;
             const std::string events = eventsOf(c.document, piece);
-            EXPECT_TRUE(events.ends_with(c.error)) << c.document << " in pieces of " << piece
-                                                   << " gave " << events;
+            EXPECT_TRUE(events.ends_with(c.error))
+                << c.document << " in pieces of " << piece << " gave " << events;
         }
     }
 }
@@ -305,8 +313,7 @@ TEST(XmlStream, ReadsLargePartsAheadOnASecondThread)
     BlockSource booming(document.substr(0, cut) + "<boom/>" + document.substr(cut),
                         std::string::npos);
     Recorder stopped;
-    EXPECT_THROW(parseXml(booming.reader(), stopped, "book.xlsx", "xl/part.xml"),
-                 std::logic_error);
+    EXPECT_THROW(parseXml(booming.reader(), stopped, "book.xlsx", "xl/part.xml"), std::logic_error);
 }
 
 TEST(XmlAttributes, LocalNameDropsOnlyTheFirstPrefix)
