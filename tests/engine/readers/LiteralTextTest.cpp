@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace sheetfray::engine::readers {
 namespace {
@@ -51,20 +53,10 @@ TEST(LiteralText, PlainLiteralsCompileToFormatsThatShowThemForEveryValue)
     EXPECT_TRUE(isPlainLiteral(std::string(300, 'x')));
 }
 
-TEST(LiteralText, NumbersShownAsTextsOfTheirOwnKeepValueAndText)
+// Writes an OpenDocument spreadsheet of one row of the given cells.
+std::filesystem::path writeRow(const testing::TempDir& dir, const std::string& cells)
 {
-    // A percentage, a formula's TRUE as the number 1, a plain number General shows, and a
-    // number whose text needs a quote, which goes through a compiled literal format.
-    testing::TempDir dir;
-    const auto path = dir.path() / "shown.ods";
-    const std::string cells =
-        R"(<table:table-cell office:value-type="percentage" office:value="0.9115">)"
-        R"(<text:p>91.15%</text:p></table:table-cell>)"
-        R"(<table:table-cell office:value-type="float" office:value="1"><text:p>TRUE</text:p>)"
-        R"(</table:table-cell><table:table-cell office:value-type="float" office:value="-2.5">)"
-        R"(<text:p>-2.5</text:p></table:table-cell>)"
-        R"(<table:table-cell office:value-type="float" office:value="3">)"
-        R"(<text:p>3 &quot;in&quot;</text:p></table:table-cell>)";
+    const auto path = dir.path() / "row.ods";
     testing::writeZipPackage(
         path,
         {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
@@ -75,8 +67,55 @@ TEST(LiteralText, NumbersShownAsTextsOfTheirOwnKeepValueAndText)
               + "</table:table-row></table:table></office:spreadsheet></office:body>"
                 "</office:document-content>"}},
         "mimetype");
-    const auto workbook = openWorkbookFile(path);
-    const Sheet sheet = workbook->loadSheet(1);
+    return path;
+}
+
+TEST(LiteralText, TextsOfEveryLengthKeepTheirOwnIndex)
+{
+    // Texts are interned: those of up to 8 bytes in the index's slots, longer ones by hash.
+    // Texts that share a prefix, differ in length by one byte or only past the eighth byte,
+    // each seen twice, keep their own text; numbers shown as such texts too.
+    std::vector<std::string> texts;
+    for (const std::string stem : {"a", "ab", "item 98", "item 984", "item 9845", "12345678"}) {
+        texts.push_back(stem);
+        texts.push_back(stem + " ");
+        texts.push_back(stem + "x");
+        texts.push_back(stem + "12345678");
+    }
+    std::string cells;
+    for (int round = 0; round < 2; ++round) {
+        for (const std::string& text : texts) {
+            cells += R"(<table:table-cell office:value-type="string"><text:p>)" + text
+                + "</text:p></table:table-cell>";
+            cells += R"(<table:table-cell office:value-type="float" office:value="7"><text:p>)"
+                + text + "%</text:p></table:table-cell>";
+        }
+    }
+    testing::TempDir dir;
+    const Sheet sheet = openWorkbookFile(writeRow(dir, cells))->loadSheet(1);
+    int column = 1;
+    for (int round = 0; round < 2; ++round) {
+        for (const std::string& text : texts) {
+            EXPECT_EQ(sheet.text(1, column++), text);
+            EXPECT_EQ(sheet.text(1, column++), text + "%");
+        }
+    }
+}
+
+TEST(LiteralText, NumbersShownAsTextsOfTheirOwnKeepValueAndText)
+{
+    // A percentage, a formula's TRUE as the number 1, a plain number General shows, and a
+    // number whose text needs a quote, which goes through a compiled literal format.
+    const std::string cells =
+        R"(<table:table-cell office:value-type="percentage" office:value="0.9115">)"
+        R"(<text:p>91.15%</text:p></table:table-cell>)"
+        R"(<table:table-cell office:value-type="float" office:value="1"><text:p>TRUE</text:p>)"
+        R"(</table:table-cell><table:table-cell office:value-type="float" office:value="-2.5">)"
+        R"(<text:p>-2.5</text:p></table:table-cell>)"
+        R"(<table:table-cell office:value-type="float" office:value="3">)"
+        R"(<text:p>3 &quot;in&quot;</text:p></table:table-cell>)";
+    testing::TempDir dir;
+    const Sheet sheet = openWorkbookFile(writeRow(dir, cells))->loadSheet(1);
     const std::pair<std::string, double> expected[] = {
         {"91.15%", 0.9115}, {"TRUE", 1}, {"-2.5", -2.5}, {"3 \"in\"", 3}};
     for (int column = 1; column <= 4; ++column) {
