@@ -140,11 +140,11 @@ class Bench:
                           "--name", naming, "--output", out, book])
         return measure, out
 
-    def floor(self, book, manifest, renamed=False, on_shm=False, way=None):
+    def floor(self, book, manifest, linked=False, on_shm=False, way=None):
         out = self.fresh(on_shm)
         floor = self.tool("sheetfray-bench-floor")
         read, _ = run([floor, "inflate", book])
-        way = way or ("write-renamed" if renamed else "write")
+        way = way or ("write-linked" if linked else "write")
         write, _ = run([floor, way, manifest, out])
         return Measure(read.seconds + write.seconds, max(read.megabytes, write.megabytes)), out
 
@@ -176,14 +176,14 @@ class Bench:
     # Cases ----------------------------------------------------------------------------------
 
     def case(self, label, book, mode, kind="text", naming="number", rounds=None, peers=(),
-             renamed=False, window=False):
+             linked=False, window=False):
         """Sheetfray against the floor (and what else is asked) in alternating rounds."""
         rounds = rounds or self.options.rounds
         manifest = os.path.join(self.work, f"manifest{self.folders}")
-        results = {"split": [], "floor": [], "renamed": [], "window": []}
+        results = {"split": [], "floor": [], "linked": [], "window": []}
         files = 0
         for round_ in range(rounds):
-            steps = ["split", "floor"] + (["renamed"] if renamed else []) + (
+            steps = ["split", "floor"] + (["linked"] if linked else []) + (
                 ["window"] if window else [])
             if round_ % 2 == 1:
                 steps.reverse()  # the first round writes the manifest, so it starts with split
@@ -197,8 +197,8 @@ class Bench:
                                         manifest], check=True)
                 elif step == "floor":
                     measure, out = self.floor(book, manifest)
-                elif step == "renamed":
-                    measure, out = self.floor(book, manifest, renamed=True)
+                elif step == "linked":
+                    measure, out = self.floor(book, manifest, linked=True)
                 else:
                     measure, _, out = self.window(book)
                 results[step].append(measure)
@@ -207,8 +207,8 @@ class Bench:
         os.remove(manifest)
         row = {"label": label, "mode": mode, "kind": kind, "naming": naming, "files": files,
                "split": best(results["split"]), "floor": best(results["floor"])}
-        if renamed:
-            row["renamed"] = best(results["renamed"])
+        if linked:
+            row["linked"] = best(results["linked"])
         if window:
             row["window"] = best(results["window"])
         for peer in peers:
@@ -228,9 +228,9 @@ class Bench:
         split, floor = row["split"], row["floor"]
         columns = [row["label"], row["mode"], row["kind"], row["naming"], str(row["files"]),
                    *cell(split), f"{floor.seconds:.2f}", f"**{split.seconds / floor.seconds:.2f}**"]
-        renamed = row.get("renamed")
-        columns.append(f"{renamed.seconds:.2f} ({split.seconds / renamed.seconds:.2f})"
-                       if renamed else "–")
+        linked = row.get("linked")
+        columns.append(f"{linked.seconds:.2f} ({split.seconds / linked.seconds:.2f})"
+                       if linked else "–")
         for peer in ("openpyxl", "office"):
             seconds, megabytes = cell(row.get(peer), split if row.get(peer) else None)
             columns += [seconds, megabytes]
@@ -248,7 +248,7 @@ class Bench:
         self.emit(f"### {title}")
         self.emit("")
         self.emit("| input | mode | kind | naming | files | sheetfray s | MB | floor s | "
-                  "ratio to floor | floor with rename s (ratio) | openpyxl s (x sheetfray) | MB "
+                  "ratio to floor | floor linked in s (ratio) | openpyxl s (x sheetfray) | MB "
                   "| office suite s (x sheetfray) | MB | window s (ratio) |")
         self.emit("|" + "---|" * 15)
 
@@ -278,7 +278,7 @@ class Bench:
                     peers = peers_all if extension == "xlsx" else ("office",)
                     window = self.options.window and extension == "xlsx" and mode == "row"
                     self.case(f"mixed .{extension}", book, mode, peers=peers,
-                              renamed=mode != "column", window=window)
+                              linked=mode != "column", window=window)
         if section("ways"):
             self.output_ways(mixed)
         if section("shm"):
