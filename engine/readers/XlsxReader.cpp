@@ -1,5 +1,6 @@
 #include "engine/readers/XlsxReader.h"
 
+#include "engine/CodePage.h"
 #include "engine/readers/DateSerial.h"
 #include "engine/readers/DecimalText.h"
 #include "engine/readers/ReadFailure.h"
@@ -124,25 +125,6 @@ bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& c
     return true;
 }
 
-void appendUtf8(std::string& out, char32_t code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // The UTF-16 code unit of an escape "_xHHHH_" at text[pos], if there is one.
 std::optional<char32_t> escapeAt(std::string_view text, std::size_t pos)
 {
@@ -197,7 +179,7 @@ void decodeEscapes(std::string& text)
         } else if (code >= 0xDC00 && code <= 0xDFFF) {
             code = 0xFFFD;
         }
-        appendUtf8(out, code);
+        appendUtf8(code, out);
     }
     text = std::move(out);
 }

@@ -1,5 +1,6 @@
 #include "engine/readers/XmlStream.h"
 
+#include "engine/CodePage.h"
 #include "engine/readers/ReadAhead.h"
 #include "engine/readers/ReadFailure.h"
 
@@ -170,25 +171,6 @@ int utf8Character(const char* p, const char* end)
         return 0;
     }
     return length;
-}
-
-void appendUtf8(std::string& out, char32_t code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
@@ -549,7 +531,7 @@ private:
             if (!isXmlCharacter(code)) {
                 fail(p, "reference to invalid character number");
             }
-            appendUtf8(out, code);
+            appendUtf8(code, out);
             return q + 1;
         }
         const char* nameEnd = name(q);
