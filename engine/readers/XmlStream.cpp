@@ -451,6 +451,12 @@ private:
                                + std::to_string(line));
     }
 
+    // The local part (after the first colon) of the name that name() just read to nameEnd.
+    [[nodiscard]] std::string_view localName(const char* nameEnd) const
+    {
+        return {m_local, static_cast<std::size_t>(nameEnd - m_local)};
+    }
+
     // The end of the name at p; null when the bytes read end inside it. m_local is where
     // its local name starts (after the first colon).
     const char* name(const char* p)
@@ -693,7 +699,7 @@ private:
             return incomplete(UnclosedToken);
         }
         const std::string_view qualifiedName(q, static_cast<std::size_t>(nameEnd - q));
-        const std::string_view local(m_local, static_cast<std::size_t>(nameEnd - m_local));
+        const std::string_view local = localName(nameEnd);
         q = nameEnd;
         m_pending.clear();
         m_values.clear();
@@ -729,8 +735,7 @@ private:
                 return incomplete(UnclosedToken);
             }
             const std::string_view attribute(q, static_cast<std::size_t>(attributeEnd - q));
-            const std::string_view attributeLocal(m_local,
-                                                  static_cast<std::size_t>(attributeEnd - m_local));
+            const std::string_view attributeLocal = localName(attributeEnd);
             q = attributeEnd;
             while (isClass(*q, SpaceByte)) {
                 ++q;
@@ -890,7 +895,7 @@ private:
             return incomplete(UnclosedToken);
         }
         const std::string_view qualifiedName(q, static_cast<std::size_t>(nameEnd - q));
-        const std::string_view local(m_local, static_cast<std::size_t>(nameEnd - m_local));
+        const std::string_view local = localName(nameEnd);
         q = nameEnd;
         while (isClass(*q, SpaceByte)) {
             ++q;
