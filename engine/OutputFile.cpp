@@ -6,11 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <random>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 namespace sheetfray::engine {
 
@@ -41,6 +46,9 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
 
     [[nodiscard]] int get() const { return m_fd; }
+
+    // Hands the descriptor over to whoever closes it later.
+    void release() { m_fd = -1; }
 
     // Closes now; the errno of a failed close, or 0.
     int close()
@@ -139,11 +147,12 @@ void writeThroughNamedTemporary(std::string_view bytes, const std::string& path)
 // only to privileged processes, and /proc's link to the descriptor serves instead.
 std::atomic<bool> emptyPathRefused{false};
 
-// Gives the unnamed file a name; the errno of the failure, or 0.
-int linkUnnamed(int fd, const std::string& name)
+// Gives the unnamed file the name in folder (a descriptor, or AT_FDCWD for a name that is a
+// path); the errno of the failure, or 0.
+int linkUnnamed(int fd, int folder, const std::string& name)
 {
     if (!emptyPathRefused.load(std::memory_order_relaxed)) {
-        if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+        if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) {
             return 0;
         }
         if (errno != ENOENT && errno != EPERM) {
@@ -151,7 +160,7 @@ int linkUnnamed(int fd, const std::string& name)
         }
     }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
         return errno;
     }
     emptyPathRefused.store(true, std::memory_order_relaxed);
@@ -164,28 +173,43 @@ int linkUnnamed(int fd, const std::string& name)
 constexpr unsigned NamedStretch = 64;
 std::atomic<unsigned> namedToGo{0};
 
-// The fast way on Linux: a file with no name until it is complete, linked in under its
-// name. A process killed part way leaves nothing, not even a temporary. False when the
-// file system has no unnamed files (or /proc is missing); nothing was written then.
-bool writeUnnamed(std::string_view bytes, const std::string& path)
+// True when this file should go the named way; counts the stretch down.
+bool takeNamedTurn()
 {
-    const int fd = ::open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const unsigned toGo = namedToGo.load(std::memory_order_relaxed);
+    if (toGo == 0) {
+        return false;
+    }
+    namedToGo.store(toGo - 1, std::memory_order_relaxed);
+    return true;
+}
+
+// An unnamed file in the folder of path; -1 when the file system has none (nothing was
+// created then). folder is a descriptor of that folder, or AT_FDCWD to find it by path.
+int createUnnamed(int folder, const std::string& path)
+{
+    const int fd = folder == AT_FDCWD
+                       ? ::open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
+                       : ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
             namedToGo.store(NamedStretch, std::memory_order_relaxed);
-            return false;
+            return -1;
         }
         fail(path, errno);
     }
-    Descriptor file(fd);
-    if (const int error = writeAll(file.get(), bytes); error != 0) {
-        fail(path, error); // the closed file has no name and is gone
-    }
-    const int error = linkUnnamed(file.get(), path);
+    return fd;
+}
+
+// Names a complete unnamed file: name in folder (as for linkUnnamed), path for messages.
+// False when there is no /proc to link through; the file has no name then.
+bool nameUnnamed(int fd, int folder, const std::string& name, const std::string& path)
+{
+    const int error = linkUnnamed(fd, folder, name);
     if (error == 0) {
         return true;
     }
-    if (error == ENOENT && ::access(folderOf(path).c_str(), F_OK) == 0) {
+    if (error == ENOENT && ::faccessat(folder, folderOf(name).c_str(), F_OK, 0) == 0) {
         namedToGo.store(NamedStretch, std::memory_order_relaxed);
         return false; // the folder is there: no /proc to link through
     }
@@ -194,46 +218,268 @@ bool writeUnnamed(std::string_view bytes, const std::string& path)
     }
     // The name is taken: the complete file gets a temporary name, then replaces the older.
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
-        const std::string temporary = temporaryNameBeside(path, attempt);
-        const int linkError = linkUnnamed(file.get(), temporary);
+        const std::string temporary = temporaryNameBeside(name, attempt);
+        const int linkError = linkUnnamed(fd, folder, temporary);
         if (linkError == EEXIST) {
             continue;
         }
         if (linkError != 0) {
             fail(path, linkError);
         }
-        renameInto(temporary, path);
+        if (::renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) {
+            const int renameError = errno;
+            ::unlinkat(folder, temporary.c_str(), 0);
+            fail(path, renameError);
+        }
         namedToGo.store(NamedStretch, std::memory_order_relaxed);
         return true;
     }
     fail(path, EEXIST);
 }
 
+// The fast way on Linux: a file with no name until it is complete, linked in under its
+// name. A process killed part way leaves nothing, not even a temporary. False when the
+// file system has no unnamed files (or /proc is missing); nothing was written then.
+bool writeUnnamed(std::string_view bytes, const std::string& path)
+{
+    const int fd = createUnnamed(AT_FDCWD, path);
+    if (fd < 0) {
+        return false;
+    }
+    Descriptor file(fd);
+    if (const int error = writeAll(file.get(), bytes); error != 0) {
+        fail(path, error); // the closed file has no name and is gone
+    }
+    return nameUnnamed(file.get(), AT_FDCWD, path, path);
+}
+
 #endif
+
+std::string shownPath(const std::string& path)
+{
+    // Messages travel as C strings, which would end at the NUL too: it is shown as "\0".
+    std::string shown;
+    for (const char c : path) {
+        shown += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
+    }
+    return shown;
+}
+
+// The system would take the name only up to the NUL and write some other file.
+void refuseNul(const std::string& path)
+{
+    if (path.find('\0') != std::string::npos) {
+        fail(shownPath(path), "the name holds a NUL character");
+    }
+}
 
 } // namespace
 
 void WriteTextFile(std::string_view bytes, const std::string& path)
 {
-    // The system would take the name only up to the NUL and write some other file.
-    if (path.find('\0') != std::string::npos) {
-        // Messages travel as C strings, which would end at the NUL too: it is shown as "\0".
-        std::string shown;
-        for (const char c : path) {
-            shown += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
-        }
-        fail(shown, "the name holds a NUL character");
-    }
+    refuseNul(path);
     // Never in place, even for a new name: a file created there would be visible, half
     // written, to a run killed or a disk filled before it is complete.
 #ifdef O_TMPFILE
-    if (const unsigned toGo = namedToGo.load(std::memory_order_relaxed); toGo > 0) {
-        namedToGo.store(toGo - 1, std::memory_order_relaxed);
-    } else if (writeUnnamed(bytes, path)) {
+    if (!takeNamedTurn() && writeUnnamed(bytes, path)) {
         return;
     }
 #endif
     writeThroughNamedTemporary(bytes, path);
+}
+
+// Files written and waiting for their names, in a ring; the naming thread takes them in
+// order. Each holds its unnamed file and the folder it was made in, so a folder renamed in
+// the meantime gets the file, as it would have had the file been named at once.
+struct OutputWriter::Queue
+{
+    static constexpr std::size_t Capacity = 64;
+
+    struct Pending
+    {
+        int file = -1;
+        int folder = -1;
+        std::string name; // within the folder
+        std::string path; // for messages, and for the named way when there is no /proc
+        std::string bytes; // the same
+        int tag = 0;
+    };
+
+    std::mutex mutex;
+    std::condition_variable filled; // the naming thread waits here for files
+    std::condition_variable named; // the writing thread waits here for room or the end
+    std::array<Pending, Capacity> ring;
+    std::size_t first = 0; // the next to name
+    std::size_t count = 0;
+    bool namerWaiting = false;
+    bool writerWaiting = false;
+    bool stopping = false;
+    std::vector<Failure> failures;
+    std::atomic<bool> failed{false};
+    std::thread namer;
+
+    void run();
+    void name(Pending& pending);
+    void waitUntilEmpty();
+};
+
+namespace {
+
+std::mutex writersMutex;
+std::vector<OutputWriter::Queue*> writers;
+
+} // namespace
+
+void OutputWriter::Queue::run()
+{
+    std::unique_lock lock(mutex);
+    for (;;) {
+        while (count == 0 && !stopping) {
+            namerWaiting = true;
+            filled.wait(lock);
+            namerWaiting = false;
+        }
+        if (count == 0) {
+            return;
+        }
+        Pending& pending = ring[first];
+        lock.unlock();
+        name(pending);
+        lock.lock();
+        first = (first + 1) % Capacity;
+        --count;
+        if (writerWaiting) {
+            named.notify_one();
+        }
+    }
+}
+
+void OutputWriter::Queue::name(Pending& pending)
+{
+    std::string failure;
+    try {
+#ifdef O_TMPFILE
+        if (!nameUnnamed(pending.file, pending.folder, pending.name, pending.path)) {
+            writeThroughNamedTemporary(pending.bytes, pending.path);
+        }
+#endif
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    ::close(pending.file);
+    ::close(pending.folder);
+    pending.file = -1;
+    pending.folder = -1;
+    if (!failure.empty()) {
+        const std::lock_guard lock(mutex);
+        failures.push_back({pending.tag, std::move(failure)});
+        failed.store(true, std::memory_order_release);
+    }
+}
+
+void OutputWriter::Queue::waitUntilEmpty()
+{
+    std::unique_lock lock(mutex);
+    while (count > 0) {
+        writerWaiting = true;
+        named.wait(lock);
+        writerWaiting = false;
+    }
+}
+
+OutputWriter::OutputWriter() : m_queue(std::make_unique<Queue>())
+{
+    const std::lock_guard lock(writersMutex);
+    writers.push_back(m_queue.get());
+}
+
+OutputWriter::~OutputWriter()
+{
+    {
+        const std::lock_guard lock(writersMutex);
+        std::erase(writers, m_queue.get());
+    }
+    if (m_queue->namer.joinable()) {
+        {
+            const std::lock_guard lock(m_queue->mutex);
+            m_queue->stopping = true;
+            m_queue->filled.notify_one();
+        }
+        m_queue->namer.join();
+    }
+}
+
+void OutputWriter::write(std::string_view bytes, const std::string& path, int tag)
+{
+    refuseNul(path);
+#ifdef O_TMPFILE
+    if (!takeNamedTurn()) {
+        // The folder as it is now; the file is named in it even if it moves meanwhile.
+        const std::string folderPath = folderOf(path);
+        const int folderFd = ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folderFd < 0) {
+            fail(path, errno);
+        }
+        Descriptor folder(folderFd);
+        const int fd = createUnnamed(folder.get(), path);
+        if (fd >= 0) {
+            Descriptor file(fd);
+            if (const int error = writeAll(file.get(), bytes); error != 0) {
+                fail(path, error); // the closed file has no name and is gone
+            }
+            Queue& queue = *m_queue;
+            std::unique_lock lock(queue.mutex);
+            while (queue.count == Queue::Capacity) {
+                queue.writerWaiting = true;
+                queue.named.wait(lock);
+                queue.writerWaiting = false;
+            }
+            Queue::Pending& pending = queue.ring[(queue.first + queue.count) % Queue::Capacity];
+            pending.file = fd;
+            pending.folder = folderFd;
+            const std::size_t slash = path.rfind('/');
+            pending.name.assign(path, slash == std::string::npos ? 0 : slash + 1);
+            pending.path = path;
+            pending.bytes.assign(bytes);
+            pending.tag = tag;
+            file.release();
+            folder.release();
+            ++queue.count;
+            if (!queue.namer.joinable()) {
+                queue.namer = std::thread([&queue] { queue.run(); });
+            } else if (queue.namerWaiting) {
+                queue.filled.notify_one();
+            }
+            return;
+        }
+    }
+    // The named way replaces files by name at once: every file before it gets its name first.
+    finish();
+#endif
+    writeThroughNamedTemporary(bytes, path);
+}
+
+void OutputWriter::finish()
+{
+    m_queue->waitUntilEmpty();
+}
+
+std::vector<OutputWriter::Failure> OutputWriter::takeFailures()
+{
+    if (!m_queue->failed.load(std::memory_order_acquire)) {
+        return {};
+    }
+    const std::lock_guard lock(m_queue->mutex);
+    m_queue->failed.store(false, std::memory_order_relaxed);
+    return std::exchange(m_queue->failures, {});
+}
+
+void OutputWriter::finishAll() noexcept
+{
+    const std::lock_guard lock(writersMutex);
+    for (Queue* queue : writers) {
+        queue->waitUntilEmpty();
+    }
 }
 
 } // namespace sheetfray::engine

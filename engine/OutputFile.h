@@ -1,8 +1,10 @@
-// Writing one output file so that a failure never leaves a partial or damaged file.
+// Writing output files so that a failure never leaves a partial or damaged file.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sheetfray::engine {
 
@@ -18,5 +20,43 @@ inline constexpr std::string_view TemporaryMarker = ".sheetfray-";
 // left, an older file of that name is unchanged, and WriteError says
 // `cannot write "PATH": REASON` with the system's reason.
 void WriteTextFile(std::string_view bytes, const std::string& path);
+
+// Writes a walk's many files as WriteTextFile does, with the same promise, but gives them
+// their names on a second thread: the caller creates and fills each unnamed file while the
+// one before is linked in, and the two halves of creating a file overlap. Files get their
+// names in the order they were written, so of two files of one name the later one stays.
+// A failure found while writing is thrown at once, as WriteTextFile throws it; one found
+// while naming comes back later from takeFailures(). A file that failed is not there.
+class OutputWriter
+{
+public:
+    OutputWriter();
+    ~OutputWriter(); // names every file written, as finish() does
+    OutputWriter(const OutputWriter&) = delete;
+    OutputWriter& operator=(const OutputWriter&) = delete;
+
+    // tag comes back with a failure of this file found later.
+    void write(std::string_view bytes, const std::string& path, int tag);
+
+    // Returns when every file written so far has its name or has failed.
+    void finish();
+
+    struct Failure
+    {
+        int tag;
+        std::string message; // `cannot write "PATH": REASON`
+    };
+    // The failures found since the last call, oldest first; cheap when there are none.
+    [[nodiscard]] std::vector<Failure> takeFailures();
+
+    // Names the files of every writer at work: for a program about to end at once, so each
+    // file whose row it has passed is there.
+    static void finishAll() noexcept;
+
+    struct Queue;
+
+private:
+    std::unique_ptr<Queue> m_queue;
+};
 
 } // namespace sheetfray::engine

@@ -78,10 +78,27 @@ void separatorsToTabs(std::string& line,
     line = std::move(tabbed);
 }
 
+// Files are named on the writer's own thread: a failure there is reported with the number of
+// the statement that wrote the file, as soon as the walk learns of it.
+void reportNamingFailures(Trap& trap, OutputWriter& writer)
+{
+    for (const OutputWriter::Failure& failure : writer.takeFailures()) {
+        trap.report(failure.tag, failure.message);
+    }
+}
+
+// Every file of the walk has its name, and every failure is reported, before it returns.
+void finishOutput(Trap& trap, OutputWriter& writer)
+{
+    writer.finish();
+    reportNamingFailures(trap, writer);
+}
+
 // Names, cleans and writes one output file: three numbered statements from firstLabel on.
 // The content is the line (or the cell's value text) in UTF-8, as it goes into the file.
 void saveOutput(const SplitContext& context,
                 Trap& trap,
+                OutputWriter& writer,
                 int firstLabel,
                 bool spreadsheet,
                 std::string_view outputBase,
@@ -107,11 +124,13 @@ void saveOutput(const SplitContext& context,
     trap.step(firstLabel + 4, [&] {
         // Text is UTF-8 already; only a single-byte code page needs a converted copy.
         if (context.codePage.isUtf8()) {
-            WriteTextFile(content, name);
+            writer.write(content, name, firstLabel + 4);
         } else {
-            WriteTextFile(context.codePage.encode(content), context.codePage.encode(name));
+            writer.write(
+                context.codePage.encode(content), context.codePage.encode(name), firstLabel + 4);
         }
     });
+    reportNamingFailures(trap, writer);
 }
 
 // The walk shared by rows and columns: one output file per line of every sheet.
@@ -139,6 +158,7 @@ void saveEachLine(const SplitContext& context,
     std::string fallback;
     std::vector<const StoredCell*> columnCells;
     std::vector<std::size_t> separatorOffsets;
+    OutputWriter writer;
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
         std::optional<Sheet> sheet;
         if (!trap.step(labels.lines, [&] { sheet.emplace(workbook.loadSheet(s)); })) {
@@ -217,6 +237,7 @@ void saveEachLine(const SplitContext& context,
             const CellLocation location = byRow ? CellLocation{1, index} : CellLocation{index, 1};
             saveOutput(context,
                        trap,
+                       writer,
                        spreadsheet ? labels.spreadsheetName : labels.textName,
                        spreadsheet,
                        outputBase,
@@ -227,6 +248,7 @@ void saveEachLine(const SplitContext& context,
                        line);
         }
     }
+    finishOutput(trap, writer);
 }
 
 } // namespace
@@ -275,6 +297,7 @@ void SaveEachCell(const SplitContext& context,
     std::string firstValue;
     std::string fallback;
     std::string content;
+    OutputWriter writer;
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
         std::optional<Sheet> sheet;
         if (!trap.step(110, [&] { sheet.emplace(workbook.loadSheet(s)); })) {
@@ -320,6 +343,7 @@ void SaveEachCell(const SplitContext& context,
             });
             saveOutput(context,
                        trap,
+                       writer,
                        spreadsheet ? 128 : 134,
                        spreadsheet,
                        outputBase,
@@ -330,6 +354,7 @@ void SaveEachCell(const SplitContext& context,
                        content);
         }
     }
+    finishOutput(trap, writer);
 }
 
 void appendValueText(const CellValue& value,

@@ -35,6 +35,12 @@ public:
         return false;
     }
 
+    // Reports a failure of statement line found after the statement itself had run.
+    void report(int line, std::string_view description) noexcept
+    {
+        reportFailure(line, description);
+    }
+
     // How many failures this activation has reported.
     [[nodiscard]] int failures() const { return m_failures; }
 

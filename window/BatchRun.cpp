@@ -3,6 +3,7 @@
 #include "engine/Batch.h"
 #include "engine/Instance.h"
 #include "engine/Naming.h"
+#include "engine/OutputFile.h"
 #include "filelist/FileList.h"
 #include "filelist/Probes.h"
 #include "support/Error.h"
@@ -155,6 +156,8 @@ void BatchRun::processEvents()
     m_services.events.processPendingEvents();
     m_lastEvents = std::chrono::steady_clock::now();
     if (m_endRequested) {
+        // Every row passed so far has its file before the program ends.
+        engine::OutputWriter::finishAll();
         m_services.events.endProgram();
     }
 }
