@@ -114,5 +114,93 @@ TEST(WriteTextFile, AFailedWriteLeavesNothingWhetherTheNameIsNewOrTaken)
                                                   {"taken.txt", "replaced"}}));
 }
 
+using Files = std::map<std::string, std::string>;
+
+TEST(OutputWriter, NamesFilesInTheOrderWrittenSoTheLaterOfOneNameStays)
+{
+    // Seven names taken in turn over many files, some of them there before the run: every
+    // replacement sends the writer the named way for a stretch and back, and whichever way
+    // each file goes, the last file of each name must win.
+    TempDir dir;
+    writeFile(dir.path() / "name2.txt", "before");
+    Files expected;
+    {
+        engine::OutputWriter writer;
+        for (int i = 0; i < 700; ++i) {
+            const std::string name = "name" + std::to_string(i * i % 7) + ".txt";
+            const std::string content = "file " + std::to_string(i);
+            writer.write(content, (dir.path() / name).string(), i);
+            expected[name] = content;
+            if (i % 50 == 0) {
+                const std::string fresh = "fresh" + std::to_string(i) + ".txt";
+                writer.write(fresh, (dir.path() / fresh).string(), i);
+                expected[fresh] = fresh;
+            }
+        }
+        writer.finish();
+        EXPECT_EQ(filesIn(dir.path()), expected);
+        EXPECT_TRUE(writer.takeFailures().empty());
+    }
+}
+
+TEST(OutputWriter, AFailureIsThrownOrComesBackOnceWithItsTag)
+{
+    // The file system takes the unnamed file and its bytes but refuses the name itself;
+    // where the writer goes the named way just then, the name is refused at once.
+    TempDir dir;
+    engine::OutputWriter writer;
+    const std::string tooLong = (dir.path() / (std::string(300, 'n') + ".txt")).string();
+    const std::string expected = "cannot write \"" + tooLong + "\": File name too long";
+    std::vector<engine::OutputWriter::Failure> failures;
+    writer.write("a", (dir.path() / "a.txt").string(), 1);
+    try {
+        writer.write("x", tooLong, 2);
+    } catch (const WriteError& e) {
+        failures.push_back({2, e.what()});
+    }
+    writer.write("b", (dir.path() / "b.txt").string(), 3);
+    writer.finish();
+    for (engine::OutputWriter::Failure& late : writer.takeFailures()) {
+        failures.push_back(std::move(late));
+    }
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].tag, 2);
+    EXPECT_EQ(failures[0].message, expected);
+    EXPECT_TRUE(writer.takeFailures().empty());
+    EXPECT_EQ(filesIn(dir.path()), (Files{{"a.txt", "a"}, {"b.txt", "b"}}));
+}
+
+TEST(OutputWriter, FailuresFoundWhileWritingAreThrownAtOnce)
+{
+    TempDir dir;
+    engine::OutputWriter writer;
+    const std::string missing = (dir.path() / "no" / "a.txt").string();
+    try {
+        writer.write("x", missing, 1);
+        FAIL() << "no error";
+    } catch (const WriteError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "cannot write \"" + missing + "\": No such file or directory");
+    }
+    writer.finish();
+    EXPECT_TRUE(writer.takeFailures().empty());
+    EXPECT_TRUE(filesIn(dir.path()).empty());
+}
+
+TEST(OutputWriter, FinishingEveryWriterNamesAllFilesWritten)
+{
+    // What the window does when it is closed during a run, just before the program ends.
+    TempDir dir;
+    engine::OutputWriter writer;
+    Files expected;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = std::to_string(i) + ".txt";
+        writer.write(name, (dir.path() / name).string(), i);
+        expected[name] = name;
+    }
+    engine::OutputWriter::finishAll();
+    EXPECT_EQ(filesIn(dir.path()), expected);
+}
+
 } // namespace
 } // namespace sheetfray::testing
