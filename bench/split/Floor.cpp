@@ -9,17 +9,24 @@
 //                                                    file, renamed into place
 //   sheetfray-bench-floor write-linked MANIFEST DIR  the same through an unnamed temporary
 //                                                    (O_TMPFILE) linked in under its name
+//   sheetfray-bench-floor write-linked-aside MANIFEST DIR
+//                                                    the same, each file linked in on a second
+//                                                    thread while the next is written
 #include <fcntl.h>
 #include <unistd.h>
 #include <zip.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -97,13 +104,75 @@ int pack(const char* folder, const char* manifest)
 
 // How a file reaches its name: created in place, or complete before it gets one (through a
 // named temporary and a rename, or an unnamed one linked in: Linux's O_TMPFILE).
-enum class Way { InPlace, Renamed, Linked };
+enum class Way { InPlace, Renamed, Linked, LinkedAside };
+
+// The descriptor itself where the kernel allows it, else its link in /proc.
+bool linkIn(int fd, const std::string& path)
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) != 0
+        && ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        std::perror(path.c_str());
+        return false;
+    }
+    return true;
+}
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+// Unnamed files written on this thread, linked in and closed in order on another; at most
+// 64 wait.
+int writeLinkedAside(const char* folder, const Files& files)
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<int> waiting;
+    bool done = false;
+    bool failed = false;
+    bool linkFailed = false; // the linker's own
+    std::thread linker([&] {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return !waiting.empty() || done; });
+            if (waiting.empty()) {
+                return;
+            }
+            const int fd = waiting.front();
+            waiting.pop_front();
+            changed.notify_all();
+            lock.unlock();
+            linkFailed = !linkIn(fd, files[i].first) || linkFailed;
+            ::close(fd);
+        }
+    });
+    for (const auto& [path, content] : files) {
+        const int fd = ::open(folder, O_WRONLY | O_TMPFILE, 0644);
+        if (fd < 0
+            || ::write(fd, content.data(), content.size())
+                != static_cast<ssize_t>(content.size())) {
+            std::perror(path.c_str());
+            failed = true;
+            break;
+        }
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return waiting.size() < 64; });
+        waiting.push_back(fd);
+        changed.notify_all();
+    }
+    {
+        const std::lock_guard lock(mutex);
+        done = true;
+        changed.notify_all();
+    }
+    linker.join();
+    return failed || linkFailed ? 1 : 0;
+}
 
 int write(const char* manifest, const char* folder, Way way)
 {
     std::ifstream in(manifest, std::ios::binary);
     const std::string all((std::istreambuf_iterator<char>(in)), {});
-    std::vector<std::pair<std::string, std::string>> files;
+    Files files;
     std::size_t pos = 0;
     while (pos < all.size()) {
         std::size_t space = all.find(' ', pos);
@@ -114,6 +183,9 @@ int write(const char* manifest, const char* folder, Way way)
         const std::size_t length = std::stoul(all.substr(pos, space - pos));
         files.emplace_back(std::string(folder) + "/" + name, all.substr(space + 1, length));
         pos = space + 1 + length;
+    }
+    if (way == Way::LinkedAside) {
+        return writeLinkedAside(folder, files);
     }
     const std::string temporary = std::string(folder) + "/.floor.tmp";
     for (const auto& [path, content] : files) {
@@ -127,15 +199,8 @@ int write(const char* manifest, const char* folder, Way way)
             std::perror(path.c_str());
             return 1;
         }
-        if (way == Way::Linked) {
-            // The descriptor itself where the kernel allows it, else its link in /proc.
-            const std::string self = "/proc/self/fd/" + std::to_string(fd);
-            if (::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) != 0
-                && ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW)
-                    != 0) {
-                std::perror(path.c_str());
-                return 1;
-            }
+        if (way == Way::Linked && !linkIn(fd, path)) {
+            return 1;
         }
         ::close(fd);
         if (way == Way::Renamed && ::rename(temporary.c_str(), path.c_str()) != 0) {
@@ -165,8 +230,12 @@ int main(int argc, char** argv)
     if (argc == 4 && std::strcmp(argv[1], "write-linked") == 0) {
         return write(argv[2], argv[3], Way::Linked);
     }
+    if (argc == 4 && std::strcmp(argv[1], "write-linked-aside") == 0) {
+        return write(argv[2], argv[3], Way::LinkedAside);
+    }
     std::fputs("usage: sheetfray-bench-floor inflate BOOK | pack DIR MANIFEST"
-               " | write MANIFEST DIR | write-renamed MANIFEST DIR | write-linked MANIFEST DIR\n",
+               " | write MANIFEST DIR | write-renamed MANIFEST DIR | write-linked MANIFEST DIR"
+               " | write-linked-aside MANIFEST DIR\n",
                stderr);
     return 2;
 }
