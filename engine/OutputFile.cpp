@@ -294,6 +294,9 @@ void WriteTextFile(std::string_view bytes, const std::string& path)
 struct OutputWriter::Queue
 {
     static constexpr std::size_t Capacity = 64;
+    // Each thread wakes the other only for a batch of work: a wake-up per file would cost as
+    // much as the file on a memory file system.
+    static constexpr std::size_t Batch = 16;
 
     struct Pending
     {
@@ -348,7 +351,7 @@ void OutputWriter::Queue::run()
         lock.lock();
         first = (first + 1) % Capacity;
         --count;
-        if (writerWaiting) {
+        if (writerWaiting && (count == 0 || count == Capacity - Batch)) {
             named.notify_one();
         }
     }
@@ -380,6 +383,9 @@ void OutputWriter::Queue::name(Pending& pending)
 void OutputWriter::Queue::waitUntilEmpty()
 {
     std::unique_lock lock(mutex);
+    if (namerWaiting && count > 0) {
+        filled.notify_one(); // fewer than a batch wait
+    }
     while (count > 0) {
         writerWaiting = true;
         named.wait(lock);
@@ -447,7 +453,7 @@ void OutputWriter::write(std::string_view bytes, const std::string& path, int ta
             ++queue.count;
             if (!queue.namer.joinable()) {
                 queue.namer = std::thread([&queue] { queue.run(); });
-            } else if (queue.namerWaiting) {
+            } else if (queue.namerWaiting && queue.count >= Queue::Batch) {
                 queue.filled.notify_one();
             }
             return;
