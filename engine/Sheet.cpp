@@ -60,6 +60,14 @@ std::span<const StoredCell> Sheet::rowCells(std::int32_t row) const
 
 std::vector<const StoredCell*> Sheet::columnCells(std::int32_t column) const
 {
+    std::vector<const StoredCell*> out;
+    columnCells(column, out);
+    return out;
+}
+
+void Sheet::columnCells(std::int32_t column, std::vector<const StoredCell*>& out) const
+{
+    out.clear();
     if (m_columnStart.empty()) {
         // A counting sort: cells are in row order, so each column's run comes out top to
         // bottom. The stable sort it replaces took 12% of splitting a 100,000-row sheet by
@@ -78,16 +86,14 @@ std::vector<const StoredCell*> Sheet::columnCells(std::int32_t column) const
                 static_cast<std::uint32_t>(i);
         }
     }
-    std::vector<const StoredCell*> out;
     if (column < 1 || column > m_usedRange.lastColumn) {
-        return out;
+        return;
     }
     const auto c = static_cast<std::size_t>(column);
     out.reserve(m_columnStart[c + 1] - m_columnStart[c]);
     for (std::uint32_t i = m_columnStart[c]; i < m_columnStart[c + 1]; ++i) {
         out.push_back(&m_cells[m_columnOrder[i]]);
     }
-    return out;
 }
 
 std::string_view Sheet::ownText(const StoredCell& cell) const

@@ -96,6 +96,8 @@ public:
     [[nodiscard]] std::span<const StoredCell> rowCells(std::int32_t row) const;
     // The stored cells of one column, top to bottom (the column index is built on first use).
     [[nodiscard]] std::vector<const StoredCell*> columnCells(std::int32_t column) const;
+    // The same into out, whose room is kept from one column to the next.
+    void columnCells(std::int32_t column, std::vector<const StoredCell*>& out) const;
 
     // Appends the displayed text of a cell.
     void appendText(const StoredCell& cell, std::string& out) const;

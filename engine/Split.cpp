@@ -197,7 +197,7 @@ void saveEachLine(const SplitContext& context,
                     rowCells = all.subspan(rowStart, end - rowStart);
                     rowStart = end;
                 } else {
-                    columnCells = sheet->columnCells(index);
+                    sheet->columnCells(index, columnCells);
                 }
                 const std::size_t stored = byRow ? rowCells.size() : columnCells.size();
                 std::size_t firstLength = 0;
