@@ -48,7 +48,7 @@ public:
     [[nodiscard]] int get() const { return m_fd; }
 
     // Hands the descriptor over to whoever closes it later.
-    void release() { m_fd = -1; }
+    int release() { return std::exchange(m_fd, -1); }
 
     // Closes now; the errno of a failed close, or 0.
     int close()
@@ -184,18 +184,32 @@ bool takeNamedTurn()
     return true;
 }
 
-// An unnamed file in the folder of path; -1 when the file system has none (nothing was
-// created then). folder is a descriptor of that folder, or AT_FDCWD to find it by path.
+// An unnamed file in the folder of path, or -1 and errno. folder is a descriptor of that
+// folder, or AT_FDCWD to find it by path.
+int openUnnamed(int folder, const std::string& path)
+{
+    return folder == AT_FDCWD
+               ? ::open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
+               : ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
+// Whether openUnnamed failed because the file system has no unnamed files; the next files
+// go the named way then.
+bool noUnnamedFiles(int error)
+{
+    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) {
+        namedToGo.store(NamedStretch, std::memory_order_relaxed);
+        return true;
+    }
+    return false;
+}
+
+// An unnamed file as openUnnamed makes it; -1 when the file system has none (nothing was
+// created then). Other failures throw.
 int createUnnamed(int folder, const std::string& path)
 {
-    const int fd = folder == AT_FDCWD
-                       ? ::open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
-                       : ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
-            namedToGo.store(NamedStretch, std::memory_order_relaxed);
-            return -1;
-        }
+    const int fd = openUnnamed(folder, path);
+    if (fd < 0 && !noUnnamedFiles(errno)) {
         fail(path, errno);
     }
     return fd;
@@ -317,6 +331,7 @@ struct OutputWriter::Queue
     bool namerWaiting = false;
     bool writerWaiting = false;
     bool stopping = false;
+    bool alone = false; // no naming thread could be started
     std::vector<Failure> failures;
     std::atomic<bool> failed{false};
     std::thread namer;
@@ -420,40 +435,65 @@ void OutputWriter::write(std::string_view bytes, const std::string& path, int ta
     refuseNul(path);
 #ifdef O_TMPFILE
     if (!takeNamedTurn()) {
+        Queue& queue = *m_queue;
+        // Each waiting file holds two descriptors: where the process runs out of them, the
+        // waiting files get their names and give theirs back before this one tries again.
+        const auto withRoom = [&queue](auto open) {
+            int fd = open();
+            if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+                queue.waitUntilEmpty();
+                fd = open();
+            }
+            return fd;
+        };
         // The folder as it is now; the file is named in it even if it moves meanwhile.
         const std::string folderPath = folderOf(path);
-        const int folderFd = ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const int folderFd = withRoom(
+            [&] { return ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); });
         if (folderFd < 0) {
             fail(path, errno);
         }
         Descriptor folder(folderFd);
-        const int fd = createUnnamed(folder.get(), path);
+        const int fd = withRoom([&] { return openUnnamed(folder.get(), path); });
+        if (fd < 0 && !noUnnamedFiles(errno)) {
+            fail(path, errno);
+        }
         if (fd >= 0) {
             Descriptor file(fd);
             if (const int error = writeAll(file.get(), bytes); error != 0) {
                 fail(path, error); // the closed file has no name and is gone
             }
-            Queue& queue = *m_queue;
+            if (!queue.namer.joinable() && !queue.alone) {
+                try {
+                    queue.namer = std::thread([&queue] { queue.run(); });
+                } catch (const std::system_error&) {
+                    queue.alone = true; // no thread to be had: each file is named at once
+                }
+            }
             std::unique_lock lock(queue.mutex);
             while (queue.count == Queue::Capacity) {
                 queue.writerWaiting = true;
                 queue.named.wait(lock);
                 queue.writerWaiting = false;
             }
-            Queue::Pending& pending = queue.ring[(queue.first + queue.count) % Queue::Capacity];
-            pending.file = fd;
-            pending.folder = folderFd;
+            Queue::Pending local;
+            Queue::Pending& pending =
+                queue.alone ? local
+                            : queue.ring[(queue.first + queue.count) % Queue::Capacity];
+            pending.file = file.release();
+            pending.folder = folder.release();
             const std::size_t slash = path.rfind('/');
             pending.name.assign(path, slash == std::string::npos ? 0 : slash + 1);
             pending.path = path;
             pending.bytes.assign(bytes);
             pending.tag = tag;
-            file.release();
-            folder.release();
+            if (queue.alone) {
+                lock.unlock();
+                queue.name(local);
+                return;
+            }
             ++queue.count;
-            if (!queue.namer.joinable()) {
-                queue.namer = std::thread([&queue] { queue.run(); });
-            } else if (queue.namerWaiting && queue.count >= Queue::Batch) {
+            if (queue.namerWaiting && queue.count >= Queue::Batch) {
                 queue.filled.notify_one();
             }
             return;

@@ -187,6 +187,43 @@ TEST(OutputWriter, FailuresFoundWhileWritingAreThrownAtOnce)
     EXPECT_TRUE(filesIn(dir.path()).empty());
 }
 
+TEST(OutputWriter, FilesWaitingForNamesGiveBackDescriptorsWhenTheProcessRunsOut)
+{
+    // Each file waiting for its name holds two descriptors. With room for only a few more,
+    // the writer must name the waiting files to go on, not fail the next one.
+    TempDir dir;
+    std::size_t open = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++open;
+    }
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = open + 9;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limited), 0);
+    Files expected;
+    std::vector<std::string> errors;
+    {
+        engine::OutputWriter writer;
+        for (int i = 0; i < 200; ++i) {
+            const std::string name = std::to_string(i) + ".txt";
+            try {
+                writer.write(name, (dir.path() / name).string(), i);
+            } catch (const WriteError& e) {
+                errors.emplace_back(e.what());
+            }
+            expected[name] = name;
+        }
+        writer.finish();
+        for (const engine::OutputWriter::Failure& failure : writer.takeFailures()) {
+            errors.push_back(failure.message);
+        }
+    }
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(errors, std::vector<std::string>{});
+    EXPECT_EQ(filesIn(dir.path()), expected);
+}
+
 TEST(OutputWriter, FinishingEveryWriterNamesAllFilesWritten)
 {
     // What the window does when it is closed during a run, just before the program ends.
