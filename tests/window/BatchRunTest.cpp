@@ -343,7 +343,10 @@ private slots:
         QVERIFY2(program.exitCode() == 0, qPrintable(output));
         QVERIFY2(!output.contains("Done."), qPrintable(output));
         const auto files = filesIn(dir.path() / "out");
-        QVERIFY(files.size() >= 40 && files.size() < 200);
+        // Every row the run passed before the close (the 50th event; a few come before the
+        // run) has its file: files still waiting for their names are named before the end.
+        QVERIFY2(files.size() >= 45 && files.size() < 200,
+                 qPrintable(QString::number(files.size())));
         for (const auto& [name, content] : files) {
             const std::string number =
                 name.substr(name.find('_') + 1, name.find('.') - name.find('_') - 1);
