@@ -1,12 +1,46 @@
 #include "cli/Console.h"
 
+#include "engine/OutputFile.h"
+
+#include <csignal>
+
 namespace sheetfray::cli {
 
 namespace {
 
 constexpr auto RedrawInterval = std::chrono::milliseconds(100);
 
+volatile std::sig_atomic_t stopSignal = 0;
+
+// Ends the program by the signal's own default action, so whoever started it sees why.
+void endBy(int signal)
+{
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+extern "C" void onStopSignal(int signal)
+{
+    if (!engine::OutputWriter::anyWaiting()) {
+        endBy(signal);
+        return;
+    }
+    stopSignal = signal;
+}
+
 } // namespace
+
+void EndOnStopSignals()
+{
+    for (const int signal : {SIGINT, SIGHUP, SIGTERM}) {
+        struct sigaction action{};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        // Calls the signal cuts short go on: the run ends at its next file, not in the middle.
+        action.sa_flags = SA_RESTART;
+        sigaction(signal, &action, nullptr);
+    }
+}
 
 ConsoleControls::ConsoleControls(bool spreadsheetKind,
                                  engine::NamingScheme naming,
@@ -15,6 +49,15 @@ ConsoleControls::ConsoleControls(bool spreadsheetKind,
     , m_naming(naming)
     , m_progress(progress)
 {}
+
+void EndIfStopped()
+{
+    if (const int signal = stopSignal; signal != 0) {
+        engine::OutputWriter::finishAll();
+        std::fflush(nullptr);
+        endBy(signal);
+    }
+}
 
 void ConsoleControls::setProgressText(std::string_view text)
 {
@@ -25,6 +68,10 @@ void ConsoleControls::setProgressText(std::string_view text)
 
 void ConsoleControls::yield()
 {
+    if (stopSignal != 0) {
+        finish();
+        EndIfStopped();
+    }
     if (!m_progress) {
         return;
     }

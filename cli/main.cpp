@@ -69,6 +69,7 @@ int run(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "sheetfray-split: %s\n", text.warning.c_str());
     }
 
+    cli::EndOnStopSignals();
     std::FILE* progress = platform::isTerminal(2) ? stderr : nullptr;
     cli::ConsoleControls controls(options.spreadsheetKind, options.naming, progress);
     cli::ConsoleReporter reporter(stderr, &controls);
@@ -82,6 +83,7 @@ int run(const std::vector<std::string>& arguments)
             engine::composeOutputBase(options.folder, options.outputFolder, path);
         engine::splitWorkbook(
             context, options.mode, options.spreadsheetKind, path, outputBase, separator);
+        cli::EndIfStopped();
     }
     controls.finish();
     return reporter.count() > 0 ? ExitReported : ExitOk;

@@ -346,6 +346,10 @@ namespace {
 std::mutex writersMutex;
 std::vector<OutputWriter::Queue*> writers;
 
+// Files of every writer that wait for their names, for a signal handler to read.
+std::atomic<int> waitingFiles{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
 } // namespace
 
 void OutputWriter::Queue::run()
@@ -366,6 +370,7 @@ void OutputWriter::Queue::run()
         lock.lock();
         first = (first + 1) % Capacity;
         --count;
+        waitingFiles.fetch_sub(1, std::memory_order_relaxed);
         if (writerWaiting && (count == 0 || count == Capacity - Batch)) {
             named.notify_one();
         }
@@ -493,6 +498,7 @@ void OutputWriter::write(std::string_view bytes, const std::string& path, int ta
                 return;
             }
             ++queue.count;
+            waitingFiles.fetch_add(1, std::memory_order_relaxed);
             if (queue.namerWaiting && queue.count >= Queue::Batch) {
                 queue.filled.notify_one();
             }
@@ -518,6 +524,11 @@ std::vector<OutputWriter::Failure> OutputWriter::takeFailures()
     const std::lock_guard lock(m_queue->mutex);
     m_queue->failed.store(false, std::memory_order_relaxed);
     return std::exchange(m_queue->failures, {});
+}
+
+bool OutputWriter::anyWaiting() noexcept
+{
+    return waitingFiles.load(std::memory_order_relaxed) > 0;
 }
 
 void OutputWriter::finishAll() noexcept

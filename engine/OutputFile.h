@@ -53,6 +53,9 @@ public:
     // file whose row it has passed is there.
     static void finishAll() noexcept;
 
+    // Whether files of any writer wait for their names; safe to ask in a signal handler.
+    [[nodiscard]] static bool anyWaiting() noexcept;
+
     struct Queue;
 
 private:

@@ -87,7 +87,8 @@ void reportNamingFailures(Trap& trap, OutputWriter& writer)
     }
 }
 
-// Every file of the walk has its name, and every failure is reported, before it returns.
+// Every file written so far has its name, and every failure is reported: at the end of each
+// sheet, so none waits while the next is read.
 void finishOutput(Trap& trap, OutputWriter& writer)
 {
     writer.finish();
@@ -247,8 +248,8 @@ void saveEachLine(const SplitContext& context,
                        fallback,
                        line);
         }
+        finishOutput(trap, writer);
     }
-    finishOutput(trap, writer);
 }
 
 } // namespace
@@ -353,8 +354,8 @@ void SaveEachCell(const SplitContext& context,
                        fallback,
                        content);
         }
+        finishOutput(trap, writer);
     }
-    finishOutput(trap, writer);
 }
 
 void appendValueText(const CellValue& value,

@@ -183,5 +183,52 @@ TEST(SplitRun, KilledRunLeavesOnlyCompleteOrOlderFiles)
     EXPECT_GE(written, 500u);
 }
 
+TEST(SplitRun, InterruptedRunEndsByTheSignalWithEveryWrittenFileNamed)
+{
+    TempDir dir;
+    std::vector<std::vector<TableCell>> rows;
+    for (int r = 1; r <= 12'000; ++r) {
+        rows.push_back({r, std::string(static_cast<std::size_t>(r % 89 + 1), 'y')});
+    }
+    const fs::path book = dir.path() / "Big.xlsx";
+    XlsxBuilder().addTableSheet("Sheet1", rows).save(book);
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        const pid_t pid = startSplit({book}, out);
+        ASSERT_GT(pid, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        int status = 0;
+        bool exited = false;
+        while (entryCount(out) < 500 && std::chrono::steady_clock::now() < deadline) {
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                exited = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (!exited) {
+            kill(pid, signal);
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        }
+        ASSERT_FALSE(exited) << "the run ended before the signal";
+        // Ended as the signal ends a program, not as a finished run.
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), signal);
+        // Files are named in order: what is there is the first rows, each complete.
+        const Files files = filesIn(out);
+        EXPECT_GE(files.size(), 500u);
+        for (std::size_t r = 1; r <= files.size(); ++r) {
+            const auto found = files.find("Big_" + std::to_string(r) + ".txt");
+            ASSERT_NE(found, files.end()) << r << " of " << files.size();
+            EXPECT_EQ(found->second,
+                      std::to_string(r) + "," + std::string(r % 89 + 1, 'y') + ",")
+                << r;
+        }
+    }
+}
+
 } // namespace
 } // namespace sheetfray::testing
