@@ -324,6 +324,48 @@ std::vector<std::byte> CompoundFile::readStream(std::string_view name) const
     return readChain(entry->start, entry->size);
 }
 
+std::vector<std::byte> CompoundFile::takeStream(std::string_view name) &&
+{
+    const Entry* entry = findStream(name);
+    if (!entry || entry->size < m_miniCutoff) {
+        return readStream(name);
+    }
+    const std::uint64_t needed = (entry->size + m_sectorSize - 1) / m_sectorSize;
+    if (needed > m_sectorCount) {
+        return readStream(name); // which says what is wrong
+    }
+    const std::vector<std::uint32_t> ids =
+        chain(entry->start, m_fat, static_cast<std::size_t>(needed));
+    // Sectors in ascending order move down to their place in the stream, each over bytes
+    // already moved or skipped; the last one must be whole up to the stream's end.
+    bool ascending = ids.size() == needed;
+    for (std::size_t i = 1; ascending && i < ids.size(); ++i) {
+        ascending = ids[i] > ids[i - 1];
+    }
+    if (!ascending
+        || ((std::size_t{ids.back()} + 1) << m_sectorShift)
+                + (entry->size - (needed - 1) * m_sectorSize)
+            > m_image.size()) {
+        return readStream(name);
+    }
+    std::vector<std::byte> stream = std::move(m_image);
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < ids.size();) {
+        std::size_t run = 1;
+        while (i + run < ids.size() && ids[i + run] == ids[i] + run) {
+            ++run;
+        }
+        const std::size_t from = (std::size_t{ids[i]} + 1) << m_sectorShift;
+        const std::size_t length = std::min<std::size_t>(
+            run * m_sectorSize, static_cast<std::size_t>(entry->size) - written);
+        std::memmove(stream.data() + written, stream.data() + from, length);
+        written += length;
+        i += run;
+    }
+    stream.resize(written);
+    return stream;
+}
+
 std::vector<std::string> CompoundFile::streamNames() const
 {
     std::vector<std::string> names;

@@ -29,6 +29,9 @@ public:
     // The bytes of a stream in the root storage. Throws ReadError when it is missing or its
     // sector chain is damaged.
     [[nodiscard]] std::vector<std::byte> readStream(std::string_view name) const;
+    // The same, for the last stream read from this file: a stream whose sectors follow one
+    // another (as writers lay out a large one) is cut from the file's bytes, not copied.
+    [[nodiscard]] std::vector<std::byte> takeStream(std::string_view name) &&;
 
     // The names of the streams in the root storage, in directory order (for messages and tests).
     [[nodiscard]] std::vector<std::string> streamNames() const;

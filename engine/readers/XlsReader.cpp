@@ -549,7 +549,7 @@ std::unique_ptr<Workbook> openXlsWorkbook(std::string fileName, std::vector<std:
             }
             return std::make_unique<XlsWorkbook>(std::move(fileName), std::move(bytes), true);
         }
-        const CompoundFile file(std::move(bytes));
+        CompoundFile file(std::move(bytes));
         // An encrypted Office Open XML package is a compound file holding the encrypted
         // package and its key data (MS-OFFCRYPTO 2.3.4.1).
         if (file.hasStream("EncryptedPackage") && file.hasStream("EncryptionInfo")) {
@@ -557,11 +557,11 @@ std::unique_ptr<Workbook> openXlsWorkbook(std::string fileName, std::vector<std:
         }
         if (file.hasStream("Workbook")) {
             return std::make_unique<XlsWorkbook>(
-                std::move(fileName), file.readStream("Workbook"), true);
+                std::move(fileName), std::move(file).takeStream("Workbook"), true);
         }
         if (file.hasStream("Book")) {
             return std::make_unique<XlsWorkbook>(
-                std::move(fileName), file.readStream("Book"), false);
+                std::move(fileName), std::move(file).takeStream("Book"), false);
         }
         throw ReadError("it is not a spreadsheet file (the compound file holds no workbook)");
     } catch (const ReadError& e) {

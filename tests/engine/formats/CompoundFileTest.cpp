@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace sheetfray::testing {
 namespace {
 
@@ -73,6 +75,64 @@ TEST(CompoundFile, TruncatedFileIsDamaged)
     EXPECT_NE(failure(image, "Large").find("damaged"), std::string::npos);
     image.resize(300);
     EXPECT_NE(failure(image, "Large").find("damaged"), std::string::npos);
+}
+
+// A file of two 20-sector streams, "Large" and "Filler", with Large's sectors at the given
+// places among the 40 (sector 2 is the first after the FAT and the directory) and Filler's
+// in the others, in ascending order.
+Bytes withLargeAt(const Bytes& large, const Bytes& filler, const std::vector<std::uint32_t>& at)
+{
+    constexpr std::size_t Size = 512;
+    Bytes image = compoundFile({{"Large", large}, {"Filler", filler}});
+    std::vector<std::uint32_t> rest;
+    for (std::uint32_t id = 2; id < 42; ++id) {
+        if (std::find(at.begin(), at.end(), id) == at.end()) {
+            rest.push_back(id);
+        }
+    }
+    const auto place =
+        [&](const Bytes& data, const std::vector<std::uint32_t>& ids, std::size_t entry) {
+            for (std::size_t k = 0; k < ids.size(); ++k) {
+                std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(k * Size),
+                            std::min(Size, data.size() - k * Size),
+                            image.begin() + static_cast<std::ptrdiff_t>((ids[k] + 1) * Size));
+                put32(image,
+                      fatEntryOffset(image, ids[k]),
+                      k + 1 < ids.size() ? ids[k + 1] : 0xFFFFFFFE);
+            }
+            put32(image, 2 * Size + entry * 128 + 116, ids.front());
+        };
+    place(large, at, 1);
+    place(filler, rest, 2);
+    return image;
+}
+
+TEST(CompoundFile, TakingAStreamGivesItsBytesWhereverItsSectorsLie)
+{
+    const Bytes large = pattern(20 * 512, 5);
+    const Bytes filler = pattern(20 * 512 - 7, 6);
+    std::vector<std::uint32_t> consecutive, gapped, descending, interleaved;
+    for (std::uint32_t k = 0; k < 20; ++k) {
+        consecutive.push_back(2 + k);
+        gapped.push_back(k < 10 ? 2 + k : 12 + k); // around Filler's first ten
+        descending.push_back(41 - k);
+        interleaved.push_back(2 + 2 * k);
+    }
+    for (const auto& at : {consecutive, gapped, descending, interleaved}) {
+        const Bytes image = withLargeAt(large, filler, at);
+        ASSERT_EQ(CompoundFile(image).readStream("Filler"), filler);
+        EXPECT_EQ(CompoundFile(image).takeStream("Large"), large) << at[1];
+        EXPECT_EQ(CompoundFile(image).takeStream("Filler"), filler) << at[1];
+    }
+    // Cut short in its last sector: damaged, as when read.
+    Bytes cut = withLargeAt(large, filler, gapped);
+    cut.resize((31 + 1) * 512 + 100);
+    try {
+        (void)CompoundFile(cut).takeStream("Large");
+        FAIL() << "no error";
+    } catch (const ReadError& e) {
+        EXPECT_EQ(std::string(e.what()), failure(cut, "Large"));
+    }
 }
 
 } // namespace
