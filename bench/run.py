@@ -273,8 +273,9 @@ class Bench:
 
         if section("formats"):
             self.header("Every mode on each format, text files, named by number")
+            modes = self.options.modes.split(",")
             for extension, book in books.items():
-                for mode in ("row", "column", "cell"):
+                for mode in modes:
                     peers = peers_all if extension == "xlsx" else ("office",)
                     window = self.options.window and extension == "xlsx" and mode == "row"
                     self.case(f"mixed .{extension}", book, mode, peers=peers,
@@ -443,6 +444,8 @@ def main():
                              "others; each of its cell runs writes one file per cell)")
     parser.add_argument("--only", help="comma-separated sections: formats, ways, shm, shapes, "
                                        "matrix, memory, scale")
+    parser.add_argument("--modes", default="row,column,cell",
+                        help="comma-separated modes of the formats section (default: all)")
     parser.add_argument("--no-window", dest="window", action="store_false",
                         help="skip the window run (needs the Qt benchmark target)")
     parser.add_argument("--output", help="also write the table to this file")
