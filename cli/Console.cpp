@@ -33,7 +33,7 @@ extern "C" void onStopSignal(int signal)
 void EndOnStopSignals()
 {
     for (const int signal : {SIGINT, SIGHUP, SIGTERM}) {
-        struct sigaction action{};
+        struct sigaction action = {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
         // Calls the signal cuts short go on: the run ends at its next file, not in the middle.

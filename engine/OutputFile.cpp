@@ -35,13 +35,17 @@ namespace {
 class Descriptor
 {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    {}
+
     ~Descriptor()
     {
         if (m_fd >= 0) {
             ::close(m_fd);
         }
     }
+
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
 
@@ -189,8 +193,8 @@ bool takeNamedTurn()
 int openUnnamed(int folder, const std::string& path)
 {
     return folder == AT_FDCWD
-               ? ::open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
-               : ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        ? ::open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
+        : ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
 }
 
 // Whether openUnnamed failed because the file system has no unnamed files; the next files
@@ -413,7 +417,8 @@ void OutputWriter::Queue::waitUntilEmpty()
     }
 }
 
-OutputWriter::OutputWriter() : m_queue(std::make_unique<Queue>())
+OutputWriter::OutputWriter()
+    : m_queue(std::make_unique<Queue>())
 {
     const std::lock_guard lock(writersMutex);
     writers.push_back(m_queue.get());
@@ -453,8 +458,8 @@ void OutputWriter::write(std::string_view bytes, const std::string& path, int ta
         };
         // The folder as it is now; the file is named in it even if it moves meanwhile.
         const std::string folderPath = folderOf(path);
-        const int folderFd = withRoom(
-            [&] { return ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); });
+        const int folderFd =
+            withRoom([&] { return ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); });
         if (folderFd < 0) {
             fail(path, errno);
         }
@@ -483,8 +488,7 @@ void OutputWriter::write(std::string_view bytes, const std::string& path, int ta
             }
             Queue::Pending local;
             Queue::Pending& pending =
-                queue.alone ? local
-                            : queue.ring[(queue.first + queue.count) % Queue::Capacity];
+                queue.alone ? local : queue.ring[(queue.first + queue.count) % Queue::Capacity];
             pending.file = file.release();
             pending.folder = folder.release();
             const std::size_t slash = path.rfind('/');

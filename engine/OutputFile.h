@@ -46,6 +46,7 @@ public:
         int tag;
         std::string message; // `cannot write "PATH": REASON`
     };
+
     // The failures found since the last call, oldest first; cheap when there are none.
     [[nodiscard]] std::vector<Failure> takeFailures();
 

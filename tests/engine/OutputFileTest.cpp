@@ -4,7 +4,6 @@
 #include "tests/fakes/TempDir.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -65,7 +64,10 @@ TEST(WriteTextFile, NewAndReplacedFilesGetTheUsualPermissions)
     engine::WriteTextFile("new", fresh.string());
     engine::WriteTextFile("new", older.string());
     ::umask(mask);
-    struct stat info{};
+
+    struct stat info
+    {};
+
     ASSERT_EQ(::stat(fresh.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
     ASSERT_EQ(::stat(older.c_str(), &info), 0);
@@ -109,9 +111,9 @@ TEST(WriteTextFile, AFailedWriteLeavesNothingWhetherTheNameIsNewOrTaken)
 
     EXPECT_TRUE(takenFailed);
     EXPECT_EQ(failures, 200);
-    EXPECT_EQ(filesIn(dir.path()),
-              (std::map<std::string, std::string>{{"last.txt", "last"},
-                                                  {"taken.txt", "replaced"}}));
+    EXPECT_EQ(
+        filesIn(dir.path()),
+        (std::map<std::string, std::string>{{"last.txt", "last"}, {"taken.txt", "replaced"}}));
 }
 
 using Files = std::map<std::string, std::string>;
@@ -193,7 +195,8 @@ TEST(OutputWriter, FilesWaitingForNamesGiveBackDescriptorsWhenTheProcessRunsOut)
     // the writer must name the waiting files to go on, not fail the next one.
     TempDir dir;
     std::size_t open = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/fd")) {
         ++open;
     }
     rlimit saved{};

@@ -223,8 +223,7 @@ TEST(SplitRun, InterruptedRunEndsByTheSignalWithEveryWrittenFileNamed)
         for (std::size_t r = 1; r <= files.size(); ++r) {
             const auto found = files.find("Big_" + std::to_string(r) + ".txt");
             ASSERT_NE(found, files.end()) << r << " of " << files.size();
-            EXPECT_EQ(found->second,
-                      std::to_string(r) + "," + std::string(r % 89 + 1, 'y') + ",")
+            EXPECT_EQ(found->second, std::to_string(r) + "," + std::string(r % 89 + 1, 'y') + ",")
                 << r;
         }
     }
