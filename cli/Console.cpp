@@ -1,8 +1,6 @@
 #include "cli/Console.h"
 
-#include "engine/OutputFile.h"
-
-#include <csignal>
+#include "engine/StopSignals.h"
 
 namespace sheetfray::cli {
 
@@ -10,37 +8,7 @@ namespace {
 
 constexpr auto RedrawInterval = std::chrono::milliseconds(100);
 
-volatile std::sig_atomic_t stopSignal = 0;
-
-// Ends the program by the signal's own default action, so whoever started it sees why.
-void endBy(int signal)
-{
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-extern "C" void onStopSignal(int signal)
-{
-    if (!engine::OutputWriter::anyWaiting()) {
-        endBy(signal);
-        return;
-    }
-    stopSignal = signal;
-}
-
 } // namespace
-
-void EndOnStopSignals()
-{
-    for (const int signal : {SIGINT, SIGHUP, SIGTERM}) {
-        struct sigaction action = {};
-        action.sa_handler = onStopSignal;
-        sigemptyset(&action.sa_mask);
-        // Calls the signal cuts short go on: the run ends at its next file, not in the middle.
-        action.sa_flags = SA_RESTART;
-        sigaction(signal, &action, nullptr);
-    }
-}
 
 ConsoleControls::ConsoleControls(bool spreadsheetKind,
                                  engine::NamingScheme naming,
@@ -49,15 +17,6 @@ ConsoleControls::ConsoleControls(bool spreadsheetKind,
     , m_naming(naming)
     , m_progress(progress)
 {}
-
-void EndIfStopped()
-{
-    if (const int signal = stopSignal; signal != 0) {
-        engine::OutputWriter::finishAll();
-        std::fflush(nullptr);
-        endBy(signal);
-    }
-}
 
 void ConsoleControls::setProgressText(std::string_view text)
 {
@@ -68,10 +27,7 @@ void ConsoleControls::setProgressText(std::string_view text)
 
 void ConsoleControls::yield()
 {
-    if (stopSignal != 0) {
-        finish();
-        EndIfStopped();
-    }
+    engine::EndIfStopped();
     if (!m_progress) {
         return;
     }

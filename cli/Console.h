@@ -10,14 +10,6 @@
 
 namespace sheetfray::cli {
 
-// Ctrl-C, a closed terminal and a request to end (SIGINT, SIGHUP, SIGTERM) end the program
-// as they would by default, but not before the files already written have their names: with
-// files waiting, the program ends at the next output file, after naming them.
-void EndOnStopSignals();
-
-// Ends the program now if such a signal came while files waited; they have their names then.
-void EndIfStopped();
-
 // Answers the engine with the fixed choices of the command line and shows the progress
 // caption on one terminal line, redrawn at most ten times a second.
 class ConsoleControls : public engine::RunControls

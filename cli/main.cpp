@@ -3,6 +3,7 @@
 #include "cli/LocaleSetup.h"
 #include "cli/Options.h"
 #include "engine/Batch.h"
+#include "engine/StopSignals.h"
 #include "engine/readers/FileHost.h"
 #include "platform/SystemLocale.h"
 
@@ -69,7 +70,7 @@ int run(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "sheetfray-split: %s\n", text.warning.c_str());
     }
 
-    cli::EndOnStopSignals();
+    engine::EndOnStopSignals();
     std::FILE* progress = platform::isTerminal(2) ? stderr : nullptr;
     cli::ConsoleControls controls(options.spreadsheetKind, options.naming, progress);
     cli::ConsoleReporter reporter(stderr, &controls);
@@ -83,7 +84,7 @@ int run(const std::vector<std::string>& arguments)
             engine::composeOutputBase(options.folder, options.outputFolder, path);
         engine::splitWorkbook(
             context, options.mode, options.spreadsheetKind, path, outputBase, separator);
-        cli::EndIfStopped();
+        engine::EndIfStopped();
     }
     controls.finish();
     return reporter.count() > 0 ? ExitReported : ExitOk;

@@ -4,6 +4,7 @@
 #include "engine/Instance.h"
 #include "engine/Naming.h"
 #include "engine/OutputFile.h"
+#include "engine/StopSignals.h"
 #include "filelist/FileList.h"
 #include "filelist/Probes.h"
 #include "support/Error.h"
@@ -140,6 +141,7 @@ void BatchRun::setProgressText(std::string_view text)
 
 void BatchRun::yield()
 {
+    engine::EndIfStopped();
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastEvents < m_services.yieldInterval) {
         return;

@@ -1,6 +1,7 @@
 // sheetfray: the window over the splitting engine.
 #include "cli/LocaleSetup.h"
 #include "engine/Instance.h"
+#include "engine/StopSignals.h"
 #include "engine/readers/FileHost.h"
 #include "platform/SystemLocale.h"
 #include "platform/qt/QtDialogs.h"
@@ -26,6 +27,9 @@ using namespace sheetfray;
 int run(int& argc, char** argv)
 {
     QApplication application(argc, argv);
+    // Ended by a signal during a run (a closed session, Ctrl-C in the terminal that started
+    // it), the program names the files it has written first, as when its window is closed.
+    engine::EndOnStopSignals();
     // Boxes and dialogs take the application's font, not the window's.
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(9);
