@@ -151,12 +151,17 @@ void writeThroughNamedTemporary(std::string_view bytes, const std::string& path)
 // only to privileged processes, and /proc's link to the descriptor serves instead.
 std::atomic<bool> emptyPathRefused{false};
 
+// Whether a file has been linked in one of the two ways: from then on an unnamed file can
+// always get its name, and nothing needs keeping to write it again another way.
+std::atomic<bool> linkingProven{false};
+
 // Gives the unnamed file the name in folder (a descriptor, or AT_FDCWD for a name that is a
 // path); the errno of the failure, or 0.
 int linkUnnamed(int fd, int folder, const std::string& name)
 {
     if (!emptyPathRefused.load(std::memory_order_relaxed)) {
         if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) {
+            linkingProven.store(true, std::memory_order_relaxed);
             return 0;
         }
         if (errno != ENOENT && errno != EPERM) {
@@ -168,6 +173,7 @@ int linkUnnamed(int fd, int folder, const std::string& name)
         return errno;
     }
     emptyPathRefused.store(true, std::memory_order_relaxed);
+    linkingProven.store(true, std::memory_order_relaxed);
     return 0;
 }
 
@@ -227,9 +233,9 @@ bool nameUnnamed(int fd, int folder, const std::string& name, const std::string&
     if (error == 0) {
         return true;
     }
-    if (error == ENOENT && ::faccessat(folder, folderOf(name).c_str(), F_OK, 0) == 0) {
+    if (error == ENOENT && ::access("/proc/self/fd", F_OK) != 0) {
         namedToGo.store(NamedStretch, std::memory_order_relaxed);
-        return false; // the folder is there: no /proc to link through
+        return false; // the descriptor itself is refused, and there is no /proc either
     }
     if (error != EEXIST) {
         fail(path, error);
@@ -322,7 +328,8 @@ struct OutputWriter::Queue
         int folder = -1;
         std::string name; // within the folder
         std::string path; // for messages, and for the named way when there is no /proc
-        std::string bytes; // the same
+        std::string bytes; // the same, until linking has been seen to work
+        bool kept = false; // whether bytes holds them
         int tag = 0;
     };
 
@@ -387,6 +394,9 @@ void OutputWriter::Queue::name(Pending& pending)
     try {
 #ifdef O_TMPFILE
         if (!nameUnnamed(pending.file, pending.folder, pending.name, pending.path)) {
+            if (!pending.kept) {
+                fail(pending.path, ENOENT); // /proc went away during the run
+            }
             writeThroughNamedTemporary(pending.bytes, pending.path);
         }
 #endif
@@ -494,7 +504,11 @@ void OutputWriter::write(std::string_view bytes, const std::string& path, int ta
             const std::size_t slash = path.rfind('/');
             pending.name.assign(path, slash == std::string::npos ? 0 : slash + 1);
             pending.path = path;
-            pending.bytes.assign(bytes);
+            // A copy of every file would cost a column split as much again in memory.
+            pending.kept = !linkingProven.load(std::memory_order_relaxed);
+            if (pending.kept) {
+                pending.bytes.assign(bytes);
+            }
             pending.tag = tag;
             if (queue.alone) {
                 lock.unlock();
