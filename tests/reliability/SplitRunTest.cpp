@@ -50,6 +50,21 @@ std::size_t entryCount(const fs::path& folder)
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder, ignored), {}));
 }
 
+// Waits until the running split has written `entries` entries into folder, then sends it
+// the signal; false when it ended first. status is how it ended.
+bool signalAfter(pid_t pid, const fs::path& folder, std::size_t entries, int signal, int& status)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (entryCount(folder) < entries && std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    kill(pid, signal);
+    return waitpid(pid, &status, 0) == pid;
+}
+
 // The whole grid spanned by two cells: the cell walk visits the two, not 17 billion positions.
 TEST(SplitRun, CellsOfTheGridCornersSplitAtOnce)
 {
@@ -140,21 +155,9 @@ TEST(SplitRun, KilledRunLeavesOnlyCompleteOrOlderFiles)
 
     const pid_t pid = startSplit({book}, killed);
     ASSERT_GT(pid, 0);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     int status = 0;
-    bool exited = false;
-    while (entryCount(killed) < 1000 && std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            exited = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    if (!exited) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    ASSERT_FALSE(exited) << "the run ended before it could be killed";
+    ASSERT_TRUE(signalAfter(pid, killed, 1000, SIGKILL, status))
+        << "the run ended before it could be killed";
     ASSERT_TRUE(WIFSIGNALED(status));
 
     const pid_t complete = startSplit({book}, finished);
@@ -199,21 +202,9 @@ TEST(SplitRun, InterruptedRunEndsByTheSignalWithEveryWrittenFileNamed)
         fs::create_directories(out);
         const pid_t pid = startSplit({book}, out);
         ASSERT_GT(pid, 0);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         int status = 0;
-        bool exited = false;
-        while (entryCount(out) < 500 && std::chrono::steady_clock::now() < deadline) {
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                exited = true;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        if (!exited) {
-            kill(pid, signal);
-            ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        }
-        ASSERT_FALSE(exited) << "the run ended before the signal";
+        ASSERT_TRUE(signalAfter(pid, out, 500, signal, status))
+            << "the run ended before the signal";
         // Ended as the signal ends a program, not as a finished run.
         ASSERT_TRUE(WIFSIGNALED(status)) << status;
         EXPECT_EQ(WTERMSIG(status), signal);
