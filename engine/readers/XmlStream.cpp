@@ -687,6 +687,22 @@ private:
         }
     }
 
+    // The first byte after the white space at q, which must be `expected`; null when the
+    // bytes read end first.
+    const char* expectAfterSpace(const char* q, char expected) const
+    {
+        while (isClass(*q, SpaceByte)) {
+            ++q;
+        }
+        if (q == limit()) {
+            return nullptr;
+        }
+        if (*q != expected) {
+            fail(q, InvalidToken);
+        }
+        return q;
+    }
+
     bool startTag(const char* p)
     {
         if (m_place == Place::Epilog) {
@@ -736,15 +752,9 @@ private:
             }
             const std::string_view attribute(q, static_cast<std::size_t>(attributeEnd - q));
             const std::string_view attributeLocal = localName(attributeEnd);
-            q = attributeEnd;
-            while (isClass(*q, SpaceByte)) {
-                ++q;
-            }
-            if (q == end) {
+            q = expectAfterSpace(attributeEnd, '=');
+            if (!q) {
                 return incomplete(UnclosedToken);
-            }
-            if (*q != '=') {
-                fail(q, InvalidToken);
             }
             ++q;
             while (isClass(*q, SpaceByte)) {
@@ -888,7 +898,6 @@ private:
 
     bool endTag(const char* p)
     {
-        const char* const end = limit();
         const char* q = p + 2;
         const char* nameEnd = name(q);
         if (!nameEnd) {
@@ -896,15 +905,9 @@ private:
         }
         const std::string_view qualifiedName(q, static_cast<std::size_t>(nameEnd - q));
         const std::string_view local = localName(nameEnd);
-        q = nameEnd;
-        while (isClass(*q, SpaceByte)) {
-            ++q;
-        }
-        if (q == end) {
+        q = expectAfterSpace(nameEnd, '>');
+        if (!q) {
             return incomplete(UnclosedToken);
-        }
-        if (*q != '>') {
-            fail(q, InvalidToken);
         }
         if (m_depth == 0) {
             fail(p, InvalidToken);
