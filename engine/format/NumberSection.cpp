@@ -97,6 +97,47 @@ void appendLiteral(const CompiledFormat& format, const Token& token, std::string
     out.append(format.literals, token.offset, token.length);
 }
 
+// Appends what a token of the number's own part shows: literals, the decimal point, and the
+// integer and decimal placeholders. False for an exponent's tokens, which the caller shows.
+bool appendNumberToken(const CompiledFormat& format,
+                       const Section& section,
+                       const Token& token,
+                       const DecimalDigits& number,
+                       int digitCount,
+                       int shownDecimals,
+                       std::string& out)
+{
+    switch (token.kind) {
+    case TokenKind::Literal:
+        appendLiteral(format, token, out);
+        return true;
+    case TokenKind::DecimalPoint:
+        // Without integer placeholders the integer digits still show, before the point.
+        if (section.integerDigits == 0) {
+            appendAllIntegerDigits(number, digitCount, section.thousands, out);
+        }
+        out += '.';
+        return true;
+    case TokenKind::Digit:
+        if (token.role == DigitRole::Integer) {
+            appendIntegerPlaceholder(
+                token, number, digitCount, section.integerDigits, section.thousands, out);
+            return true;
+        }
+        if (token.role == DigitRole::Decimal) {
+            if (token.position < shownDecimals) {
+                out += digitChar(number, -1 - token.position);
+            } else {
+                appendPad(token.placeholder, out);
+            }
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
 void renderPlain(const CompiledFormat& format,
                  const Section& section,
                  double magnitude,
@@ -115,30 +156,7 @@ void renderPlain(const CompiledFormat& format,
     const int digitCount = integerDigitCount(number);
     const int shownDecimals = number.isZero() ? 0 : std::max(0, number.count - 1 - number.exponent);
     for (const Token& token : section.tokens) {
-        switch (token.kind) {
-        case TokenKind::Literal:
-            appendLiteral(format, token, out);
-            break;
-        case TokenKind::DecimalPoint:
-            // Without integer placeholders the integer digits still show, before the point.
-            if (section.integerDigits == 0) {
-                appendAllIntegerDigits(number, digitCount, section.thousands, out);
-            }
-            out += '.';
-            break;
-        case TokenKind::Digit:
-            if (token.role == DigitRole::Integer) {
-                appendIntegerPlaceholder(
-                    token, number, digitCount, section.integerDigits, section.thousands, out);
-            } else if (token.position < shownDecimals) {
-                out += digitChar(number, -1 - token.position);
-            } else {
-                appendPad(token.placeholder, out);
-            }
-            break;
-        default:
-            break;
-        }
+        appendNumberToken(format, section, token, number, digitCount, shownDecimals, out);
     }
 }
 
@@ -194,44 +212,22 @@ void renderScientific(const CompiledFormat& format,
     const int exponentDigitCount = exponentDigits.isZero() ? 1 : exponentDigits.exponent + 1;
     char sign = 0;
     for (const Token& token : section.tokens) {
-        switch (token.kind) {
-        case TokenKind::Literal:
-            appendLiteral(format, token, out);
-            break;
-        case TokenKind::DecimalPoint:
-            if (section.integerDigits == 0) {
-                appendAllIntegerDigits(mantissa, digitCount, section.thousands, out);
-            }
-            out += '.';
-            break;
-        case TokenKind::Exponent:
+        if (appendNumberToken(format, section, token, mantissa, digitCount, shownDecimals, out)) {
+            continue;
+        }
+        if (token.kind == TokenKind::Exponent) {
             out += token.placeholder;
             sign = exponent < 0 ? '-' : token.plusSign ? '+' : 0;
             // The sign goes right before the exponent digits; with none, after the letter.
             if (section.exponentDigits == 0 && sign != 0) {
                 out += sign;
             }
-            break;
-        case TokenKind::Digit:
-            if (token.role == DigitRole::Integer) {
-                appendIntegerPlaceholder(
-                    token, mantissa, digitCount, section.integerDigits, section.thousands, out);
-            } else if (token.role == DigitRole::Decimal) {
-                if (token.position < shownDecimals) {
-                    out += digitChar(mantissa, -1 - token.position);
-                } else {
-                    appendPad(token.placeholder, out);
-                }
-            } else {
-                if (token.position == section.exponentDigits - 1 && sign != 0) {
-                    out += sign;
-                }
-                appendIntegerPlaceholder(
-                    token, exponentDigits, exponentDigitCount, section.exponentDigits, false, out);
+        } else if (token.kind == TokenKind::Digit) {
+            if (token.position == section.exponentDigits - 1 && sign != 0) {
+                out += sign;
             }
-            break;
-        default:
-            break;
+            appendIntegerPlaceholder(
+                token, exponentDigits, exponentDigitCount, section.exponentDigits, false, out);
         }
     }
 }
