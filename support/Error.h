@@ -20,6 +20,14 @@ public:
     using Error::Error;
 };
 
+// A sheet that holds no cells by its nature (a chart or dialog sheet): a split passes over it
+// without a report.
+class SheetWithoutCells : public ReadError
+{
+public:
+    using ReadError::ReadError;
+};
+
 // An output file cannot be written; no partial file is left behind.
 class WriteError : public Error
 {
