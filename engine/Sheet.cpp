@@ -3,6 +3,7 @@
 #include "support/Error.h"
 
 #include <algorithm>
+#include <utility>
 #include <limits>
 
 namespace sheetfray::engine {
@@ -309,6 +310,7 @@ Sheet SheetBuilder::finish()
     }
     m_sorted = true;
     Sheet sheet(std::move(m_name), std::move(m_styles), std::move(m_cells), std::move(m_textPool));
+    sheet.m_formulasWithoutResult = std::exchange(m_formulasWithoutResult, 0);
     m_cells = {};
     m_textPool = {};
     return sheet;

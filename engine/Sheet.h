@@ -110,7 +110,12 @@ public:
 
     [[nodiscard]] const WorkbookStyles& styles() const { return *m_styles; }
 
+    // Formula cells the file stores without a result (read as blank cells).
+    [[nodiscard]] std::uint32_t formulasWithoutResult() const { return m_formulasWithoutResult; }
+
 private:
+    friend class SheetBuilder;
+
     std::string_view ownText(const StoredCell& cell) const;
 
     std::string m_name;
@@ -122,6 +127,7 @@ private:
     // column's run starts in it (column c from m_columnStart[c] to m_columnStart[c + 1]).
     mutable std::vector<std::uint32_t> m_columnOrder;
     mutable std::vector<std::uint32_t> m_columnStart;
+    std::uint32_t m_formulasWithoutResult = 0;
 };
 
 // Collects the cells of one sheet in any order; a later cell at the same position replaces
@@ -144,6 +150,9 @@ public:
 
     [[nodiscard]] std::size_t cellCount() const { return m_cells.size(); }
 
+    // Counts a formula cell whose file holds no result for it.
+    void countFormulaWithoutResult() { ++m_formulasWithoutResult; }
+
     // Makes room for about this many cells, a reader's estimate from the size of its input,
     // so that the store is not copied as it grows. Only a hint: the room given is bounded.
     void reserve(std::size_t cells);
@@ -160,6 +169,7 @@ private:
     std::vector<StoredCell> m_cells;
     std::string m_textPool;
     bool m_sorted = true;
+    std::uint32_t m_formulasWithoutResult = 0;
 };
 
 // Largest row and column a sheet may address (as in the spreadsheet application's grid).
