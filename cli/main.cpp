@@ -3,6 +3,7 @@
 #include "cli/LocaleSetup.h"
 #include "cli/Options.h"
 #include "engine/Batch.h"
+#include "engine/RunOutputs.h"
 #include "engine/StopSignals.h"
 #include "engine/readers/FileHost.h"
 #include "platform/SystemLocale.h"
@@ -40,6 +41,24 @@ std::string fullPath(const std::string& path)
     return error ? path : absolute.lexically_normal().string();
 }
 
+// The folder made absolute, its bytes otherwise as given: "out" becomes "/home/me/out", and
+// the current folder (the default, ".") the current folder's own path.
+std::string absolutePath(const std::string& folder)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = folder == "." ? std::filesystem::current_path(error)
+                                                         : std::filesystem::absolute(folder, error);
+    return error ? folder : absolute.string();
+}
+
+void printWarnings(cli::ConsoleControls& controls, engine::RunOutputs& outputs)
+{
+    for (const std::string& warning : outputs.takeWarnings()) {
+        controls.finish();
+        std::fprintf(stderr, "sheetfray-split: warning: %s\n", warning.c_str());
+    }
+}
+
 int run(const std::vector<std::string>& arguments)
 {
     const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
@@ -75,18 +94,30 @@ int run(const std::vector<std::string>& arguments)
     cli::ConsoleControls controls(options.spreadsheetKind, options.naming, progress);
     cli::ConsoleReporter reporter(stderr, &controls);
     engine::readers::FileHostFactory hosts;
-    const engine::SplitContext context{hosts, controls, reporter, text.codePage, text.valueLocale};
+    engine::RunOutputs outputs;
+    const engine::SplitContext context{
+        hosts, controls, reporter, text.codePage, text.valueLocale, outputs};
     const std::string separator = engine::separatorText(options.separator, options.customSeparator);
+    // The output folder is used as given, made absolute once; nothing in it is cleaned.
+    const std::string outputFolder = absolutePath(options.outputFolder);
+    std::vector<std::string> workbooks;
     for (const std::string& workbook : options.workbooks) {
-        const std::string path = fullPath(workbook);
+        workbooks.push_back(fullPath(workbook));
+        outputs.addWorkbook(workbooks.back());
+    }
+    for (const std::string& path : workbooks) {
         controls.startWorkbook(engine::FileNameOfPath(path));
         const std::string outputBase =
-            engine::composeOutputBase(options.folder, options.outputFolder, path);
+            engine::composeOutputBase(options.folder, outputFolder, path);
         engine::splitWorkbook(
             context, options.mode, options.spreadsheetKind, path, outputBase, separator);
+        printWarnings(controls, outputs);
         engine::EndIfStopped();
     }
     controls.finish();
+    if (const std::string note = engine::renamedFilesNote(outputs); !note.empty()) {
+        std::fprintf(stderr, "sheetfray-split: %s\n", note.c_str());
+    }
     return reporter.count() > 0 ? ExitReported : ExitOk;
 }
 

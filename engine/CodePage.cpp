@@ -185,4 +185,17 @@ std::string CodePage::encode(std::string_view utf8) const
     return out;
 }
 
+std::string CodePage::decode(std::string_view bytes) const
+{
+    if (m_utf8) {
+        return std::string(bytes);
+    }
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char byte : bytes) {
+        appendUtf8(m_toUnicode[static_cast<std::uint8_t>(byte)], out);
+    }
+    return out;
+}
+
 } // namespace sheetfray::engine

@@ -32,6 +32,8 @@ public:
 
     // The text's bytes in this character set, "?" for each character it lacks.
     [[nodiscard]] std::string encode(std::string_view utf8) const;
+    // The UTF-8 text of bytes in this character set (a file name as the system holds it).
+    [[nodiscard]] std::string decode(std::string_view bytes) const;
 
 private:
     CodePage() = default;

@@ -48,9 +48,12 @@ cleanCharacters(std::string_view value, const CodePage& codePage, Trap& trap, in
                 kept += value[pos++];
                 continue;
             }
+            const std::size_t start = pos;
             const char32_t ch = decodeUtf8(value, pos);
             if (codePage.isUtf8()) {
-                appendUtf8(ch, kept);
+                // Bytes that are not UTF-8 can only come from a file name the system holds
+                // that way (a workbook's name in a fallback): they keep their bytes.
+                kept.append(value, start, pos - start);
                 continue;
             }
             const std::uint32_t code = codePage.codeOf(ch);
@@ -138,6 +141,35 @@ std::string BuildOutputName(std::string_view outputBase,
     }
     }
     return result;
+}
+
+std::string OutputFilePath(std::string_view builtName,
+                           std::size_t folderLength,
+                           NamingScheme scheme,
+                           std::string_view extension,
+                           std::string_view fallbackName,
+                           const CodePage& codePage,
+                           Reporter& reporter)
+{
+    folderLength = std::min(folderLength, builtName.size());
+    const bool fromCell = scheme == NamingScheme::FirstCellValue;
+    const auto finished = [&](std::string_view name) {
+        std::string out =
+            fromCell ? CleanFileName(name, {}, codePage, reporter) : std::string(name);
+        out.erase(0, out.find_first_not_of('.'));
+        return out;
+    };
+    std::string name = finished(builtName.substr(folderLength));
+    if (name.empty()) {
+        name = finished(CleanFirstValue(fallbackName));
+    }
+    if (fromCell && !codePage.isUtf8()) {
+        name = codePage.encode(name);
+    }
+    std::string path(builtName.substr(0, folderLength));
+    path += name;
+    path += extension;
+    return NormalizePath(path);
 }
 
 std::string ColumnLetters(std::int32_t column)

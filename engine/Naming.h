@@ -35,6 +35,19 @@ inline constexpr char PathSeparator = '/';
                                           NamingScheme scheme,
                                           std::string_view fallbackName);
 
+// The path an output file is written to, from BuildOutputName's result. The folder (its first
+// folderLength bytes) and a workbook's name keep their bytes as the system gave them; only a
+// name that comes from a cell (the first-value scheme) is cleaned by CleanFileName's rules and
+// put in the code page. Leading dots go, so no output file is hidden; a name left empty takes
+// the fallback name. The extension is appended and doubled separators are collapsed.
+[[nodiscard]] std::string OutputFilePath(std::string_view builtName,
+                                         std::size_t folderLength,
+                                         NamingScheme scheme,
+                                         std::string_view extension,
+                                         std::string_view fallbackName,
+                                         const CodePage& codePage,
+                                         Reporter& reporter);
+
 // A column number in A1 letters: 1 is A, 27 is AA, 703 is AAA. Numbers below 1 give "".
 [[nodiscard]] std::string ColumnLetters(std::int32_t column);
 

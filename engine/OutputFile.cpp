@@ -1,5 +1,6 @@
 #include "engine/OutputFile.h"
 
+#include "engine/RunOutputs.h"
 #include "support/Error.h"
 
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <system_error>
 #include <thread>
@@ -116,11 +118,55 @@ void renameInto(const std::string& temporary, const std::string& path)
     }
 }
 
+// Whether the user may write the file: a file made read-only is kept, whoever asks. Root may
+// write anything, so for root a file without any write permission counts as read-only.
+bool userMayWrite(int folder, const std::string& name, const struct stat& info)
+{
+    if (::geteuid() == 0) {
+        return (info.st_mode & 0222) != 0;
+    }
+    return ::faccessat(folder, name.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Looks at the file that holds the name about to be replaced (name in folder, path for
+// messages) and throws when it must stay: a workbook of the run, or a file the user cannot
+// write. Returns the permission bits the new file takes over, or none: a symbolic link is
+// replaced by the file, never followed, and gets the usual permissions; a name that is free
+// again (the file went meanwhile) is simply taken.
+std::optional<mode_t> checkReplaceable(int folder,
+                                       const std::string& name,
+                                       const std::string& path,
+                                       const RunOutputs* outputs)
+{
+    struct stat info
+    {};
+
+    if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) {
+            return std::nullopt;
+        }
+        fail(path, errno);
+    }
+    if (outputs != nullptr && outputs->isWorkbook(info.st_dev, info.st_ino)) {
+        fail(path, "it is one of the workbooks being split");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    if (!userMayWrite(folder, name, info)) {
+        fail(path, "the file is read-only");
+    }
+    return info.st_mode & 0777;
+}
+
 // The portable way: a hidden temporary, created exclusively so it never truncates a file
 // someone else made, written, closed (a full disk shows in the write or, on file systems
 // that allocate late, in the close), then renamed over the target.
-void writeThroughNamedTemporary(std::string_view bytes, const std::string& path)
+void writeThroughNamedTemporary(std::string_view bytes,
+                                const std::string& path,
+                                const RunOutputs* outputs)
 {
+    const std::optional<mode_t> keptMode = checkReplaceable(AT_FDCWD, path, path, outputs);
     std::string temporary;
     int fd = -1;
     for (unsigned attempt = 0; attempt < 16 && fd < 0; ++attempt) {
@@ -134,7 +180,13 @@ void writeThroughNamedTemporary(std::string_view bytes, const std::string& path)
         fail(path, EEXIST);
     }
     Descriptor file(fd);
-    int error = writeAll(file.get(), bytes);
+    int error = 0;
+    if (keptMode && ::fchmod(file.get(), *keptMode) != 0) {
+        error = errno;
+    }
+    if (error == 0) {
+        error = writeAll(file.get(), bytes);
+    }
     if (const int closeError = file.close(); error == 0) {
         error = closeError;
     }
@@ -227,7 +279,8 @@ int createUnnamed(int folder, const std::string& path)
 
 // Names a complete unnamed file: name in folder (as for linkUnnamed), path for messages.
 // False when there is no /proc to link through; the file has no name then.
-bool nameUnnamed(int fd, int folder, const std::string& name, const std::string& path)
+bool nameUnnamed(
+    int fd, int folder, const std::string& name, const std::string& path, const RunOutputs* outputs)
 {
     const int error = linkUnnamed(fd, folder, name);
     if (error == 0) {
@@ -240,7 +293,13 @@ bool nameUnnamed(int fd, int folder, const std::string& name, const std::string&
     if (error != EEXIST) {
         fail(path, error);
     }
-    // The name is taken: the complete file gets a temporary name, then replaces the older.
+    // The name is taken: unless that file must stay, the complete file takes over its
+    // permissions, gets a temporary name, then replaces it.
+    if (const std::optional<mode_t> keptMode = checkReplaceable(folder, name, path, outputs)) {
+        if (::fchmod(fd, *keptMode) != 0) {
+            fail(path, errno);
+        }
+    }
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         const std::string temporary = temporaryNameBeside(name, attempt);
         const int linkError = linkUnnamed(fd, folder, temporary);
@@ -264,7 +323,7 @@ bool nameUnnamed(int fd, int folder, const std::string& name, const std::string&
 // The fast way on Linux: a file with no name until it is complete, linked in under its
 // name. A process killed part way leaves nothing, not even a temporary. False when the
 // file system has no unnamed files (or /proc is missing); nothing was written then.
-bool writeUnnamed(std::string_view bytes, const std::string& path)
+bool writeUnnamed(std::string_view bytes, const std::string& path, const RunOutputs* outputs)
 {
     const int fd = createUnnamed(AT_FDCWD, path);
     if (fd < 0) {
@@ -274,7 +333,7 @@ bool writeUnnamed(std::string_view bytes, const std::string& path)
     if (const int error = writeAll(file.get(), bytes); error != 0) {
         fail(path, error); // the closed file has no name and is gone
     }
-    return nameUnnamed(file.get(), AT_FDCWD, path, path);
+    return nameUnnamed(file.get(), AT_FDCWD, path, path, outputs);
 }
 
 #endif
@@ -299,17 +358,17 @@ void refuseNul(const std::string& path)
 
 } // namespace
 
-void WriteTextFile(std::string_view bytes, const std::string& path)
+void WriteTextFile(std::string_view bytes, const std::string& path, const RunOutputs* outputs)
 {
     refuseNul(path);
     // Never in place, even for a new name: a file created there would be visible, half
     // written, to a run killed or a disk filled before it is complete.
 #ifdef O_TMPFILE
-    if (!takeNamedTurn() && writeUnnamed(bytes, path)) {
+    if (!takeNamedTurn() && writeUnnamed(bytes, path, outputs)) {
         return;
     }
 #endif
-    writeThroughNamedTemporary(bytes, path);
+    writeThroughNamedTemporary(bytes, path, outputs);
 }
 
 // Files written and waiting for their names, in a ring; the naming thread takes them in
@@ -345,6 +404,7 @@ struct OutputWriter::Queue
     bool alone = false; // no naming thread could be started
     std::vector<Failure> failures;
     std::atomic<bool> failed{false};
+    const RunOutputs* outputs = nullptr;
     std::thread namer;
 
     void run();
@@ -393,11 +453,11 @@ void OutputWriter::Queue::name(Pending& pending)
     std::string failure;
     try {
 #ifdef O_TMPFILE
-        if (!nameUnnamed(pending.file, pending.folder, pending.name, pending.path)) {
+        if (!nameUnnamed(pending.file, pending.folder, pending.name, pending.path, outputs)) {
             if (!pending.kept) {
                 fail(pending.path, ENOENT); // /proc went away during the run
             }
-            writeThroughNamedTemporary(pending.bytes, pending.path);
+            writeThroughNamedTemporary(pending.bytes, pending.path, outputs);
         }
 #endif
     } catch (const std::exception& e) {
@@ -427,9 +487,10 @@ void OutputWriter::Queue::waitUntilEmpty()
     }
 }
 
-OutputWriter::OutputWriter()
+OutputWriter::OutputWriter(const RunOutputs* outputs)
     : m_queue(std::make_unique<Queue>())
 {
+    m_queue->outputs = outputs;
     const std::lock_guard lock(writersMutex);
     writers.push_back(m_queue.get());
 }
@@ -526,7 +587,18 @@ void OutputWriter::write(std::string_view bytes, const std::string& path, int ta
     // The named way replaces files by name at once: every file before it gets its name first.
     finish();
 #endif
-    writeThroughNamedTemporary(bytes, path);
+    writeThroughNamedTemporary(bytes, path, m_queue->outputs);
+}
+
+bool OutputWriter::holds(const std::string& path)
+{
+    const std::lock_guard lock(m_queue->mutex);
+    for (std::size_t i = 0; i < m_queue->count; ++i) {
+        if (m_queue->ring[(m_queue->first + i) % Queue::Capacity].path == path) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void OutputWriter::finish()

@@ -8,6 +8,8 @@
 
 namespace sheetfray::engine {
 
+class RunOutputs;
+
 // Temporary files carry this in their name, so a leftover one says whose it is.
 inline constexpr std::string_view TemporaryMarker = ".sheetfray-";
 
@@ -19,7 +21,14 @@ inline constexpr std::string_view TemporaryMarker = ".sheetfray-";
 // the older file or the complete new one, never a part of either. On failure nothing is
 // left, an older file of that name is unchanged, and WriteError says
 // `cannot write "PATH": REASON` with the system's reason.
-void WriteTextFile(std::string_view bytes, const std::string& path);
+//
+// A file that holds the name already is replaced only when it may be: never a workbook of the
+// run (outputs, when given, knows them) and never a file the user cannot write, both reported
+// as failures. A replaced file's permission bits go to the new file. A symbolic link at the
+// name is replaced by the file, never followed.
+void WriteTextFile(std::string_view bytes,
+                   const std::string& path,
+                   const RunOutputs* outputs = nullptr);
 
 // Writes a walk's many files as WriteTextFile does, with the same promise, but gives them
 // their names on a second thread: the caller creates and fills each unnamed file while the
@@ -30,13 +39,17 @@ void WriteTextFile(std::string_view bytes, const std::string& path);
 class OutputWriter
 {
 public:
-    OutputWriter();
+    // outputs, when given, names the workbooks that no file may replace.
+    explicit OutputWriter(const RunOutputs* outputs = nullptr);
     ~OutputWriter(); // names every file written, as finish() does
     OutputWriter(const OutputWriter&) = delete;
     OutputWriter& operator=(const OutputWriter&) = delete;
 
     // tag comes back with a failure of this file found later.
     void write(std::string_view bytes, const std::string& path, int tag);
+
+    // Whether a file written under this path still waits for its name.
+    [[nodiscard]] bool holds(const std::string& path);
 
     // Returns when every file written so far has its name or has failed.
     void finish();

@@ -3,8 +3,8 @@
 #include "support/Error.h"
 
 #include <algorithm>
-#include <utility>
 #include <limits>
+#include <utility>
 
 namespace sheetfray::engine {
 

@@ -2,7 +2,10 @@
 
 #include "engine/LineText.h"
 #include "engine/OutputFile.h"
+#include "support/Error.h"
 #include "support/Trap.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
@@ -99,6 +102,7 @@ void finishOutput(Trap& trap, OutputWriter& writer)
 
 // Names, cleans and writes one output file: three numbered statements from firstLabel on.
 // The content is the line (or the cell's value text) in UTF-8, as it goes into the file.
+// A name this run has written already takes the next free "NAME (2)" form.
 void saveOutput(const SplitContext& context,
                 Trap& trap,
                 OutputWriter& writer,
@@ -111,29 +115,75 @@ void saveOutput(const SplitContext& context,
                 std::string_view fallbackName,
                 const std::string& content)
 {
+    const std::string_view extension = spreadsheet ? ".xls" : ".txt";
     std::string name;
+    NamingScheme scheme = NamingScheme::FileNamePlusNumber;
     trap.step(firstLabel, [&] {
-        name = BuildOutputName(outputBase,
-                               location,
-                               firstValue,
-                               fileCounter,
-                               context.controls.namingScheme(),
-                               fallbackName);
-        name += spreadsheet ? ".xls" : ".txt";
+        scheme = context.controls.namingScheme();
+        name = BuildOutputName(outputBase, location, firstValue, fileCounter, scheme, fallbackName);
     });
     trap.step(firstLabel + 2, [&] {
-        name = NormalizePath(CleanFileName(name, {}, context.codePage, context.reporter));
+        name = OutputFilePath(name,
+                              FolderOfPath(outputBase).size(),
+                              scheme,
+                              extension,
+                              fallbackName,
+                              context.codePage,
+                              context.reporter);
+        name =
+            context.outputs.claim(std::move(name), extension.size(), [&](const std::string& path) {
+                struct stat info
+                {};
+                return writer.holds(path) || ::lstat(path.c_str(), &info) == 0;
+            });
     });
     trap.step(firstLabel + 4, [&] {
         // Text is UTF-8 already; only a single-byte code page needs a converted copy.
         if (context.codePage.isUtf8()) {
             writer.write(content, name, firstLabel + 4);
         } else {
-            writer.write(
-                context.codePage.encode(content), context.codePage.encode(name), firstLabel + 4);
+            writer.write(context.codePage.encode(content), name, firstLabel + 4);
         }
     });
     reportNamingFailures(trap, writer);
+}
+
+// Loads sheet s into sheet; false when it has no cells to walk: a chart or dialog sheet is
+// passed over without a word, a damaged one is reported.
+bool loadSheet(
+    Trap& trap, int line, Workbook& workbook, std::int32_t s, std::optional<Sheet>& sheet)
+{
+    bool withoutCells = false;
+    const bool loaded = trap.step(line, [&] {
+        try {
+            sheet.emplace(workbook.loadSheet(s));
+        } catch (const SheetWithoutCells&) {
+            withoutCells = true;
+        }
+    });
+    return loaded && !withoutCells;
+}
+
+// The workbook's name as the fallback names use it: a name the system holds in a single-byte
+// code page is read in that page, so that its letters survive the cleaning of cell texts.
+std::string workbookNameForCells(const SplitContext& context, const Workbook& workbook)
+{
+    return context.codePage.decode(workbook.name());
+}
+
+// Says once per workbook how many formula cells had no result to write.
+void warnOfFormulasWithoutResult(const SplitContext& context,
+                                 const std::string& workbookPath,
+                                 std::uint64_t count)
+{
+    if (count == 0) {
+        return;
+    }
+    context.outputs.warn("\"" + workbookPath + "\": " + std::to_string(count)
+                         + (count == 1
+                                ? " formula cell holds no stored result and is written empty"
+                                : " formula cells hold no stored result and are written empty")
+                         + "; open and save the workbook in a spreadsheet program to store them");
 }
 
 // The walk shared by rows and columns: one output file per line of every sheet.
@@ -145,12 +195,15 @@ void saveEachLine(const SplitContext& context,
                   std::string_view separator)
 {
     Trap trap(labels.location, context.reporter);
+    context.outputs.addWorkbook(workbookPath);
     OpenedWorkbook opened;
     if (!trap.step(100, [&] { opened = OpenWorkbook(context.hosts, workbookPath); })) {
         // Without a workbook every later statement would fail in turn; one report says it.
         return;
     }
     Workbook& workbook = *opened.workbook;
+    const std::string workbookName = workbookNameForCells(context, workbook);
+    std::uint64_t formulasWithoutResult = 0;
     std::int32_t fileCounter = 0;
     std::int32_t sheetCount = 0;
     trap.step(labels.sheets, [&] { sheetCount = workbook.sheetCount(); });
@@ -159,12 +212,13 @@ void saveEachLine(const SplitContext& context,
     std::string caption;
     std::string firstValue;
     std::string fallback;
-    OutputWriter writer;
+    OutputWriter writer(&context.outputs);
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
         std::optional<Sheet> sheet;
-        if (!trap.step(labels.lines, [&] { sheet.emplace(workbook.loadSheet(s)); })) {
-            continue; // a chart sheet or a damaged part: no cells to walk
+        if (!loadSheet(trap, labels.lines, workbook, s, sheet)) {
+            continue;
         }
+        formulasWithoutResult += sheet->formulasWithoutResult();
         const UsedRange range = sheet->usedRange();
         const std::int32_t lineCount = byRow ? range.lastRow : range.lastColumn;
         const std::int32_t cellCount = byRow ? range.lastColumn : range.lastRow;
@@ -216,10 +270,10 @@ void saveEachLine(const SplitContext& context,
                                         a,
                                         b,
                                         sheet->name(),
-                                        workbook.name(),
+                                        workbookName,
                                         context.codePage,
                                         context.reporter);
-                fallback = FallbackName(workbook.name(), sheet->name(), a, b);
+                fallback = FallbackName(workbookName, sheet->name(), a, b);
             });
             bool spreadsheet = false;
             trap.step(labels.kind, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });
@@ -241,6 +295,7 @@ void saveEachLine(const SplitContext& context,
         }
         finishOutput(trap, writer);
     }
+    warnOfFormulasWithoutResult(context, workbookPath, formulasWithoutResult);
 }
 
 } // namespace
@@ -274,11 +329,14 @@ void SaveEachCell(const SplitContext& context,
                   std::string_view outputBase)
 {
     Trap trap(Location::SaveEachCell, context.reporter);
+    context.outputs.addWorkbook(workbookPath);
     OpenedWorkbook opened;
     if (!trap.step(100, [&] { opened = OpenWorkbook(context.hosts, workbookPath); })) {
         return;
     }
     Workbook& workbook = *opened.workbook;
+    const std::string workbookName = workbookNameForCells(context, workbook);
+    std::uint64_t formulasWithoutResult = 0;
     std::int32_t fileCounter = 0;
     trap.step(106, [&] { context.controls.setBusy(); });
     std::int32_t sheetCount = 0;
@@ -289,12 +347,13 @@ void SaveEachCell(const SplitContext& context,
     std::string firstValue;
     std::string fallback;
     std::string content;
-    OutputWriter writer;
+    OutputWriter writer(&context.outputs);
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
         std::optional<Sheet> sheet;
-        if (!trap.step(110, [&] { sheet.emplace(workbook.loadSheet(s)); })) {
+        if (!loadSheet(trap, 110, workbook, s, sheet)) {
             continue;
         }
+        formulasWithoutResult += sheet->formulasWithoutResult();
         // Only stored cells can be non-blank, so the walk visits those alone: a sheet whose
         // used range spans millions of empty positions costs no more than its cells.
         for (const StoredCell& cell : sheet->cells()) {
@@ -321,10 +380,10 @@ void SaveEachCell(const SplitContext& context,
                                         cell.row,
                                         cell.column,
                                         sheet->name(),
-                                        workbook.name(),
+                                        workbookName,
                                         context.codePage,
                                         context.reporter);
-                fallback = FallbackName(workbook.name(), sheet->name(), cell.row, cell.column);
+                fallback = FallbackName(workbookName, sheet->name(), cell.row, cell.column);
             });
             bool spreadsheet = false;
             trap.step(126, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });
@@ -347,6 +406,7 @@ void SaveEachCell(const SplitContext& context,
         }
         finishOutput(trap, writer);
     }
+    warnOfFormulasWithoutResult(context, workbookPath, formulasWithoutResult);
 }
 
 void appendValueText(const CellValue& value,

@@ -4,6 +4,7 @@
 #include "engine/CodePage.h"
 #include "engine/Host.h"
 #include "engine/RunControls.h"
+#include "engine/RunOutputs.h"
 #include "engine/format/NumberFormat.h"
 #include "support/ErrorReport.h"
 
@@ -21,6 +22,8 @@ struct SplitContext
     Reporter& reporter;
     const CodePage& codePage;
     const format::ValueLocale& locale;
+    // The run's workbooks and the names it has written: shared by every split of one run.
+    RunOutputs& outputs;
 };
 
 // A host instance with the workbook open in it; both are released together.

@@ -4,6 +4,7 @@
 #include "engine/Instance.h"
 #include "engine/Naming.h"
 #include "engine/OutputFile.h"
+#include "engine/RunOutputs.h"
 #include "engine/StopSignals.h"
 #include "filelist/FileList.h"
 #include "filelist/Probes.h"
@@ -12,6 +13,22 @@
 #include "window/OptionState.h"
 
 namespace sheetfray::window {
+
+namespace {
+
+// "Done.", then what the run wants the user to know though nothing failed: workbooks whose
+// formulas had no results, files that took a new name. One paragraph each.
+std::string endOfRunMessage(const std::vector<std::string>& notes)
+{
+    std::string message = "Done.";
+    for (const std::string& note : notes) {
+        message += "\r\n\r\n";
+        message += note;
+    }
+    return message;
+}
+
+} // namespace
 
 BatchRun::BatchRun(RunWindow& window,
                    const filelist::FileList& files,
@@ -67,8 +84,18 @@ void BatchRun::run()
 
     int entries = 0;
     trap.step(110, [&] { entries = m_files.count(); });
-    const engine::SplitContext context{
-        m_services.hosts, *this, m_services.reporter, m_services.codePage, m_services.locale};
+    // No output file may replace a workbook of the list, nor one written earlier in the run.
+    engine::RunOutputs outputs;
+    for (int i = 1; i <= entries; ++i) {
+        outputs.addWorkbook(m_files.text(i));
+    }
+    std::vector<std::string> notes;
+    const engine::SplitContext context{m_services.hosts,
+                                       *this,
+                                       m_services.reporter,
+                                       m_services.codePage,
+                                       m_services.locale,
+                                       outputs};
     std::string workbookPath;
     std::string outputBase;
     std::string separator;
@@ -106,13 +133,19 @@ void BatchRun::run()
                                   outputBase,
                                   separator);
         });
+        for (std::string& warning : outputs.takeWarnings()) {
+            notes.push_back(std::move(warning));
+        }
+    }
+    if (std::string renamed = engine::renamedFilesNote(outputs); !renamed.empty()) {
+        notes.push_back(std::move(renamed));
     }
     trap.step(192, [&] { m_window.setBusy(false); });
     trap.step(194, [&] { m_window.setProgressValue(0); });
     trap.step(196, [&] { m_window.setProgressText("Progress Bar"); });
     m_caption.clear();
     m_captionPending = false;
-    trap.step(198, [&] { m_services.dialogs.message(title, "Done."); });
+    trap.step(198, [&] { m_services.dialogs.message(title, endOfRunMessage(notes)); });
 }
 
 bool BatchRun::isSpreadsheetKind()

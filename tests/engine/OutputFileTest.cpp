@@ -51,10 +51,10 @@ TEST(WriteTextFile, FailedReplacementKeepsTheOldContent)
               (std::map<std::string, std::string>{{"taken.txt/inside", "old"}}));
 }
 
-TEST(WriteTextFile, NewAndReplacedFilesGetTheUsualPermissions)
+TEST(WriteTextFile, NewFilesGetTheUsualPermissionsAndReplacedOnesKeepTheirs)
 {
     // Files made without a name first must come out as any created file would: 0666 less
-    // the umask, not the owner-only mode some temporaries get.
+    // the umask, not the owner-only mode some temporaries get. A private file stays private.
     TempDir dir;
     const mode_t mask = ::umask(022);
     const auto fresh = dir.path() / "fresh.txt";
@@ -71,7 +71,8 @@ TEST(WriteTextFile, NewAndReplacedFilesGetTheUsualPermissions)
     ASSERT_EQ(::stat(fresh.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
     ASSERT_EQ(::stat(older.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(readFile(older), "new");
 }
 
 TEST(WriteTextFile, AFailedWriteLeavesNothingWhetherTheNameIsNewOrTaken)

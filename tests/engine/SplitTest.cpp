@@ -5,6 +5,7 @@
 #include "tests/fakes/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace sheetfray::testing {
 namespace {
@@ -31,7 +32,12 @@ protected:
     engine::CodePage codePage = engine::CodePage::utf8();
     engine::format::ValueLocale locale = engine::format::ValueLocale::enUS();
 
-    engine::SplitContext context() { return {hosts, controls, reporter, codePage, locale}; }
+    engine::RunOutputs outputs;
+
+    engine::SplitContext context()
+    {
+        return {hosts, controls, reporter, codePage, locale, outputs};
+    }
 
     std::string addBook(const std::string& name, FakeBook book)
     {
@@ -177,16 +183,36 @@ TEST_F(SplitTest, EnterSeparatorEndsEveryCellWithCrLf)
     EXPECT_EQ(readFile(out.path() / "E_1.txt"), "a\r\n\r\nc\r\n");
 }
 
-TEST_F(SplitTest, ChartSheetIsReportedAndTheOtherSheetsGoOn)
+TEST_F(SplitTest, ChartSheetIsPassedOverWithoutAReport)
 {
     FakeBook book{{{"Data", table({{"a"}})}, {"Chart1", nullptr, true}, {"More", table({{"b"}})}}};
     const std::string path = addBook("C.xlsx", std::move(book));
     rows(path);
-    EXPECT_EQ(filesIn(out.path()), (Files{{"C_1.txt", "a,"}, {"C_2.txt", "b,"}}));
-    ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].location, "in Rendlet2021/08/31.Excel1.SaveEachRow ");
-    EXPECT_EQ(reporter.reports[0].line, 108);
-    EXPECT_NE(reporter.reports[0].description.find("Chart1"), std::string::npos);
+    cells(path);
+    EXPECT_EQ(
+        filesIn(out.path()),
+        (Files{{"C_1.txt", "a,"}, {"C_2.txt", "b,"}, {"C_1 (2).txt", "a"}, {"C_2 (2).txt", "b"}}));
+    EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(SplitTest, FormulasWithoutResultsAreCountedInOneWarningPerWorkbook)
+{
+    const auto twoFormulas = [](engine::SheetBuilder& b) {
+        b.addText(1, 1, "x", 0);
+        b.addBlank(2, 1, 0);
+        b.countFormulaWithoutResult();
+        b.addBlank(3, 1, 0);
+        b.countFormulaWithoutResult();
+    };
+    const std::string path = addBook("F.xlsx", {{{"A", twoFormulas}, {"B", twoFormulas}}});
+    rows(path);
+    EXPECT_EQ(outputs.takeWarnings(),
+              std::vector<std::string>{
+                  "\"/in/F.xlsx\": 4 formula cells hold no stored result and are written empty; "
+                  "open and save the workbook in a spreadsheet program to store them"});
+    EXPECT_TRUE(reporter.reports.empty());
+    cells(addBook("G.xlsx", {{{"A", table({{"y"}})}}}));
+    EXPECT_TRUE(outputs.takeWarnings().empty());
 }
 
 TEST_F(SplitTest, WorkbookThatCannotBeOpenedIsReportedOnceAtTheFirstStatement)
@@ -213,13 +239,118 @@ TEST_F(SplitTest, FailedWriteCostsOnlyItsOwnFile)
     EXPECT_EQ(filesIn(out.path()), (Files{{"x.txt", "x,"}, {"ok.txt", "ok,"}}));
 }
 
-TEST_F(SplitTest, SameNameLaterLineWins)
+TEST_F(SplitTest, NamesThatClashWithinARunTakeTheNextFreeNumber)
 {
+    // Equal first values, and the same location on two sheets: no row replaces another.
     const std::string path =
         addBook("S.xlsx", {{{"A", table({{"k", "1"}, {"k", "2"}})}, {"B", table({{"k", "3"}})}}});
     controls.scheme = NamingScheme::FirstCellValue;
     rows(path);
-    EXPECT_EQ(filesIn(out.path()), (Files{{"k.txt", "k,3,"}}));
+    controls.scheme = NamingScheme::CellLocation;
+    controls.spreadsheet = true;
+    rows(path);
+    const Files firstRun{{"k.txt", "k,1,"},
+                         {"k (2).txt", "k,2,"},
+                         {"k (3).txt", "k,3,"},
+                         {"A1.xls", "k\t1\t"},
+                         {"A2.xls", "k\t2\t"},
+                         {"A1 (2).xls", "k\t3\t"}};
+    EXPECT_EQ(filesIn(out.path()), firstRun);
+    EXPECT_EQ(outputs.renamedFiles(), 3u);
+    EXPECT_EQ(engine::renamedFilesNote(outputs),
+              "3 files took a new name, such as \"k (2).txt\", because an earlier file of this "
+              "run had theirs.");
+
+    // A second run writes the same names again: files from before a run are replaced.
+    outputs = {};
+    controls.scheme = NamingScheme::FirstCellValue;
+    controls.spreadsheet = false;
+    rows(path);
+    controls.scheme = NamingScheme::CellLocation;
+    controls.spreadsheet = true;
+    rows(path);
+    EXPECT_EQ(filesIn(out.path()), firstRun);
+    EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(SplitTest, WorkbooksOfOneNameFromTwoFoldersKeepEachOthersFiles)
+{
+    const std::string first = addBook("a/Book.xlsx", {{{"S", table({{"1"}})}}});
+    const std::string second = addBook("b/Book.xlsx", {{{"S", table({{"2"}})}}});
+    rows(first);
+    rows(second);
+    EXPECT_EQ(filesIn(out.path()), (Files{{"Book_1.txt", "1,"}, {"Book_1 (2).txt", "2,"}}));
+    EXPECT_EQ(engine::renamedFilesNote(outputs),
+              "1 file took a new name, such as \"Book_1 (2).txt\", because an earlier file of "
+              "this run had its.");
+}
+
+TEST_F(SplitTest, LeadingDotsNeverHideAFile)
+{
+    const std::string path =
+        addBook("D.xlsx", {{{"S", table({{".hidden"}, {"."}, {".."}, {"...x.y"}})}}});
+    controls.scheme = NamingScheme::FirstCellValue;
+    rows(path);
+    EXPECT_EQ(filesIn(out.path()),
+              (Files{{"hidden.txt", ".hidden,"},
+                     {"D_S_2_1.txt", ".,"},
+                     {"D_S_3_1.txt", "..,"},
+                     {"x.y.txt", "...x.y,"}}));
+}
+
+TEST_F(SplitTest, OutputFolderAndWorkbookNamesKeepTheirBytes)
+{
+    // A folder that starts with a blank and holds a tab, and a workbook name in Latin-1,
+    // which is not UTF-8: only text from cells is cleaned.
+    const std::filesystem::path folder = out.path() / " sp\tx";
+    std::filesystem::create_directory(folder);
+    const std::string path = addBook("Caf\xE9.xlsx", {{{"S", table({{"a:b"}, {"", "z"}})}}});
+    engine::SaveEachRow(context(), path, (folder / "Caf\xE9").string(), ",");
+    controls.scheme = NamingScheme::FirstCellValue;
+    engine::SaveEachRow(context(), path, (folder / "Caf\xE9").string(), ",");
+    EXPECT_EQ(filesIn(folder),
+              (Files{{"Caf\xE9_1.txt", "a:b,,"},
+                     {"Caf\xE9_2.txt", ",z,"},
+                     {"ab.txt", "a:b,,"},
+                     {"Caf\xE9_S_2_1.txt", ",z,"}}));
+    EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(SplitTest, AWorkbookOfTheRunIsNeverWrittenOver)
+{
+    // A text workbook named Report.txt whose first cell is Report: the first row's file
+    // would take the workbook's own name.
+    const std::filesystem::path book = out.path() / "Report.txt";
+    writeFile(book, "Report,1\n");
+    hosts.books[book.string()] = {{{"Report", table({{"Report", "1"}, {"Other", "2"}})}}};
+    controls.scheme = NamingScheme::FirstCellValue;
+    engine::SaveEachRow(context(), book.string(), base("Report"), ",");
+    EXPECT_EQ(filesIn(out.path()),
+              (Files{{"Report.txt", "Report,1\n"}, {"Other.txt", "Other,2,"}}));
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].line, 146);
+    EXPECT_EQ(reporter.reports[0].description,
+              "cannot write \"" + book.string() + "\": it is one of the workbooks being split");
+}
+
+TEST_F(SplitTest, ReadOnlyFilesStayAndLinksAreReplacedNotFollowed)
+{
+    const std::filesystem::path kept = out.path() / "S_1.txt";
+    writeFile(kept, "mine");
+    ::chmod(kept.c_str(), 0400);
+    const std::filesystem::path target = out.path() / "target";
+    writeFile(target, "elsewhere");
+    std::filesystem::create_symlink(target, out.path() / "S_2.txt");
+    const std::string path = addBook("S.xlsx", {{{"S", table({{"a"}, {"b"}, {"c"}})}}});
+    rows(path);
+    EXPECT_EQ(
+        filesIn(out.path()),
+        (Files{
+            {"S_1.txt", "mine"}, {"S_2.txt", "b,"}, {"S_3.txt", "c,"}, {"target", "elsewhere"}}));
+    EXPECT_FALSE(std::filesystem::is_symlink(out.path() / "S_2.txt"));
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].description,
+              "cannot write \"" + kept.string() + "\": the file is read-only");
 }
 
 TEST_F(SplitTest, EmptyOrUnusableFirstCellFallsBackToWorkbookSheetAndIndices)
@@ -310,6 +441,22 @@ TEST_F(SplitTest, SingleByteCodePageEncodesContentAndReplacesMissingCharacters)
     const std::string path = addBook("U.xlsx", {{{"S", table({{"caf\xC3\xA9 \xD0\x96"}})}}});
     rows(path);
     EXPECT_EQ(readFile(out.path() / "U_1.txt"), "caf\xE9 ?,");
+
+    // The system holds names in the page: a folder and a workbook named so keep their bytes,
+    // and a cell's text is put in the page for its name.
+    const std::filesystem::path folder = out.path() / "d\xE9";
+    std::filesystem::create_directory(folder);
+    const std::string named =
+        addBook("Caf\xE9.xlsx", {{{"S", table({{"caf\xC3\xA9"}, {"\xD0\x96"}})}}});
+    engine::SaveEachRow(context(), named, (folder / "Caf\xE9").string(), ",");
+    controls.scheme = NamingScheme::FirstCellValue;
+    engine::SaveEachRow(context(), named, (folder / "Caf\xE9").string(), ",");
+    EXPECT_EQ(filesIn(folder),
+              (Files{{"Caf\xE9_1.txt", "caf\xE9,"},
+                     {"Caf\xE9_2.txt", "?,"},
+                     {"caf\xE9.txt", "caf\xE9,"},
+                     {"Caf\xE9_S_2_1.txt", "?,"}}));
+    EXPECT_TRUE(reporter.reports.empty());
 }
 
 } // namespace

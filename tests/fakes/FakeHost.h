@@ -71,7 +71,8 @@ public:
     {
         const FakeSheet& sheet = m_book.sheets.at(static_cast<std::size_t>(index - 1));
         if (sheet.chart) {
-            throw ReadError("sheet \"" + sheet.name + "\" is a chart sheet and has no cells");
+            throw SheetWithoutCells("sheet \"" + sheet.name
+                                    + "\" is a chart sheet and has no cells");
         }
         engine::SheetBuilder builder(sheet.name, m_book.styles);
         if (sheet.fill) {

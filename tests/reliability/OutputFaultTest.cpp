@@ -47,12 +47,13 @@ protected:
     RecordingReporter reporter;
     engine::CodePage codePage = engine::CodePage::utf8();
     engine::format::ValueLocale locale = engine::format::ValueLocale::enUS();
+    engine::RunOutputs outputs;
 
     // Splits the book by rows into folder as Book_N.txt, each row's text followed by ",".
     void splitRows(const FakeBook& book, const fs::path& folder)
     {
         hosts.books["/in/Book.xlsx"] = book;
-        engine::SaveEachRow({hosts, controls, reporter, codePage, locale},
+        engine::SaveEachRow({hosts, controls, reporter, codePage, locale, outputs},
                             "/in/Book.xlsx",
                             (folder / "Book").string(),
                             ",");
@@ -181,8 +182,10 @@ TEST_F(OutputFault, NameTheFileSystemRefusesIsReportedAndLeavesNothing)
     controls.scheme = engine::NamingScheme::FirstCellValue;
     hosts.books["/in/Book.xlsx"] = {
         {{"Sheet1", table({{"short"}, {std::string(300, 'n')}, {"after"}})}}};
-    engine::SaveEachRow(
-        {hosts, controls, reporter, codePage, locale}, "/in/Book.xlsx", dir.str() + "/Book", ",");
+    engine::SaveEachRow({hosts, controls, reporter, codePage, locale, outputs},
+                        "/in/Book.xlsx",
+                        dir.str() + "/Book",
+                        ",");
     EXPECT_EQ(filesIn(dir.path()), (Files{{"short.txt", "short,"}, {"after.txt", "after,"}}));
     ASSERT_EQ(reporter.reports.size(), 1u);
     EXPECT_NE(reporter.reports[0].description.find("File name too long"), std::string::npos);

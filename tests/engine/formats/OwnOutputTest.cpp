@@ -37,7 +37,12 @@ protected:
         hosts.books["/in/book.xlsx"].sheets.push_back({"Sheet1", table(Rows)});
     }
 
-    engine::SplitContext context() { return {hosts, controls, reporter, codePage, locale}; }
+    engine::RunOutputs outputs;
+
+    engine::SplitContext context()
+    {
+        return {hosts, controls, reporter, codePage, locale, outputs};
+    }
 
     std::string base() const { return out.str() + "/book"; }
 

@@ -1,0 +1,141 @@
+#include "engine/RunOutputs.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace sheetfray::engine {
+
+namespace {
+
+std::uint64_t hashOf(std::string_view path)
+{
+    const std::uint64_t hash = std::hash<std::string_view>{}(path);
+    return hash == 0 ? 1 : hash; // 0 marks an empty slot
+}
+
+std::string withSuffix(std::string_view path, std::size_t extensionLength, std::uint32_t number)
+{
+    const std::size_t stemLength = path.size() - std::min(extensionLength, path.size());
+    std::string candidate(path.substr(0, stemLength));
+    candidate += " (";
+    candidate += std::to_string(number);
+    candidate += ')';
+    candidate += path.substr(stemLength);
+    return candidate;
+}
+
+} // namespace
+
+bool RunOutputs::HashSet::contains(std::uint64_t hash) const
+{
+    if (m_slots.empty()) {
+        return false;
+    }
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        if (m_slots[i] == hash) {
+            return true;
+        }
+        if (m_slots[i] == 0) {
+            return false;
+        }
+    }
+}
+
+void RunOutputs::HashSet::insert(std::uint64_t hash)
+{
+    // Kept at most half full, so a lookup ends after a probe or two.
+    if ((m_count + 1) * 2 > m_slots.size()) {
+        std::vector<std::uint64_t> old = std::move(m_slots);
+        m_slots.assign(std::max<std::size_t>(64, old.size() * 2), 0);
+        m_count = 0;
+        for (const std::uint64_t kept : old) {
+            if (kept != 0) {
+                insert(kept);
+            }
+        }
+    }
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        if (m_slots[i] == hash) {
+            return;
+        }
+        if (m_slots[i] == 0) {
+            m_slots[i] = hash;
+            ++m_count;
+            return;
+        }
+    }
+}
+
+void RunOutputs::addWorkbook(const std::string& path)
+{
+    struct stat info
+    {};
+
+    if (::stat(path.c_str(), &info) != 0) {
+        return; // the split reports a workbook it cannot open
+    }
+    const std::pair<std::uint64_t, std::uint64_t> identity{info.st_dev, info.st_ino};
+    if (std::find(m_workbooks.begin(), m_workbooks.end(), identity) == m_workbooks.end()) {
+        m_workbooks.push_back(identity);
+    }
+}
+
+bool RunOutputs::isWorkbook(std::uint64_t device, std::uint64_t inode) const
+{
+    const std::pair<std::uint64_t, std::uint64_t> identity{device, inode};
+    return std::find(m_workbooks.begin(), m_workbooks.end(), identity) != m_workbooks.end();
+}
+
+bool RunOutputs::written(const std::string& path, const StillThere& stillThere) const
+{
+    // A hash that two paths share is rare; a name whose file is not there is free either way.
+    return m_written.contains(hashOf(path)) && (!stillThere || stillThere(path));
+}
+
+std::string
+RunOutputs::claim(std::string path, std::size_t extensionLength, const StillThere& stillThere)
+{
+    const std::uint64_t hash = hashOf(path);
+    if (!written(path, stillThere)) {
+        m_written.insert(hash);
+        return path;
+    }
+    std::uint32_t& next = m_nextSuffix.try_emplace(hash, 2).first->second;
+    std::string candidate = withSuffix(path, extensionLength, next);
+    while (written(candidate, stillThere)) {
+        candidate = withSuffix(path, extensionLength, ++next);
+    }
+    ++next;
+    m_written.insert(hashOf(candidate));
+    if (m_renamed++ == 0) {
+        m_firstRenamed = candidate.substr(candidate.rfind('/') + 1);
+    }
+    return candidate;
+}
+
+void RunOutputs::warn(std::string message)
+{
+    m_warnings.push_back(std::move(message));
+}
+
+std::vector<std::string> RunOutputs::takeWarnings()
+{
+    return std::exchange(m_warnings, {});
+}
+
+std::string renamedFilesNote(const RunOutputs& outputs)
+{
+    const std::uint64_t count = outputs.renamedFiles();
+    if (count == 0) {
+        return {};
+    }
+    return std::to_string(count) + (count == 1 ? " file" : " files")
+        + " took a new name, such as \"" + outputs.firstRenamed()
+        + "\", because an earlier file of this run had " + (count == 1 ? "its" : "theirs") + '.';
+}
+
+} // namespace sheetfray::engine

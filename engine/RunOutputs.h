@@ -1,0 +1,74 @@
+// What one run (a batch of the window, an invocation of the command line) knows about the
+// files it reads and writes, so that none of its output files takes another's place.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace sheetfray::engine {
+
+class RunOutputs
+{
+public:
+    // Remembers the file at path (by device and inode) as a workbook of the run, which no
+    // output file may replace. A path that cannot be looked at is passed over. Call it between
+    // splits: the writer's naming thread reads the workbooks while a split runs.
+    void addWorkbook(const std::string& path);
+
+    // Whether the file of that device and inode is a workbook of the run.
+    [[nodiscard]] bool isWorkbook(std::uint64_t device, std::uint64_t inode) const;
+
+    // Answers whether a file this run wrote under that path is still there (waiting for its
+    // name or named): the check on a remembered name, which is kept only as a hash.
+    using StillThere = std::function<bool(const std::string& path)>;
+
+    // The path to write a file that the naming gave path, whose extension takes the last
+    // extensionLength bytes: path itself when the run has not written it yet, otherwise the
+    // first of "NAME (2).ext", "NAME (3).ext", ... that the run has not written. Files that were
+    // there before the run do not count: a second run writes the names of the first.
+    [[nodiscard]] std::string
+    claim(std::string path, std::size_t extensionLength, const StillThere& stillThere);
+
+    // How many files took a new name, and the first such name (for the end-of-run note).
+    [[nodiscard]] std::uint64_t renamedFiles() const { return m_renamed; }
+
+    [[nodiscard]] const std::string& firstRenamed() const { return m_firstRenamed; }
+
+    // Warnings that do not make the run fail, oldest first, for the front end to show.
+    void warn(std::string message);
+    [[nodiscard]] std::vector<std::string> takeWarnings();
+
+private:
+    // The paths written, as 64-bit hashes in an open-addressed table: 16 bytes a name.
+    class HashSet
+    {
+    public:
+        [[nodiscard]] bool contains(std::uint64_t hash) const;
+        void insert(std::uint64_t hash);
+
+    private:
+        std::vector<std::uint64_t> m_slots; // 0: empty
+        std::size_t m_count = 0;
+    };
+
+    [[nodiscard]] bool written(const std::string& path, const StillThere& stillThere) const;
+
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_workbooks;
+    HashSet m_written;
+    // For a name taken more than once, the suffix number its next copy tries first, so that a
+    // thousand rows of one first value cost a thousand lookups, not half a million.
+    std::unordered_map<std::uint64_t, std::uint32_t> m_nextSuffix;
+    std::uint64_t m_renamed = 0;
+    std::string m_firstRenamed;
+    std::vector<std::string> m_warnings;
+};
+
+// The end-of-run line for renamed files: `3 files took a new name, such as "Report (2).txt",
+// because an earlier file of this run had theirs.` Empty when none did.
+[[nodiscard]] std::string renamedFilesNote(const RunOutputs& outputs);
+
+} // namespace sheetfray::engine
