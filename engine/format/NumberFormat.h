@@ -60,7 +60,8 @@ struct ValueLocale
 void appendNumberValueText(double value, const ValueLocale& locale, std::string& out);
 
 // Appends a date value's text: the locale's short date, followed by a blank and the time
-// when the serial has a time of day.
+// when the serial has a time of day. A serial on day 0 of the 1900 system (below 1) is a time
+// of day and gives the time alone.
 void appendDateValueText(double serial,
                          DateSystem system,
                          const ValueLocale& locale,

@@ -81,6 +81,12 @@ void appendDateValueText(double serial,
         appendNumberValueText(serial, locale, out);
         return;
     }
+    // Day 0 of the 1900 system, 0 January 1900, never was: a serial on it is a time of day
+    // alone, midnight included.
+    if (parts->day == 0) {
+        NumberFormat::compile(locale.longTime).render(serial, system, out);
+        return;
+    }
     NumberFormat::compile(locale.shortDate).render(serial, system, out);
     if (parts->hour != 0 || parts->minute != 0 || parts->second != 0) {
         out += ' ';

@@ -221,6 +221,38 @@ TEST(DateValueText, ShortDateAndTimeWhenNotMidnight)
     EXPECT_EQ(out, "1/1/1904");
 }
 
+// Serials below 1 of the 1900 system fall on 0 January 1900, a day that never was: only the
+// time is written, midnight included.
+TEST(DateValueText, TimeOfDayAloneHasNoDate)
+{
+    const double afternoon = (13 * 3600 + 5 * 60 + 9) / 86400.0;
+    const ValueLocale english = ValueLocale::enUS();
+    ValueLocale german;
+    german.shortDate = "dd.mm.yyyy";
+    german.longTime = "hh:mm:ss";
+
+    const struct
+    {
+        double serial;
+        const ValueLocale& locale;
+        const char* expected;
+    } cases[] = {
+        {afternoon, english, "1:05:09 PM"},
+        {afternoon, german, "13:05:09"},
+        {0, english, "12:00:00 AM"},
+        {1, english, "1/1/1900"},
+        {1 + afternoon, german, "01.01.1900 13:05:09"},
+        // 23:59:59.9 rounds to the next day's midnight, which exists.
+        {0.9999999, english, "1/1/1900"},
+    };
+
+    for (const auto& c : cases) {
+        std::string out;
+        appendDateValueText(c.serial, DateSystem::Date1900, c.locale, out);
+        EXPECT_EQ(out, c.expected) << c.serial;
+    }
+}
+
 TEST(DateValueText, FollowsTheLocalePatterns)
 {
     ValueLocale locale;
