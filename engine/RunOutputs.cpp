@@ -135,7 +135,7 @@ std::string renamedFilesNote(const RunOutputs& outputs)
     }
     return std::to_string(count) + (count == 1 ? " file" : " files")
         + " took a new name, such as \"" + outputs.firstRenamed()
-        + "\", because an earlier file of this run had " + (count == 1 ? "its" : "theirs") + '.';
+        + "\", because an earlier file of this run had the same name.";
 }
 
 } // namespace sheetfray::engine

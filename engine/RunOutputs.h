@@ -68,7 +68,7 @@ private:
 };
 
 // The end-of-run line for renamed files: `3 files took a new name, such as "Report (2).txt",
-// because an earlier file of this run had theirs.` Empty when none did.
+// because an earlier file of this run had the same name.` Empty when none did.
 [[nodiscard]] std::string renamedFilesNote(const RunOutputs& outputs);
 
 } // namespace sheetfray::engine

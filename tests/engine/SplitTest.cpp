@@ -259,7 +259,7 @@ TEST_F(SplitTest, NamesThatClashWithinARunTakeTheNextFreeNumber)
     EXPECT_EQ(outputs.renamedFiles(), 3u);
     EXPECT_EQ(engine::renamedFilesNote(outputs),
               "3 files took a new name, such as \"k (2).txt\", because an earlier file of this "
-              "run had theirs.");
+              "run had the same name.");
 
     // A second run writes the same names again: files from before a run are replaced.
     outputs = {};
@@ -282,7 +282,7 @@ TEST_F(SplitTest, WorkbooksOfOneNameFromTwoFoldersKeepEachOthersFiles)
     EXPECT_EQ(filesIn(out.path()), (Files{{"Book_1.txt", "1,"}, {"Book_1 (2).txt", "2,"}}));
     EXPECT_EQ(engine::renamedFilesNote(outputs),
               "1 file took a new name, such as \"Book_1 (2).txt\", because an earlier file of "
-              "this run had its.");
+              "this run had the same name.");
 }
 
 TEST_F(SplitTest, LeadingDotsNeverHideAFile)

@@ -217,7 +217,7 @@ private slots:
         QCOMPARE(f.messages(),
                  std::vector<std::string>{
                      "Done.\r\n\r\n2 files took a new name, such as \"a_1 (2).txt\", because "
-                     "an earlier file of this run had theirs."});
+                     "an earlier file of this run had the same name."});
 
         // Idle again: Delete removes the selected entry, and the duplicate stays.
         list->setCurrentIndex(row(1));
