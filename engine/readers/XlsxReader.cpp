@@ -528,7 +528,8 @@ public:
         } else if (isName(name, "sheetData")) {
             m_inSheetData = true;
         } else if (m_depth == 0 && (isName(name, "chartsheet") || isName(name, "dialogsheet"))) {
-            throw sheetFailure(m_fileName, m_sheetName, noCellsReason(isName(name, "chartsheet")));
+            throw sheetWithoutCells(
+                m_fileName, m_sheetName, noCellsReason(isName(name, "chartsheet")));
         }
         ++m_depth;
     }
@@ -798,9 +799,10 @@ public:
     {
         const SheetInfo& info = sheet(index);
         if (info.kind != SheetKind::Worksheet) {
-            throw sheetFailure(m_archive.fileName(),
-                               info.name,
-                               SheetHandler::noCellsReason(info.kind == SheetKind::Chartsheet));
+            throw sheetWithoutCells(
+                m_archive.fileName(),
+                info.name,
+                SheetHandler::noCellsReason(info.kind == SheetKind::Chartsheet));
         }
         SheetBuilder builder(info.name, m_styles);
         if (!info.part.empty()) {

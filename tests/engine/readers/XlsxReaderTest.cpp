@@ -203,10 +203,12 @@ TEST(XlsxReader, ListsSheetsInWorkbookOrderWithHiddenOnes)
     builder.addChartSheet("Chart1");
     builder.addSheet("Very & hidden", "", SheetState::VeryHidden);
     builder.addDialogSheet("Dialog1");
+    // A chart sheet behind a worksheet relationship is told by its root element.
+    builder.addSheetDocument("Chart2", "<chartsheet/>");
     const auto workbook = openBuilt(dir, builder, "q3.xlsx");
 
     EXPECT_EQ(workbook->name(), "q3.xlsx");
-    ASSERT_EQ(workbook->sheetCount(), 5);
+    ASSERT_EQ(workbook->sheetCount(), 6);
     EXPECT_EQ(workbook->sheetName(1), "Visible");
     EXPECT_EQ(workbook->sheetName(2), "Hidden");
     EXPECT_EQ(workbook->sheetName(3), "Chart1");
@@ -220,6 +222,10 @@ TEST(XlsxReader, ListsSheetsInWorkbookOrderWithHiddenOnes)
     EXPECT_NE(chart.find("chart sheet"), std::string::npos) << chart;
     EXPECT_NE(readErrorOf([&] { (void)workbook->loadSheet(5); }).find("dialog sheet"),
               std::string::npos);
+    // Sheets without cells by nature have an error type of their own, unlike damage.
+    for (const std::int32_t index : {3, 5, 6}) {
+        EXPECT_THROW((void)workbook->loadSheet(index), SheetWithoutCells) << index;
+    }
     EXPECT_EQ(workbook->loadSheet(4).cells().size(), 0u);
 }
 
