@@ -83,7 +83,8 @@ public:
     Sheet(std::string name,
           std::shared_ptr<const WorkbookStyles> styles,
           std::vector<StoredCell> cells,
-          std::string textPool);
+          std::string textPool,
+          std::uint32_t formulasWithoutResult = 0);
 
     [[nodiscard]] const std::string& name() const { return m_name; }
 
@@ -110,6 +111,10 @@ public:
 
     [[nodiscard]] const WorkbookStyles& styles() const { return *m_styles; }
 
+    // How many formula cells the file stores without a calculated result (as scripts write
+    // them); they are read as blank cells, or not at all when the file gives them no format.
+    [[nodiscard]] std::uint32_t formulasWithoutResult() const { return m_formulasWithoutResult; }
+
 private:
     std::string_view ownText(const StoredCell& cell) const;
 
@@ -118,6 +123,7 @@ private:
     std::vector<StoredCell> m_cells; // sorted by row, then column
     std::string m_textPool;
     UsedRange m_usedRange;
+    std::uint32_t m_formulasWithoutResult = 0;
     // The column index, built on first use: cell indices by column, then row, and where each
     // column's run starts in it (column c from m_columnStart[c] to m_columnStart[c + 1]).
     mutable std::vector<std::uint32_t> m_columnOrder;
@@ -142,6 +148,10 @@ public:
     void
     addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
 
+    // Counts formula cells stored without a calculated result (the count stops at the
+    // largest std::uint32_t); the reader stores such a cell as it reads it, if at all.
+    void countFormulaWithoutResult(std::uint64_t cells = 1);
+
     [[nodiscard]] std::size_t cellCount() const { return m_cells.size(); }
 
     // Makes room for about this many cells, a reader's estimate from the size of its input,
@@ -159,6 +169,7 @@ private:
     std::shared_ptr<const WorkbookStyles> m_styles;
     std::vector<StoredCell> m_cells;
     std::string m_textPool;
+    std::uint32_t m_formulasWithoutResult = 0;
     bool m_sorted = true;
 };
 

@@ -482,7 +482,8 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             const std::int32_t column = le16(data, 2) + 1;
             const std::uint16_t xf = le16(data, 4);
             // The cached result (MS-XLS 2.5.133 FormulaValue): a double, or a tagged value
-            // when the last two bytes are 0xFFFF.
+            // when the last two bytes are 0xFFFF. Every FORMULA record has one, so no formula
+            // of an .xls file lacks its result.
             if (le16(data, 12) != 0xFFFF) {
                 builder.addNumber(row, column, leDouble(data, 6), xf);
                 break;

@@ -262,6 +262,26 @@ TEST(XlsxReader, PlacesCellsWithoutReferencesByCounting)
     EXPECT_EQ(sheet.cells().size(), 5u);
 }
 
+TEST(XlsxReader, CountsFormulasStoredWithoutTheirResult)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    // As scripts write them: an empty <v>, or none after a shared formula's reference. An
+    // empty text result (t="str") is a result.
+    builder.addSheet(
+        "Sheet1",
+        R"(<row r="1"><c r="A1"><v>1</v></c><c r="B1"><f>A1*2</f><v>2</v></c></row>)"
+        R"(<row r="2"><c r="A2"><f t="shared" ref="A2:A3" si="0">SUM(A1:B1)</f><v></v></c></row>)"
+        R"(<row r="3"><c r="A3" s="1"><f t="shared" si="0"/></c>)"
+        R"(<c r="B3" t="str"><f>""</f><v></v></c><c r="C3" s="1"/></row>)");
+    const Sheet sheet = openBuilt(dir, builder)->loadSheet(1);
+    EXPECT_EQ(sheet.formulasWithoutResult(), 2u);
+    // Read as ever: blank cells, which count for the used range.
+    EXPECT_EQ(sheet.value(2, 1).kind, CellValue::Kind::Empty);
+    ASSERT_NE(sheet.find(3, 1), nullptr);
+    EXPECT_EQ(sheet.value(3, 2).kind, CellValue::Kind::Text);
+}
+
 struct DateSystemCase
 {
     const char* name;
