@@ -21,8 +21,8 @@ public:
     [[nodiscard]] virtual std::int32_t sheetCount() const = 0;
     [[nodiscard]] virtual std::string_view sheetName(std::int32_t index) const = 0;
 
-    // Reads the cells of one sheet. Throws ReadError when the sheet has no cells to read
-    // (a chart or dialog sheet) or its part is damaged.
+    // Reads the cells of one sheet. Throws SheetWithoutCells (a ReadError) for a chart or
+    // dialog sheet, which holds no cells, and ReadError when its part is damaged.
     [[nodiscard]] virtual Sheet loadSheet(std::int32_t index) = 0;
 };
 

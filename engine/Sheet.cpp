@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 
 namespace sheetfray::engine {
 
@@ -31,11 +30,13 @@ const format::NumberFormat& WorkbookStyles::formatOf(std::uint32_t style) const
 Sheet::Sheet(std::string name,
              std::shared_ptr<const WorkbookStyles> styles,
              std::vector<StoredCell> cells,
-             std::string textPool)
+             std::string textPool,
+             std::uint32_t formulasWithoutResult)
     : m_name(std::move(name))
     , m_styles(std::move(styles))
     , m_cells(std::move(cells))
     , m_textPool(std::move(textPool))
+    , m_formulasWithoutResult(formulasWithoutResult)
 {
     if (!m_styles) {
         m_styles = std::make_shared<WorkbookStyles>();
@@ -220,6 +221,14 @@ SheetBuilder::add(std::int32_t row, std::int32_t column, CellKind kind, std::uin
     return m_cells.back();
 }
 
+void SheetBuilder::countFormulaWithoutResult(std::uint64_t cells)
+{
+    constexpr std::uint32_t Most = std::numeric_limits<std::uint32_t>::max();
+    m_formulasWithoutResult = cells >= Most - m_formulasWithoutResult
+        ? Most
+        : m_formulasWithoutResult + static_cast<std::uint32_t>(cells);
+}
+
 void SheetBuilder::reserve(std::size_t cells)
 {
     // 8 million cells are 192 MB; a larger sheet grows beyond its first room.
@@ -309,10 +318,14 @@ Sheet SheetBuilder::finish()
         m_cells = std::move(unique);
     }
     m_sorted = true;
-    Sheet sheet(std::move(m_name), std::move(m_styles), std::move(m_cells), std::move(m_textPool));
-    sheet.m_formulasWithoutResult = std::exchange(m_formulasWithoutResult, 0);
+    Sheet sheet(std::move(m_name),
+                std::move(m_styles),
+                std::move(m_cells),
+                std::move(m_textPool),
+                m_formulasWithoutResult);
     m_cells = {};
     m_textPool = {};
+    m_formulasWithoutResult = 0;
     return sheet;
 }
 

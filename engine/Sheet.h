@@ -83,7 +83,8 @@ public:
     Sheet(std::string name,
           std::shared_ptr<const WorkbookStyles> styles,
           std::vector<StoredCell> cells,
-          std::string textPool);
+          std::string textPool,
+          std::uint32_t formulasWithoutResult = 0);
 
     [[nodiscard]] const std::string& name() const { return m_name; }
 
@@ -110,12 +111,11 @@ public:
 
     [[nodiscard]] const WorkbookStyles& styles() const { return *m_styles; }
 
-    // Formula cells the file stores without a result (read as blank cells).
+    // How many formula cells the file stores without a calculated result (as scripts write
+    // them); they are read as blank cells, or not at all when the file gives them no format.
     [[nodiscard]] std::uint32_t formulasWithoutResult() const { return m_formulasWithoutResult; }
 
 private:
-    friend class SheetBuilder;
-
     std::string_view ownText(const StoredCell& cell) const;
 
     std::string m_name;
@@ -123,11 +123,11 @@ private:
     std::vector<StoredCell> m_cells; // sorted by row, then column
     std::string m_textPool;
     UsedRange m_usedRange;
+    std::uint32_t m_formulasWithoutResult = 0;
     // The column index, built on first use: cell indices by column, then row, and where each
     // column's run starts in it (column c from m_columnStart[c] to m_columnStart[c + 1]).
     mutable std::vector<std::uint32_t> m_columnOrder;
     mutable std::vector<std::uint32_t> m_columnStart;
-    std::uint32_t m_formulasWithoutResult = 0;
 };
 
 // Collects the cells of one sheet in any order; a later cell at the same position replaces
@@ -148,10 +148,11 @@ public:
     void
     addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
 
-    [[nodiscard]] std::size_t cellCount() const { return m_cells.size(); }
+    // Counts formula cells stored without a calculated result (the count stops at the
+    // largest std::uint32_t); the reader stores such a cell as it reads it, if at all.
+    void countFormulaWithoutResult(std::uint64_t cells = 1);
 
-    // Counts a formula cell whose file holds no result for it.
-    void countFormulaWithoutResult() { ++m_formulasWithoutResult; }
+    [[nodiscard]] std::size_t cellCount() const { return m_cells.size(); }
 
     // Makes room for about this many cells, a reader's estimate from the size of its input,
     // so that the store is not copied as it grows. Only a hint: the room given is bounded.
@@ -168,8 +169,8 @@ private:
     std::shared_ptr<const WorkbookStyles> m_styles;
     std::vector<StoredCell> m_cells;
     std::string m_textPool;
-    bool m_sorted = true;
     std::uint32_t m_formulasWithoutResult = 0;
+    bool m_sorted = true;
 };
 
 // Largest row and column a sheet may address (as in the spreadsheet application's grid).

@@ -75,12 +75,18 @@ CompoundFile::CompoundFile(std::vector<std::byte> image)
         damaged("the compound file has an unsupported mini sector size");
     }
     m_sectorSize = std::size_t{1} << m_sectorShift;
-    m_sectorCount = m_image.size() <= m_sectorSize
-        ? 0
-        : (m_image.size() - m_sectorSize + m_sectorSize - 1) / m_sectorSize;
     m_miniCutoff = le32(header, 56);
     if (m_miniCutoff != 4096) {
         m_miniCutoff = 4096;
+    }
+    const std::size_t body = m_image.size() <= m_sectorSize ? 0 : m_image.size() - m_sectorSize;
+    m_wholeSectors = body / m_sectorSize;
+    m_sectorCount = (body + m_sectorSize - 1) / m_sectorSize;
+    if (m_sectorCount > m_wholeSectors) {
+        // Some writers do not pad the last sector. Its missing bytes read as zeros, as other
+        // readers take them; only streams may end there (see structureSector). The padding
+        // may move the image: header is not used past here.
+        m_image.resize((m_sectorCount + 1) * m_sectorSize);
     }
     readAllocationTable();
     readDirectory();
@@ -92,9 +98,16 @@ std::span<const std::byte> CompoundFile::sector(std::uint32_t id) const
         damaged("a sector lies past the end of the file");
     }
     const std::size_t offset = (std::size_t{id} + 1) << m_sectorShift;
-    // The last sector may be cut short by a writer that did not pad it; read what is there.
-    const std::size_t length = std::min(m_sectorSize, m_image.size() - offset);
-    return std::span<const std::byte>(m_image).subspan(offset, length);
+    return std::span<const std::byte>(m_image).subspan(offset, m_sectorSize);
+}
+
+std::span<const std::byte> CompoundFile::structureSector(std::uint32_t id, const char* what) const
+{
+    // Zeros in place of an allocation table's entries would be links to sector 0.
+    if (id >= m_wholeSectors && id < m_sectorCount) {
+        damaged(std::string(what) + " is cut off");
+    }
+    return sector(id);
 }
 
 std::vector<std::uint32_t> CompoundFile::chain(std::uint32_t start,
@@ -143,10 +156,7 @@ void CompoundFile::readAllocationTable()
         if (++difatSteps > m_sectorCount) {
             damaged("the chain of allocation sectors loops");
         }
-        const std::span<const std::byte> data = sector(difat);
-        if (data.size() < m_sectorSize) {
-            damaged("an allocation sector is cut off");
-        }
+        const std::span<const std::byte> data = structureSector(difat, "an allocation sector");
         for (std::size_t i = 0; i < perDifatSector && fatSectors.size() < fatSectorCount; ++i) {
             const std::uint32_t id = le32(data, 4 * i);
             if (id != FreeSector) {
@@ -163,7 +173,7 @@ void CompoundFile::readAllocationTable()
     }
     m_fat.reserve(fatSectors.size() * (m_sectorSize / 4));
     for (const std::uint32_t id : fatSectors) {
-        const std::span<const std::byte> data = sector(id);
+        const std::span<const std::byte> data = structureSector(id, "an allocation sector");
         for (std::size_t at = 0; at + 4 <= data.size(); at += 4) {
             m_fat.push_back(le32(data, at));
         }
@@ -189,9 +199,6 @@ std::vector<std::byte> CompoundFile::readChain(std::uint32_t start, std::uint64_
         const std::span<const std::byte> data = sector(id);
         const std::size_t take = std::min<std::size_t>(data.size(), size - out.size());
         out.insert(out.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(take));
-    }
-    if (out.size() < size) {
-        damaged("a stream is cut off");
     }
     return out;
 }
@@ -230,7 +237,7 @@ void CompoundFile::readDirectory()
     const std::span<const std::byte> header(m_image);
     const bool version3 = m_sectorShift == 9;
     for (const std::uint32_t id : chain(le32(header, 48), m_fat, m_sectorCount)) {
-        const std::span<const std::byte> data = sector(id);
+        const std::span<const std::byte> data = structureSector(id, "the directory");
         for (std::size_t at = 0; at + DirectoryEntrySize <= data.size(); at += DirectoryEntrySize) {
             const std::span<const std::byte> raw = data.subspan(at, DirectoryEntrySize);
             Entry entry;
@@ -282,7 +289,7 @@ void CompoundFile::readDirectory()
     const std::uint32_t miniFatStart = le32(header, 60);
     if (miniFatStart != EndOfChain && miniFatStart != FreeSector) {
         for (const std::uint32_t id : chain(miniFatStart, m_fat, m_sectorCount)) {
-            const std::span<const std::byte> data = sector(id);
+            const std::span<const std::byte> data = structureSector(id, "an allocation sector");
             for (std::size_t at = 0; at + 4 <= data.size(); at += 4) {
                 m_miniFat.push_back(le32(data, at));
             }

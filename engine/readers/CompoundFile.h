@@ -12,7 +12,8 @@ namespace sheetfray::engine::readers {
 
 // A compound file held in memory. Every chain, table and directory walk is bounded by the
 // size of the image, so a damaged file cannot loop or make the reader allocate more than
-// the file holds.
+// the file holds. A last sector cut short reads as if its missing bytes were zeros, as long
+// as it is part of a stream, not of the allocation tables or the directory.
 class CompoundFile
 {
 public:
@@ -49,6 +50,10 @@ private:
     };
 
     [[nodiscard]] std::span<const std::byte> sector(std::uint32_t id) const;
+    // A sector of the allocation tables or the directory, which must be whole in the file;
+    // what names it in the message ("the directory").
+    [[nodiscard]] std::span<const std::byte> structureSector(std::uint32_t id,
+                                                             const char* what) const;
     [[nodiscard]] std::vector<std::uint32_t>
     chain(std::uint32_t start, const std::vector<std::uint32_t>& table, std::size_t limit) const;
     [[nodiscard]] std::vector<std::byte> readChain(std::uint32_t start, std::uint64_t size) const;
@@ -61,7 +66,8 @@ private:
     std::vector<std::byte> m_image;
     std::uint32_t m_sectorShift = 9;
     std::size_t m_sectorSize = 512;
-    std::size_t m_sectorCount = 0;
+    std::size_t m_sectorCount = 0; // the last one perhaps cut short in the file
+    std::size_t m_wholeSectors = 0; // those the file holds whole
     std::uint32_t m_miniCutoff = 4096;
     std::vector<std::uint32_t> m_fat;
     std::vector<std::uint32_t> m_miniFat;

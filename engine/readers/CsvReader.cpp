@@ -76,6 +76,19 @@ bool isMarkup(std::string_view text)
     return false;
 }
 
+// Appends quoted text, CR LF line breaks as LF, as spreadsheet programs keep line breaks in
+// cells; a lone CR stays.
+void appendQuoted(std::string_view text, std::string& field)
+{
+    std::size_t cr = text.find("\r\n");
+    while (cr != std::string_view::npos) {
+        field.append(text.substr(0, cr));
+        text.remove_prefix(cr + 1);
+        cr = text.find("\r\n");
+    }
+    field.append(text);
+}
+
 class TextWorkbook final : public Workbook
 {
 public:
@@ -141,16 +154,17 @@ Sheet TextWorkbook::parse() const
         field.clear();
         if (m_quoting && text[pos] == '"') {
             // A quoted field runs to the next lone quote; a doubled quote stands for one.
-            // An unclosed quote takes the rest of the file, as other readers do.
+            // An unclosed quote takes the rest of the file, as other readers do. A CR LF never
+            // spans a quote, so the pieces between quotes are converted one by one.
             ++pos;
             while (pos < size) {
                 const std::size_t quote = text.find('"', pos);
                 if (quote == std::string_view::npos) {
-                    field.append(text.substr(pos));
+                    appendQuoted(text.substr(pos), field);
                     pos = size;
                     break;
                 }
-                field.append(text.substr(pos, quote - pos));
+                appendQuoted(text.substr(pos, quote - pos), field);
                 pos = quote + 1;
                 if (pos < size && text[pos] == '"') {
                     field += '"';

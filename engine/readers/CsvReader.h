@@ -33,7 +33,8 @@ struct TextDialect
 
 // Opens delimited text: records end with CR LF, LF or CR. The text is UTF-8 (with or
 // without a byte-order mark), UTF-16 with a byte-order mark, or else Windows-1252. Every
-// non-empty field is a text cell whose displayed text and value are the field unchanged; the
+// non-empty field is a text cell whose displayed text and value are the field unchanged but
+// for CR LF inside quotes, which becomes LF; the
 // sheet is named after the file without its extension. Throws ReadError naming the file when
 // the text is a web page or XML document, or has more rows or columns than a sheet holds.
 [[nodiscard]] std::unique_ptr<Workbook>

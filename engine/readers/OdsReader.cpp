@@ -422,6 +422,7 @@ private:
     bool m_inCell = false;
     std::int64_t m_cellRepeat = 1;
     std::string m_valueType;
+    bool m_formula = false;
     bool m_error = false;
     std::optional<std::string> m_value;
     std::optional<std::string> m_dateValue;
@@ -576,6 +577,7 @@ void ContentHandler::startCell(const XmlAttributes& attributes)
     m_inCell = true;
     m_cellRepeat = repeatCount(attributes, "number-columns-repeated");
     m_valueType.clear();
+    m_formula = false;
     m_error = false;
     m_value.reset();
     m_dateValue.reset();
@@ -608,6 +610,8 @@ void ContentHandler::startCell(const XmlAttributes& attributes)
             m_stringValue = std::string(value);
         } else if (isName(attribute, "style-name")) {
             m_cellStyle = value;
+        } else if (isName(attribute, "formula")) {
+            m_formula = true;
         }
     });
 }
@@ -818,6 +822,13 @@ void ContentHandler::endCell()
     m_inCell = false;
     if (const auto cell = resolveCell()) {
         m_rowCells.push_back({m_column, m_cellRepeat, *cell});
+    } else if (m_formula) {
+        // A formula stored without its result (no value, or none that can be read) is read
+        // as an empty cell, and counted; copies past the grid's end are not.
+        const std::int64_t rows = std::clamp<std::int64_t>(MaxRows - m_row + 1, 0, m_rowRepeat);
+        const std::int64_t columns =
+            std::clamp<std::int64_t>(MaxColumns - m_column + 1, 0, m_cellRepeat);
+        m_builder->countFormulaWithoutResult(static_cast<std::uint64_t>(rows * columns));
     }
     m_column += m_cellRepeat;
 }

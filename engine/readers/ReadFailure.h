@@ -14,12 +14,26 @@ namespace sheetfray::engine::readers {
     return ReadError("cannot read \"" + std::string(fileName) + "\": " + std::string(reason));
 }
 
-// `cannot read sheet "Chart1" of "book.xls": it is a chart sheet, which has no cells`
+[[nodiscard]] inline std::string
+sheetMessage(std::string_view fileName, std::string_view sheetName, std::string_view reason)
+{
+    return "cannot read sheet \"" + std::string(sheetName) + "\" of \"" + std::string(fileName)
+        + "\": " + std::string(reason);
+}
+
+// `cannot read sheet "Data" of "book.xls": the sheet is damaged (…)`
 [[nodiscard]] inline ReadError
 sheetFailure(std::string_view fileName, std::string_view sheetName, std::string_view reason)
 {
-    return ReadError("cannot read sheet \"" + std::string(sheetName) + "\" of \""
-                     + std::string(fileName) + "\": " + std::string(reason));
+    return ReadError(sheetMessage(fileName, sheetName, reason));
+}
+
+// `cannot read sheet "Chart1" of "book.xls": it is a chart sheet, which has no cells`, for a
+// sheet that holds no cells by its nature.
+[[nodiscard]] inline SheetWithoutCells
+sheetWithoutCells(std::string_view fileName, std::string_view sheetName, std::string_view reason)
+{
+    return SheetWithoutCells(sheetMessage(fileName, sheetName, reason));
 }
 
 } // namespace sheetfray::engine::readers

@@ -29,6 +29,8 @@ constexpr std::uint16_t WorksheetSubstream = 0x0010;
 constexpr std::uint16_t ChartSubstream = 0x0020;
 constexpr std::uint16_t MacroSubstream = 0x0040;
 
+constexpr const char* ChartSheetReason = "it is a chart sheet, which has no cells";
+
 constexpr std::uint16_t Biff8Version = 0x0600;
 constexpr std::uint16_t Biff5Version = 0x0500;
 
@@ -121,6 +123,8 @@ public:
         const SheetEntry& sheet = entry(index);
         try {
             return readSheet(sheet);
+        } catch (const SheetWithoutCells& e) {
+            throw sheetWithoutCells(m_fileName, sheet.name, e.what());
         } catch (const ReadError& e) {
             throw sheetFailure(m_fileName, sheet.name, e.what());
         }
@@ -333,7 +337,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
 {
     switch (sheet.type) {
     case SheetType::Chart:
-        throw ReadError("it is a chart sheet, which has no cells");
+        throw SheetWithoutCells(ChartSheetReason);
     case SheetType::MacroSheet:
         throw ReadError("it is a macro sheet, which is not read");
     case SheetType::Module:
@@ -351,7 +355,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
     }
     const std::uint16_t substream = le16(record.data, 2);
     if (substream == ChartSubstream) {
-        throw ReadError("it is a chart sheet, which has no cells");
+        throw SheetWithoutCells(ChartSheetReason);
     }
     if (substream == MacroSubstream) {
         throw ReadError("it is a macro sheet, which is not read");
@@ -409,7 +413,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
         case biff::WsBool:
             requireSize(record, 1);
             if ((le8(data, 0) & 0x10) != 0) {
-                throw ReadError("it is a dialog sheet, which has no cells");
+                throw SheetWithoutCells("it is a dialog sheet, which has no cells");
             }
             break;
         case biff::Blank:
@@ -478,7 +482,8 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             const std::int32_t column = le16(data, 2) + 1;
             const std::uint16_t xf = le16(data, 4);
             // The cached result (MS-XLS 2.5.133 FormulaValue): a double, or a tagged value
-            // when the last two bytes are 0xFFFF.
+            // when the last two bytes are 0xFFFF. Every FORMULA record has one, so no formula
+            // of an .xls file lacks its result.
             if (le16(data, 12) != 0xFFFF) {
                 builder.addNumber(row, column, leDouble(data, 6), xf);
                 break;

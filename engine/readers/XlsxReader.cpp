@@ -528,7 +528,8 @@ public:
         } else if (isName(name, "sheetData")) {
             m_inSheetData = true;
         } else if (m_depth == 0 && (isName(name, "chartsheet") || isName(name, "dialogsheet"))) {
-            throw sheetFailure(m_fileName, m_sheetName, noCellsReason(isName(name, "chartsheet")));
+            throw sheetWithoutCells(
+                m_fileName, m_sheetName, noCellsReason(isName(name, "chartsheet")));
         }
         ++m_depth;
     }
@@ -604,6 +605,7 @@ private:
         m_style = 0;
         m_hasValue = false;
         m_hasInline = false;
+        m_hasFormula = false;
         m_value.clear();
         bool positioned = false;
         attributes.forEach([&](std::string_view name, std::string_view value) {
@@ -670,6 +672,8 @@ private:
             m_inInline = true;
             m_hasInline = true;
             m_inline.clear();
+        } else if (isName(name, "f")) {
+            m_hasFormula = true;
         }
     }
 
@@ -683,7 +687,7 @@ private:
         }
         const std::string_view value = m_value;
         // A cell without a value is stored for its format (a blank cell), as is a formula
-        // whose result was never calculated.
+        // whose result was never calculated (scripts write them so); those are counted.
         if (m_type == Type::InlineString && m_hasInline) {
             m_builder.addText(m_row, m_column, m_inline.text(), m_style);
             return;
@@ -691,6 +695,9 @@ private:
         if (!m_hasValue
             || (m_type != Type::FormulaString && m_type != Type::InlineString
                 && m_type != Type::Unknown && trim(value).empty())) {
+            if (m_hasFormula) {
+                m_builder.countFormulaWithoutResult();
+            }
             m_builder.addBlank(m_row, m_column, m_style);
             return;
         }
@@ -765,6 +772,7 @@ private:
     std::uint32_t m_style = 0;
     bool m_hasValue = false;
     bool m_hasInline = false;
+    bool m_hasFormula = false;
     bool m_inValue = false;
     std::string m_value;
     StringItemCollector m_inline;
@@ -798,9 +806,10 @@ public:
     {
         const SheetInfo& info = sheet(index);
         if (info.kind != SheetKind::Worksheet) {
-            throw sheetFailure(m_archive.fileName(),
-                               info.name,
-                               SheetHandler::noCellsReason(info.kind == SheetKind::Chartsheet));
+            throw sheetWithoutCells(
+                m_archive.fileName(),
+                info.name,
+                SheetHandler::noCellsReason(info.kind == SheetKind::Chartsheet));
         }
         SheetBuilder builder(info.name, m_styles);
         if (!info.part.empty()) {

@@ -209,6 +209,35 @@ TEST(OdsReader, RepeatedRowsAndCellsAreExpandedOnlyWhereTheyHoldSomething)
     EXPECT_EQ(sheet.find(2, 1), nullptr); // a formatted empty cell is not stored
 }
 
+TEST(OdsReader, CountsFormulasStoredWithoutTheirResult)
+{
+    OdsBuilder b;
+    b.addTable(
+        "Sheet1",
+        row(R"(<table:table-cell office:value-type="float" office:value="1"/>)"
+            R"(<table:table-cell table:formula="of:=[.A1]*2" office:value-type="float")"
+            R"( office:value="2"><text:p>2</text:p></table:table-cell>)")
+            + row(R"(<table:table-cell table:formula="of:=[.A1]+[.B1]"/>)"
+                  R"(<table:table-cell table:formula="of:=[.A1]+1" office:value-type="float"/>)"
+                  R"(<table:table-cell table:formula="of:=&quot;&quot;")"
+                  R"( office:value-type="string" office:string-value=""/>)"));
+    b.addTable("Repeated",
+               R"(<table:table-row table:number-rows-repeated="2">)"
+               R"(<table:table-cell table:formula="of:=1" table:number-columns-repeated="3"/>)"
+               R"(</table:table-row>)");
+    b.addTable(
+        "Grid",
+        R"(<table:table-row table:number-rows-repeated="1048576"><table:table-cell)"
+        R"( table:formula="of:=1" table:number-columns-repeated="16384"/></table:table-row>)");
+    TempDir dir;
+    const auto book = open(b, dir);
+    const engine::Sheet sheet = book->loadSheet(1);
+    EXPECT_EQ(sheet.formulasWithoutResult(), 2u);
+    EXPECT_EQ(sheet.cells().size(), 3u) << "they are not stored, as before";
+    EXPECT_EQ(book->loadSheet(2).formulasWithoutResult(), 6u);
+    EXPECT_EQ(book->loadSheet(3).formulasWithoutResult(), 0xFFFFFFFFu) << "the count stops";
+}
+
 TEST(OdsReader, FullGridOfRepeatedValuesIsRefusedQuickly)
 {
     OdsBuilder b;

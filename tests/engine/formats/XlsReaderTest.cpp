@@ -266,7 +266,7 @@ TEST(XlsReader, SheetsKeepOrderNamesAndKinds)
     try {
         (void)book->loadSheet(3);
         FAIL() << "a chart sheet has no cells to read";
-    } catch (const ReadError& e) {
+    } catch (const SheetWithoutCells& e) {
         EXPECT_STREQ(e.what(),
                      "cannot read sheet \"Диаграмма\" of \"book.xls\": it is a chart sheet, which "
                      "has no cells");
@@ -280,6 +280,7 @@ TEST(XlsReader, DialogSheetCannotBeRead)
     const auto s = b.addSheet("Dialog1");
     b.addRecord(s, 0x0081, RecordData().u16(0x0010).data());
     EXPECT_NE(firstFailure(b.build()).find("dialog sheet"), std::string::npos);
+    EXPECT_THROW((void)open(b)->loadSheet(1), SheetWithoutCells);
 }
 
 TEST(XlsReader, EmbeddedChartDoesNotEndTheSheet)

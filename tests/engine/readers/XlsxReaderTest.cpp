@@ -203,10 +203,12 @@ TEST(XlsxReader, ListsSheetsInWorkbookOrderWithHiddenOnes)
     builder.addChartSheet("Chart1");
     builder.addSheet("Very & hidden", "", SheetState::VeryHidden);
     builder.addDialogSheet("Dialog1");
+    // A chart sheet behind a worksheet relationship is told by its root element.
+    builder.addSheetDocument("Chart2", "<chartsheet/>");
     const auto workbook = openBuilt(dir, builder, "q3.xlsx");
 
     EXPECT_EQ(workbook->name(), "q3.xlsx");
-    ASSERT_EQ(workbook->sheetCount(), 5);
+    ASSERT_EQ(workbook->sheetCount(), 6);
     EXPECT_EQ(workbook->sheetName(1), "Visible");
     EXPECT_EQ(workbook->sheetName(2), "Hidden");
     EXPECT_EQ(workbook->sheetName(3), "Chart1");
@@ -220,6 +222,10 @@ TEST(XlsxReader, ListsSheetsInWorkbookOrderWithHiddenOnes)
     EXPECT_NE(chart.find("chart sheet"), std::string::npos) << chart;
     EXPECT_NE(readErrorOf([&] { (void)workbook->loadSheet(5); }).find("dialog sheet"),
               std::string::npos);
+    // Sheets without cells by nature have an error type of their own, unlike damage.
+    for (const std::int32_t index : {3, 5, 6}) {
+        EXPECT_THROW((void)workbook->loadSheet(index), SheetWithoutCells) << index;
+    }
     EXPECT_EQ(workbook->loadSheet(4).cells().size(), 0u);
 }
 
@@ -254,6 +260,26 @@ TEST(XlsxReader, PlacesCellsWithoutReferencesByCounting)
     EXPECT_EQ(sheet.text(3, 5), "4");
     EXPECT_EQ(sheet.text(4, 1), "5");
     EXPECT_EQ(sheet.cells().size(), 5u);
+}
+
+TEST(XlsxReader, CountsFormulasStoredWithoutTheirResult)
+{
+    TempDir dir;
+    XlsxBuilder builder;
+    // As scripts write them: an empty <v>, or none after a shared formula's reference. An
+    // empty text result (t="str") is a result.
+    builder.addSheet(
+        "Sheet1",
+        R"(<row r="1"><c r="A1"><v>1</v></c><c r="B1"><f>A1*2</f><v>2</v></c></row>)"
+        R"(<row r="2"><c r="A2"><f t="shared" ref="A2:A3" si="0">SUM(A1:B1)</f><v></v></c></row>)"
+        R"(<row r="3"><c r="A3" s="1"><f t="shared" si="0"/></c>)"
+        R"(<c r="B3" t="str"><f>""</f><v></v></c><c r="C3" s="1"/></row>)");
+    const Sheet sheet = openBuilt(dir, builder)->loadSheet(1);
+    EXPECT_EQ(sheet.formulasWithoutResult(), 2u);
+    // Read as ever: blank cells, which count for the used range.
+    EXPECT_EQ(sheet.value(2, 1).kind, CellValue::Kind::Empty);
+    ASSERT_NE(sheet.find(3, 1), nullptr);
+    EXPECT_EQ(sheet.value(3, 2).kind, CellValue::Kind::Text);
 }
 
 struct DateSystemCase
