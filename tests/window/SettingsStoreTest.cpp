@@ -1,10 +1,10 @@
 // The settings file when it is damaged, unreadable or cannot be written: the window starts
 // with what it can get, says once that choices will not be kept, and never loses the file.
+#include "window/SettingsStore.h"
+
 #include "ScriptedDialogs.h"
 #include "WindowHarness.h"
-
 #include "window/Form1.h"
-#include "window/SettingsStore.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -57,6 +57,7 @@ class SettingsStoreTest : public QObject
     Q_OBJECT
 
 private slots:
+
     void aDamagedFileIsKeptAsideAndTheWindowStarts()
     {
         WindowHarness h;
