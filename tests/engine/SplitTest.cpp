@@ -60,6 +60,22 @@ protected:
             context(), path, base(engine::baseNameOf(engine::FileNameOfPath(path))), separator);
     }
 
+    // Splits a workbook of one sheet "S" by rows into a new folder of out, named by number,
+    // then by first value: the files the folder holds then.
+    Files rowsByNumberThenFirstValue(const std::string& folderName,
+                                     const std::string& bookName,
+                                     std::vector<std::vector<std::string>> rows)
+    {
+        const std::filesystem::path folder = out.path() / folderName;
+        std::filesystem::create_directory(folder);
+        const std::string path = addBook(bookName, {{{"S", table(std::move(rows))}}});
+        const std::string outputBase = (folder / engine::baseNameOf(bookName)).string();
+        engine::SaveEachRow(context(), path, outputBase, ",");
+        controls.scheme = NamingScheme::FirstCellValue;
+        engine::SaveEachRow(context(), path, outputBase, ",");
+        return filesIn(folder);
+    }
+
     void cells(const std::string& path)
     {
         engine::SaveEachCell(
@@ -302,13 +318,7 @@ TEST_F(SplitTest, OutputFolderAndWorkbookNamesKeepTheirBytes)
 {
     // A folder that starts with a blank and holds a tab, and a workbook name in Latin-1,
     // which is not UTF-8: only text from cells is cleaned.
-    const std::filesystem::path folder = out.path() / " sp\tx";
-    std::filesystem::create_directory(folder);
-    const std::string path = addBook("Caf\xE9.xlsx", {{{"S", table({{"a:b"}, {"", "z"}})}}});
-    engine::SaveEachRow(context(), path, (folder / "Caf\xE9").string(), ",");
-    controls.scheme = NamingScheme::FirstCellValue;
-    engine::SaveEachRow(context(), path, (folder / "Caf\xE9").string(), ",");
-    EXPECT_EQ(filesIn(folder),
+    EXPECT_EQ(rowsByNumberThenFirstValue(" sp\tx", "Caf\xE9.xlsx", {{"a:b"}, {"", "z"}}),
               (Files{{"Caf\xE9_1.txt", "a:b,,"},
                      {"Caf\xE9_2.txt", ",z,"},
                      {"ab.txt", "a:b,,"},
@@ -444,14 +454,7 @@ TEST_F(SplitTest, SingleByteCodePageEncodesContentAndReplacesMissingCharacters)
 
     // The system holds names in the page: a folder and a workbook named so keep their bytes,
     // and a cell's text is put in the page for its name.
-    const std::filesystem::path folder = out.path() / "d\xE9";
-    std::filesystem::create_directory(folder);
-    const std::string named =
-        addBook("Caf\xE9.xlsx", {{{"S", table({{"caf\xC3\xA9"}, {"\xD0\x96"}})}}});
-    engine::SaveEachRow(context(), named, (folder / "Caf\xE9").string(), ",");
-    controls.scheme = NamingScheme::FirstCellValue;
-    engine::SaveEachRow(context(), named, (folder / "Caf\xE9").string(), ",");
-    EXPECT_EQ(filesIn(folder),
+    EXPECT_EQ(rowsByNumberThenFirstValue("d\xE9", "Caf\xE9.xlsx", {{"caf\xC3\xA9"}, {"\xD0\x96"}}),
               (Files{{"Caf\xE9_1.txt", "caf\xE9,"},
                      {"Caf\xE9_2.txt", "?,"},
                      {"caf\xE9.txt", "caf\xE9,"},
