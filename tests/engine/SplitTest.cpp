@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <ostream>
+
 namespace sheetfray::testing {
 namespace {
 
@@ -90,6 +92,12 @@ struct Example
     NamingScheme scheme;
     Files files;
 };
+
+// Names the case in a failure message.
+void PrintTo(const Example& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class WorkedExample : public SplitTest, public ::testing::WithParamInterface<Example>
 {};

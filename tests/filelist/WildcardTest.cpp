@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace sheetfray::testing {
 
 namespace {
@@ -14,6 +16,12 @@ struct PatternCase
     const char* pattern;
     bool matches;
 };
+
+// Names the case in a failure message.
+void PrintTo(const PatternCase& c, std::ostream* os)
+{
+    *os << c.label << ": " << c.name << " against " << c.pattern;
+}
 
 class Wildcard : public ::testing::TestWithParam<PatternCase>
 {};

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 
 namespace sheetfray::engine::format {
@@ -19,6 +20,12 @@ struct RenderCase
     DateSystem system;
     const char* expected;
 };
+
+// Names the case in a failure message.
+void PrintTo(const RenderCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.code << " with " << c.value;
+}
 
 std::string render(std::string_view code, double value, DateSystem system = DateSystem::Date1900)
 {
@@ -178,6 +185,12 @@ struct ValueTextCase
     const char* decimalSeparator;
     const char* expected;
 };
+
+// Names the case in a failure message.
+void PrintTo(const ValueTextCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.value;
+}
 
 class NumberValueText : public ::testing::TestWithParam<ValueTextCase>
 {};

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,6 +25,12 @@ struct SerialCase
     int day;
     int weekday; // 0 is Sunday
 };
+
+// Names the case in a failure message.
+void PrintTo(const SerialCase& c, std::ostream* os)
+{
+    *os << "serial " << c.serial << (c.system == DateSystem::Date1904 ? " (1904)" : " (1900)");
+}
 
 class SplitSerial : public ::testing::TestWithParam<SerialCase>
 {};

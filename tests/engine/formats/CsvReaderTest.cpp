@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace sheetfray::testing {
 namespace {
 
@@ -31,6 +33,12 @@ struct CsvCase
     TextDialect dialect;
     Grid cells;
 };
+
+// Names the case in a failure message.
+void PrintTo(const CsvCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class DelimitedText : public ::testing::TestWithParam<CsvCase>
 {};

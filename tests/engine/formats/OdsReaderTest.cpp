@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 
 namespace sheetfray::testing {
 namespace {
@@ -63,6 +64,12 @@ struct OdsCellCase
     double number; // for numbers and dates
     std::string text; // displayed text
 };
+
+// Names the case in a failure message.
+void PrintTo(const OdsCellCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.cellXml;
+}
 
 class OdsCell : public ::testing::TestWithParam<OdsCellCase>
 {};
@@ -326,6 +333,12 @@ struct BadOds
     std::string content; // empty: the part is removed
     const char* reason;
 };
+
+// Names the case in a failure message.
+void PrintTo(const BadOds& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.part;
+}
 
 class OdsBadFile : public ::testing::TestWithParam<BadOds>
 {};

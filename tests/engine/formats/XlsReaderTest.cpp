@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace sheetfray::testing {
 namespace {
 
@@ -48,6 +50,12 @@ struct CellCase
     double number;
     std::string text; // displayed text; checked for all but numbers
 };
+
+// Names the case in a failure message.
+void PrintTo(const CellCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class XlsCell : public ::testing::TestWithParam<CellCase>
 {};
@@ -321,6 +329,12 @@ struct BadFile
     Bytes bytes;
     const char* reason; // a part of the message
 };
+
+// Names the case in a failure message.
+void PrintTo(const BadFile& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class XlsBadFile : public ::testing::TestWithParam<BadFile>
 {};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 
 namespace sheetfray::engine::readers {
@@ -17,6 +18,12 @@ struct IsoCase
     DateSystem system;
     double serial; // NAN: not a date
 };
+
+// Names the case in a failure message.
+void PrintTo(const IsoCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.text;
+}
 
 class IsoDates : public ::testing::TestWithParam<IsoCase>
 {};

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -53,6 +54,12 @@ struct BadFileCase
     std::function<std::string(const TempDir&)> make;
     std::string expected; // a piece of the message
 };
+
+// Names the case in a failure message.
+void PrintTo(const BadFileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class BadFiles : public ::testing::TestWithParam<BadFileCase>
 {};

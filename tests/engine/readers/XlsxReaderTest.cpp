@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,12 @@ struct CellCase
     const char* text; // the value's text (texts, errors) or "" for numbers
     double number;
 };
+
+// Names the case in a failure message.
+void PrintTo(const CellCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.cellXml;
+}
 
 class CellKinds : public ::testing::TestWithParam<CellCase>
 {};
@@ -148,6 +155,12 @@ struct EscapeCase
     const char* stored;
     const char* text;
 };
+
+// Names the case in a failure message.
+void PrintTo(const EscapeCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.stored;
+}
 
 class StringEscapes : public ::testing::TestWithParam<EscapeCase>
 {};
@@ -290,6 +303,12 @@ struct DateSystemCase
     double serialOf19040102; // the serial a t="d" cell of 1904-01-02 gets
 };
 
+// Names the case in a failure message.
+void PrintTo(const DateSystemCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class DateSystems : public ::testing::TestWithParam<DateSystemCase>
 {};
 
@@ -362,6 +381,12 @@ struct PackageCase
     const char* name;
     void (*shape)(XlsxBuilder&);
 };
+
+// Names the case in a failure message.
+void PrintTo(const PackageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PackageShapes : public ::testing::TestWithParam<PackageCase>
 {};
@@ -481,6 +506,12 @@ struct BadPartCase
     std::string content;
     std::string expected; // a piece of the message
 };
+
+// Names the case in a failure message.
+void PrintTo(const BadPartCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.part;
+}
 
 class BadParts : public ::testing::TestWithParam<BadPartCase>
 {};
