@@ -3,7 +3,7 @@
 #include "filelist/FolderScan.h"
 
 #include "tests/fakes/TempDir.h"
-#include "tests/filelist/FakeFileSystem.h"
+#include "tests/fakes/FakeFileSystem.h"
 
 #include <gtest/gtest.h>
 

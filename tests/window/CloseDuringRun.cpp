@@ -3,7 +3,7 @@
 // Usage: sheetfray-close-during-run WORK_DIR WORKBOOK OUTPUT_DIR YIELDS
 #include "engine/readers/FileHost.h"
 #include "platform/qt/QtEventLoop.h"
-#include "tests/window/ScriptedDialogs.h"
+#include "tests/fakes/ScriptedDialogs.h"
 #include "window/Form1.h"
 #include "window/SettingsStore.h"
 

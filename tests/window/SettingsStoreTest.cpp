@@ -2,7 +2,7 @@
 // with what it can get, says once that choices will not be kept, and never loses the file.
 #include "window/SettingsStore.h"
 
-#include "ScriptedDialogs.h"
+#include "tests/fakes/ScriptedDialogs.h"
 #include "WindowHarness.h"
 #include "window/Form1.h"
 

@@ -8,7 +8,7 @@
 #include "platform/qt/QtEventLoop.h"
 #include "platform/std/PosixFileSystem.h"
 #include "tests/fakes/TempDir.h"
-#include "tests/window/ScriptedDialogs.h"
+#include "tests/fakes/ScriptedDialogs.h"
 #include "window/Form1.h"
 #include "window/Samples.h"
 #include "window/SettingsStore.h"

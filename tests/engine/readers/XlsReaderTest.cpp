@@ -1,7 +1,7 @@
 #include "engine/readers/XlsReader.h"
 
 #include "support/Error.h"
-#include "tests/engine/formats/XlsBuilder.h"
+#include "tests/builders/XlsBuilder.h"
 
 #include <gtest/gtest.h>
 

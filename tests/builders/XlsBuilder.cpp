@@ -1,4 +1,4 @@
-#include "tests/engine/formats/XlsBuilder.h"
+#include "tests/builders/XlsBuilder.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
 #include "engine/readers/FileHost.h"
 #include "support/Error.h"
-#include "tests/engine/formats/OdsBuilder.h"
+#include "tests/builders/OdsBuilder.h"
 #include "tests/fakes/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "tests/engine/formats/OdsBuilder.h"
+#include "tests/builders/OdsBuilder.h"
 
 #include "tests/builders/ZipPackage.h"
 
