@@ -2,8 +2,8 @@
 // depth, and the files a scan adds.
 #include "filelist/FolderScan.h"
 
-#include "tests/fakes/TempDir.h"
 #include "tests/fakes/FakeFileSystem.h"
+#include "tests/fakes/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // with what it can get, says once that choices will not be kept, and never loses the file.
 #include "window/SettingsStore.h"
 
-#include "tests/fakes/ScriptedDialogs.h"
 #include "WindowHarness.h"
+#include "tests/fakes/ScriptedDialogs.h"
 #include "window/Form1.h"
 
 #include <QFile>
