@@ -8,7 +8,7 @@
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/SystemFolders.h"
 #include "platform/std/PosixFileSystem.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/Samples.h"
 #include "window/SettingsStore.h"
 #include "window/StartPaths.h"
@@ -49,28 +49,28 @@ int run(int& argc, char** argv)
     const std::string programFolder = platform::qt::programFolder();
     // Recorded before the window shows, so there are no events to handle meanwhile.
     window::SampleFiles samples(store, files, programFolder);
-    window::Form1 form(window::WindowServices{store,
-                                              dialogs,
-                                              events,
-                                              hosts,
-                                              text.codePage,
-                                              text.valueLocale,
-                                              samples,
-                                              programFolder,
-                                              platform::qt::desktopFolder(),
-                                              engine::IsExcelRunning,
-                                              std::chrono::milliseconds(20),
-                                              &files});
-    dialogs.setParent(&form);
-    if (!form.Form_Load()) {
+    window::MainWindow mainWindow(window::WindowServices{store,
+                                                         dialogs,
+                                                         events,
+                                                         hosts,
+                                                         text.codePage,
+                                                         text.valueLocale,
+                                                         samples,
+                                                         programFolder,
+                                                         platform::qt::desktopFolder(),
+                                                         engine::IsExcelRunning,
+                                                         std::chrono::milliseconds(20),
+                                                         &files});
+    dialogs.setParent(&mainWindow);
+    if (!mainWindow.Form_Load()) {
         return 1;
     }
-    form.show();
+    mainWindow.show();
     // Files and folders named on the command line (the menu entry, a file manager's "Open
     // With") join the list as a drop would add them. Qt has taken its own options out of argv.
     std::error_code noFolder;
     const std::string currentFolder = std::filesystem::current_path(noFolder).string();
-    form.AddStartPaths(window::StartPaths({argv + 1, argv + argc}, currentFolder));
+    mainWindow.AddStartPaths(window::StartPaths({argv + 1, argv + argc}, currentFolder));
     return QApplication::exec();
 }
 

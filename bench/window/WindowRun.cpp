@@ -6,7 +6,7 @@
 #include "engine/readers/FileHost.h"
 #include "platform/SystemLocale.h"
 #include "platform/qt/QtEventLoop.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/SettingsStore.h"
 
 #include <QApplication>
@@ -83,26 +83,26 @@ int main(int argc, char** argv)
     window::NoSampleRecorder samples;
     const std::string workbook = std::filesystem::absolute(argv[1]).lexically_normal().string();
     const std::string output = std::filesystem::absolute(argv[2]).lexically_normal().string();
-    window::Form1 form(window::WindowServices{store,
-                                              dialogs,
-                                              events,
-                                              hosts,
-                                              text.codePage,
-                                              text.valueLocale,
-                                              samples,
-                                              config.path().toStdString(),
-                                              config.path().toStdString(),
-                                              engine::IsExcelRunning});
-    if (!form.Form_Load()) {
+    window::MainWindow mainWindow(window::WindowServices{store,
+                                                         dialogs,
+                                                         events,
+                                                         hosts,
+                                                         text.codePage,
+                                                         text.valueLocale,
+                                                         samples,
+                                                         config.path().toStdString(),
+                                                         config.path().toStdString(),
+                                                         engine::IsExcelRunning});
+    if (!mainWindow.Form_Load()) {
         return 1;
     }
-    form.show();
+    mainWindow.show();
     QApplication::processEvents();
-    form.options().setText1(output);
-    form.AddListEntry(workbook);
+    mainWindow.options().setText1(output);
+    mainWindow.AddListEntry(workbook);
 
     const auto start = std::chrono::steady_clock::now();
-    form.PushButton2_Click();
+    mainWindow.PushButton2_Click();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     std::printf("%.3f\n", elapsed.count());
     return dialogs.done && dialogs.unexpected == 0 ? 0 : 1;

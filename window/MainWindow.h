@@ -62,16 +62,16 @@ struct WindowServices
 // The window pointer: normal, the hourglass (the window is Busy) or the hand over buttons.
 enum class Pointer { Normal, Hourglass, Hand };
 
-class Form1 final : public QWidget,
-                    public StartupWindow,
-                    public RunWindow,
-                    filelist::FileList::Listener
+class MainWindow final : public QWidget,
+                         public StartupWindow,
+                         public RunWindow,
+                         filelist::FileList::Listener
 {
     Q_OBJECT
 
 public:
-    explicit Form1(WindowServices services, QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(WindowServices services, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Start-up, before the window is shown. False when the program must end instead.
     [[nodiscard]] bool Form_Load();

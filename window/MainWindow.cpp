@@ -1,4 +1,4 @@
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 
 #include "filelist/Probes.h"
 #include "filelist/SampleFiles.h"
@@ -117,7 +117,7 @@ std::optional<std::vector<std::string>> droppedPaths(const QMimeData* data)
 
 } // namespace
 
-Form1::Form1(WindowServices services, QWidget* parent)
+MainWindow::MainWindow(WindowServices services, QWidget* parent)
     : QWidget(parent)
     , m_services(std::move(services))
     , m_systemFiles(m_services.fileSystem ? nullptr : std::make_unique<platform::PosixFileSystem>())
@@ -145,8 +145,8 @@ Form1::Form1(WindowServices services, QWidget* parent)
                           m_services.events,
                           m_services.yieldInterval})
 {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Form1"));
+    setObjectName(toQString(WindowName));
+    setWindowTitle(toQString(WindowName));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         m_dotsPerInch = screen->logicalDotsPerInch();
     }
@@ -174,7 +174,7 @@ Form1::Form1(WindowServices services, QWidget* parent)
     }
 }
 
-Form1::~Form1()
+MainWindow::~MainWindow()
 {
     m_files.setListener(nullptr);
     m_options.setListener(nullptr);
@@ -183,7 +183,7 @@ Form1::~Form1()
     m_list->setModel(nullptr);
 }
 
-bool Form1::Form_Load()
+bool MainWindow::Form_Load()
 {
     return window::Form_Load(*this,
                              m_options,
@@ -196,32 +196,32 @@ bool Form1::Form_Load()
                                              m_services.desktopFolder});
 }
 
-void Form1::AddListEntry(std::string path)
+void MainWindow::AddListEntry(std::string path)
 {
     m_files.append(std::move(path));
 }
 
-double Form1::progressValue() const
+double MainWindow::progressValue() const
 {
     return m_progress->percent();
 }
 
-void Form1::PushButton1_Click()
+void MainWindow::PushButton1_Click()
 {
     m_adder.PushButton1_Click();
 }
 
-void Form1::PushButton2_Click()
+void MainWindow::PushButton2_Click()
 {
     m_run.PushButton2_Click();
 }
 
-void Form1::PushButton4_Click()
+void MainWindow::PushButton4_Click()
 {
     m_adder.PushButton4_Click();
 }
 
-void Form1::PushButton5_Click()
+void MainWindow::PushButton5_Click()
 {
     Trap trap(Location::PushButton5Click, m_reporter);
     bool busy = false;
@@ -231,7 +231,7 @@ void Form1::PushButton5_Click()
     }
 }
 
-void Form1::PushButton6_Click()
+void MainWindow::PushButton6_Click()
 {
     Trap trap(Location::PushButton6Click, m_reporter);
     // A failure while loading ends the handler before the question.
@@ -249,7 +249,7 @@ void Form1::PushButton6_Click()
     }
 }
 
-void Form1::PushButton7_Click()
+void MainWindow::PushButton7_Click()
 {
     Trap trap(Location::PushButton7Click, m_reporter);
     std::string start;
@@ -264,7 +264,7 @@ void Form1::PushButton7_Click()
     trap.step(106, [&] { m_options.setText1(folder.ends_with('/') ? folder : folder + "/"); });
 }
 
-void Form1::RemoveSelectedEntry()
+void MainWindow::RemoveSelectedEntry()
 {
     if (isBusy() || m_files.count() == 0) {
         return;
@@ -276,12 +276,12 @@ void Form1::RemoveSelectedEntry()
     m_files.remove(selected.front().row() + 1);
 }
 
-void Form1::ListView1_OLEDragDrop(const std::vector<std::string>& paths)
+void MainWindow::ListView1_OLEDragDrop(const std::vector<std::string>& paths)
 {
     m_adder.ListView1_OLEDragDrop(paths);
 }
 
-void Form1::AddStartPaths(std::vector<std::string> paths)
+void MainWindow::AddStartPaths(std::vector<std::string> paths)
 {
     if (paths.empty()) {
         return;
@@ -292,7 +292,7 @@ void Form1::AddStartPaths(std::vector<std::string> paths)
         Qt::QueuedConnection);
 }
 
-void Form1::applySkinFile(const std::string& path)
+void MainWindow::applySkinFile(const std::string& path)
 {
     QFile file(toQString(path));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -306,7 +306,7 @@ void Form1::applySkinFile(const std::string& path)
     setStyleSheet(styleSheet);
 }
 
-void Form1::loadHandPointer(const std::string& path)
+void MainWindow::loadHandPointer(const std::string& path)
 {
     m_handCursor = platform::qt::loadCursorFile(toQString(path));
     if (m_pointer == Pointer::Hand) {
@@ -314,43 +314,43 @@ void Form1::loadHandPointer(const std::string& path)
     }
 }
 
-void Form1::setCaption(std::string_view caption)
+void MainWindow::setCaption(std::string_view caption)
 {
     setWindowTitle(toQString(caption));
     setWindowIcon(art::programIcon());
 }
 
-void Form1::setShortTitle(const std::string& title)
+void MainWindow::setShortTitle(const std::string& title)
 {
     m_shortTitle = title;
 }
 
-void Form1::addListColumn(std::string_view header)
+void MainWindow::addListColumn(std::string_view header)
 {
     m_model->setHeader(toQString(header));
 }
 
-void Form1::setListColumnWidth(int twips)
+void MainWindow::setListColumnWidth(int twips)
 {
     m_list->setColumnWidth(0, pixels(twips));
 }
 
-void Form1::setBusy(bool busy)
+void MainWindow::setBusy(bool busy)
 {
     setPointer(busy ? Pointer::Hourglass : Pointer::Normal);
 }
 
-void Form1::setProgressValue(double percent)
+void MainWindow::setProgressValue(double percent)
 {
     m_progress->setPercent(percent);
 }
 
-void Form1::setProgressText(std::string_view text)
+void MainWindow::setProgressText(std::string_view text)
 {
     m_progress->setCaption(toQString(text));
 }
 
-void Form1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing ends the program. During a run it ends at the run's next yield, when the
     // file being written is complete.
@@ -363,7 +363,7 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseMove && !isBusy()) {
         auto* widget = static_cast<QWidget*>(watched);
@@ -417,7 +417,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::buildControls()
+void MainWindow::buildControls()
 {
     for (const ControlSpec& entry : controlTable()) {
         QWidget* container = entry.container.empty() ? this : m_controls.at(entry.container);
@@ -487,7 +487,7 @@ void Form1::buildControls()
     m_text2->setPalette(white);
 }
 
-void Form1::setTabOrder()
+void MainWindow::setTabOrder()
 {
     std::vector<const ControlSpec*> order;
     for (const ControlSpec& entry : controlTable()) {
@@ -508,7 +508,7 @@ void Form1::setTabOrder()
     }
 }
 
-void Form1::connectControls()
+void MainWindow::connectControls()
 {
     for (std::size_t i = 0; i < OptionCount; ++i) {
         const auto id = static_cast<OptionId>(i);
@@ -526,13 +526,13 @@ void Form1::connectControls()
     connect(m_text2, &QLineEdit::textEdited, this, [this](const QString& text) {
         m_options.setText2(toStdString(text));
     });
-    const std::pair<std::string_view, void (Form1::*)()> handlers[] = {
-        {"PushButton1", &Form1::PushButton1_Click},
-        {"PushButton2", &Form1::PushButton2_Click},
-        {"PushButton4", &Form1::PushButton4_Click},
-        {"PushButton5", &Form1::PushButton5_Click},
-        {"PushButton6", &Form1::PushButton6_Click},
-        {"PushButton7", &Form1::PushButton7_Click},
+    const std::pair<std::string_view, void (MainWindow::*)()> handlers[] = {
+        {"PushButton1", &MainWindow::PushButton1_Click},
+        {"PushButton2", &MainWindow::PushButton2_Click},
+        {"PushButton4", &MainWindow::PushButton4_Click},
+        {"PushButton5", &MainWindow::PushButton5_Click},
+        {"PushButton6", &MainWindow::PushButton6_Click},
+        {"PushButton7", &MainWindow::PushButton7_Click},
     };
     for (const auto& [name, handler] : handlers) {
         connect(
@@ -542,7 +542,7 @@ void Form1::connectControls()
     m_list->viewport()->installEventFilter(this);
 }
 
-void Form1::watchPointer()
+void MainWindow::watchPointer()
 {
     m_normalTargets = {this,
                        m_controls.at("Frame1"),
@@ -565,7 +565,7 @@ void Form1::watchPointer()
     }
 }
 
-void Form1::showOptions()
+void MainWindow::showOptions()
 {
     for (std::size_t i = 0; i < OptionCount; ++i) {
         const auto id = static_cast<OptionId>(i);
@@ -582,7 +582,7 @@ void Form1::showOptions()
     }
 }
 
-void Form1::setPointer(Pointer pointer)
+void MainWindow::setPointer(Pointer pointer)
 {
     if (pointer == m_pointer) {
         return;
@@ -601,12 +601,12 @@ void Form1::setPointer(Pointer pointer)
     }
 }
 
-int Form1::pixels(int twips) const
+int MainWindow::pixels(int twips) const
 {
     return twipsToPixels(twips, m_dotsPerInch);
 }
 
-void Form1::ListView1_MouseDown(const QMouseEvent& event)
+void MainWindow::ListView1_MouseDown(const QMouseEvent& event)
 {
     m_move.press();
     const QModelIndex index = m_list->indexAt(event.position().toPoint());
@@ -615,7 +615,7 @@ void Form1::ListView1_MouseDown(const QMouseEvent& event)
     }
 }
 
-void Form1::ListView1_ItemClick(int position)
+void MainWindow::ListView1_ItemClick(int position)
 {
     // Read at every click, so a pointer file put beside the program is used at once; without
     // one (or with one that is no icon) the list keeps the default pointer.
@@ -627,7 +627,7 @@ void Form1::ListView1_ItemClick(int position)
     m_move.entryClicked(position);
 }
 
-void Form1::ListView1_MouseMove(const QMouseEvent& event)
+void MainWindow::ListView1_MouseMove(const QMouseEvent& event)
 {
     if (!m_move.isDragging()) {
         return;
@@ -642,19 +642,19 @@ void Form1::ListView1_MouseMove(const QMouseEvent& event)
     }
 }
 
-void Form1::ListView1_MouseUp()
+void MainWindow::ListView1_MouseUp()
 {
     m_move.release();
     // The default pointer, which lets the window's hourglass show over the list.
     m_list->viewport()->unsetCursor();
 }
 
-bool Form1::ListView1_OLEDragOver(const QMimeData* dragged) const
+bool MainWindow::ListView1_OLEDragOver(const QMimeData* dragged) const
 {
     return droppedPaths(dragged).has_value();
 }
 
-void Form1::dropOnList(QDropEvent& event)
+void MainWindow::dropOnList(QDropEvent& event)
 {
     std::optional<std::vector<std::string>> paths = droppedPaths(event.mimeData());
     if (!paths) {
@@ -670,7 +670,7 @@ void Form1::dropOnList(QDropEvent& event)
         Qt::QueuedConnection);
 }
 
-void Form1::scrollAtEdges(int row, int y)
+void MainWindow::scrollAtEdges(int row, int y)
 {
     // One row's height from either edge; the list's place on the screen does not matter.
     const int band = m_list->visualRect(m_model->index(row)).height();
@@ -681,7 +681,7 @@ void Form1::scrollAtEdges(int row, int y)
     }
 }
 
-void Form1::yieldToEvents()
+void MainWindow::yieldToEvents()
 {
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastEvents < m_services.yieldInterval) {
@@ -691,24 +691,24 @@ void Form1::yieldToEvents()
     m_lastEvents = std::chrono::steady_clock::now();
 }
 
-void Form1::entriesAppended(int first, int last)
+void MainWindow::entriesAppended(int first, int last)
 {
     m_model->appended(first, last);
 }
 
-void Form1::entryRemoved(int position)
+void MainWindow::entryRemoved(int position)
 {
     m_move.entryRemoved(position);
     m_model->removed(position);
 }
 
-void Form1::entriesCleared()
+void MainWindow::entriesCleared()
 {
     m_move.entriesCleared();
     m_model->cleared();
 }
 
-void Form1::entryChanged(int position)
+void MainWindow::entryChanged(int position)
 {
     m_model->changed(position);
 }
