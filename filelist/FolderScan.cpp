@@ -53,7 +53,7 @@ public:
     TreeWalk(ScanServices& services, const FolderVisitor& visitor)
         : m_services(services)
         , m_visitor(visitor)
-        , m_trap(Location::GetSubDirectories2016, services.reporter)
+        , m_trap(Location::FolderScan, services.reporter)
     {}
 
     void run(const std::vector<std::string>& startFolders)

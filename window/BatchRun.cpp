@@ -40,7 +40,7 @@ BatchRun::BatchRun(RunWindow& window,
     , m_services(std::move(services))
 {}
 
-void BatchRun::PushButton2_Click()
+void BatchRun::startSaving()
 {
     // The run yields to the event loop, where a second press would start a run over the
     // same list inside this one.
@@ -54,7 +54,7 @@ void BatchRun::PushButton2_Click()
 
 void BatchRun::run()
 {
-    Trap trap(Location::PushButton2Click, m_services.reporter);
+    Trap trap(Location::StartSaving, m_services.reporter);
     const std::string& title = m_window.shortTitle();
 
     bool empty = false;

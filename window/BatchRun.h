@@ -67,7 +67,7 @@ public:
 
     // The button's handler. A press while a run is under way (during one of its yields)
     // does nothing.
-    void PushButton2_Click();
+    void startSaving();
 
     [[nodiscard]] bool isRunning() const { return m_running; }
 

@@ -183,20 +183,20 @@ MainWindow::~MainWindow()
     m_list->setModel(nullptr);
 }
 
-bool MainWindow::Form_Load()
+bool MainWindow::startUp()
 {
-    return window::Form_Load(*this,
-                             m_options,
-                             StartupServices{m_reporter,
-                                             m_services.dialogs,
-                                             m_services.hosts,
-                                             m_services.store,
-                                             m_services.samples,
-                                             m_services.programFolder,
-                                             m_services.desktopFolder});
+    return window::startUp(*this,
+                           m_options,
+                           StartupServices{m_reporter,
+                                           m_services.dialogs,
+                                           m_services.hosts,
+                                           m_services.store,
+                                           m_services.samples,
+                                           m_services.programFolder,
+                                           m_services.desktopFolder});
 }
 
-void MainWindow::AddListEntry(std::string path)
+void MainWindow::addListEntry(std::string path)
 {
     m_files.append(std::move(path));
 }
@@ -206,24 +206,24 @@ double MainWindow::progressValue() const
     return m_progress->percent();
 }
 
-void MainWindow::PushButton1_Click()
+void MainWindow::addFiles()
 {
-    m_adder.PushButton1_Click();
+    m_adder.addFiles();
 }
 
-void MainWindow::PushButton2_Click()
+void MainWindow::startSaving()
 {
-    m_run.PushButton2_Click();
+    m_run.startSaving();
 }
 
-void MainWindow::PushButton4_Click()
+void MainWindow::addFolder()
 {
-    m_adder.PushButton4_Click();
+    m_adder.addFolder();
 }
 
-void MainWindow::PushButton5_Click()
+void MainWindow::clearList()
 {
-    Trap trap(Location::PushButton5Click, m_reporter);
+    Trap trap(Location::ClearList, m_reporter);
     bool busy = false;
     trap.step(100, [&] { busy = isBusy(); });
     if (!busy) {
@@ -231,9 +231,9 @@ void MainWindow::PushButton5_Click()
     }
 }
 
-void MainWindow::PushButton6_Click()
+void MainWindow::loadSamples()
 {
-    Trap trap(Location::PushButton6Click, m_reporter);
+    Trap trap(Location::LoadSamples, m_reporter);
     // A failure while loading ends the handler before the question.
     if (!trap.step(100, [&] {
             LoadSampleFiles(m_files, m_services.store, [this] { yieldToEvents(); });
@@ -249,9 +249,9 @@ void MainWindow::PushButton6_Click()
     }
 }
 
-void MainWindow::PushButton7_Click()
+void MainWindow::chooseOutputFolder()
 {
-    Trap trap(Location::PushButton7Click, m_reporter);
+    Trap trap(Location::ChooseOutputFolder, m_reporter);
     std::string start;
     trap.step(100, [&] { start = m_services.store.read(Key::LastFolderDot, ""); });
     std::string folder;
@@ -264,7 +264,7 @@ void MainWindow::PushButton7_Click()
     trap.step(106, [&] { m_options.setText1(folder.ends_with('/') ? folder : folder + "/"); });
 }
 
-void MainWindow::RemoveSelectedEntry()
+void MainWindow::removeSelectedEntry()
 {
     if (isBusy() || m_files.count() == 0) {
         return;
@@ -276,20 +276,18 @@ void MainWindow::RemoveSelectedEntry()
     m_files.remove(selected.front().row() + 1);
 }
 
-void MainWindow::ListView1_OLEDragDrop(const std::vector<std::string>& paths)
+void MainWindow::addDropped(const std::vector<std::string>& paths)
 {
-    m_adder.ListView1_OLEDragDrop(paths);
+    m_adder.addDropped(paths);
 }
 
-void MainWindow::AddStartPaths(std::vector<std::string> paths)
+void MainWindow::addStartPaths(std::vector<std::string> paths)
 {
     if (paths.empty()) {
         return;
     }
     QMetaObject::invokeMethod(
-        this,
-        [this, paths = std::move(paths)] { ListView1_OLEDragDrop(paths); },
-        Qt::QueuedConnection);
+        this, [this, paths = std::move(paths)] { addDropped(paths); }, Qt::QueuedConnection);
 }
 
 void MainWindow::applySkinFile(const std::string& path)
@@ -380,27 +378,27 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == m_list && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        RemoveSelectedEntry();
+        removeSelectedEntry();
         return true;
     }
     if (watched == m_list->viewport()) {
         switch (event->type()) {
         case QEvent::MouseButtonDblClick:
-            RemoveSelectedEntry();
+            removeSelectedEntry();
             return true;
         case QEvent::MouseButtonPress:
-            ListView1_MouseDown(*static_cast<QMouseEvent*>(event));
+            pressOnList(*static_cast<QMouseEvent*>(event));
             break;
         case QEvent::MouseMove:
-            ListView1_MouseMove(*static_cast<QMouseEvent*>(event));
+            moveOverList(*static_cast<QMouseEvent*>(event));
             break;
         case QEvent::MouseButtonRelease:
-            ListView1_MouseUp();
+            releaseOnList();
             break;
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (ListView1_OLEDragOver(drag->mimeData())) {
+            if (acceptsDrag(drag->mimeData())) {
                 drag->acceptProposedAction();
             } else {
                 drag->ignore();
@@ -527,12 +525,12 @@ void MainWindow::connectControls()
         m_options.setText2(toStdString(text));
     });
     const std::pair<std::string_view, void (MainWindow::*)()> handlers[] = {
-        {"PushButton1", &MainWindow::PushButton1_Click},
-        {"PushButton2", &MainWindow::PushButton2_Click},
-        {"PushButton4", &MainWindow::PushButton4_Click},
-        {"PushButton5", &MainWindow::PushButton5_Click},
-        {"PushButton6", &MainWindow::PushButton6_Click},
-        {"PushButton7", &MainWindow::PushButton7_Click},
+        {"PushButton1", &MainWindow::addFiles},
+        {"PushButton2", &MainWindow::startSaving},
+        {"PushButton4", &MainWindow::addFolder},
+        {"PushButton5", &MainWindow::clearList},
+        {"PushButton6", &MainWindow::loadSamples},
+        {"PushButton7", &MainWindow::chooseOutputFolder},
     };
     for (const auto& [name, handler] : handlers) {
         connect(
@@ -606,16 +604,16 @@ int MainWindow::pixels(int twips) const
     return twipsToPixels(twips, m_dotsPerInch);
 }
 
-void MainWindow::ListView1_MouseDown(const QMouseEvent& event)
+void MainWindow::pressOnList(const QMouseEvent& event)
 {
     m_move.press();
     const QModelIndex index = m_list->indexAt(event.position().toPoint());
     if (index.isValid()) {
-        ListView1_ItemClick(index.row() + 1);
+        clickEntry(index.row() + 1);
     }
 }
 
-void MainWindow::ListView1_ItemClick(int position)
+void MainWindow::clickEntry(int position)
 {
     // Read at every click, so a pointer file put beside the program is used at once; without
     // one (or with one that is no icon) the list keeps the default pointer.
@@ -627,7 +625,7 @@ void MainWindow::ListView1_ItemClick(int position)
     m_move.entryClicked(position);
 }
 
-void MainWindow::ListView1_MouseMove(const QMouseEvent& event)
+void MainWindow::moveOverList(const QMouseEvent& event)
 {
     if (!m_move.isDragging()) {
         return;
@@ -642,14 +640,14 @@ void MainWindow::ListView1_MouseMove(const QMouseEvent& event)
     }
 }
 
-void MainWindow::ListView1_MouseUp()
+void MainWindow::releaseOnList()
 {
     m_move.release();
     // The default pointer, which lets the window's hourglass show over the list.
     m_list->viewport()->unsetCursor();
 }
 
-bool MainWindow::ListView1_OLEDragOver(const QMimeData* dragged) const
+bool MainWindow::acceptsDrag(const QMimeData* dragged) const
 {
     return droppedPaths(dragged).has_value();
 }
@@ -665,9 +663,7 @@ void MainWindow::dropOnList(QDropEvent& event)
     // Scanned once the drop has been answered, so the file manager is not kept waiting for
     // a long scan.
     QMetaObject::invokeMethod(
-        this,
-        [this, dropped = std::move(*paths)] { ListView1_OLEDragDrop(dropped); },
-        Qt::QueuedConnection);
+        this, [this, dropped = std::move(*paths)] { addDropped(dropped); }, Qt::QueuedConnection);
 }
 
 void MainWindow::scrollAtEdges(int row, int y)

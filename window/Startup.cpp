@@ -28,10 +28,10 @@ std::string SetShortTitle(std::string_view displayName)
     return title;
 }
 
-bool Form_Load(StartupWindow& window, OptionState& options, const StartupServices& services)
+bool startUp(StartupWindow& window, OptionState& options, const StartupServices& services)
 {
     using enum OptionId;
-    Trap trap(Location::FormLoad, services.reporter);
+    Trap trap(Location::StartUp, services.reporter);
     const std::string& folder = services.programFolder;
 
     // ApplySkin: an absent skin file is no failure, the window keeps its laid-out look.

@@ -1,4 +1,4 @@
-// The main window's start-up (Form_Load): skin, pointer, first-start work, titles, the list's
+// The main window's start-up: skin, pointer, first-start work, titles, the list's
 // column, the restored choices and the check that a host can be created.
 #pragma once
 
@@ -68,10 +68,10 @@ struct StartupServices
     std::string desktopFolder; // without a trailing "/"
 };
 
-// Runs the start-up steps in order under the trap of Form_Load; a failed step is reported
+// Runs the start-up steps in order under the start-up trap; a failed step is reported
 // and the next one runs. False when no host can be created: the message has been shown and
 // the program must end without showing the window.
 [[nodiscard]] bool
-Form_Load(StartupWindow& window, OptionState& options, const StartupServices& services);
+startUp(StartupWindow& window, OptionState& options, const StartupServices& services);
 
 } // namespace sheetfray::window

@@ -62,7 +62,7 @@ int run(int& argc, char** argv)
                                                          std::chrono::milliseconds(20),
                                                          &files});
     dialogs.setParent(&mainWindow);
-    if (!mainWindow.Form_Load()) {
+    if (!mainWindow.startUp()) {
         return 1;
     }
     mainWindow.show();
@@ -70,7 +70,7 @@ int run(int& argc, char** argv)
     // With") join the list as a drop would add them. Qt has taken its own options out of argv.
     std::error_code noFolder;
     const std::string currentFolder = std::filesystem::current_path(noFolder).string();
-    mainWindow.AddStartPaths(window::StartPaths({argv + 1, argv + argc}, currentFolder));
+    mainWindow.addStartPaths(window::StartPaths({argv + 1, argv + argc}, currentFolder));
     return QApplication::exec();
 }
 

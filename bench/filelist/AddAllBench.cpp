@@ -146,7 +146,7 @@ int main(int argc, char** argv)
                                                          [] { return false; },
                                                          std::chrono::milliseconds(20),
                                                          &files});
-    if (!mainWindow.Form_Load()) {
+    if (!mainWindow.startUp()) {
         return 1;
     }
     mainWindow.show();
@@ -168,12 +168,12 @@ int main(int argc, char** argv)
         }
         bestFind = std::min(bestFind, seconds(Clock::now() - findStart));
 
-        mainWindow.PushButton5_Click();
+        mainWindow.clearList();
         QApplication::processEvents();
         events.longestGap = {};
         const Clock::time_point start = Clock::now();
         events.last = start;
-        mainWindow.PushButton4_Click();
+        mainWindow.addFolder();
         const Clock::time_point end = Clock::now();
         bestAddAll = std::min(bestAddAll, seconds(end - start));
         longestGap = std::max(longestGap, seconds(std::max(events.longestGap, end - events.last)));

@@ -93,16 +93,16 @@ int main(int argc, char** argv)
                                                          config.path().toStdString(),
                                                          config.path().toStdString(),
                                                          engine::IsExcelRunning});
-    if (!mainWindow.Form_Load()) {
+    if (!mainWindow.startUp()) {
         return 1;
     }
     mainWindow.show();
     QApplication::processEvents();
     mainWindow.options().setText1(output);
-    mainWindow.AddListEntry(workbook);
+    mainWindow.addListEntry(workbook);
 
     const auto start = std::chrono::steady_clock::now();
-    mainWindow.PushButton2_Click();
+    mainWindow.startSaving();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     std::printf("%.3f\n", elapsed.count());
     return dialogs.done && dialogs.unexpected == 0 ? 0 : 1;

@@ -105,7 +105,7 @@ TEST_F(FolderScan, DropsFoldersThatDenyAccessVanishOrThrowAndGoesOn)
     const std::vector<std::string> expected{"s/", "s/failing/", "s/ok/", "s/ok/below/"};
     EXPECT_EQ(scan({root() + "s"}), expected);
     ASSERT_EQ(reporter.reports.size(), 1U);
-    EXPECT_EQ(reporter.reports[0].location, Location::GetSubDirectories2016);
+    EXPECT_EQ(reporter.reports[0].location, Location::FolderScan);
     EXPECT_EQ(reporter.reports[0].description, "Device I/O error");
 }
 

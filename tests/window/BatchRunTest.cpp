@@ -110,7 +110,7 @@ private slots:
         RunFixture f;
         f.hostRunning = true;
         QVERIFY(f.start());
-        f.window->AddListEntry(makeBook(f.in / "a.xlsx", {"one"}));
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"one"}));
         f.window->options().setText1(
             folder.isEmpty() ? "" : (f.dir.path() / folder.toStdString()).string());
         if (besideSource) {
@@ -128,7 +128,7 @@ private slots:
         RunFixture f;
         f.hostRunning = true;
         f.startWithOutputFolder();
-        f.window->AddListEntry(makeBook(f.in / "a.xlsx", {"one"}));
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"one"}));
         f.dialogs.answers = {false, true};
         clickButton(f.window.get(), "PushButton2");
         QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
@@ -146,9 +146,9 @@ private slots:
     {
         RunFixture f;
         f.startWithOutputFolder();
-        f.window->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2"}));
-        f.window->AddListEntry(makeBook(f.in / "b.data.xlsx", {"b1"}));
-        f.window->AddListEntry(makeBook(f.in / "c.xlsx", {"c1", "c2", "c3"}));
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2"}));
+        f.window->addListEntry(makeBook(f.in / "b.data.xlsx", {"b1"}));
+        f.window->addListEntry(makeBook(f.in / "c.xlsx", {"c1", "c2", "c3"}));
         f.recordProgress();
         clickButton(f.window.get(), "PushButton2");
 
@@ -195,8 +195,8 @@ private slots:
     {
         RunFixture f;
         f.startWithOutputFolder();
-        f.window->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2"}));
-        f.window->AddListEntry(f.window->fileList().text(1));
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2"}));
+        f.window->addListEntry(f.window->fileList().text(1));
         auto* list = f.window->findChild<QTreeView*>("ListView1");
         const auto row = [list](int r) { return list->model()->index(r, 0); };
         int countWhileBusy = -1;
@@ -233,7 +233,7 @@ private slots:
     {
         RunFixture f;
         f.startWithOutputFolder();
-        f.window->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2", "a3"}));
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2", "a3"}));
         int presses = 0;
         f.events.onEvents = [&] {
             if (presses < 3) {
@@ -251,8 +251,8 @@ private slots:
     {
         RunFixture f;
         f.startWithOutputFolder();
-        f.window->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
-        f.window->AddListEntry(makeBook(f.in / "b.xlsx", {"b1"}));
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        f.window->addListEntry(makeBook(f.in / "b.xlsx", {"b1"}));
         auto* bar = f.window->findChild<QProgressBar*>("ProgressBar1");
         bool changed = false;
         f.events.onEvents = [&] {
@@ -301,7 +301,7 @@ private slots:
             clickOption(f.window.get(), qPrintable(click));
         }
         QTest::keyClicks(f.window->findChild<QLineEdit*>("Text2"), typed);
-        f.window->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
         clickButton(f.window.get(), "PushButton2");
         const auto files = filesIn(f.out);
         QVERIFY(!files.empty());
@@ -313,8 +313,8 @@ private slots:
     {
         RunFixture f;
         f.startWithOutputFolder();
-        f.window->AddListEntry((f.in / "gone.xlsx").string());
-        f.window->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        f.window->addListEntry((f.in / "gone.xlsx").string());
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
         clickButton(f.window.get(), "PushButton2");
         const auto reports = f.dialogs.texts(ShownBox::Kind::Warning);
         QCOMPARE(reports.size(), std::size_t(1));

@@ -60,13 +60,13 @@ int main(int argc, char** argv)
                                                      std::chrono::steady_clock::duration::zero()});
     events.window = &window;
     events.closeAt = std::stoi(argv[4]);
-    if (!window.Form_Load()) {
+    if (!window.startUp()) {
         return 4;
     }
     window.show();
     window.options().setText1(argv[3]);
-    window.AddListEntry(argv[2]);
-    window.PushButton2_Click();
+    window.addListEntry(argv[2]);
+    window.startSaving();
     for (const testing::ShownBox& box : dialogs.shown) {
         std::printf("%s\n", box.text.c_str());
     }

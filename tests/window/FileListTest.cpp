@@ -113,7 +113,7 @@ class FileListTest : public QObject
 
 private slots:
 
-    void addExcelFilesTakesTheDialogsSelection()
+    void addFilesTakesTheDialogsSelection()
     {
         ListFixture f;
         QVERIFY(f.start());
@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(browsers[0].title, std::string("Please select folder:"));
         QCOMPARE(browsers[0].text, std::string());
 
-        f.window->PushButton5_Click();
+        f.window->clearList();
         f.dialogs.typed = {"txt"};
         clickButton(f.window.get(), "PushButton4");
         QCOMPARE(f.entries(), f.under({"notes.txt", "sub/e.txt"}));
@@ -189,7 +189,7 @@ private slots:
         f.dialogs.typed = {"csv"};
         clickButton(f.window.get(), "PushButton4");
         QCOMPARE(f.stored("Extension"), std::string("csv"));
-        f.window->PushButton5_Click();
+        f.window->clearList();
         f.dialogs.chosenFolders = {folder};
         clickButton(f.window.get(), "PushButton4");
         QCOMPARE(f.entries(), f.under({"table.csv"}));
@@ -205,8 +205,8 @@ private slots:
         ListFixture f;
         f.makeFiles({"a/1.xlsx", "b/2.xlsx", "c/3.xlsx"});
         QVERIFY(f.start());
-        f.window->AddListEntry("/first.xlsx");
-        f.window->AddListEntry("/second.xlsx");
+        f.window->addListEntry("/first.xlsx");
+        f.window->addListEntry("/second.xlsx");
         f.dialogs.chosenFolders = {f.in.string()};
         std::vector<int> countsWhileBusy;
         f.events.onEvents = [&] {
@@ -228,7 +228,7 @@ private slots:
         QCOMPARE(f.window->fileList().count(), 5);
 
         // Idle: a double-click removes the entry it selects; a duplicate stays.
-        f.window->AddListEntry("/first.xlsx");
+        f.window->addListEntry("/first.xlsx");
         QTest::mouseDClick(
             f.list()->viewport(), Qt::LeftButton, {}, f.list()->visualRect(f.row(0)).center());
         QCOMPARE(f.window->fileList().count(), 5);
@@ -287,7 +287,7 @@ private slots:
         ListFixture f;
         f.makeFiles({"f1/x.xlsx", "f1/sub/z.txt", "book.xls"});
         QVERIFY(f.start());
-        f.window->AddStartPaths(window::StartPaths({"book.xls", "f1", "gone.xlsx"}, f.in.string()));
+        f.window->addStartPaths(window::StartPaths({"book.xls", "f1", "gone.xlsx"}, f.in.string()));
         // Added once the event loop runs, after the window has shown; a folder gives its whole
         // tree and a missing path is passed over, as in a drop.
         QCOMPARE(f.window->fileList().count(), 0);
@@ -319,7 +319,7 @@ private slots:
         picture.fill(Qt::red);
         QVERIFY(picture.save(QString::fromStdString(f.programFolder() + "/drag.ico"), "ICO"));
         for (const char* path : {"/a", "/b", "/c", "/d", "/e"}) {
-            f.window->AddListEntry(path);
+            f.window->addListEntry(path);
         }
         f.mouse(QEvent::MouseButtonPress, 0, Qt::LeftButton);
         QCOMPARE(f.list()->viewport()->cursor().shape(), Qt::BitmapCursor);
@@ -342,7 +342,7 @@ private slots:
         ListFixture f;
         QVERIFY(f.start());
         for (int i = 0; i < 60; ++i) {
-            f.window->AddListEntry("/book" + std::to_string(i) + ".xlsx");
+            f.window->addListEntry("/book" + std::to_string(i) + ".xlsx");
         }
         QScrollBar* scroll = f.list()->verticalScrollBar();
         QCOMPARE(scroll->value(), 0);
@@ -369,7 +369,7 @@ private slots:
         QApplication::processEvents();
         // Entries added and not yet laid out, as at the end of a run.
         for (int i = 0; i < 20; ++i) {
-            f.window->AddListEntry("/book" + std::to_string(i) + ".xlsx");
+            f.window->addListEntry("/book" + std::to_string(i) + ".xlsx");
         }
         f.window.reset();
         QVERIFY(!f.window);

@@ -287,7 +287,7 @@ private slots:
             box->accept();
         });
         poll.start();
-        reporter.report(ErrorReport{std::string(Location::PushButton2Click), 118, "disk full"});
+        reporter.report(ErrorReport{std::string(Location::StartSaving), 118, "disk full"});
         poll.stop();
         QCOMPARE(title, QStringLiteral("Application Error"));
         QCOMPARE(icon, QMessageBox::Warning);

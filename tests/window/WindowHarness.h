@@ -111,7 +111,7 @@ public:
                                    [this] { return hostRunning; },
                                    std::chrono::steady_clock::duration::zero(),
                                    files});
-        return window->Form_Load();
+        return window->startUp();
     }
 
     // The store file as text, for what the user's disk holds.
