@@ -65,7 +65,7 @@ void BatchRun::run()
     }
     // The folder box is tested whatever folder option is chosen.
     bool folderExists = true;
-    trap.step(102, [&] { folderExists = filelist::IsFolder(m_options.text1()); });
+    trap.step(102, [&] { folderExists = filelist::IsFolder(m_options.outputFolder()); });
     if (!folderExists) {
         trap.step(200, [&] {
             m_services.dialogs.message(title,
@@ -119,11 +119,11 @@ void BatchRun::run()
         // Folder, separator and mode are read anew for every workbook, so a change made
         // during the run takes effect with the next one.
         trap.step(138, [&] {
-            outputBase =
-                engine::composeOutputBase(m_options.folder(), m_options.text1(), workbookPath);
+            outputBase = engine::composeOutputBase(
+                m_options.folder(), m_options.outputFolder(), workbookPath);
         });
         trap.step(146, [&] {
-            separator = engine::separatorText(m_options.separator(), m_options.text2());
+            separator = engine::separatorText(m_options.separator(), m_options.customSeparator());
         });
         trap.step(166, [&] {
             engine::splitWorkbook(context,

@@ -69,11 +69,11 @@ void showChecked(QRadioButton* button, bool checked)
     button->setChecked(true);
 }
 
-OptionId optionByName(std::string_view name)
+OptionId optionOfButton(std::string_view name)
 {
     for (std::size_t i = 0; i < OptionCount; ++i) {
         const auto id = static_cast<OptionId>(i);
-        if (optionName(id) == name) {
+        if (optionKey(id) == name) {
             return id;
         }
     }
@@ -261,7 +261,8 @@ void MainWindow::chooseOutputFolder()
     }
     trap.step(104, [&] { m_services.store.store(Key::LastFolderDot, folder); });
     // The box's change stores the output folder.
-    trap.step(106, [&] { m_options.setText1(folder.ends_with('/') ? folder : folder + "/"); });
+    trap.step(106,
+              [&] { m_options.setOutputFolder(folder.ends_with('/') ? folder : folder + "/"); });
 }
 
 void MainWindow::removeSelectedEntry()
@@ -427,7 +428,7 @@ void MainWindow::buildControls()
             break;
         case ControlKind::Option: {
             auto* button = new QRadioButton(caption, container);
-            m_optionButtons[static_cast<std::size_t>(optionByName(entry.name))] = button;
+            m_optionButtons[optionIndex(optionOfButton(entry.name))] = button;
             control = button;
             break;
         }
@@ -477,12 +478,12 @@ void MainWindow::buildControls()
             pixels(entry.left), pixels(entry.top), pixels(entry.width), pixels(entry.height));
         m_controls.emplace(entry.name, control);
     }
-    m_text1 = static_cast<QLineEdit*>(m_controls.at("Text1"));
-    m_text2 = static_cast<QLineEdit*>(m_controls.at("Text2"));
-    m_frame5 = m_controls.at("Frame5");
-    QPalette white = m_text2->palette();
+    m_outputFolderBox = static_cast<QLineEdit*>(m_controls.at("Text1"));
+    m_customSeparatorBox = static_cast<QLineEdit*>(m_controls.at("Text2"));
+    m_outputFolderFrame = m_controls.at("Frame5");
+    QPalette white = m_customSeparatorBox->palette();
     white.setColor(QPalette::Base, Qt::white);
-    m_text2->setPalette(white);
+    m_customSeparatorBox->setPalette(white);
 }
 
 void MainWindow::setTabOrder()
@@ -518,11 +519,11 @@ void MainWindow::connectControls()
             }
         });
     }
-    connect(m_text1, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_options.setText1(toStdString(text));
+    connect(m_outputFolderBox, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_options.setOutputFolder(toStdString(text));
     });
-    connect(m_text2, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_options.setText2(toStdString(text));
+    connect(m_customSeparatorBox, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_options.setCustomSeparator(toStdString(text));
     });
     const std::pair<std::string_view, void (MainWindow::*)()> handlers[] = {
         {"PushButton1", &MainWindow::addFiles},
@@ -546,12 +547,12 @@ void MainWindow::watchPointer()
                        m_controls.at("Frame1"),
                        m_controls.at("Frame3"),
                        m_controls.at("Frame4"),
-                       m_controls.at("Frame5"),
+                       m_outputFolderFrame,
                        m_controls.at("Frame7"),
-                       m_controls.at("Option1"),
-                       m_controls.at("Option2"),
-                       m_controls.at("Option3"),
-                       m_text1,
+                       m_optionButtons[optionIndex(OptionId::RowsToText)],
+                       m_optionButtons[optionIndex(OptionId::ColumnsToText)],
+                       m_optionButtons[optionIndex(OptionId::SeparatorEnter)],
+                       m_outputFolderBox,
                        m_list->viewport()};
     for (QWidget* target : m_normalTargets) {
         target->setMouseTracking(true);
@@ -570,13 +571,15 @@ void MainWindow::showOptions()
         showChecked(m_optionButtons[i], m_options.isSelected(id));
         m_optionButtons[i]->setEnabled(m_options.isEnabled(id));
     }
-    m_frame5->setEnabled(m_options.isFrame5Enabled());
+    m_outputFolderFrame->setEnabled(m_options.isOutputFolderEnabled());
     // Setting the text a box already shows would move the user's cursor to its end.
-    if (const QString text1 = toQString(m_options.text1()); m_text1->text() != text1) {
-        m_text1->setText(text1);
+    if (const QString folder = toQString(m_options.outputFolder());
+        m_outputFolderBox->text() != folder) {
+        m_outputFolderBox->setText(folder);
     }
-    if (const QString text2 = toQString(m_options.text2()); m_text2->text() != text2) {
-        m_text2->setText(text2);
+    if (const QString separator = toQString(m_options.customSeparator());
+        m_customSeparatorBox->text() != separator) {
+        m_customSeparatorBox->setText(separator);
     }
 }
 

@@ -174,9 +174,9 @@ private:
     QTreeView* m_list = nullptr;
     FileListModel* m_model = nullptr;
     CaptionProgressBar* m_progress = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QLineEdit* m_text2 = nullptr;
-    QWidget* m_frame5 = nullptr;
+    QLineEdit* m_outputFolderBox = nullptr;
+    QLineEdit* m_customSeparatorBox = nullptr;
+    QWidget* m_outputFolderFrame = nullptr;
     // Hover targets: over these the pointer becomes the hand, over the others normal.
     std::vector<QWidget*> m_handTargets;
     std::vector<QWidget*> m_normalTargets;

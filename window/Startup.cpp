@@ -66,32 +66,32 @@ bool startUp(StartupWindow& window, OptionState& options, const StartupServices&
     // selects two options of one group, the later one wins.
     trap.step(136, [&] {
         options.readStoredChoices();
-        options.restoreText2();
+        options.restoreCustomSeparator();
     });
     int line = 138;
-    for (OptionId id : {Option1,
-                        Option2,
-                        Option8,
-                        Option9,
-                        Option10,
-                        Option11,
-                        Option3,
-                        Option4,
-                        Option5,
-                        Option6,
-                        Option7,
-                        Option21,
-                        Option22,
-                        Option23}) {
+    for (OptionId id : {RowsToText,
+                        ColumnsToText,
+                        CellsToText,
+                        CellsToSpreadsheet,
+                        ColumnsToSpreadsheet,
+                        RowsToSpreadsheet,
+                        SeparatorEnter,
+                        SeparatorCommaSpace,
+                        SeparatorComma,
+                        SeparatorSpace,
+                        SeparatorCustom,
+                        NameByNumber,
+                        NameByLocation,
+                        NameByFirstValue}) {
         trap.step(line, [&] { options.restoreOption(id); });
         line += 2;
     }
-    trap.step(166, [&] { options.restoreText1(services.desktopFolder + "/"); });
-    trap.step(168, [&] { options.restoreOption(Option13); });
-    trap.step(170, [&] { options.restoreOption(Option14); });
+    trap.step(166, [&] { options.restoreOutputFolder(services.desktopFolder + "/"); });
+    trap.step(168, [&] { options.restoreOption(ChosenFolder); });
+    trap.step(170, [&] { options.restoreOption(SourceFolder); });
     trap.step(172, [&] {
         options.ensureChoices();
-        options.applyFrame5Rule();
+        options.applyOutputFolderRule();
     });
 
     bool canStart = true;

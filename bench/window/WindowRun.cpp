@@ -98,7 +98,7 @@ int main(int argc, char** argv)
     }
     mainWindow.show();
     QApplication::processEvents();
-    mainWindow.options().setText1(output);
+    mainWindow.options().setOutputFolder(output);
     mainWindow.addListEntry(workbook);
 
     const auto start = std::chrono::steady_clock::now();

@@ -55,7 +55,7 @@ public:
     void startWithOutputFolder()
     {
         QVERIFY(start());
-        window->options().setText1(out.string());
+        window->options().setOutputFolder(out.string());
     }
 
     void recordProgress()
@@ -84,7 +84,7 @@ private slots:
     {
         RunFixture f;
         QVERIFY(f.start());
-        f.window->options().setText1((f.dir.path() / "nowhere").string());
+        f.window->options().setOutputFolder((f.dir.path() / "nowhere").string());
         f.hostRunning = true;
         clickButton(f.window.get(), "PushButton2");
         QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
@@ -111,7 +111,7 @@ private slots:
         f.hostRunning = true;
         QVERIFY(f.start());
         f.window->addListEntry(makeBook(f.in / "a.xlsx", {"one"}));
-        f.window->options().setText1(
+        f.window->options().setOutputFolder(
             folder.isEmpty() ? "" : (f.dir.path() / folder.toStdString()).string());
         if (besideSource) {
             clickOption(f.window.get(), "Option14");

@@ -64,7 +64,7 @@ int main(int argc, char** argv)
         return 4;
     }
     window.show();
-    window.options().setText1(argv[3]);
+    window.options().setOutputFolder(argv[3]);
     window.addListEntry(argv[2]);
     window.startSaving();
     for (const testing::ShownBox& box : dialogs.shown) {
