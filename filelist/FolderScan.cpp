@@ -158,7 +158,7 @@ void scanFolderTree(const std::vector<std::string>& startFolders,
     TreeWalk(services, visitor).run(startFolders);
 }
 
-void GetSubDirectories2016(std::vector<std::string>& folders, ScanServices& services)
+void addSubfolders(std::vector<std::string>& folders, ScanServices& services)
 {
     std::vector<std::string> found;
     scanFolderTree(folders, services, [&](const std::string& folder, const auto&) {

@@ -38,14 +38,14 @@ using FolderVisitor = std::function<void(const std::string& folder,
 // - A link to a folder inside the scanned trees is not followed, and no folder is scanned
 //   twice, whatever path leads to it, so links and mounts cannot make the scan loop.
 // The walk keeps a queue rather than recursing, so a deep tree costs memory, not stack.
-// Unexpected failures are reported as GetSubDirectories2016's, and the scan goes on.
+// Unexpected failures are reported at Location::FolderScan, and the scan goes on.
 void scanFolderTree(const std::vector<std::string>& startFolders,
                     ScanServices& services,
                     const FolderVisitor& visitor);
 
-// Replaces the start folders in the list by every folder scanFolderTree keeps, in its order;
-// each path ends in "/".
-void GetSubDirectories2016(std::vector<std::string>& folders, ScanServices& services);
+// Adds their subfolders to the start folders: the list becomes every folder scanFolderTree
+// keeps, in its order (a start folder it cannot read drops out); each path ends in "/".
+void addSubfolders(std::vector<std::string>& folders, ScanServices& services);
 
 // True when a character of the name has, in the code page, a code below 32, from 127 to 159,
 // or 63 ("?"). A character the code page lacks counts as "?", and so do bytes that are not

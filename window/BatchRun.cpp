@@ -1,7 +1,6 @@
 #include "window/BatchRun.h"
 
 #include "engine/Batch.h"
-#include "engine/Instance.h"
 #include "engine/Naming.h"
 #include "engine/OutputFile.h"
 #include "engine/RunOutputs.h"
@@ -10,6 +9,7 @@
 #include "filelist/Probes.h"
 #include "support/Error.h"
 #include "support/Trap.h"
+#include "window/HostChecks.h"
 #include "window/OptionState.h"
 
 namespace sheetfray::window {
@@ -76,7 +76,7 @@ void BatchRun::run()
     bool stop = false;
     trap.step(104, [&] {
         const bool running = m_services.isHostRunning && m_services.isHostRunning();
-        stop = engine::ShouldStopForOpenExcel(m_services.dialogs, title, running);
+        stop = shouldStopForOpenHost(m_services.dialogs, title, running);
     });
     if (stop) {
         return;

@@ -48,7 +48,7 @@ struct RunServices
     Reporter& reporter;
     const engine::CodePage& codePage;
     const engine::format::ValueLocale& locale;
-    // Whether the user has the spreadsheet application open (engine::IsExcelRunning).
+    // Whether the user has the spreadsheet application open (engine::isSpreadsheetHostRunning).
     std::function<bool()> isHostRunning;
     // The engine yields once per output file; events are handled at most this often, so a
     // run costs what the files cost while the window stays responsive.

@@ -1,8 +1,8 @@
 #include "window/Startup.h"
 
-#include "engine/Instance.h"
 #include "filelist/Probes.h"
 #include "support/Trap.h"
+#include "window/HostChecks.h"
 #include "window/OptionState.h"
 #include "window/SettingsStore.h"
 
@@ -95,9 +95,7 @@ bool startUp(StartupWindow& window, OptionState& options, const StartupServices&
     });
 
     bool canStart = true;
-    trap.step(178, [&] {
-        canStart = engine::CheckExcelCanStart(services.hosts, services.dialogs, title);
-    });
+    trap.step(178, [&] { canStart = checkHostCanStart(services.hosts, services.dialogs, title); });
     return canStart;
 }
 

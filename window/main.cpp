@@ -58,7 +58,7 @@ int run(int& argc, char** argv)
                                                          samples,
                                                          programFolder,
                                                          platform::qt::desktopFolder(),
-                                                         engine::IsExcelRunning,
+                                                         engine::isSpreadsheetHostRunning,
                                                          std::chrono::milliseconds(20),
                                                          &files});
     dialogs.setParent(&mainWindow);

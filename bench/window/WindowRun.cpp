@@ -92,7 +92,7 @@ int main(int argc, char** argv)
                                                          samples,
                                                          config.path().toStdString(),
                                                          config.path().toStdString(),
-                                                         engine::IsExcelRunning});
+                                                         engine::isSpreadsheetHostRunning});
     if (!mainWindow.startUp()) {
         return 1;
     }

@@ -43,7 +43,7 @@ protected:
     // The folders a scan from the start folders keeps, relative to the temporary folder.
     std::vector<std::string> scan(std::vector<std::string> start)
     {
-        filelist::GetSubDirectories2016(start, services);
+        filelist::addSubfolders(start, services);
         for (std::string& folder : start) {
             folder = folder.starts_with(root()) ? folder.substr(root().size()) : folder;
         }

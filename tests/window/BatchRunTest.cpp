@@ -2,9 +2,9 @@
 // behaviour while a run yields.
 #include "window/BatchRun.h"
 
-#include "engine/Instance.h"
 #include "tests/builders/XlsxBuilder.h"
 #include "tests/window/WindowHarness.h"
+#include "window/HostChecks.h"
 
 #include <QLineEdit>
 #include <QProcess>
@@ -133,7 +133,7 @@ private slots:
         clickButton(f.window.get(), "PushButton2");
         QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
         QCOMPARE(f.dialogs.shown.front().kind, ShownBox::Kind::Question);
-        QCOMPARE(f.dialogs.shown.front().text, std::string(engine::OpenInstanceQuestion));
+        QCOMPARE(f.dialogs.shown.front().text, std::string(window::OpenInstanceQuestion));
         QVERIFY(filesIn(f.out).empty());
         QCOMPARE(f.window->pointer(), Pointer::Normal);
 

@@ -2,7 +2,6 @@
 // failures, hover pointers and the error report's box.
 #include "window/MainWindow.h"
 
-#include "engine/Instance.h"
 #include "platform/qt/QtDialogs.h"
 #include "support/Error.h"
 #include "support/ErrorReport.h"

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "engine/CodePage.h"
-#include "engine/Instance.h"
 #include "engine/readers/FileHost.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/std/PosixFileSystem.h"
