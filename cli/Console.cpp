@@ -27,7 +27,7 @@ void ConsoleControls::setProgressText(std::string_view text)
 
 void ConsoleControls::yield()
 {
-    engine::EndIfStopped();
+    engine::endIfStopped();
     if (!m_progress) {
         return;
     }

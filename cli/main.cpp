@@ -89,7 +89,7 @@ int run(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "sheetfray-split: %s\n", text.warning.c_str());
     }
 
-    engine::EndOnStopSignals();
+    engine::endOnStopSignals();
     std::FILE* progress = platform::isTerminal(2) ? stderr : nullptr;
     cli::ConsoleControls controls(options.spreadsheetKind, options.naming, progress);
     cli::ConsoleReporter reporter(stderr, &controls);
@@ -106,13 +106,13 @@ int run(const std::vector<std::string>& arguments)
         outputs.addWorkbook(workbooks.back());
     }
     for (const std::string& path : workbooks) {
-        controls.startWorkbook(engine::FileNameOfPath(path));
+        controls.startWorkbook(engine::fileNameOfPath(path));
         const std::string outputBase =
             engine::composeOutputBase(options.folder, outputFolder, path);
         engine::splitWorkbook(
             context, options.mode, options.spreadsheetKind, path, outputBase, separator);
         printWarnings(controls, outputs);
-        engine::EndIfStopped();
+        engine::endIfStopped();
     }
     controls.finish();
     if (const std::string note = engine::renamedFilesNote(outputs); !note.empty()) {

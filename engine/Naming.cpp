@@ -218,22 +218,22 @@ std::string CleanFirstValue(std::string_view value)
 
 std::string FallbackName(std::string_view workbookName,
                          std::string_view sheetName,
-                         std::int32_t a,
-                         std::int32_t b)
+                         std::int32_t lineIndex,
+                         std::int32_t crossIndex)
 {
     std::string name = StripExtension(workbookName);
     name += '_';
     name += sheetName;
     name += '_';
-    appendNumber(a, name);
+    appendNumber(lineIndex, name);
     name += '_';
-    appendNumber(b, name);
+    appendNumber(crossIndex, name);
     return name;
 }
 
 std::string CleanValue(std::string_view value,
-                       std::int32_t a,
-                       std::int32_t b,
+                       std::int32_t lineIndex,
+                       std::int32_t crossIndex,
                        std::string_view sheetName,
                        std::string_view workbookName,
                        const CodePage& codePage,
@@ -243,7 +243,7 @@ std::string CleanValue(std::string_view value,
     std::string result = cleanCharacters(value, codePage, trap, 100);
     trap.step(106, [&] {
         if (result.empty()) {
-            result = FallbackName(workbookName, sheetName, a, b);
+            result = FallbackName(workbookName, sheetName, lineIndex, crossIndex);
         }
     });
     return result;
@@ -288,7 +288,7 @@ std::string FolderOfPath(std::string_view path)
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
-std::string FileNameOfPath(std::string_view path)
+std::string fileNameOfPath(std::string_view path)
 {
     const std::size_t slash = path.rfind(PathSeparator);
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));

@@ -263,17 +263,17 @@ void saveEachLine(const SplitContext& context,
                 }
                 firstValue.assign(line.text, 0, line.firstLength);
             });
-            const std::int32_t a = index;
-            const std::int32_t b = 1;
+            const std::int32_t lineIndex = index;
+            const std::int32_t crossIndex = 1;
             trap.step(labels.cells + 8, [&] {
                 firstValue = CleanValue(firstValue,
-                                        a,
-                                        b,
+                                        lineIndex,
+                                        crossIndex,
                                         sheet->name(),
                                         workbookName,
                                         context.codePage,
                                         context.reporter);
-                fallback = FallbackName(workbookName, sheet->name(), a, b);
+                fallback = FallbackName(workbookName, sheet->name(), lineIndex, crossIndex);
             });
             bool spreadsheet = false;
             trap.step(labels.kind, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });

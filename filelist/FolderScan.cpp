@@ -125,7 +125,7 @@ private:
     // never set here.
     void enter(const std::string& parent, const FolderEntry& entry)
     {
-        if (HasBadChars(entry.name, m_services.codePage)) {
+        if (hasBadChars(entry.name, m_services.codePage)) {
             return;
         }
         std::string child = parent + entry.name + "/";
@@ -167,7 +167,7 @@ void addSubfolders(std::vector<std::string>& folders, ScanServices& services)
     folders = std::move(found);
 }
 
-bool HasBadChars(std::string_view name, const engine::CodePage& codePage)
+bool hasBadChars(std::string_view name, const engine::CodePage& codePage)
 {
     std::size_t pos = 0;
     while (pos < name.size()) {
@@ -186,7 +186,7 @@ bool HasBadChars(std::string_view name, const engine::CodePage& codePage)
 }
 
 std::vector<std::string>
-GetFilesInFolder(std::string_view folder, std::string_view pattern, platform::FileSystem& files)
+filesInFolder(std::string_view folder, std::string_view pattern, platform::FileSystem& files)
 {
     FolderListing listing = files.listFolder(withFinalSeparator(folder));
     if (listing.outcome != FolderListing::Outcome::Listed) {

@@ -65,7 +65,7 @@ void BatchRun::run()
     }
     // The folder box is tested whatever folder option is chosen.
     bool folderExists = true;
-    trap.step(102, [&] { folderExists = filelist::IsFolder(m_options.outputFolder()); });
+    trap.step(102, [&] { folderExists = filelist::isFolder(m_options.outputFolder()); });
     if (!folderExists) {
         trap.step(200, [&] {
             m_services.dialogs.message(title,
@@ -113,7 +113,7 @@ void BatchRun::run()
         trap.step(118, [&] { workbookPath = m_files.text(i); });
         trap.step(120, [&] {
             m_captionPending = false;
-            m_window.setProgressText("Processing: " + engine::FileNameOfPath(workbookPath));
+            m_window.setProgressText("Processing: " + engine::fileNameOfPath(workbookPath));
         });
         trap.step(122, [&] { processEvents(); });
         // Folder, separator and mode are read anew for every workbook, so a change made
@@ -174,7 +174,7 @@ void BatchRun::setProgressText(std::string_view text)
 
 void BatchRun::yield()
 {
-    engine::EndIfStopped();
+    engine::endIfStopped();
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastEvents < m_services.yieldInterval) {
         return;

@@ -236,7 +236,7 @@ void MainWindow::loadSamples()
     Trap trap(Location::LoadSamples, m_reporter);
     // A failure while loading ends the handler before the question.
     if (!trap.step(100, [&] {
-            LoadSampleFiles(m_files, m_services.store, [this] { yieldToEvents(); });
+            loadSampleFiles(m_files, m_services.store, [this] { yieldToEvents(); });
         })) {
         return;
     }

@@ -15,7 +15,7 @@ constexpr int ListColumnTwips = 7000;
 
 } // namespace
 
-std::string SetShortTitle(std::string_view displayName)
+std::string shortTitleFor(std::string_view displayName)
 {
     std::string title(displayName);
     do {
@@ -37,25 +37,25 @@ bool startUp(StartupWindow& window, OptionState& options, const StartupServices&
     // ApplySkin: an absent skin file is no failure, the window keeps its laid-out look.
     trap.step(100, [&] {
         const std::string skin = folder + "/x/o.cjs";
-        if (filelist::IsExistingFile(skin)) {
+        if (filelist::isExistingFile(skin)) {
             window.applySkinFile(skin);
         }
     });
     const std::string cursor = folder + "/HAND-M.CUR";
     bool hasCursor = false;
-    trap.step(102, [&] { hasCursor = filelist::FileIsPresent(cursor); });
+    trap.step(102, [&] { hasCursor = filelist::pathExists(cursor); });
     if (hasCursor) {
         trap.step(104, [&] { window.loadHandPointer(cursor); });
     }
     trap.step(108, [&] {
         if (services.store.read(Key::Snapshot, "").empty()) {
-            services.samples.RememberSampleFiles();
+            services.samples.rememberSampleFiles();
         }
     });
     std::string title(DisplayName);
     trap.step(130, [&] {
         window.setCaption(DisplayName);
-        title = SetShortTitle(DisplayName);
+        title = shortTitleFor(DisplayName);
         window.setShortTitle(title);
     });
     trap.step(132, [&] { window.addListColumn("Excel File(s)"); });

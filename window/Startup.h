@@ -20,7 +20,7 @@ inline constexpr std::string_view DisplayName = "Sheetfray";
 // The caption of every box without a title of its own: the display name cut at its last
 // blank, again and again, until it is at most 40 characters long. The cut is made at least
 // once; a name without a blank (as "Sheetfray") cannot be cut and stays whole.
-[[nodiscard]] std::string SetShortTitle(std::string_view displayName);
+[[nodiscard]] std::string shortTitleFor(std::string_view displayName);
 
 // The first-start work for the sample files that ship beside the program. The samples'
 // own code supplies the real recorder; it stores its record under Key::Snapshot.
@@ -28,7 +28,7 @@ class SampleRecorder
 {
 public:
     virtual ~SampleRecorder() = default;
-    virtual void RememberSampleFiles() = 0;
+    virtual void rememberSampleFiles() = 0;
 };
 
 // Records nothing and leaves Key::Snapshot empty, so a real recorder still runs at its
@@ -36,7 +36,7 @@ public:
 class NoSampleRecorder final : public SampleRecorder
 {
 public:
-    void RememberSampleFiles() override {}
+    void rememberSampleFiles() override {}
 };
 
 // What start-up does to the window beyond its choices.

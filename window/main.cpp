@@ -29,7 +29,7 @@ int run(int& argc, char** argv)
     QApplication application(argc, argv);
     // Ended by a signal during a run (a closed session, Ctrl-C in the terminal that started
     // it), the program names the files it has written first, as when its window is closed.
-    engine::EndOnStopSignals();
+    engine::endOnStopSignals();
     // Boxes and dialogs take the application's font, not the window's.
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(9);
@@ -70,7 +70,7 @@ int run(int& argc, char** argv)
     // With") join the list as a drop would add them. Qt has taken its own options out of argv.
     std::error_code noFolder;
     const std::string currentFolder = std::filesystem::current_path(noFolder).string();
-    mainWindow.addStartPaths(window::StartPaths({argv + 1, argv + argc}, currentFolder));
+    mainWindow.addStartPaths(window::startPaths({argv + 1, argv + argc}, currentFolder));
     return QApplication::exec();
 }
 

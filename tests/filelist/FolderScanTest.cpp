@@ -173,8 +173,8 @@ TEST(HasBadChars, TellsNamesAFolderScanSkips)
         {"\xef\xbf\xbd", false, true}, // a real replacement character
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(filelist::HasBadChars(c.name, utf8), c.badInUtf8) << c.name;
-        EXPECT_EQ(filelist::HasBadChars(c.name, western), c.badInWestern) << c.name;
+        EXPECT_EQ(filelist::hasBadChars(c.name, utf8), c.badInUtf8) << c.name;
+        EXPECT_EQ(filelist::hasBadChars(c.name, western), c.badInWestern) << c.name;
     }
 }
 
@@ -194,9 +194,9 @@ TEST_F(FilesInFolder, ListsMatchingFilesByNameWithHiddenOnesAndWithoutFolders)
     makeFiles({"b.xlsx", "A.XLS", ".hidden.xlsx", "c.txt"});
     fs::create_directory(dir.path() / "folder.xlsx");
     const std::vector<std::string> expected{".hidden.xlsx", "A.XLS", "b.xlsx"};
-    EXPECT_EQ(filelist::GetFilesInFolder(dir.str(), "*.xl*", files), expected);
-    EXPECT_EQ(filelist::GetFilesInFolder(dir.str() + "/", "*.*", files).size(), 4U);
-    EXPECT_TRUE(filelist::GetFilesInFolder(dir.str() + "/missing", "*.*", files).empty());
+    EXPECT_EQ(filelist::filesInFolder(dir.str(), "*.xl*", files), expected);
+    EXPECT_EQ(filelist::filesInFolder(dir.str() + "/", "*.*", files).size(), 4U);
+    EXPECT_TRUE(filelist::filesInFolder(dir.str() + "/missing", "*.*", files).empty());
 }
 
 TEST_F(FilesInFolder, AppendsWhatAddAllTakes)

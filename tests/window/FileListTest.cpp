@@ -278,7 +278,7 @@ private slots:
     {
         // Options are passed over up to "--"; relative paths are taken from the current folder.
         QCOMPARE(
-            window::StartPaths(
+            window::startPaths(
                 {"-geometry", "book.xlsx", "./f1/../f2/", "", "--", "-dash.xlsx", "/data//x.ods"},
                 "/home/user"),
             (std::vector<std::string>{
@@ -287,7 +287,7 @@ private slots:
         ListFixture f;
         f.makeFiles({"f1/x.xlsx", "f1/sub/z.txt", "book.xls"});
         QVERIFY(f.start());
-        f.window->addStartPaths(window::StartPaths({"book.xls", "f1", "gone.xlsx"}, f.in.string()));
+        f.window->addStartPaths(window::startPaths({"book.xls", "f1", "gone.xlsx"}, f.in.string()));
         // Added once the event loop runs, after the window has shown; a folder gives its whole
         // tree and a missing path is passed over, as in a drop.
         QCOMPARE(f.window->fileList().count(), 0);
@@ -391,7 +391,7 @@ private slots:
         const std::string sample = samples.string() + "/";
         const std::vector<std::string> all{
             sample + "Customers.xlsx", sample + "Inventory.xls", sample + "Sales.xlsx"};
-        QCOMPARE(filelist::Unscramble(snapshot, {}), all[0] + "|" + all[1] + "|" + all[2]);
+        QCOMPARE(filelist::unscramble(snapshot, {}), all[0] + "|" + all[1] + "|" + all[2]);
 
         f.dialogs.answers = {true, false};
         clickButton(f.window.get(), "PushButton6");

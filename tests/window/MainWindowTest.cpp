@@ -312,7 +312,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, expected);
-        QCOMPARE(QString::fromStdString(window::SetShortTitle(name.toStdString())), expected);
+        QCOMPARE(QString::fromStdString(window::shortTitleFor(name.toStdString())), expected);
     }
 };
 
