@@ -1,11 +1,11 @@
 // sheetfray-split: the splitting engine on the command line, writing the files the window would.
 #include "cli/Console.h"
-#include "cli/LocaleSetup.h"
 #include "cli/Options.h"
 #include "engine/Batch.h"
 #include "engine/RunOutputs.h"
 #include "engine/StopSignals.h"
 #include "engine/readers/FileHost.h"
+#include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
 
 #include <cstdio>
@@ -61,7 +61,7 @@ void printWarnings(cli::ConsoleControls& controls, engine::RunOutputs& outputs)
 
 int run(const std::vector<std::string>& arguments)
 {
-    const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
     const cli::ParseResult parsed = cli::parseOptions(arguments);
     if (!parsed.options) {
         std::fprintf(

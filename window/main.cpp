@@ -1,8 +1,8 @@
 // sheetfray: the window over the splitting engine.
-#include "cli/LocaleSetup.h"
 #include "engine/Instance.h"
 #include "engine/StopSignals.h"
 #include "engine/readers/FileHost.h"
+#include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
@@ -35,7 +35,7 @@ int run(int& argc, char** argv)
     font.setPointSizeF(9);
     QApplication::setFont(font);
 
-    const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
     if (!text.warning.empty()) {
         std::fprintf(stderr, "sheetfray: %s\n", text.warning.c_str());
     }

@@ -2,8 +2,8 @@
 // the window on the offscreen platform, and compares it with find walking the same tree.
 // Usage: sheetfray-bench-filelist TREE [ROUNDS]
 //        sheetfray-bench-filelist --make TREE FOLDERS FILES_PER_FOLDER
-#include "cli/LocaleSetup.h"
 #include "engine/readers/FileHost.h"
+#include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/std/PosixFileSystem.h"
@@ -126,7 +126,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
     QTemporaryDir config;
     window::IniSettingsStore store(config.filePath(QStringLiteral("Sheetfray.ini")));
     UnattendedDialogs dialogs(tree);

@@ -1,9 +1,9 @@
 // Splits one workbook through the main window on the offscreen platform, as "Start Saving"
 // does, and prints how long the run took in seconds.
 // Usage: sheetfray-bench-window WORKBOOK OUTPUT_DIR
-#include "cli/LocaleSetup.h"
 #include "engine/Instance.h"
 #include "engine/readers/FileHost.h"
+#include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
 #include "platform/qt/QtEventLoop.h"
 #include "window/MainWindow.h"
@@ -74,7 +74,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
     QTemporaryDir config;
     window::IniSettingsStore store(config.filePath(QStringLiteral("Sheetfray.ini")));
     UnattendedDialogs dialogs;

@@ -1,10 +1,10 @@
-#include "cli/LocaleSetup.h"
+#include "platform/LocaleSetup.h"
 
 #include "support/Error.h"
 
 #include <cctype>
 
-namespace sheetfray::cli {
+namespace sheetfray::platform {
 
 namespace {
 
@@ -98,7 +98,7 @@ std::string formatCodeFromStrftime(std::string_view pattern)
     return code;
 }
 
-TextSetup textSetupFor(const platform::LocaleInfo& locale)
+TextSetup textSetupFor(const LocaleInfo& locale)
 {
     TextSetup setup{engine::CodePage::utf8(), engine::format::ValueLocale::enUS(), {}};
     if (locale.isPosix) {
@@ -121,4 +121,4 @@ TextSetup textSetupFor(const platform::LocaleInfo& locale)
     return setup;
 }
 
-} // namespace sheetfray::cli
+} // namespace sheetfray::platform
