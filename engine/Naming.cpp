@@ -1,5 +1,6 @@
 #include "engine/Naming.h"
 
+#include "support/Text.h"
 #include "support/Trap.h"
 
 #include <algorithm>
@@ -8,16 +9,6 @@
 namespace sheetfray::engine {
 
 namespace {
-
-std::string_view trimBlanks(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
 
 void appendNumber(std::int32_t number, std::string& out)
 {

@@ -2,6 +2,7 @@
 
 #include "engine/Naming.h"
 #include "filelist/Wildcard.h"
+#include "support/Text.h"
 #include "support/Trap.h"
 
 #include <algorithm>
@@ -15,18 +16,13 @@ namespace {
 using platform::FolderEntry;
 using platform::FolderListing;
 
-char folded(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Names in the order the users' file dialogs show them: without regard to case, then by
 // their bytes, so the order does not depend on how a file system happens to store them.
 bool nameBefore(const std::string& a, const std::string& b)
 {
-    const auto differs = std::ranges::mismatch(a, b, {}, folded, folded);
+    const auto differs = std::ranges::mismatch(a, b, {}, asciiLower, asciiLower);
     if (differs.in1 != a.end() && differs.in2 != b.end()) {
-        return folded(*differs.in1) < folded(*differs.in2);
+        return asciiLower(*differs.in1) < asciiLower(*differs.in2);
     }
     if (a.size() != b.size()) {
         return a.size() < b.size();

@@ -1,6 +1,7 @@
 #include "platform/LocaleSetup.h"
 
 #include "support/Error.h"
+#include "support/Text.h"
 
 #include <cctype>
 
@@ -10,13 +11,13 @@ namespace {
 
 bool isUtf8Name(std::string_view codeset)
 {
-    std::string upper;
+    std::string letters;
     for (char ch : codeset) {
         if (ch != '-' && ch != '_') {
-            upper += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            letters += ch;
         }
     }
-    return upper == "UTF8";
+    return equalsIgnoringAsciiCase(letters, "utf8");
 }
 
 // The number-format code for one strftime conversion; empty for those a date form lacks.

@@ -1,6 +1,7 @@
 #include "window/OptionState.h"
 
 #include "support/Error.h"
+#include "support/Text.h"
 #include "window/SettingsStore.h"
 
 #include <algorithm>
@@ -56,24 +57,6 @@ static_assert([] {
     return true;
 }());
 
-bool equalsIgnoringCase(std::string_view text, std::string_view word)
-{
-    return text.size() == word.size()
-        && std::equal(text.begin(), text.end(), word.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a))
-                   == std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
-std::string_view trimBlanks(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 } // namespace
 
 std::string_view optionKey(OptionId id)
@@ -117,11 +100,12 @@ OptionId defaultOption(OptionGroup group)
 
 std::optional<bool> parseTruth(std::string_view text)
 {
-    text = trimBlanks(text);
-    if (equalsIgnoringCase(text, "True")) {
+    // A hand-edited store may have tabs around a choice as well as spaces.
+    text = trimBlanks(text, " \t");
+    if (equalsIgnoringAsciiCase(text, "True")) {
         return true;
     }
-    if (equalsIgnoringCase(text, "False")) {
+    if (equalsIgnoringAsciiCase(text, "False")) {
         return false;
     }
     std::string_view digits = text;
