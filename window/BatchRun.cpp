@@ -38,6 +38,7 @@ BatchRun::BatchRun(RunWindow& window,
     , m_files(files)
     , m_options(options)
     , m_services(std::move(services))
+    , m_eventPace(m_services.yieldInterval)
 {}
 
 void BatchRun::startSaving()
@@ -175,11 +176,9 @@ void BatchRun::setProgressText(std::string_view text)
 void BatchRun::yield()
 {
     engine::endIfStopped();
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastEvents < m_services.yieldInterval) {
-        return;
+    if (m_eventPace.isDue()) {
+        processEvents();
     }
-    processEvents();
 }
 
 void BatchRun::processEvents()
@@ -189,7 +188,7 @@ void BatchRun::processEvents()
         m_window.setProgressText(m_caption);
     }
     m_services.events.processPendingEvents();
-    m_lastEvents = std::chrono::steady_clock::now();
+    m_eventPace.restart();
     if (m_endRequested) {
         // Every row passed so far has its file before the program ends.
         engine::OutputWriter::finishAll();

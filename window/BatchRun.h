@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "support/ErrorReport.h"
+#include "support/Throttle.h"
 
 #include <chrono>
 #include <functional>
@@ -95,7 +96,7 @@ private:
     bool m_endRequested = false;
     std::string m_caption;
     bool m_captionPending = false;
-    std::chrono::steady_clock::time_point m_lastEvents{};
+    Throttle m_eventPace;
 };
 
 } // namespace sheetfray::window

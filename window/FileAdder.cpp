@@ -40,6 +40,7 @@ FileAdder::FileAdder(RunWindow& window, filelist::FileList& files, AddServices s
     : m_window(window)
     , m_files(files)
     , m_services(services)
+    , m_eventPace(m_services.yieldInterval)
 {}
 
 void FileAdder::addFiles()
@@ -155,10 +156,9 @@ void FileAdder::appendTree(const std::string& folder,
 
 bool FileAdder::yield()
 {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastEvents >= m_services.yieldInterval) {
+    if (m_eventPace.isDue()) {
         m_services.events.processPendingEvents();
-        m_lastEvents = std::chrono::steady_clock::now();
+        m_eventPace.restart();
     }
     if (m_endRequested) {
         m_services.events.endProgram();

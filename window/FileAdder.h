@@ -9,6 +9,7 @@
 #include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
 #include "support/ErrorReport.h"
+#include "support/Throttle.h"
 #include "support/Trap.h"
 
 #include <chrono>
@@ -67,7 +68,7 @@ private:
     AddServices m_services;
     int m_scans = 0;
     bool m_endRequested = false;
-    std::chrono::steady_clock::time_point m_lastEvents{};
+    Throttle m_eventPace;
 };
 
 } // namespace sheetfray::window

@@ -682,12 +682,10 @@ void MainWindow::scrollAtEdges(int row, int y)
 
 void MainWindow::yieldToEvents()
 {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastEvents < m_services.yieldInterval) {
-        return;
+    if (m_eventPace.isDue()) {
+        m_services.events.processPendingEvents();
+        m_eventPace.restart();
     }
-    m_services.events.processPendingEvents();
-    m_lastEvents = std::chrono::steady_clock::now();
 }
 
 void MainWindow::entriesAppended(int first, int last)

@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
+#include "support/Throttle.h"
 #include "window/BatchRun.h"
 #include "window/DialogReporter.h"
 #include "window/FileAdder.h"
@@ -166,7 +167,7 @@ private:
     filelist::EntryMove m_move{m_files};
     BatchRun m_run;
     FileAdder m_adder;
-    std::chrono::steady_clock::time_point m_lastEvents{};
+    Throttle m_eventPace{m_services.yieldInterval};
 
     double m_dotsPerInch = 96;
     std::map<std::string_view, QWidget*> m_controls;
