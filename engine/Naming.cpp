@@ -4,18 +4,10 @@
 #include "support/Trap.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace sheetfray::engine {
 
 namespace {
-
-void appendNumber(std::int32_t number, std::string& out)
-{
-    char buffer[16];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-    out.append(buffer, result.ptr);
-}
 
 bool isControlCode(std::uint32_t code)
 {

@@ -3,25 +3,18 @@
 #include "engine/LineText.h"
 #include "engine/OutputFile.h"
 #include "support/Error.h"
+#include "support/Text.h"
 #include "support/Trap.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <system_error>
 
 namespace sheetfray::engine {
 
 namespace {
-
-void appendNumber(std::int32_t number, std::string& out)
-{
-    char buffer[16];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-    out.append(buffer, result.ptr);
-}
 
 // The statement numbers a line-splitting procedure reports; rows and columns number their
 // statements differently because the column walk does not set the busy pointer.

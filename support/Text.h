@@ -1,7 +1,10 @@
-// Small text helpers that must not depend on the C locale: ASCII letter case and blanks.
+// Small text helpers that must not depend on the C locale: ASCII letter case, blanks and
+// decimal numbers.
 #pragma once
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -36,6 +39,14 @@ namespace sheetfray {
         return {};
     }
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// Appends the number in decimal digits, with a "-" when negative and no group separators.
+inline void appendNumber(std::int32_t number, std::string& out)
+{
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
+    out.append(buffer, result.ptr);
 }
 
 } // namespace sheetfray

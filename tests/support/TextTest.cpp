@@ -27,5 +27,13 @@ TEST(Text, TrimsTheNamedBlanksAtBothEnds)
     EXPECT_EQ(trimBlanks("   "), "");
 }
 
+TEST(Text, AppendsNumbersInDecimalDigits)
+{
+    std::string out = "Book1_";
+    appendNumber(12, out);
+    appendNumber(-2147483647 - 1, out);
+    EXPECT_EQ(out, "Book1_12-2147483648");
+}
+
 } // namespace
 } // namespace sheetfray::testing
