@@ -468,16 +468,16 @@ private slots:
     {
         ListFixture f;
         QVERIFY(f.start());
-        auto* text1 = f.window->findChild<QLineEdit*>("Text1");
-        const QString before = text1->text();
+        auto* outputFolder = f.window->findChild<QLineEdit*>("Text1");
+        const QString before = outputFolder->text();
         f.dialogs.chosenFolders = {"", "/", "/data/out"};
         clickButton(f.window.get(), "PushButton7");
-        QCOMPARE(text1->text(), before);
+        QCOMPARE(outputFolder->text(), before);
         QCOMPARE(f.stored("LastFolderDot"), std::string("<none>"));
         clickButton(f.window.get(), "PushButton7");
-        QCOMPARE(text1->text(), QStringLiteral("/"));
+        QCOMPARE(outputFolder->text(), QStringLiteral("/"));
         clickButton(f.window.get(), "PushButton7");
-        QCOMPARE(text1->text(), QStringLiteral("/data/out/"));
+        QCOMPARE(outputFolder->text(), QStringLiteral("/data/out/"));
         QCOMPARE(f.stored("LastFolderDot"), std::string("/data/out"));
         QCOMPARE(f.stored("Output Folder"), std::string("/data/out/"));
         const auto browsers = f.boxes(ShownBox::Kind::BrowseForFolder);
