@@ -2,6 +2,8 @@
 
 #include "engine/StopSignals.h"
 
+#include <chrono>
+
 namespace sheetfray::cli {
 
 namespace {
@@ -16,6 +18,7 @@ ConsoleControls::ConsoleControls(bool spreadsheetKind,
     : m_spreadsheetKind(spreadsheetKind)
     , m_naming(naming)
     , m_progress(progress)
+    , m_redraw(RedrawInterval)
 {}
 
 void ConsoleControls::setProgressText(std::string_view text)
@@ -27,13 +30,12 @@ void ConsoleControls::setProgressText(std::string_view text)
 
 void ConsoleControls::yield()
 {
-    engine::EndIfStopped();
+    engine::endIfStopped();
     if (!m_progress) {
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastDraw >= RedrawInterval) {
-        m_lastDraw = now;
+    if (m_redraw.isDue()) {
+        m_redraw.restart();
         draw();
     }
 }

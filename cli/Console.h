@@ -3,8 +3,8 @@
 
 #include "engine/RunControls.h"
 #include "support/ErrorReport.h"
+#include "support/Throttle.h"
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -39,7 +39,7 @@ private:
     std::FILE* m_progress; // null: no progress shown
     std::string m_workbook;
     std::string m_caption;
-    std::chrono::steady_clock::time_point m_lastDraw{};
+    Throttle m_redraw;
     bool m_drawn = false;
 };
 

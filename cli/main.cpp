@@ -1,11 +1,11 @@
 // sheetfray-split: the splitting engine on the command line, writing the files the window would.
 #include "cli/Console.h"
-#include "cli/LocaleSetup.h"
 #include "cli/Options.h"
 #include "engine/Batch.h"
 #include "engine/RunOutputs.h"
 #include "engine/StopSignals.h"
 #include "engine/readers/FileHost.h"
+#include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
 
 #include <cstdio>
@@ -61,7 +61,7 @@ void printWarnings(cli::ConsoleControls& controls, engine::RunOutputs& outputs)
 
 int run(const std::vector<std::string>& arguments)
 {
-    const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
     const cli::ParseResult parsed = cli::parseOptions(arguments);
     if (!parsed.options) {
         std::fprintf(
@@ -89,7 +89,7 @@ int run(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "sheetfray-split: %s\n", text.warning.c_str());
     }
 
-    engine::EndOnStopSignals();
+    engine::endOnStopSignals();
     std::FILE* progress = platform::isTerminal(2) ? stderr : nullptr;
     cli::ConsoleControls controls(options.spreadsheetKind, options.naming, progress);
     cli::ConsoleReporter reporter(stderr, &controls);
@@ -106,13 +106,13 @@ int run(const std::vector<std::string>& arguments)
         outputs.addWorkbook(workbooks.back());
     }
     for (const std::string& path : workbooks) {
-        controls.startWorkbook(engine::FileNameOfPath(path));
+        controls.startWorkbook(engine::fileNameOfPath(path));
         const std::string outputBase =
             engine::composeOutputBase(options.folder, outputFolder, path);
         engine::splitWorkbook(
             context, options.mode, options.spreadsheetKind, path, outputBase, separator);
         printWarnings(controls, outputs);
-        engine::EndIfStopped();
+        engine::endIfStopped();
     }
     controls.finish();
     if (const std::string note = engine::renamedFilesNote(outputs); !note.empty()) {

@@ -31,7 +31,7 @@ composeOutputBase(FolderChoice folder, std::string_view chosenFolder, std::strin
     std::string base = folder == FolderChoice::ChosenFolder ? std::string(chosenFolder)
                                                             : FolderOfPath(workbookPath);
     base += PathSeparator;
-    base += baseNameOf(FileNameOfPath(workbookPath));
+    base += baseNameOf(fileNameOfPath(workbookPath));
     return base;
 }
 

@@ -1,41 +1,16 @@
-// The host outside the splitting itself: can one be created at start-up, is the user's open.
+// The host outside the splitting itself: can one be created, has the user one open.
 #pragma once
 
 #include "engine/Host.h"
-#include "platform/Dialogs.h"
-
-#include <string_view>
 
 namespace sheetfray::engine {
 
-// Shown when no host instance can be created; the program ends when it is closed.
-inline constexpr std::string_view HostMissingMessage =
-    "Error 842001. A normal instance of Excel could not be created.\r\n\r\n"
-    "1. Please make sure Excel is installed on this computer.\r\n\r\n"
-    "2. Please open Excel normally and make sure a blank spreadsheet opens immediately without "
-    "any interrupting window (such as an Excel file recovery window).\r\n\r\n"
-    "3. Please make sure that when you double-click on a XLS or XLSX file that Excel opens "
-    "normally without any interrupting messages.\r\n\r\n"
-    "4. All versions of Excel are supported by this software except for the rare Excel Starter "
-    "and Student editions.";
-
-// Asked before a run when the user has the spreadsheet application open.
-inline constexpr std::string_view OpenInstanceQuestion =
-    "Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
-    "Would you like to proceed anyway?";
-
-// Creates a host instance and releases it at once. True when that worked; otherwise shows
-// HostMissingMessage (OK, no icon) and returns false: the caller then ends the program.
-[[nodiscard]] bool
-CheckExcelCanStart(HostFactory& hosts, platform::Dialogs& dialogs, std::string_view title);
+// Creates a host instance and releases it at once; true when that worked. A host that
+// cannot be created is the answer, not a failure: this returns false rather than throw.
+[[nodiscard]] bool canCreateHost(HostFactory& hosts);
 
 // Whether the user has an instance of the spreadsheet application open. The readers are
 // built into this program and there is no application to attach to, so never.
-[[nodiscard]] bool IsExcelRunning() noexcept;
-
-// True when the run must not start: the user has an instance open (running) and answers
-// No to OpenInstanceQuestion. Asks nothing when none is open.
-[[nodiscard]] bool
-ShouldStopForOpenExcel(platform::Dialogs& dialogs, std::string_view title, bool running);
+[[nodiscard]] bool isSpreadsheetHostRunning() noexcept;
 
 } // namespace sheetfray::engine

@@ -1,30 +1,13 @@
 #include "engine/Naming.h"
 
+#include "support/Text.h"
 #include "support/Trap.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace sheetfray::engine {
 
 namespace {
-
-std::string_view trimBlanks(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
-void appendNumber(std::int32_t number, std::string& out)
-{
-    char buffer[16];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-    out.append(buffer, result.ptr);
-}
 
 bool isControlCode(std::uint32_t code)
 {
@@ -218,22 +201,22 @@ std::string CleanFirstValue(std::string_view value)
 
 std::string FallbackName(std::string_view workbookName,
                          std::string_view sheetName,
-                         std::int32_t a,
-                         std::int32_t b)
+                         std::int32_t lineIndex,
+                         std::int32_t crossIndex)
 {
     std::string name = StripExtension(workbookName);
     name += '_';
     name += sheetName;
     name += '_';
-    appendNumber(a, name);
+    appendNumber(lineIndex, name);
     name += '_';
-    appendNumber(b, name);
+    appendNumber(crossIndex, name);
     return name;
 }
 
 std::string CleanValue(std::string_view value,
-                       std::int32_t a,
-                       std::int32_t b,
+                       std::int32_t lineIndex,
+                       std::int32_t crossIndex,
                        std::string_view sheetName,
                        std::string_view workbookName,
                        const CodePage& codePage,
@@ -243,7 +226,7 @@ std::string CleanValue(std::string_view value,
     std::string result = cleanCharacters(value, codePage, trap, 100);
     trap.step(106, [&] {
         if (result.empty()) {
-            result = FallbackName(workbookName, sheetName, a, b);
+            result = FallbackName(workbookName, sheetName, lineIndex, crossIndex);
         }
     });
     return result;
@@ -288,7 +271,7 @@ std::string FolderOfPath(std::string_view path)
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
-std::string FileNameOfPath(std::string_view path)
+std::string fileNameOfPath(std::string_view path)
 {
     const std::size_t slash = path.rfind(PathSeparator);
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));

@@ -56,17 +56,20 @@ inline constexpr char PathSeparator = '/';
 [[nodiscard]] std::string CleanFirstValue(std::string_view value);
 
 // The name a file gets when its first cell has nothing usable: workbook name without its
-// extension, sheet name and the two indices, joined by "_" (Book1_Data_5_1).
+// extension, sheet name and the two indices, joined by "_" (Book1_Data_5_1). lineIndex is
+// the row of a row's or a cell's file and the column of a column's; crossIndex is 1 for a
+// row's or a column's file and the column of a cell's.
 [[nodiscard]] std::string FallbackName(std::string_view workbookName,
                                        std::string_view sheetName,
-                                       std::int32_t a,
-                                       std::int32_t b);
+                                       std::int32_t lineIndex,
+                                       std::int32_t crossIndex);
 
 // A cell's text made fit for a name: characters the code page lacks, control characters and
-// codes 127 to 159 removed, blanks trimmed; never empty (falls back to FallbackName).
+// codes 127 to 159 removed, blanks trimmed; never empty (falls back to FallbackName, which
+// takes the indices).
 [[nodiscard]] std::string CleanValue(std::string_view value,
-                                     std::int32_t a,
-                                     std::int32_t b,
+                                     std::int32_t lineIndex,
+                                     std::int32_t crossIndex,
                                      std::string_view sheetName,
                                      std::string_view workbookName,
                                      const CodePage& codePage,
@@ -87,7 +90,7 @@ inline constexpr char PathSeparator = '/';
 [[nodiscard]] std::string FolderOfPath(std::string_view path);
 
 // The text after the last separator; the whole path when it has none.
-[[nodiscard]] std::string FileNameOfPath(std::string_view path);
+[[nodiscard]] std::string fileNameOfPath(std::string_view path);
 
 // Collapses doubled separators, pair by pair from the left ("///" becomes "//").
 [[nodiscard]] std::string NormalizePath(std::string_view path);

@@ -3,25 +3,18 @@
 #include "engine/LineText.h"
 #include "engine/OutputFile.h"
 #include "support/Error.h"
+#include "support/Text.h"
 #include "support/Trap.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <system_error>
 
 namespace sheetfray::engine {
 
 namespace {
-
-void appendNumber(std::int32_t number, std::string& out)
-{
-    char buffer[16];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-    out.append(buffer, result.ptr);
-}
 
 // The statement numbers a line-splitting procedure reports; rows and columns number their
 // statements differently because the column walk does not set the busy pointer.
@@ -263,17 +256,17 @@ void saveEachLine(const SplitContext& context,
                 }
                 firstValue.assign(line.text, 0, line.firstLength);
             });
-            const std::int32_t a = index;
-            const std::int32_t b = 1;
+            const std::int32_t lineIndex = index;
+            const std::int32_t crossIndex = 1;
             trap.step(labels.cells + 8, [&] {
                 firstValue = CleanValue(firstValue,
-                                        a,
-                                        b,
+                                        lineIndex,
+                                        crossIndex,
                                         sheet->name(),
                                         workbookName,
                                         context.codePage,
                                         context.reporter);
-                fallback = FallbackName(workbookName, sheet->name(), a, b);
+                fallback = FallbackName(workbookName, sheet->name(), lineIndex, crossIndex);
             });
             bool spreadsheet = false;
             trap.step(labels.kind, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });

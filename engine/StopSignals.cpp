@@ -29,7 +29,7 @@ extern "C" void onStopSignal(int signal)
 
 } // namespace
 
-void EndOnStopSignals()
+void endOnStopSignals()
 {
     for (const int signal : {SIGINT, SIGHUP, SIGTERM}) {
         struct sigaction action = {};
@@ -41,7 +41,7 @@ void EndOnStopSignals()
     }
 }
 
-void EndIfStopped()
+void endIfStopped()
 {
     if (const int signal = stopSignal; signal != 0) {
         OutputWriter::finishAll();

@@ -69,7 +69,7 @@ void FileList::swapTexts(int first, int second)
     }
 }
 
-bool IsInFileList(const FileList& files, std::string_view path)
+bool isInFileList(const FileList& files, std::string_view path)
 {
     for (int i = 1; i <= files.count(); ++i) {
         if (files.text(i) == path) {

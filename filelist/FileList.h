@@ -47,6 +47,6 @@ private:
 };
 
 // True when some entry's text is exactly the path, letter case included.
-[[nodiscard]] bool IsInFileList(const FileList& files, std::string_view path);
+[[nodiscard]] bool isInFileList(const FileList& files, std::string_view path);
 
 } // namespace sheetfray::filelist

@@ -2,6 +2,7 @@
 
 #include "engine/Naming.h"
 #include "filelist/Wildcard.h"
+#include "support/Text.h"
 #include "support/Trap.h"
 
 #include <algorithm>
@@ -15,18 +16,13 @@ namespace {
 using platform::FolderEntry;
 using platform::FolderListing;
 
-char folded(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Names in the order the users' file dialogs show them: without regard to case, then by
 // their bytes, so the order does not depend on how a file system happens to store them.
 bool nameBefore(const std::string& a, const std::string& b)
 {
-    const auto differs = std::ranges::mismatch(a, b, {}, folded, folded);
+    const auto differs = std::ranges::mismatch(a, b, {}, asciiLower, asciiLower);
     if (differs.in1 != a.end() && differs.in2 != b.end()) {
-        return folded(*differs.in1) < folded(*differs.in2);
+        return asciiLower(*differs.in1) < asciiLower(*differs.in2);
     }
     if (a.size() != b.size()) {
         return a.size() < b.size();
@@ -53,7 +49,7 @@ public:
     TreeWalk(ScanServices& services, const FolderVisitor& visitor)
         : m_services(services)
         , m_visitor(visitor)
-        , m_trap(Location::GetSubDirectories2016, services.reporter)
+        , m_trap(Location::FolderScan, services.reporter)
     {}
 
     void run(const std::vector<std::string>& startFolders)
@@ -125,7 +121,7 @@ private:
     // never set here.
     void enter(const std::string& parent, const FolderEntry& entry)
     {
-        if (HasBadChars(entry.name, m_services.codePage)) {
+        if (hasBadChars(entry.name, m_services.codePage)) {
             return;
         }
         std::string child = parent + entry.name + "/";
@@ -158,7 +154,7 @@ void scanFolderTree(const std::vector<std::string>& startFolders,
     TreeWalk(services, visitor).run(startFolders);
 }
 
-void GetSubDirectories2016(std::vector<std::string>& folders, ScanServices& services)
+void addSubfolders(std::vector<std::string>& folders, ScanServices& services)
 {
     std::vector<std::string> found;
     scanFolderTree(folders, services, [&](const std::string& folder, const auto&) {
@@ -167,7 +163,7 @@ void GetSubDirectories2016(std::vector<std::string>& folders, ScanServices& serv
     folders = std::move(found);
 }
 
-bool HasBadChars(std::string_view name, const engine::CodePage& codePage)
+bool hasBadChars(std::string_view name, const engine::CodePage& codePage)
 {
     std::size_t pos = 0;
     while (pos < name.size()) {
@@ -186,7 +182,7 @@ bool HasBadChars(std::string_view name, const engine::CodePage& codePage)
 }
 
 std::vector<std::string>
-GetFilesInFolder(std::string_view folder, std::string_view pattern, platform::FileSystem& files)
+filesInFolder(std::string_view folder, std::string_view pattern, platform::FileSystem& files)
 {
     FolderListing listing = files.listFolder(withFinalSeparator(folder));
     if (listing.outcome != FolderListing::Outcome::Listed) {

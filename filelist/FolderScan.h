@@ -33,30 +33,30 @@ using FolderVisitor = std::function<void(const std::string& folder,
 // subfolders (grouped by parent, parents in order, each parent's subfolders by name), then
 // the next level, and so on, handing each folder to the visitor as it is listed.
 // - A folder that denies access or has vanished is left out, and so is everything below it.
-// - A subfolder whose name HasBadChars, or whose path would be longer than the system
+// - A subfolder whose name hasBadChars, or whose path would be longer than the system
 //   accepts, is not entered.
 // - A link to a folder inside the scanned trees is not followed, and no folder is scanned
 //   twice, whatever path leads to it, so links and mounts cannot make the scan loop.
 // The walk keeps a queue rather than recursing, so a deep tree costs memory, not stack.
-// Unexpected failures are reported as GetSubDirectories2016's, and the scan goes on.
+// Unexpected failures are reported at Location::FolderScan, and the scan goes on.
 void scanFolderTree(const std::vector<std::string>& startFolders,
                     ScanServices& services,
                     const FolderVisitor& visitor);
 
-// Replaces the start folders in the list by every folder scanFolderTree keeps, in its order;
-// each path ends in "/".
-void GetSubDirectories2016(std::vector<std::string>& folders, ScanServices& services);
+// Adds their subfolders to the start folders: the list becomes every folder scanFolderTree
+// keeps, in its order (a start folder it cannot read drops out); each path ends in "/".
+void addSubfolders(std::vector<std::string>& folders, ScanServices& services);
 
 // True when a character of the name has, in the code page, a code below 32, from 127 to 159,
 // or 63 ("?"). A character the code page lacks counts as "?", and so do bytes that are not
 // UTF-8 in a UTF-8 name.
-[[nodiscard]] bool HasBadChars(std::string_view name, const engine::CodePage& codePage);
+[[nodiscard]] bool hasBadChars(std::string_view name, const engine::CodePage& codePage);
 
 // The names of the files in the folder (with or without a final "/") that match the pattern,
 // hidden ones included and folders excluded, sorted by name without regard to case. Empty
 // when there are none or the folder cannot be read.
 [[nodiscard]] std::vector<std::string>
-GetFilesInFolder(std::string_view folder, std::string_view pattern, platform::FileSystem& files);
+filesInFolder(std::string_view folder, std::string_view pattern, platform::FileSystem& files);
 
 // The paths that Add All and a dropped folder append for one scanned folder (ending in "/"):
 // each file whose name matches the pattern and does not begin with "~", whose attributes

@@ -15,7 +15,7 @@ std::filesystem::path pathOf(std::string_view path)
 
 } // namespace
 
-bool IsFolder(std::string_view path) noexcept
+bool isFolder(std::string_view path) noexcept
 {
     if (path.empty()) {
         return false;
@@ -28,7 +28,7 @@ bool IsFolder(std::string_view path) noexcept
     }
 }
 
-bool FileIsPresent(std::string_view path) noexcept
+bool pathExists(std::string_view path) noexcept
 {
     if (path.empty()) {
         return false;
@@ -41,7 +41,7 @@ bool FileIsPresent(std::string_view path) noexcept
     }
 }
 
-bool IsExistingFile(std::string_view path) noexcept
+bool isExistingFile(std::string_view path) noexcept
 {
     if (path.empty()) {
         return false;

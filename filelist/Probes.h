@@ -6,13 +6,13 @@
 namespace sheetfray::filelist {
 
 // True when the path names an existing folder.
-[[nodiscard]] bool IsFolder(std::string_view path) noexcept;
+[[nodiscard]] bool isFolder(std::string_view path) noexcept;
 
 // True when the path exists, as a file or a folder.
-[[nodiscard]] bool FileIsPresent(std::string_view path) noexcept;
+[[nodiscard]] bool pathExists(std::string_view path) noexcept;
 
 // True when the path names an existing file that could be opened (a link to one counts);
 // a folder, a device or a missing path answers false.
-[[nodiscard]] bool IsExistingFile(std::string_view path) noexcept;
+[[nodiscard]] bool isExistingFile(std::string_view path) noexcept;
 
 } // namespace sheetfray::filelist

@@ -61,7 +61,7 @@ std::vector<std::string> splitSampleList(std::string_view list)
     }
 }
 
-std::string Scramble(std::string_view text, const std::function<void()>& yield)
+std::string scramble(std::string_view text, const std::function<void()>& yield)
 {
     std::string stored;
     stored.reserve(text.size() * 2);
@@ -76,7 +76,7 @@ std::string Scramble(std::string_view text, const std::function<void()>& yield)
     return stored;
 }
 
-std::string Unscramble(std::string_view stored, const std::function<void()>& yield)
+std::string unscramble(std::string_view stored, const std::function<void()>& yield)
 {
     std::string text;
     text.reserve(stored.size());

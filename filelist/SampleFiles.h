@@ -23,10 +23,10 @@ namespace sheetfray::filelist {
 // Each byte of the text is shifted up by a letter of a fixed eight-letter key, in turn,
 // wrapping from 255 to 1; the result's characters are the codes 1 to 255 (U+0001 to U+00FF
 // in UTF-8), so the store can hold it as text. yield runs once per character.
-[[nodiscard]] std::string Scramble(std::string_view text, const std::function<void()>& yield);
+[[nodiscard]] std::string scramble(std::string_view text, const std::function<void()>& yield);
 
-// The inverse of Scramble for every byte from 1 to 255. A character above U+00FF, which only
+// The inverse of scramble for every byte from 1 to 255. A character above U+00FF, which only
 // a hand-edited store can hold, comes back as "?", so such a path names no sample.
-[[nodiscard]] std::string Unscramble(std::string_view stored, const std::function<void()>& yield);
+[[nodiscard]] std::string unscramble(std::string_view stored, const std::function<void()>& yield);
 
 } // namespace sheetfray::filelist

@@ -1,15 +1,12 @@
 #include "filelist/Wildcard.h"
 
+#include "support/Text.h"
+
 #include <cstddef>
 
 namespace sheetfray::filelist {
 
 namespace {
-
-char folded(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // The length of the UTF-8 sequence that begins at i; a stray byte counts as one character.
 std::size_t characterLength(std::string_view text, std::size_t i)
@@ -37,7 +34,7 @@ bool globMatch(std::string_view name, std::string_view pattern)
         } else if (p < pattern.size() && pattern[p] == '?') {
             ++p;
             n += characterLength(name, n);
-        } else if (p < pattern.size() && folded(pattern[p]) == folded(name[n])) {
+        } else if (p < pattern.size() && asciiLower(pattern[p]) == asciiLower(name[n])) {
             ++p;
             ++n;
         } else if (starPattern != std::string_view::npos) {

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)CleanFirstValue(value);
     (void)StripExtension(workbook);
     (void)FolderOfPath(value);
-    (void)FileNameOfPath(value);
+    (void)fileNameOfPath(value);
     for (const CodePage* page : {&utf8, &western}) {
         const std::int32_t a = number & 0xFFFFF;
         const std::int32_t b = (number >> 20) & 0x3FFF;

@@ -28,26 +28,22 @@ public:
     virtual void report(const ErrorReport& report) = 0;
 };
 
-// The location text of each trapped procedure, exactly as the report shows it.
+// The location text of each trapped procedure, exactly as the report shows it. The texts never
+// change, so reports from every version read alike; they need not match the names in the code.
 namespace Location {
-inline constexpr std::string_view PushButton1Click =
-    "in Rendlet2021/08/31.Form1.PushButton1_Click ";
-inline constexpr std::string_view PushButton2Click =
-    "in Rendlet2021/08/31.Form1.PushButton2_Click ";
-inline constexpr std::string_view PushButton4Click =
-    "in Rendlet2021/08/31.Form1.PushButton4_Click ";
-inline constexpr std::string_view FormLoad = "in Rendlet2021/08/31.Form1.Form_Load ";
-inline constexpr std::string_view PushButton5Click =
-    "in Rendlet2021/08/31.Form1.PushButton5_Click ";
-inline constexpr std::string_view PushButton6Click =
-    "in Rendlet2021/08/31.Form1.PushButton6_Click ";
-inline constexpr std::string_view PushButton7Click =
+inline constexpr std::string_view AddFiles = "in Rendlet2021/08/31.Form1.PushButton1_Click ";
+inline constexpr std::string_view StartSaving = "in Rendlet2021/08/31.Form1.PushButton2_Click ";
+inline constexpr std::string_view AddFolder = "in Rendlet2021/08/31.Form1.PushButton4_Click ";
+inline constexpr std::string_view StartUp = "in Rendlet2021/08/31.Form1.Form_Load ";
+inline constexpr std::string_view ClearList = "in Rendlet2021/08/31.Form1.PushButton5_Click ";
+inline constexpr std::string_view LoadSamples = "in Rendlet2021/08/31.Form1.PushButton6_Click ";
+inline constexpr std::string_view ChooseOutputFolder =
     "in Rendlet2021/08/31.Form1.PushButton7_Click ";
 inline constexpr std::string_view SaveEachCell = "in Rendlet2021/08/31.Excel1.SaveEachCell ";
 inline constexpr std::string_view SaveEachRow = "in Rendlet2021/08/31.Excel1.SaveEachRow ";
 inline constexpr std::string_view SaveEachCol = "in Rendlet2021/08/31.Excel1.SaveEachCol ";
 inline constexpr std::string_view CleanValue = "in Rendlet2021/08/31.Excel1.CleanValue ";
-inline constexpr std::string_view GetSubDirectories2016 =
+inline constexpr std::string_view FolderScan =
     "in Mornquist2021/08/31.AddFolder.GetSubDirectories2016 ";
 inline constexpr std::string_view CleanFileName = "in Rendlet2021/08/31.FileNaming.CleanFileName ";
 } // namespace Location

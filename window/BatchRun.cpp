@@ -1,7 +1,6 @@
 #include "window/BatchRun.h"
 
 #include "engine/Batch.h"
-#include "engine/Instance.h"
 #include "engine/Naming.h"
 #include "engine/OutputFile.h"
 #include "engine/RunOutputs.h"
@@ -10,6 +9,7 @@
 #include "filelist/Probes.h"
 #include "support/Error.h"
 #include "support/Trap.h"
+#include "window/HostChecks.h"
 #include "window/OptionState.h"
 
 namespace sheetfray::window {
@@ -38,9 +38,10 @@ BatchRun::BatchRun(RunWindow& window,
     , m_files(files)
     , m_options(options)
     , m_services(std::move(services))
+    , m_eventPace(m_services.yieldInterval)
 {}
 
-void BatchRun::PushButton2_Click()
+void BatchRun::startSaving()
 {
     // The run yields to the event loop, where a second press would start a run over the
     // same list inside this one.
@@ -54,7 +55,7 @@ void BatchRun::PushButton2_Click()
 
 void BatchRun::run()
 {
-    Trap trap(Location::PushButton2Click, m_services.reporter);
+    Trap trap(Location::StartSaving, m_services.reporter);
     const std::string& title = m_window.shortTitle();
 
     bool empty = false;
@@ -65,7 +66,7 @@ void BatchRun::run()
     }
     // The folder box is tested whatever folder option is chosen.
     bool folderExists = true;
-    trap.step(102, [&] { folderExists = filelist::IsFolder(m_options.text1()); });
+    trap.step(102, [&] { folderExists = filelist::isFolder(m_options.outputFolder()); });
     if (!folderExists) {
         trap.step(200, [&] {
             m_services.dialogs.message(title,
@@ -76,7 +77,7 @@ void BatchRun::run()
     bool stop = false;
     trap.step(104, [&] {
         const bool running = m_services.isHostRunning && m_services.isHostRunning();
-        stop = engine::ShouldStopForOpenExcel(m_services.dialogs, title, running);
+        stop = shouldStopForOpenHost(m_services.dialogs, title, running);
     });
     if (stop) {
         return;
@@ -113,17 +114,17 @@ void BatchRun::run()
         trap.step(118, [&] { workbookPath = m_files.text(i); });
         trap.step(120, [&] {
             m_captionPending = false;
-            m_window.setProgressText("Processing: " + engine::FileNameOfPath(workbookPath));
+            m_window.setProgressText("Processing: " + engine::fileNameOfPath(workbookPath));
         });
         trap.step(122, [&] { processEvents(); });
         // Folder, separator and mode are read anew for every workbook, so a change made
         // during the run takes effect with the next one.
         trap.step(138, [&] {
-            outputBase =
-                engine::composeOutputBase(m_options.folder(), m_options.text1(), workbookPath);
+            outputBase = engine::composeOutputBase(
+                m_options.folder(), m_options.outputFolder(), workbookPath);
         });
         trap.step(146, [&] {
-            separator = engine::separatorText(m_options.separator(), m_options.text2());
+            separator = engine::separatorText(m_options.separator(), m_options.customSeparator());
         });
         trap.step(166, [&] {
             engine::splitWorkbook(context,
@@ -174,12 +175,10 @@ void BatchRun::setProgressText(std::string_view text)
 
 void BatchRun::yield()
 {
-    engine::EndIfStopped();
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastEvents < m_services.yieldInterval) {
-        return;
+    engine::endIfStopped();
+    if (m_eventPace.isDue()) {
+        processEvents();
     }
-    processEvents();
 }
 
 void BatchRun::processEvents()
@@ -189,7 +188,7 @@ void BatchRun::processEvents()
         m_window.setProgressText(m_caption);
     }
     m_services.events.processPendingEvents();
-    m_lastEvents = std::chrono::steady_clock::now();
+    m_eventPace.restart();
     if (m_endRequested) {
         // Every row passed so far has its file before the program ends.
         engine::OutputWriter::finishAll();

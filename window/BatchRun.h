@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "support/ErrorReport.h"
+#include "support/Throttle.h"
 
 #include <chrono>
 #include <functional>
@@ -48,7 +49,7 @@ struct RunServices
     Reporter& reporter;
     const engine::CodePage& codePage;
     const engine::format::ValueLocale& locale;
-    // Whether the user has the spreadsheet application open (engine::IsExcelRunning).
+    // Whether the user has the spreadsheet application open (engine::isSpreadsheetHostRunning).
     std::function<bool()> isHostRunning;
     // The engine yields once per output file; events are handled at most this often, so a
     // run costs what the files cost while the window stays responsive.
@@ -67,7 +68,7 @@ public:
 
     // The button's handler. A press while a run is under way (during one of its yields)
     // does nothing.
-    void PushButton2_Click();
+    void startSaving();
 
     [[nodiscard]] bool isRunning() const { return m_running; }
 
@@ -95,7 +96,7 @@ private:
     bool m_endRequested = false;
     std::string m_caption;
     bool m_captionPending = false;
-    std::chrono::steady_clock::time_point m_lastEvents{};
+    Throttle m_eventPace;
 };
 
 } // namespace sheetfray::window

@@ -40,11 +40,12 @@ FileAdder::FileAdder(RunWindow& window, filelist::FileList& files, AddServices s
     : m_window(window)
     , m_files(files)
     , m_services(services)
+    , m_eventPace(m_services.yieldInterval)
 {}
 
-void FileAdder::PushButton1_Click()
+void FileAdder::addFiles()
 {
-    Trap trap(Location::PushButton1Click, m_services.reporter);
+    Trap trap(Location::AddFiles, m_services.reporter);
     platform::FileSelection selection;
     trap.step(100, [&] { selection = m_services.dialogs.openFiles(OpenTitle, OpenFilter); });
     if (selection.outcome == platform::FileSelection::Outcome::TooMany) {
@@ -69,9 +70,9 @@ void FileAdder::PushButton1_Click()
     }
 }
 
-void FileAdder::PushButton4_Click()
+void FileAdder::addFolder()
 {
-    Trap trap(Location::PushButton4Click, m_services.reporter);
+    Trap trap(Location::AddFolder, m_services.reporter);
     std::string extension;
     trap.step(100, [&] {
         extension =
@@ -98,11 +99,11 @@ void FileAdder::PushButton4_Click()
     trap.step(112, [&] { m_window.setBusy(false); });
 }
 
-void FileAdder::ListView1_OLEDragDrop(const std::vector<std::string>& paths)
+void FileAdder::addDropped(const std::vector<std::string>& paths)
 {
     // A drop has no trap of its own: its scans report as the scan, and a path that cannot be
     // examined is skipped.
-    Trap trap(Location::GetSubDirectories2016, m_services.reporter);
+    Trap trap(Location::FolderScan, m_services.reporter);
     for (const std::string& path : paths) {
         if (m_endRequested) {
             return;
@@ -155,10 +156,9 @@ void FileAdder::appendTree(const std::string& folder,
 
 bool FileAdder::yield()
 {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastEvents >= m_services.yieldInterval) {
+    if (m_eventPace.isDue()) {
         m_services.events.processPendingEvents();
-        m_lastEvents = std::chrono::steady_clock::now();
+        m_eventPace.restart();
     }
     if (m_endRequested) {
         m_services.events.endProgram();

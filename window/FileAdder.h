@@ -9,6 +9,7 @@
 #include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
 #include "support/ErrorReport.h"
+#include "support/Throttle.h"
 #include "support/Trap.h"
 
 #include <chrono>
@@ -41,14 +42,14 @@ public:
     FileAdder(RunWindow& window, filelist::FileList& files, AddServices services);
 
     // "Add Excel File(s)": the open-file dialog, several files at once.
-    void PushButton1_Click();
+    void addFiles();
     // "Add All Excel Files In Folder": asks for an extension and a folder, then appends every
     // matching file of the folder's tree, the window Busy meanwhile.
-    void PushButton4_Click();
+    void addFolder();
     // Paths dropped on the list, in order: a folder's tree is appended with every file type,
     // a file as it was dropped; a path that no longer exists is skipped. The window is not
     // made Busy.
-    void ListView1_OLEDragDrop(const std::vector<std::string>& paths);
+    void addDropped(const std::vector<std::string>& paths);
 
     // True while a folder scan is under way (its yields let the user act meanwhile).
     [[nodiscard]] bool isScanning() const { return m_scans > 0; }
@@ -67,7 +68,7 @@ private:
     AddServices m_services;
     int m_scans = 0;
     bool m_endRequested = false;
-    std::chrono::steady_clock::time_point m_lastEvents{};
+    Throttle m_eventPace;
 };
 
 } // namespace sheetfray::window

@@ -31,6 +31,9 @@ struct ControlSpec
     std::string_view caption;
 };
 
+// The window's object name, and its title until start-up gives it the caption.
+inline constexpr std::string_view WindowName = "Form1";
+
 // The window's client area in twips.
 inline constexpr int WindowWidthTwips = 15960;
 inline constexpr int WindowHeightTwips = 7110;

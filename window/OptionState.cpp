@@ -1,6 +1,7 @@
 #include "window/OptionState.h"
 
 #include "support/Error.h"
+#include "support/Text.h"
 #include "window/SettingsStore.h"
 
 #include <algorithm>
@@ -14,67 +15,64 @@ namespace {
 
 using enum OptionId;
 
-constexpr std::array<OptionId, 6> ModeOptions{
-    Option1, Option2, Option8, Option9, Option10, Option11};
-constexpr std::array<OptionId, 5> SeparatorOptions{Option3, Option4, Option5, Option6, Option7};
-constexpr std::array<OptionId, 3> NamingOptions{Option21, Option22, Option23};
-constexpr std::array<OptionId, 2> FolderOptions{Option13, Option14};
+constexpr std::array<OptionId, 6> ModeOptions{RowsToText,
+                                              ColumnsToText,
+                                              CellsToText,
+                                              CellsToSpreadsheet,
+                                              ColumnsToSpreadsheet,
+                                              RowsToSpreadsheet};
+constexpr std::array<OptionId, 5> SeparatorOptions{
+    SeparatorEnter, SeparatorCommaSpace, SeparatorComma, SeparatorSpace, SeparatorCustom};
+constexpr std::array<OptionId, 3> NamingOptions{NameByNumber, NameByLocation, NameByFirstValue};
+constexpr std::array<OptionId, 2> FolderOptions{ChosenFolder, SourceFolder};
 
-constexpr std::size_t indexOf(OptionId id)
-{
-    return static_cast<std::size_t>(id);
-}
+// The one place that names the options' keys in the store, in OptionId order. The keys are
+// also the buttons' object names in the layout.
+constexpr std::array<std::pair<OptionId, std::string_view>, OptionCount> StoredKeys{{
+    {RowsToText, "Option1"},
+    {ColumnsToText, "Option2"},
+    {CellsToText, "Option8"},
+    {CellsToSpreadsheet, "Option9"},
+    {ColumnsToSpreadsheet, "Option10"},
+    {RowsToSpreadsheet, "Option11"},
+    {SeparatorEnter, "Option3"},
+    {SeparatorCommaSpace, "Option4"},
+    {SeparatorComma, "Option5"},
+    {SeparatorSpace, "Option6"},
+    {SeparatorCustom, "Option7"},
+    {NameByNumber, "Option21"},
+    {NameByLocation, "Option22"},
+    {NameByFirstValue, "Option23"},
+    {ChosenFolder, "Option13"},
+    {SourceFolder, "Option14"},
+}};
 
-bool equalsIgnoringCase(std::string_view text, std::string_view word)
-{
-    return text.size() == word.size()
-        && std::equal(text.begin(), text.end(), word.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a))
-                   == std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
-std::string_view trimBlanks(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
+// Each entry stands at its option's index.
+static_assert([] {
+    for (std::size_t i = 0; i < StoredKeys.size(); ++i) {
+        if (optionIndex(StoredKeys[i].first) != i) {
+            return false;
+        }
     }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+    return true;
+}());
 
 } // namespace
 
-std::string_view optionName(OptionId id)
+std::string_view optionKey(OptionId id)
 {
-    static constexpr std::array<std::string_view, OptionCount> Names{"Option1",
-                                                                     "Option2",
-                                                                     "Option8",
-                                                                     "Option9",
-                                                                     "Option10",
-                                                                     "Option11",
-                                                                     "Option3",
-                                                                     "Option4",
-                                                                     "Option5",
-                                                                     "Option6",
-                                                                     "Option7",
-                                                                     "Option21",
-                                                                     "Option22",
-                                                                     "Option23",
-                                                                     "Option13",
-                                                                     "Option14"};
-    return Names[indexOf(id)];
+    return StoredKeys[optionIndex(id)].second;
 }
 
 OptionGroup groupOf(OptionId id)
 {
-    if (id <= Option11) {
+    if (id <= RowsToSpreadsheet) {
         return OptionGroup::Mode;
     }
-    if (id <= Option7) {
+    if (id <= SeparatorCustom) {
         return OptionGroup::Separator;
     }
-    if (id <= Option23) {
+    if (id <= NameByFirstValue) {
         return OptionGroup::Naming;
     }
     return OptionGroup::Folder;
@@ -102,11 +100,12 @@ OptionId defaultOption(OptionGroup group)
 
 std::optional<bool> parseTruth(std::string_view text)
 {
-    text = trimBlanks(text);
-    if (equalsIgnoringCase(text, "True")) {
+    // A hand-edited store may have tabs around a choice as well as spaces.
+    text = trimBlanks(text, " \t");
+    if (equalsIgnoringAsciiCase(text, "True")) {
         return true;
     }
-    if (equalsIgnoringCase(text, "False")) {
+    if (equalsIgnoringAsciiCase(text, "False")) {
         return false;
     }
     std::string_view digits = text;
@@ -131,13 +130,13 @@ OptionState::OptionState(SettingsStore& store)
 {
     for (OptionGroup group :
          {OptionGroup::Mode, OptionGroup::Separator, OptionGroup::Naming, OptionGroup::Folder}) {
-        m_selected[indexOf(defaultOption(group))] = true;
+        m_selected[optionIndex(defaultOption(group))] = true;
     }
 }
 
 bool OptionState::isSelected(OptionId id) const
 {
-    return m_selected[indexOf(id)];
+    return m_selected[optionIndex(id)];
 }
 
 bool OptionState::isEnabled(OptionId id) const
@@ -161,33 +160,33 @@ void OptionState::setSelected(OptionId id, bool selected)
         click(id);
         return;
     }
-    m_selected[indexOf(id)] = false;
+    m_selected[optionIndex(id)] = false;
     changed();
 }
 
-void OptionState::setText1(std::string_view text)
+void OptionState::setOutputFolder(std::string_view text)
 {
-    if (text == m_text1) {
+    if (text == m_outputFolder) {
         return;
     }
-    m_text1 = text;
-    m_store.store(Key::OutputFolder, m_text1);
+    m_outputFolder = text;
+    m_store.store(Key::OutputFolder, m_outputFolder);
     changed();
 }
 
-void OptionState::setText2(std::string_view text)
+void OptionState::setCustomSeparator(std::string_view text)
 {
-    if (text == m_text2) {
+    if (text == m_customSeparator) {
         return;
     }
-    m_text2 = text;
-    m_store.store(Key::Text2, m_text2);
+    m_customSeparator = text;
+    m_store.store(Key::CustomSeparator, m_customSeparator);
     changed();
 }
 
-void OptionState::restoreText2()
+void OptionState::restoreCustomSeparator()
 {
-    setText2(m_store.read(Key::Text2, ""));
+    setCustomSeparator(m_store.read(Key::CustomSeparator, ""));
 }
 
 void OptionState::readStoredChoices()
@@ -195,27 +194,27 @@ void OptionState::readStoredChoices()
     for (std::size_t i = 0; i < OptionCount; ++i) {
         const auto id = static_cast<OptionId>(i);
         m_storedChoices[i] =
-            m_store.read(optionName(id), defaultOption(groupOf(id)) == id ? "1" : "0");
+            m_store.read(optionKey(id), defaultOption(groupOf(id)) == id ? "1" : "0");
     }
 }
 
 void OptionState::restoreOption(OptionId id)
 {
-    std::optional<std::string>& read = m_storedChoices[indexOf(id)];
+    std::optional<std::string>& read = m_storedChoices[optionIndex(id)];
     const std::string stored = read
         ? *std::exchange(read, std::nullopt)
-        : m_store.read(optionName(id), defaultOption(groupOf(id)) == id ? "1" : "0");
+        : m_store.read(optionKey(id), defaultOption(groupOf(id)) == id ? "1" : "0");
     const std::optional<bool> selected = parseTruth(stored);
     if (!selected) {
         throw Error("Type mismatch: the stored choice \"" + stored + "\" of "
-                    + std::string(optionName(id)) + " is neither True, False nor a number");
+                    + std::string(optionKey(id)) + " is neither True, False nor a number");
     }
     setSelected(id, *selected);
 }
 
-void OptionState::restoreText1(std::string_view desktopFolder)
+void OptionState::restoreOutputFolder(std::string_view desktopFolder)
 {
-    setText1(m_store.read(Key::OutputFolder, desktopFolder));
+    setOutputFolder(m_store.read(Key::OutputFolder, desktopFolder));
 }
 
 void OptionState::ensureChoices()
@@ -228,11 +227,11 @@ void OptionState::ensureChoices()
     }
 }
 
-void OptionState::applyFrame5Rule()
+void OptionState::applyOutputFolderRule()
 {
-    const bool enabled = isSelected(Option13);
-    if (enabled != m_frame5Enabled) {
-        m_frame5Enabled = enabled;
+    const bool enabled = isSelected(ChosenFolder);
+    if (enabled != m_outputFolderEnabled) {
+        m_outputFolderEnabled = enabled;
         changed();
     }
 }
@@ -240,11 +239,11 @@ void OptionState::applyFrame5Rule()
 engine::SplitMode OptionState::mode() const
 {
     switch (choiceOf(OptionGroup::Mode).value_or(defaultOption(OptionGroup::Mode))) {
-    case Option2:
-    case Option10:
+    case ColumnsToText:
+    case ColumnsToSpreadsheet:
         return engine::SplitMode::Columns;
-    case Option8:
-    case Option9:
+    case CellsToText:
+    case CellsToSpreadsheet:
         return engine::SplitMode::Cells;
     default:
         return engine::SplitMode::Rows;
@@ -253,19 +252,20 @@ engine::SplitMode OptionState::mode() const
 
 bool OptionState::isSpreadsheetKind() const
 {
-    return isSelected(Option9) || isSelected(Option10) || isSelected(Option11);
+    return isSelected(CellsToSpreadsheet) || isSelected(ColumnsToSpreadsheet)
+        || isSelected(RowsToSpreadsheet);
 }
 
 engine::SeparatorChoice OptionState::separator() const
 {
     switch (choiceOf(OptionGroup::Separator).value_or(defaultOption(OptionGroup::Separator))) {
-    case Option4:
+    case SeparatorCommaSpace:
         return engine::SeparatorChoice::CommaSpace;
-    case Option5:
+    case SeparatorComma:
         return engine::SeparatorChoice::Comma;
-    case Option6:
+    case SeparatorSpace:
         return engine::SeparatorChoice::Space;
-    case Option7:
+    case SeparatorCustom:
         return engine::SeparatorChoice::Custom;
     default:
         return engine::SeparatorChoice::Enter;
@@ -275,9 +275,9 @@ engine::SeparatorChoice OptionState::separator() const
 engine::NamingScheme OptionState::namingScheme() const
 {
     switch (choiceOf(OptionGroup::Naming).value_or(defaultOption(OptionGroup::Naming))) {
-    case Option22:
+    case NameByLocation:
         return engine::NamingScheme::CellLocation;
-    case Option23:
+    case NameByFirstValue:
         return engine::NamingScheme::FirstCellValue;
     default:
         return engine::NamingScheme::FileNamePlusNumber;
@@ -286,7 +286,7 @@ engine::NamingScheme OptionState::namingScheme() const
 
 engine::FolderChoice OptionState::folder() const
 {
-    return choiceOf(OptionGroup::Folder).value_or(Option13) == Option14
+    return choiceOf(OptionGroup::Folder).value_or(ChosenFolder) == SourceFolder
         ? engine::FolderChoice::SourceFolder
         : engine::FolderChoice::ChosenFolder;
 }
@@ -294,7 +294,7 @@ engine::FolderChoice OptionState::folder() const
 void OptionState::select(OptionId id)
 {
     for (OptionId member : groupMembers(groupOf(id))) {
-        m_selected[indexOf(member)] = member == id;
+        m_selected[optionIndex(member)] = member == id;
     }
 }
 
@@ -303,13 +303,13 @@ void OptionState::runClickHandler(OptionId id)
     const OptionGroup group = groupOf(id);
     // The whole group is stored, each option as it stands, in the group's order.
     for (OptionId member : groupMembers(group)) {
-        m_store.store(optionName(member), isSelected(member) ? "True" : "False");
+        m_store.store(optionKey(member), isSelected(member) ? "True" : "False");
     }
     if (group == OptionGroup::Mode) {
         // Only lines of text files take a separator; cells and spreadsheet files never do.
-        m_separatorsEnabled = id == Option1 || id == Option2;
+        m_separatorsEnabled = id == RowsToText || id == ColumnsToText;
     } else if (group == OptionGroup::Folder) {
-        m_frame5Enabled = id == Option13;
+        m_outputFolderEnabled = id == ChosenFolder;
     }
 }
 

@@ -19,22 +19,22 @@ class SettingsStore;
 
 // The option buttons, group by group, each group in the order it is stored and restored.
 enum class OptionId : std::uint8_t {
-    Option1, // "Save each row to a text file"
-    Option2, // "Save each column to a text file"
-    Option8, // "Save each cell to a text file "
-    Option9, // "Save each cell to an Excel file "
-    Option10, // "Save each column to an Excel file"
-    Option11, // "Save each row to an Excel file"
-    Option3, // "Separate each cell with enter"
-    Option4, // "Separate each cell with comma-space"
-    Option5, // "Separate each cell with comma"
-    Option6, // "Separate each cell with space"
-    Option7, // "Separate each cell with this:"
-    Option21, // "Save as filename plus number"
-    Option22, // "Save as x,y location of cell"
-    Option23, // "Save as first cell value"
-    Option13, // "Save results to this folder:"
-    Option14, // "Save results in folder of original file"
+    RowsToText, // "Save each row to a text file"
+    ColumnsToText, // "Save each column to a text file"
+    CellsToText, // "Save each cell to a text file "
+    CellsToSpreadsheet, // "Save each cell to an Excel file "
+    ColumnsToSpreadsheet, // "Save each column to an Excel file"
+    RowsToSpreadsheet, // "Save each row to an Excel file"
+    SeparatorEnter, // "Separate each cell with enter"
+    SeparatorCommaSpace, // "Separate each cell with comma-space"
+    SeparatorComma, // "Separate each cell with comma"
+    SeparatorSpace, // "Separate each cell with space"
+    SeparatorCustom, // "Separate each cell with this:"
+    NameByNumber, // "Save as filename plus number"
+    NameByLocation, // "Save as x,y location of cell"
+    NameByFirstValue, // "Save as first cell value"
+    ChosenFolder, // "Save results to this folder:"
+    SourceFolder, // "Save results in folder of original file"
 };
 
 inline constexpr std::size_t OptionCount = 16;
@@ -46,8 +46,14 @@ enum class OptionGroup : std::uint8_t {
     Folder, // "Save Option"
 };
 
-// The option's name: its key in the store and its button's object name ("Option9").
-[[nodiscard]] std::string_view optionName(OptionId id);
+// The option's place in OptionId order, from 0 to OptionCount - 1.
+[[nodiscard]] constexpr std::size_t optionIndex(OptionId id)
+{
+    return static_cast<std::size_t>(id);
+}
+
+// The option's key in the store, which is also its button's object name in the layout.
+[[nodiscard]] std::string_view optionKey(OptionId id);
 [[nodiscard]] OptionGroup groupOf(OptionId id);
 // The group's options in the order they are stored and restored.
 [[nodiscard]] std::span<const OptionId> groupMembers(OptionGroup group);
@@ -58,9 +64,9 @@ enum class OptionGroup : std::uint8_t {
 // false and any other true. Blanks around it are ignored; anything else has no truth value.
 [[nodiscard]] std::optional<bool> parseTruth(std::string_view text);
 
-// Store keys besides the option names.
+// Store keys besides the options' keys.
 namespace Key {
-inline constexpr std::string_view Text2 = "Text2";
+inline constexpr std::string_view CustomSeparator = "Text2";
 inline constexpr std::string_view OutputFolder = "Output Folder";
 inline constexpr std::string_view Snapshot = "Snapshot";
 inline constexpr std::string_view Extension = "Extension";
@@ -68,8 +74,9 @@ inline constexpr std::string_view LastFolder = "LastFolder";
 inline constexpr std::string_view LastFolderDot = "LastFolderDot";
 } // namespace Key
 
-// The choices as the window holds them. Starts as laid out (Option1, Option3, Option21 and
-// Option13 chosen, Text2 "Text1", Text1 empty, everything enabled); restore() steps then
+// The choices as the window holds them. Starts as laid out (RowsToText, SeparatorEnter,
+// NameByNumber and ChosenFolder chosen, the custom separator "Text1", the output folder empty,
+// everything enabled); restore() steps then
 // bring back the stored choices. Each change that a handler of the window would see runs
 // that handler: an option becoming selected stores its whole group as True/False and applies
 // the group's enabling rule, a changed text stores the text.
@@ -85,14 +92,14 @@ public:
     // Only the separator options are ever disabled.
     [[nodiscard]] bool isEnabled(OptionId id) const;
 
-    // The container of the output folder box and its browse button.
-    [[nodiscard]] bool isFrame5Enabled() const { return m_frame5Enabled; }
+    // The output folder box and its browse button, enabled together.
+    [[nodiscard]] bool isOutputFolderEnabled() const { return m_outputFolderEnabled; }
 
-    // The output folder box.
-    [[nodiscard]] const std::string& text1() const { return m_text1; }
+    // The output folder box's text.
+    [[nodiscard]] const std::string& outputFolder() const { return m_outputFolder; }
 
-    // The custom separator box.
-    [[nodiscard]] const std::string& text2() const { return m_text2; }
+    // The custom separator box's text.
+    [[nodiscard]] const std::string& customSeparator() const { return m_customSeparator; }
 
     // The user clicks the option: it becomes the group's choice and its click handler runs,
     // also when it was chosen already.
@@ -101,27 +108,27 @@ public:
     // click handler; clearing it changes only the option, and may leave its group without
     // a choice until another option is selected.
     void setSelected(OptionId id, bool selected);
-    // The box's text changes (typed or set): Text1_Change, Text2_Change. Setting the text a
-    // box already holds changes nothing.
-    void setText1(std::string_view text);
-    void setText2(std::string_view text);
+    // The box's text changes (typed or set) and is stored. Setting the text a box already
+    // holds changes nothing.
+    void setOutputFolder(std::string_view text);
+    void setCustomSeparator(std::string_view text);
 
     // Start-up. The stored choices are read all at once before any is restored: restoring an
     // option runs its click handler, which rewrites its group in the store and would hide a
     // later option of the group that the store selects too. With the choices read first,
     // the later of two selected options wins.
     void readStoredChoices();
-    void restoreText2();
+    void restoreCustomSeparator();
     // Sets the option to its stored choice (read now if readStoredChoices was not called).
     // Throws Error for a stored choice that has no truth value, leaving the option as it was.
     void restoreOption(OptionId id);
     // desktopFolder is the default for a store without an output folder; it ends in "/".
-    void restoreText1(std::string_view desktopFolder);
+    void restoreOutputFolder(std::string_view desktopFolder);
     // A group that a hand-edited store left without a choice gets its default one, as a
     // click on it, so that no run goes without a mode or a folder.
     void ensureChoices();
-    // Frame5 enabled exactly when Option13 is selected.
-    void applyFrame5Rule();
+    // The output folder enabled exactly when ChosenFolder is selected.
+    void applyOutputFolderRule();
 
     // What the batch run and the engine read, at the moment they need it.
     [[nodiscard]] engine::SplitMode mode() const;
@@ -139,9 +146,9 @@ private:
     SettingsStore& m_store;
     std::array<bool, OptionCount> m_selected{};
     bool m_separatorsEnabled = true;
-    bool m_frame5Enabled = true;
-    std::string m_text1;
-    std::string m_text2 = "Text1";
+    bool m_outputFolderEnabled = true;
+    std::string m_outputFolder;
+    std::string m_customSeparator = "Text1";
     std::function<void()> m_listener;
     std::array<std::optional<std::string>, OptionCount> m_storedChoices;
 };

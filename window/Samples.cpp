@@ -18,22 +18,22 @@ SampleFiles::SampleFiles(SettingsStore& store,
     , m_yield(std::move(yield))
 {}
 
-void SampleFiles::RememberSampleFiles()
+void SampleFiles::rememberSampleFiles()
 {
     const std::vector<std::string> names =
-        filelist::GetFilesInFolder(filelist::sampleFolder(m_programFolder), "*.*", m_files);
+        filelist::filesInFolder(filelist::sampleFolder(m_programFolder), "*.*", m_files);
     const std::string list = filelist::composeSampleList(m_programFolder, names);
-    m_store.store(Key::Snapshot, filelist::Scramble(list, m_yield));
+    m_store.store(Key::Snapshot, filelist::scramble(list, m_yield));
 }
 
-void LoadSampleFiles(filelist::FileList& files,
+void loadSampleFiles(filelist::FileList& files,
                      SettingsStore& store,
                      const std::function<void()>& yield)
 {
     const std::string stored = store.read(Key::Snapshot, "");
-    const std::string list = filelist::Unscramble(stored, yield);
+    const std::string list = filelist::unscramble(stored, yield);
     for (const std::string& path : filelist::splitSampleList(list)) {
-        if (filelist::FileIsPresent(path) && !filelist::IsInFileList(files, path)) {
+        if (filelist::pathExists(path) && !filelist::isInFileList(files, path)) {
             files.append(path);
         }
     }

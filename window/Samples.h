@@ -26,7 +26,7 @@ public:
     // The files of the sample folder ("*.*", hidden ones too, sorted by name) as full paths,
     // joined by "|" and scrambled; an absent or empty folder stores the empty text, so the
     // next start looks again.
-    void RememberSampleFiles() override;
+    void rememberSampleFiles() override;
 
 private:
     SettingsStore& m_store;
@@ -37,7 +37,7 @@ private:
 
 // Appends each recorded sample that still exists and is not yet in the list (exact text),
 // in recorded order. A store without a record adds nothing. yield runs once per character.
-void LoadSampleFiles(filelist::FileList& files,
+void loadSampleFiles(filelist::FileList& files,
                      SettingsStore& store,
                      const std::function<void()>& yield);
 

@@ -4,7 +4,7 @@
 
 namespace sheetfray::window {
 
-std::vector<std::string> StartPaths(const std::vector<std::string>& arguments,
+std::vector<std::string> startPaths(const std::vector<std::string>& arguments,
                                     const std::string& currentFolder)
 {
     std::vector<std::string> paths;

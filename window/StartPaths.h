@@ -12,7 +12,7 @@ namespace sheetfray::window {
 // not have and are passed over, up to a "--" after which every argument is a path; empty
 // arguments are passed over. A relative path is taken from currentFolder; "." and ".." parts
 // and doubled separators are removed, so the list shows what a drop would show.
-[[nodiscard]] std::vector<std::string> StartPaths(const std::vector<std::string>& arguments,
+[[nodiscard]] std::vector<std::string> startPaths(const std::vector<std::string>& arguments,
                                                   const std::string& currentFolder);
 
 } // namespace sheetfray::window

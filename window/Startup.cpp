@@ -1,8 +1,8 @@
 #include "window/Startup.h"
 
-#include "engine/Instance.h"
 #include "filelist/Probes.h"
 #include "support/Trap.h"
+#include "window/HostChecks.h"
 #include "window/OptionState.h"
 #include "window/SettingsStore.h"
 
@@ -15,7 +15,7 @@ constexpr int ListColumnTwips = 7000;
 
 } // namespace
 
-std::string SetShortTitle(std::string_view displayName)
+std::string shortTitleFor(std::string_view displayName)
 {
     std::string title(displayName);
     do {
@@ -28,34 +28,34 @@ std::string SetShortTitle(std::string_view displayName)
     return title;
 }
 
-bool Form_Load(StartupWindow& window, OptionState& options, const StartupServices& services)
+bool startUp(StartupWindow& window, OptionState& options, const StartupServices& services)
 {
     using enum OptionId;
-    Trap trap(Location::FormLoad, services.reporter);
+    Trap trap(Location::StartUp, services.reporter);
     const std::string& folder = services.programFolder;
 
     // ApplySkin: an absent skin file is no failure, the window keeps its laid-out look.
     trap.step(100, [&] {
         const std::string skin = folder + "/x/o.cjs";
-        if (filelist::IsExistingFile(skin)) {
+        if (filelist::isExistingFile(skin)) {
             window.applySkinFile(skin);
         }
     });
     const std::string cursor = folder + "/HAND-M.CUR";
     bool hasCursor = false;
-    trap.step(102, [&] { hasCursor = filelist::FileIsPresent(cursor); });
+    trap.step(102, [&] { hasCursor = filelist::pathExists(cursor); });
     if (hasCursor) {
         trap.step(104, [&] { window.loadHandPointer(cursor); });
     }
     trap.step(108, [&] {
         if (services.store.read(Key::Snapshot, "").empty()) {
-            services.samples.RememberSampleFiles();
+            services.samples.rememberSampleFiles();
         }
     });
     std::string title(DisplayName);
     trap.step(130, [&] {
         window.setCaption(DisplayName);
-        title = SetShortTitle(DisplayName);
+        title = shortTitleFor(DisplayName);
         window.setShortTitle(title);
     });
     trap.step(132, [&] { window.addListColumn("Excel File(s)"); });
@@ -66,38 +66,36 @@ bool Form_Load(StartupWindow& window, OptionState& options, const StartupService
     // selects two options of one group, the later one wins.
     trap.step(136, [&] {
         options.readStoredChoices();
-        options.restoreText2();
+        options.restoreCustomSeparator();
     });
     int line = 138;
-    for (OptionId id : {Option1,
-                        Option2,
-                        Option8,
-                        Option9,
-                        Option10,
-                        Option11,
-                        Option3,
-                        Option4,
-                        Option5,
-                        Option6,
-                        Option7,
-                        Option21,
-                        Option22,
-                        Option23}) {
+    for (OptionId id : {RowsToText,
+                        ColumnsToText,
+                        CellsToText,
+                        CellsToSpreadsheet,
+                        ColumnsToSpreadsheet,
+                        RowsToSpreadsheet,
+                        SeparatorEnter,
+                        SeparatorCommaSpace,
+                        SeparatorComma,
+                        SeparatorSpace,
+                        SeparatorCustom,
+                        NameByNumber,
+                        NameByLocation,
+                        NameByFirstValue}) {
         trap.step(line, [&] { options.restoreOption(id); });
         line += 2;
     }
-    trap.step(166, [&] { options.restoreText1(services.desktopFolder + "/"); });
-    trap.step(168, [&] { options.restoreOption(Option13); });
-    trap.step(170, [&] { options.restoreOption(Option14); });
+    trap.step(166, [&] { options.restoreOutputFolder(services.desktopFolder + "/"); });
+    trap.step(168, [&] { options.restoreOption(ChosenFolder); });
+    trap.step(170, [&] { options.restoreOption(SourceFolder); });
     trap.step(172, [&] {
         options.ensureChoices();
-        options.applyFrame5Rule();
+        options.applyOutputFolderRule();
     });
 
     bool canStart = true;
-    trap.step(178, [&] {
-        canStart = engine::CheckExcelCanStart(services.hosts, services.dialogs, title);
-    });
+    trap.step(178, [&] { canStart = checkHostCanStart(services.hosts, services.dialogs, title); });
     return canStart;
 }
 

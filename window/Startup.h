@@ -1,4 +1,4 @@
-// The main window's start-up (Form_Load): skin, pointer, first-start work, titles, the list's
+// The main window's start-up: skin, pointer, first-start work, titles, the list's
 // column, the restored choices and the check that a host can be created.
 #pragma once
 
@@ -20,7 +20,7 @@ inline constexpr std::string_view DisplayName = "Sheetfray";
 // The caption of every box without a title of its own: the display name cut at its last
 // blank, again and again, until it is at most 40 characters long. The cut is made at least
 // once; a name without a blank (as "Sheetfray") cannot be cut and stays whole.
-[[nodiscard]] std::string SetShortTitle(std::string_view displayName);
+[[nodiscard]] std::string shortTitleFor(std::string_view displayName);
 
 // The first-start work for the sample files that ship beside the program. The samples'
 // own code supplies the real recorder; it stores its record under Key::Snapshot.
@@ -28,7 +28,7 @@ class SampleRecorder
 {
 public:
     virtual ~SampleRecorder() = default;
-    virtual void RememberSampleFiles() = 0;
+    virtual void rememberSampleFiles() = 0;
 };
 
 // Records nothing and leaves Key::Snapshot empty, so a real recorder still runs at its
@@ -36,7 +36,7 @@ public:
 class NoSampleRecorder final : public SampleRecorder
 {
 public:
-    void RememberSampleFiles() override {}
+    void rememberSampleFiles() override {}
 };
 
 // What start-up does to the window beyond its choices.
@@ -68,10 +68,10 @@ struct StartupServices
     std::string desktopFolder; // without a trailing "/"
 };
 
-// Runs the start-up steps in order under the trap of Form_Load; a failed step is reported
+// Runs the start-up steps in order under the start-up trap; a failed step is reported
 // and the next one runs. False when no host can be created: the message has been shown and
 // the program must end without showing the window.
 [[nodiscard]] bool
-Form_Load(StartupWindow& window, OptionState& options, const StartupServices& services);
+startUp(StartupWindow& window, OptionState& options, const StartupServices& services);
 
 } // namespace sheetfray::window

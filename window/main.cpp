@@ -1,14 +1,14 @@
 // sheetfray: the window over the splitting engine.
-#include "cli/LocaleSetup.h"
 #include "engine/Instance.h"
 #include "engine/StopSignals.h"
 #include "engine/readers/FileHost.h"
+#include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/SystemFolders.h"
 #include "platform/std/PosixFileSystem.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/Samples.h"
 #include "window/SettingsStore.h"
 #include "window/StartPaths.h"
@@ -29,13 +29,13 @@ int run(int& argc, char** argv)
     QApplication application(argc, argv);
     // Ended by a signal during a run (a closed session, Ctrl-C in the terminal that started
     // it), the program names the files it has written first, as when its window is closed.
-    engine::EndOnStopSignals();
+    engine::endOnStopSignals();
     // Boxes and dialogs take the application's font, not the window's.
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(9);
     QApplication::setFont(font);
 
-    const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
     if (!text.warning.empty()) {
         std::fprintf(stderr, "sheetfray: %s\n", text.warning.c_str());
     }
@@ -49,28 +49,28 @@ int run(int& argc, char** argv)
     const std::string programFolder = platform::qt::programFolder();
     // Recorded before the window shows, so there are no events to handle meanwhile.
     window::SampleFiles samples(store, files, programFolder);
-    window::Form1 form(window::WindowServices{store,
-                                              dialogs,
-                                              events,
-                                              hosts,
-                                              text.codePage,
-                                              text.valueLocale,
-                                              samples,
-                                              programFolder,
-                                              platform::qt::desktopFolder(),
-                                              engine::IsExcelRunning,
-                                              std::chrono::milliseconds(20),
-                                              &files});
-    dialogs.setParent(&form);
-    if (!form.Form_Load()) {
+    window::MainWindow mainWindow(window::WindowServices{store,
+                                                         dialogs,
+                                                         events,
+                                                         hosts,
+                                                         text.codePage,
+                                                         text.valueLocale,
+                                                         samples,
+                                                         programFolder,
+                                                         platform::qt::desktopFolder(),
+                                                         engine::isSpreadsheetHostRunning,
+                                                         std::chrono::milliseconds(20),
+                                                         &files});
+    dialogs.setParent(&mainWindow);
+    if (!mainWindow.startUp()) {
         return 1;
     }
-    form.show();
+    mainWindow.show();
     // Files and folders named on the command line (the menu entry, a file manager's "Open
     // With") join the list as a drop would add them. Qt has taken its own options out of argv.
     std::error_code noFolder;
     const std::string currentFolder = std::filesystem::current_path(noFolder).string();
-    form.AddStartPaths(window::StartPaths({argv + 1, argv + argc}, currentFolder));
+    mainWindow.addStartPaths(window::startPaths({argv + 1, argv + argc}, currentFolder));
     return QApplication::exec();
 }
 

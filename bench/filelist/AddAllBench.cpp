@@ -2,12 +2,12 @@
 // the window on the offscreen platform, and compares it with find walking the same tree.
 // Usage: sheetfray-bench-filelist TREE [ROUNDS]
 //        sheetfray-bench-filelist --make TREE FOLDERS FILES_PER_FOLDER
-#include "cli/LocaleSetup.h"
 #include "engine/readers/FileHost.h"
+#include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/std/PosixFileSystem.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/SettingsStore.h"
 
 #include <QApplication>
@@ -126,7 +126,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
     QTemporaryDir config;
     window::IniSettingsStore store(config.filePath(QStringLiteral("Sheetfray.ini")));
     UnattendedDialogs dialogs(tree);
@@ -134,22 +134,22 @@ int main(int argc, char** argv)
     engine::readers::FileHostFactory hosts;
     platform::PosixFileSystem files;
     window::NoSampleRecorder samples;
-    window::Form1 form(window::WindowServices{store,
-                                              dialogs,
-                                              events,
-                                              hosts,
-                                              text.codePage,
-                                              text.valueLocale,
-                                              samples,
-                                              config.path().toStdString(),
-                                              config.path().toStdString(),
-                                              [] { return false; },
-                                              std::chrono::milliseconds(20),
-                                              &files});
-    if (!form.Form_Load()) {
+    window::MainWindow mainWindow(window::WindowServices{store,
+                                                         dialogs,
+                                                         events,
+                                                         hosts,
+                                                         text.codePage,
+                                                         text.valueLocale,
+                                                         samples,
+                                                         config.path().toStdString(),
+                                                         config.path().toStdString(),
+                                                         [] { return false; },
+                                                         std::chrono::milliseconds(20),
+                                                         &files});
+    if (!mainWindow.startUp()) {
         return 1;
     }
-    form.show();
+    mainWindow.show();
     QApplication::processEvents();
 
     const std::string find = "find '" + tree + "' > /dev/null";
@@ -168,16 +168,16 @@ int main(int argc, char** argv)
         }
         bestFind = std::min(bestFind, seconds(Clock::now() - findStart));
 
-        form.PushButton5_Click();
+        mainWindow.clearList();
         QApplication::processEvents();
         events.longestGap = {};
         const Clock::time_point start = Clock::now();
         events.last = start;
-        form.PushButton4_Click();
+        mainWindow.addFolder();
         const Clock::time_point end = Clock::now();
         bestAddAll = std::min(bestAddAll, seconds(end - start));
         longestGap = std::max(longestGap, seconds(std::max(events.longestGap, end - events.last)));
-        entries = form.fileList().count();
+        entries = mainWindow.fileList().count();
         QApplication::processEvents();
     }
     std::printf("entries %d\n", entries);

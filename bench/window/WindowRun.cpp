@@ -1,12 +1,12 @@
 // Splits one workbook through the main window on the offscreen platform, as "Start Saving"
 // does, and prints how long the run took in seconds.
 // Usage: sheetfray-bench-window WORKBOOK OUTPUT_DIR
-#include "cli/LocaleSetup.h"
 #include "engine/Instance.h"
 #include "engine/readers/FileHost.h"
+#include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
 #include "platform/qt/QtEventLoop.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/SettingsStore.h"
 
 #include <QApplication>
@@ -74,7 +74,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    const cli::TextSetup text = cli::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
     QTemporaryDir config;
     window::IniSettingsStore store(config.filePath(QStringLiteral("Sheetfray.ini")));
     UnattendedDialogs dialogs;
@@ -83,26 +83,26 @@ int main(int argc, char** argv)
     window::NoSampleRecorder samples;
     const std::string workbook = std::filesystem::absolute(argv[1]).lexically_normal().string();
     const std::string output = std::filesystem::absolute(argv[2]).lexically_normal().string();
-    window::Form1 form(window::WindowServices{store,
-                                              dialogs,
-                                              events,
-                                              hosts,
-                                              text.codePage,
-                                              text.valueLocale,
-                                              samples,
-                                              config.path().toStdString(),
-                                              config.path().toStdString(),
-                                              engine::IsExcelRunning});
-    if (!form.Form_Load()) {
+    window::MainWindow mainWindow(window::WindowServices{store,
+                                                         dialogs,
+                                                         events,
+                                                         hosts,
+                                                         text.codePage,
+                                                         text.valueLocale,
+                                                         samples,
+                                                         config.path().toStdString(),
+                                                         config.path().toStdString(),
+                                                         engine::isSpreadsheetHostRunning});
+    if (!mainWindow.startUp()) {
         return 1;
     }
-    form.show();
+    mainWindow.show();
     QApplication::processEvents();
-    form.options().setText1(output);
-    form.AddListEntry(workbook);
+    mainWindow.options().setOutputFolder(output);
+    mainWindow.addListEntry(workbook);
 
     const auto start = std::chrono::steady_clock::now();
-    form.PushButton2_Click();
+    mainWindow.startSaving();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     std::printf("%.3f\n", elapsed.count());
     return dialogs.done && dialogs.unexpected == 0 ? 0 : 1;

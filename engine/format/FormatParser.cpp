@@ -1,5 +1,7 @@
 #include "engine/format/FormatParser.h"
 
+#include "support/Text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <optional>
@@ -60,19 +62,14 @@ std::size_t utf8Length(unsigned char c)
     return 1;
 }
 
-// ASCII only: format codes are case-insensitive for their letters, whatever the C locale.
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
+// Format codes are case-insensitive for their ASCII letters, whatever the C locale.
 bool startsWithNoCase(std::string_view text, std::size_t at, std::string_view word)
 {
     if (text.size() - at < word.size()) {
         return false;
     }
     for (std::size_t i = 0; i < word.size(); ++i) {
-        if (lower(text[at + i]) != word[i]) {
+        if (asciiLower(text[at + i]) != word[i]) {
             return false;
         }
     }
@@ -146,10 +143,10 @@ bool readBracket(std::string_view content, RawSection& section)
         section.condition = *condition;
         return true;
     }
-    const char letter = lower(content[0]);
+    const char letter = asciiLower(content[0]);
     if (letter == 'h' || letter == 'm' || letter == 's') {
         const bool same = std::all_of(
-            content.begin(), content.end(), [letter](char c) { return lower(c) == letter; });
+            content.begin(), content.end(), [letter](char c) { return asciiLower(c) == letter; });
         if (same) {
             section.tokens.push_back({RawKind::Elapsed,
                                       letter,
@@ -261,7 +258,7 @@ std::optional<std::vector<RawSection>> scan(std::string_view code)
         default:
             break;
         }
-        const char letter = lower(c);
+        const char letter = asciiLower(c);
         if (letter == 'g' && startsWithNoCase(code, i, "general")) {
             tokens.push_back({RawKind::General, 0, false, false, 0, {}});
             i += 7;
@@ -293,7 +290,7 @@ std::optional<std::vector<RawSection>> scan(std::string_view code)
         if (letter == 'y' || letter == 'm' || letter == 'd' || letter == 'h' || letter == 's'
             || letter == 'e' || letter == 'b' || letter == 'g' || letter == 'a') {
             std::size_t end = i;
-            while (end < code.size() && lower(code[end]) == letter) {
+            while (end < code.size() && asciiLower(code[end]) == letter) {
                 ++end;
             }
             const int count = static_cast<int>(std::min<std::size_t>(end - i, 9));

@@ -6,6 +6,7 @@
 #include "engine/format/FormatParser.h"
 #include "engine/format/GeneralNumber.h"
 #include "engine/format/NumberSection.h"
+#include "support/Text.h"
 
 #include <cmath>
 
@@ -16,20 +17,6 @@ namespace {
 // What the application shows when no section takes the value or a date is out of range: it
 // fills the cell with '#' (TEXT() fails with #VALUE!). The test vectors record six of them.
 constexpr std::string_view Overflow = "######";
-
-bool equalsNoCase(std::string_view text, std::string_view lowerWord)
-{
-    if (text.size() != lowerWord.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lowerWord[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 struct SectionChoice
 {
@@ -98,7 +85,7 @@ NumberFormat::NumberFormat() = default;
 NumberFormat NumberFormat::compile(std::string_view code)
 {
     NumberFormat format;
-    if (!equalsNoCase(code, "general")) {
+    if (!equalsIgnoringAsciiCase(code, "general")) {
         format.m_compiled = parseFormatCode(code);
     }
     return format;

@@ -2,6 +2,7 @@
 
 #include "engine/readers/ReadFailure.h"
 #include "engine/readers/TextDecoding.h"
+#include "support/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -64,10 +65,7 @@ bool isMarkup(std::string_view text)
     if (start == std::string_view::npos || text[start] != '<') {
         return false;
     }
-    std::string head(text.substr(start, SniffSize));
-    std::transform(head.begin(), head.end(), head.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
+    const std::string head = asciiLowered(text.substr(start, SniffSize));
     for (const std::string_view marker : {"<?xml", "<!doctype", "<html", "<table", "<head"}) {
         if (head.find(marker) != std::string::npos) {
             return true;
@@ -241,10 +239,8 @@ bool looksLikeText(std::span<const std::byte> bytes)
 TextDialect dialectForName(std::string_view fileName)
 {
     const std::size_t dot = fileName.rfind('.');
-    std::string extension(dot == std::string_view::npos ? "" : fileName.substr(dot + 1));
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
+    const std::string extension =
+        asciiLowered(dot == std::string_view::npos ? "" : fileName.substr(dot + 1));
     if (extension == "csv") {
         return {',', true};
     }

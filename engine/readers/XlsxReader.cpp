@@ -1,6 +1,7 @@
 #include "engine/readers/XlsxReader.h"
 
 #include "engine/CodePage.h"
+#include "engine/Naming.h"
 #include "engine/readers/DateSerial.h"
 #include "engine/readers/DecimalText.h"
 #include "engine/readers/ReadFailure.h"
@@ -75,19 +76,9 @@ std::string_view typeWord(std::string_view type)
     return slash == std::string_view::npos ? type : type.substr(slash + 1);
 }
 
-std::string columnName(std::int32_t column)
-{
-    std::string name;
-    while (column > 0) {
-        name.insert(name.begin(), static_cast<char>('A' + (column - 1) % 26));
-        column = (column - 1) / 26;
-    }
-    return name;
-}
-
 std::string cellName(std::int32_t row, std::int32_t column)
 {
-    return columnName(column) + std::to_string(row);
+    return ColumnLetters(column) + std::to_string(row);
 }
 
 // "B12": column 2, row 12. Parsed by hand: it is done for every cell.

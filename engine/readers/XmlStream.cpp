@@ -3,6 +3,7 @@
 #include "engine/CodePage.h"
 #include "engine/readers/ReadAhead.h"
 #include "engine/readers/ReadFailure.h"
+#include "support/Text.h"
 
 #include <expat.h>
 
@@ -171,16 +172,6 @@ int utf8Character(const char* p, const char* end)
         return 0;
     }
     return length;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
 }
 
 // The value of a pseudo-attribute of an XML declaration ("encoding" in
@@ -353,7 +344,7 @@ public:
             const auto close = head.find("?>");
             const auto encoding = declarationValue(
                 head.substr(0, close == std::string_view::npos ? head.size() : close), "encoding");
-            return !encoding || equalsIgnoringCase(*encoding, "UTF-8");
+            return !encoding || equalsIgnoringAsciiCase(*encoding, "UTF-8");
         }
         return true;
     }
@@ -956,7 +947,7 @@ private:
             }
             checkDeclaration(p,
                              std::string_view(nameEnd, static_cast<std::size_t>(close - nameEnd)));
-        } else if (equalsIgnoringCase(target, "xml")) {
+        } else if (equalsIgnoringAsciiCase(target, "xml")) {
             fail(p, InvalidToken);
         }
         consumeTo(close + 2);
@@ -1003,7 +994,7 @@ private:
             fail(at, "XML declaration not well-formed");
         }
         if (const auto encoding = pseudoAttribute("encoding")) {
-            if (!equalsIgnoringCase(*encoding, "UTF-8")) {
+            if (!equalsIgnoringAsciiCase(*encoding, "UTF-8")) {
                 fail(at, "XML declaration not well-formed");
             }
         }

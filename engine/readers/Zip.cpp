@@ -1,6 +1,7 @@
 #include "engine/readers/Zip.h"
 
 #include "engine/readers/ReadFailure.h"
+#include "support/Text.h"
 
 #include <zip.h>
 
@@ -49,11 +50,6 @@ int hexDigit(char c)
         return c - 'A' + 10;
     }
     return -1;
-}
-
-char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 ReadError openError(const std::string& fileName, int code)

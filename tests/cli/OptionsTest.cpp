@@ -1,7 +1,6 @@
 #include "cli/Options.h"
 
 #include "cli/Console.h"
-#include "cli/LocaleSetup.h"
 
 #include <gtest/gtest.h>
 
@@ -69,37 +68,6 @@ TEST(CommandLine, WrongWordsAreRefusedWithTheReason)
         EXPECT_FALSE(result.options);
         EXPECT_EQ(result.error, error);
     }
-}
-
-TEST(LocaleSetup, StrftimePatternsBecomeFormatCodes)
-{
-    EXPECT_EQ(cli::formatCodeFromStrftime("%m/%d/%Y"), "mm/dd/yyyy");
-    EXPECT_EQ(cli::formatCodeFromStrftime("%d.%m.%Y"), "dd.mm.yyyy");
-    EXPECT_EQ(cli::formatCodeFromStrftime("%Y-%m-%d"), "yyyy-mm-dd");
-    EXPECT_EQ(cli::formatCodeFromStrftime("%r"), "hh:mm:ss AM/PM");
-    EXPECT_EQ(cli::formatCodeFromStrftime("%H:%M:%S"), "hh:mm:ss");
-    EXPECT_EQ(cli::formatCodeFromStrftime("%e de %B"), "d \\d\\e mmmm");
-}
-
-TEST(LocaleSetup, PosixLocaleGivesUtf8AndEnUsForms)
-{
-    platform::LocaleInfo posix{"ANSI_X3.4-1968", ".", "%m/%d/%y", "%H:%M:%S", true};
-    const cli::TextSetup setup = cli::textSetupFor(posix);
-    EXPECT_TRUE(setup.codePage.isUtf8());
-    EXPECT_EQ(setup.valueLocale.shortDate, "m/d/yyyy");
-}
-
-TEST(LocaleSetup, SingleByteLocaleKeepsItsCharacterSet)
-{
-    platform::LocaleInfo german{"ISO-8859-1", ",", "%d.%m.%Y", "%T", false};
-    const cli::TextSetup setup = cli::textSetupFor(german);
-    EXPECT_FALSE(setup.codePage.isUtf8());
-    EXPECT_EQ(setup.valueLocale.decimalSeparator, ",");
-    EXPECT_EQ(setup.valueLocale.shortDate, "dd.mm.yyyy");
-    platform::LocaleInfo unknown{"NO-SUCH-SET", ".", "", "", false};
-    const cli::TextSetup fallback = cli::textSetupFor(unknown);
-    EXPECT_TRUE(fallback.codePage.isUtf8());
-    EXPECT_FALSE(fallback.warning.empty());
 }
 
 TEST(ConsoleReporter, PrintsTheReportAsLines)

@@ -126,8 +126,8 @@ TEST(PathHelpers, StripFolderAndNormalize)
 
     EXPECT_EQ(engine::FolderOfPath("/in/Book1.xlsx"), "/in/");
     EXPECT_EQ(engine::FolderOfPath("Book1.xlsx"), "");
-    EXPECT_EQ(engine::FileNameOfPath("/in/Book1.xlsx"), "Book1.xlsx");
-    EXPECT_EQ(engine::FileNameOfPath("Book1.xlsx"), "Book1.xlsx");
+    EXPECT_EQ(engine::fileNameOfPath("/in/Book1.xlsx"), "Book1.xlsx");
+    EXPECT_EQ(engine::fileNameOfPath("Book1.xlsx"), "Book1.xlsx");
 
     EXPECT_EQ(engine::NormalizePath("/src//Book1_3.txt"), "/src/Book1_3.txt");
     EXPECT_EQ(engine::NormalizePath("//server/share//out/A1.txt"), "/server/share/out/A1.txt");

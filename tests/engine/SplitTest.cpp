@@ -53,13 +53,13 @@ protected:
     void rows(const std::string& path, std::string_view separator = ",")
     {
         engine::SaveEachRow(
-            context(), path, base(engine::baseNameOf(engine::FileNameOfPath(path))), separator);
+            context(), path, base(engine::baseNameOf(engine::fileNameOfPath(path))), separator);
     }
 
     void columns(const std::string& path, std::string_view separator = ",")
     {
         engine::SaveEachCol(
-            context(), path, base(engine::baseNameOf(engine::FileNameOfPath(path))), separator);
+            context(), path, base(engine::baseNameOf(engine::fileNameOfPath(path))), separator);
     }
 
     // Splits a workbook of one sheet "S" by rows into a new folder of out, named by number,
@@ -81,7 +81,7 @@ protected:
     void cells(const std::string& path)
     {
         engine::SaveEachCell(
-            context(), path, base(engine::baseNameOf(engine::FileNameOfPath(path))));
+            context(), path, base(engine::baseNameOf(engine::fileNameOfPath(path))));
     }
 };
 

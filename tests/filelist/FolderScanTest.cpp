@@ -43,7 +43,7 @@ protected:
     // The folders a scan from the start folders keeps, relative to the temporary folder.
     std::vector<std::string> scan(std::vector<std::string> start)
     {
-        filelist::GetSubDirectories2016(start, services);
+        filelist::addSubfolders(start, services);
         for (std::string& folder : start) {
             folder = folder.starts_with(root()) ? folder.substr(root().size()) : folder;
         }
@@ -105,7 +105,7 @@ TEST_F(FolderScan, DropsFoldersThatDenyAccessVanishOrThrowAndGoesOn)
     const std::vector<std::string> expected{"s/", "s/failing/", "s/ok/", "s/ok/below/"};
     EXPECT_EQ(scan({root() + "s"}), expected);
     ASSERT_EQ(reporter.reports.size(), 1U);
-    EXPECT_EQ(reporter.reports[0].location, Location::GetSubDirectories2016);
+    EXPECT_EQ(reporter.reports[0].location, Location::FolderScan);
     EXPECT_EQ(reporter.reports[0].description, "Device I/O error");
 }
 
@@ -173,8 +173,8 @@ TEST(HasBadChars, TellsNamesAFolderScanSkips)
         {"\xef\xbf\xbd", false, true}, // a real replacement character
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(filelist::HasBadChars(c.name, utf8), c.badInUtf8) << c.name;
-        EXPECT_EQ(filelist::HasBadChars(c.name, western), c.badInWestern) << c.name;
+        EXPECT_EQ(filelist::hasBadChars(c.name, utf8), c.badInUtf8) << c.name;
+        EXPECT_EQ(filelist::hasBadChars(c.name, western), c.badInWestern) << c.name;
     }
 }
 
@@ -194,9 +194,9 @@ TEST_F(FilesInFolder, ListsMatchingFilesByNameWithHiddenOnesAndWithoutFolders)
     makeFiles({"b.xlsx", "A.XLS", ".hidden.xlsx", "c.txt"});
     fs::create_directory(dir.path() / "folder.xlsx");
     const std::vector<std::string> expected{".hidden.xlsx", "A.XLS", "b.xlsx"};
-    EXPECT_EQ(filelist::GetFilesInFolder(dir.str(), "*.xl*", files), expected);
-    EXPECT_EQ(filelist::GetFilesInFolder(dir.str() + "/", "*.*", files).size(), 4U);
-    EXPECT_TRUE(filelist::GetFilesInFolder(dir.str() + "/missing", "*.*", files).empty());
+    EXPECT_EQ(filelist::filesInFolder(dir.str(), "*.xl*", files), expected);
+    EXPECT_EQ(filelist::filesInFolder(dir.str() + "/", "*.*", files).size(), 4U);
+    EXPECT_TRUE(filelist::filesInFolder(dir.str() + "/missing", "*.*", files).empty());
 }
 
 TEST_F(FilesInFolder, AppendsWhatAddAllTakes)

@@ -30,28 +30,28 @@ TEST(Scramble, GivesBackEveryByteFromOneTo255)
     }
     text += text; // every byte meets more than one key letter
     int yields = 0;
-    const std::string stored = filelist::Scramble(text, [&] { ++yields; });
+    const std::string stored = filelist::scramble(text, [&] { ++yields; });
     EXPECT_EQ(yields, static_cast<int>(text.size()));
     EXPECT_EQ(stored.find(text.substr(0, 8)), std::string::npos);
-    EXPECT_EQ(filelist::Unscramble(stored, {}), text);
+    EXPECT_EQ(filelist::unscramble(stored, {}), text);
 }
 
 TEST(Scramble, KeepsTheStoredFormOfEarlierStarts)
 {
     // Stores written by earlier starts must still unscramble: "ab" shifted by the key's "w"
     // (119) and "e" (101), then 255 shifted by "x" (120) wrapping round to 120.
-    EXPECT_EQ(filelist::Scramble("ab\xff", {}), "\xc3\x98\xc3\x87x");
+    EXPECT_EQ(filelist::scramble("ab\xff", {}), "\xc3\x98\xc3\x87x");
     // A hand-edited character beyond the codes the store holds names no file.
-    EXPECT_EQ(filelist::Unscramble("\xe2\x82\xac", {}), "?");
+    EXPECT_EQ(filelist::unscramble("\xe2\x82\xac", {}), "?");
 }
 
 TEST(IsInFileList, ComparesWholeTextsWithLetterCase)
 {
     filelist::FileList files;
     files.append("/s/Sales.xlsx");
-    EXPECT_TRUE(filelist::IsInFileList(files, "/s/Sales.xlsx"));
-    EXPECT_FALSE(filelist::IsInFileList(files, "/s/sales.xlsx"));
-    EXPECT_FALSE(filelist::IsInFileList(files, "/s/Sales.xls"));
+    EXPECT_TRUE(filelist::isInFileList(files, "/s/Sales.xlsx"));
+    EXPECT_FALSE(filelist::isInFileList(files, "/s/sales.xlsx"));
+    EXPECT_FALSE(filelist::isInFileList(files, "/s/Sales.xls"));
 }
 
 } // namespace

@@ -21,7 +21,7 @@ TEST(ErrorReport, TextIsDescriptionLocationLineAndRequest)
 TEST(Trap, ReportsEachFailureWithItsLineAndGoesOn)
 {
     RecordingReporter reporter;
-    Trap trap(Location::GetSubDirectories2016, reporter);
+    Trap trap(Location::FolderScan, reporter);
     std::vector<int> ran;
     EXPECT_FALSE(trap.step(100, [&] { throw Error("first fails"); }));
     EXPECT_TRUE(trap.step(102, [&] { ran.push_back(102); }));

@@ -2,9 +2,9 @@
 // behaviour while a run yields.
 #include "window/BatchRun.h"
 
-#include "engine/Instance.h"
 #include "tests/builders/XlsxBuilder.h"
 #include "tests/window/WindowHarness.h"
+#include "window/HostChecks.h"
 
 #include <QLineEdit>
 #include <QProcess>
@@ -55,14 +55,14 @@ public:
     void startWithOutputFolder()
     {
         QVERIFY(start());
-        form->options().setText1(out.string());
+        window->options().setOutputFolder(out.string());
     }
 
     void recordProgress()
     {
-        auto* bar = form->findChild<QProgressBar*>("ProgressBar1");
+        auto* bar = window->findChild<QProgressBar*>("ProgressBar1");
         events.onEvents = [this, bar] {
-            seen.push_back({form->progressValue(), bar->text(), form->pointer()});
+            seen.push_back({window->progressValue(), bar->text(), window->pointer()});
         };
     }
 
@@ -84,9 +84,9 @@ private slots:
     {
         RunFixture f;
         QVERIFY(f.start());
-        f.form->options().setText1((f.dir.path() / "nowhere").string());
+        f.window->options().setOutputFolder((f.dir.path() / "nowhere").string());
         f.hostRunning = true;
-        clickButton(f.form.get(), "PushButton2");
+        clickButton(f.window.get(), "PushButton2");
         QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
         QCOMPARE(f.dialogs.shown.front().kind, ShownBox::Kind::Message);
         QCOMPARE(f.dialogs.shown.front().title, std::string("Sheetfray"));
@@ -110,13 +110,13 @@ private slots:
         RunFixture f;
         f.hostRunning = true;
         QVERIFY(f.start());
-        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"one"}));
-        f.form->options().setText1(
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"one"}));
+        f.window->options().setOutputFolder(
             folder.isEmpty() ? "" : (f.dir.path() / folder.toStdString()).string());
         if (besideSource) {
-            clickOption(f.form.get(), "Option14");
+            clickOption(f.window.get(), "Option14");
         }
-        clickButton(f.form.get(), "PushButton2");
+        clickButton(f.window.get(), "PushButton2");
         QCOMPARE(f.messages(),
                  std::vector<std::string>{"Folder does not exist. Please select another folder."});
         QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
@@ -128,16 +128,16 @@ private slots:
         RunFixture f;
         f.hostRunning = true;
         f.startWithOutputFolder();
-        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"one"}));
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"one"}));
         f.dialogs.answers = {false, true};
-        clickButton(f.form.get(), "PushButton2");
+        clickButton(f.window.get(), "PushButton2");
         QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
         QCOMPARE(f.dialogs.shown.front().kind, ShownBox::Kind::Question);
-        QCOMPARE(f.dialogs.shown.front().text, std::string(engine::OpenInstanceQuestion));
+        QCOMPARE(f.dialogs.shown.front().text, std::string(window::OpenInstanceQuestion));
         QVERIFY(filesIn(f.out).empty());
-        QCOMPARE(f.form->pointer(), Pointer::Normal);
+        QCOMPARE(f.window->pointer(), Pointer::Normal);
 
-        clickButton(f.form.get(), "PushButton2");
+        clickButton(f.window.get(), "PushButton2");
         QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
         QCOMPARE(filesIn(f.out).size(), std::size_t(1));
     }
@@ -146,11 +146,11 @@ private slots:
     {
         RunFixture f;
         f.startWithOutputFolder();
-        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2"}));
-        f.form->AddListEntry(makeBook(f.in / "b.data.xlsx", {"b1"}));
-        f.form->AddListEntry(makeBook(f.in / "c.xlsx", {"c1", "c2", "c3"}));
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2"}));
+        f.window->addListEntry(makeBook(f.in / "b.data.xlsx", {"b1"}));
+        f.window->addListEntry(makeBook(f.in / "c.xlsx", {"c1", "c2", "c3"}));
         f.recordProgress();
-        clickButton(f.form.get(), "PushButton2");
+        clickButton(f.window.get(), "PushButton2");
 
         std::vector<std::pair<QString, double>> starts;
         bool engineCaption = false;
@@ -173,10 +173,10 @@ private slots:
             QCOMPARE(f.seen[i].pointer, Pointer::Hourglass);
         }
 
-        QCOMPARE(f.form->progressValue(), 0.0);
-        QCOMPARE(f.form->findChild<QProgressBar*>("ProgressBar1")->text(),
+        QCOMPARE(f.window->progressValue(), 0.0);
+        QCOMPARE(f.window->findChild<QProgressBar*>("ProgressBar1")->text(),
                  QStringLiteral("Progress Bar"));
-        QCOMPARE(f.form->pointer(), Pointer::Normal);
+        QCOMPARE(f.window->pointer(), Pointer::Normal);
         QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
         QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
         const auto files = filesIn(f.out);
@@ -188,30 +188,30 @@ private slots:
                                                           {"c_3.txt", "c3\r\nx\r\n"}};
         QCOMPARE(files, expected);
         // The list is left as it was.
-        QCOMPARE(f.form->fileList().count(), 3);
+        QCOMPARE(f.window->fileList().count(), 3);
     }
 
     void listCannotShrinkWhileBusy()
     {
         RunFixture f;
         f.startWithOutputFolder();
-        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2"}));
-        f.form->AddListEntry(f.form->fileList().text(1));
-        auto* list = f.form->findChild<QTreeView*>("ListView1");
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2"}));
+        f.window->addListEntry(f.window->fileList().text(1));
+        auto* list = f.window->findChild<QTreeView*>("ListView1");
         const auto row = [list](int r) { return list->model()->index(r, 0); };
         int countWhileBusy = -1;
         f.events.onEvents = [&] {
-            if (f.form->pointer() != Pointer::Hourglass || countWhileBusy >= 0) {
+            if (f.window->pointer() != Pointer::Hourglass || countWhileBusy >= 0) {
                 return;
             }
-            clickButton(f.form.get(), "PushButton5");
+            clickButton(f.window.get(), "PushButton5");
             list->setCurrentIndex(row(1));
             QTest::keyClick(list, Qt::Key_Delete);
             QTest::mouseDClick(
                 list->viewport(), Qt::LeftButton, {}, list->visualRect(row(0)).center());
-            countWhileBusy = f.form->fileList().count();
+            countWhileBusy = f.window->fileList().count();
         };
-        clickButton(f.form.get(), "PushButton2");
+        clickButton(f.window.get(), "PushButton2");
         QCOMPARE(countWhileBusy, 2);
         // The entry split twice writes its files twice; the second copies take new names.
         QCOMPARE(f.messages(),
@@ -222,10 +222,10 @@ private slots:
         // Idle again: Delete removes the selected entry, and the duplicate stays.
         list->setCurrentIndex(row(1));
         QTest::keyClick(list, Qt::Key_Delete);
-        QCOMPARE(f.form->fileList().count(), 1);
+        QCOMPARE(f.window->fileList().count(), 1);
         QCOMPARE(list->model()->rowCount(), 1);
-        clickButton(f.form.get(), "PushButton5");
-        QCOMPARE(f.form->fileList().count(), 0);
+        clickButton(f.window.get(), "PushButton5");
+        QCOMPARE(f.window->fileList().count(), 0);
         QCOMPARE(list->model()->rowCount(), 0);
     }
 
@@ -233,15 +233,15 @@ private slots:
     {
         RunFixture f;
         f.startWithOutputFolder();
-        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2", "a3"}));
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2", "a3"}));
         int presses = 0;
         f.events.onEvents = [&] {
             if (presses < 3) {
                 ++presses;
-                clickButton(f.form.get(), "PushButton2");
+                clickButton(f.window.get(), "PushButton2");
             }
         };
-        clickButton(f.form.get(), "PushButton2");
+        clickButton(f.window.get(), "PushButton2");
         QCOMPARE(presses, 3);
         QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
         QCOMPARE(filesIn(f.out).size(), std::size_t(3));
@@ -251,18 +251,18 @@ private slots:
     {
         RunFixture f;
         f.startWithOutputFolder();
-        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
-        f.form->AddListEntry(makeBook(f.in / "b.xlsx", {"b1"}));
-        auto* bar = f.form->findChild<QProgressBar*>("ProgressBar1");
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        f.window->addListEntry(makeBook(f.in / "b.xlsx", {"b1"}));
+        auto* bar = f.window->findChild<QProgressBar*>("ProgressBar1");
         bool changed = false;
         f.events.onEvents = [&] {
             if (!changed && bar->text() == "Processing: b.xlsx") {
                 changed = true;
-                clickOption(f.form.get(), "Option14");
-                clickOption(f.form.get(), "Option5");
+                clickOption(f.window.get(), "Option14");
+                clickOption(f.window.get(), "Option5");
             }
         };
-        clickButton(f.form.get(), "PushButton2");
+        clickButton(f.window.get(), "PushButton2");
         QVERIFY(changed);
         QCOMPARE(filesIn(f.out), (std::map<std::string, std::string>{{"a_1.txt", "a1\r\nx\r\n"}}));
         QCOMPARE(readFile(f.in / "b_1.txt"), std::string("b1,x,"));
@@ -298,11 +298,11 @@ private slots:
         RunFixture f;
         f.startWithOutputFolder();
         for (const QString& click : clicks) {
-            clickOption(f.form.get(), qPrintable(click));
+            clickOption(f.window.get(), qPrintable(click));
         }
-        QTest::keyClicks(f.form->findChild<QLineEdit*>("Text2"), typed);
-        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
-        clickButton(f.form.get(), "PushButton2");
+        QTest::keyClicks(f.window->findChild<QLineEdit*>("Text2"), typed);
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        clickButton(f.window.get(), "PushButton2");
         const auto files = filesIn(f.out);
         QVERIFY(!files.empty());
         QCOMPARE(files.begin()->first, name.toStdString());
@@ -313,9 +313,9 @@ private slots:
     {
         RunFixture f;
         f.startWithOutputFolder();
-        f.form->AddListEntry((f.in / "gone.xlsx").string());
-        f.form->AddListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
-        clickButton(f.form.get(), "PushButton2");
+        f.window->addListEntry((f.in / "gone.xlsx").string());
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        clickButton(f.window.get(), "PushButton2");
         const auto reports = f.dialogs.texts(ShownBox::Kind::Warning);
         QCOMPARE(reports.size(), std::size_t(1));
         QVERIFY(reports.front().find("gone.xlsx") != std::string::npos);

@@ -4,7 +4,7 @@
 #include "engine/readers/FileHost.h"
 #include "platform/qt/QtEventLoop.h"
 #include "tests/fakes/ScriptedDialogs.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/SettingsStore.h"
 
 #include <QApplication>
@@ -47,26 +47,26 @@ int main(int argc, char** argv)
     const engine::CodePage codePage = engine::CodePage::utf8();
     const engine::format::ValueLocale locale;
     window::NoSampleRecorder samples;
-    window::Form1 form(window::WindowServices{store,
-                                              dialogs,
-                                              events,
-                                              hosts,
-                                              codePage,
-                                              locale,
-                                              samples,
-                                              argv[1],
-                                              argv[1],
-                                              [] { return false; },
-                                              std::chrono::steady_clock::duration::zero()});
-    events.window = &form;
+    window::MainWindow window(window::WindowServices{store,
+                                                     dialogs,
+                                                     events,
+                                                     hosts,
+                                                     codePage,
+                                                     locale,
+                                                     samples,
+                                                     argv[1],
+                                                     argv[1],
+                                                     [] { return false; },
+                                                     std::chrono::steady_clock::duration::zero()});
+    events.window = &window;
     events.closeAt = std::stoi(argv[4]);
-    if (!form.Form_Load()) {
+    if (!window.startUp()) {
         return 4;
     }
-    form.show();
-    form.options().setText1(argv[3]);
-    form.AddListEntry(argv[2]);
-    form.PushButton2_Click();
+    window.show();
+    window.options().setOutputFolder(argv[3]);
+    window.addListEntry(argv[2]);
+    window.startSaving();
     for (const testing::ShownBox& box : dialogs.shown) {
         std::printf("%s\n", box.text.c_str());
     }

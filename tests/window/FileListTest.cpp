@@ -3,7 +3,7 @@
 #include "filelist/SampleFiles.h"
 #include "platform/qt/QtDialogs.h"
 #include "tests/window/WindowHarness.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/StartPaths.h"
 
 #include <QApplication>
@@ -36,15 +36,15 @@ public:
 
     ListFixture() { fs::create_directories(in); }
 
-    [[nodiscard]] QTreeView* list() const { return form->findChild<QTreeView*>("ListView1"); }
+    [[nodiscard]] QTreeView* list() const { return window->findChild<QTreeView*>("ListView1"); }
 
     [[nodiscard]] QModelIndex row(int r) const { return list()->model()->index(r, 0); }
 
     [[nodiscard]] std::vector<std::string> entries() const
     {
         std::vector<std::string> texts;
-        for (int i = 1; i <= form->fileList().count(); ++i) {
-            texts.push_back(form->fileList().text(i));
+        for (int i = 1; i <= window->fileList().count(); ++i) {
+            texts.push_back(window->fileList().text(i));
         }
         return texts;
     }
@@ -113,7 +113,7 @@ class FileListTest : public QObject
 
 private slots:
 
-    void addExcelFilesTakesTheDialogsSelection()
+    void addFilesTakesTheDialogsSelection()
     {
         ListFixture f;
         QVERIFY(f.start());
@@ -125,7 +125,7 @@ private slots:
             {FileSelection::Outcome::TooMany, ""},
         };
         for (int i = 0; i < 5; ++i) {
-            clickButton(f.form.get(), "PushButton1");
+            clickButton(f.window.get(), "PushButton1");
         }
         const std::vector<std::string> expected{"/data/in/One.xlsx",
                                                 "/a.xlsx",
@@ -166,7 +166,7 @@ private slots:
         const std::string folder = f.in.string();
         // The stored extension is offered first ("xl*" at the first start).
         f.dialogs.chosenFolders = {folder, folder};
-        clickButton(f.form.get(), "PushButton4");
+        clickButton(f.window.get(), "PushButton4");
         QCOMPARE(f.entries(), f.under({"a.xlsx", "B.XLSX", "sub/c.xls", "sub/deeper/d.xlsm"}));
         QCOMPARE(f.stored("Extension"), std::string("xl*"));
         QCOMPARE(f.stored("LastFolder"), folder);
@@ -179,23 +179,23 @@ private slots:
         QCOMPARE(browsers[0].title, std::string("Please select folder:"));
         QCOMPARE(browsers[0].text, std::string());
 
-        f.form->PushButton5_Click();
+        f.window->clearList();
         f.dialogs.typed = {"txt"};
-        clickButton(f.form.get(), "PushButton4");
+        clickButton(f.window.get(), "PushButton4");
         QCOMPARE(f.entries(), f.under({"notes.txt", "sub/e.txt"}));
         QCOMPARE(f.boxes(ShownBox::Kind::BrowseForFolder)[1].text, folder);
 
         // Cancelling the browser still keeps the extension; the next prompt offers it.
         f.dialogs.typed = {"csv"};
-        clickButton(f.form.get(), "PushButton4");
+        clickButton(f.window.get(), "PushButton4");
         QCOMPARE(f.stored("Extension"), std::string("csv"));
-        f.form->PushButton5_Click();
+        f.window->clearList();
         f.dialogs.chosenFolders = {folder};
-        clickButton(f.form.get(), "PushButton4");
+        clickButton(f.window.get(), "PushButton4");
         QCOMPARE(f.entries(), f.under({"table.csv"}));
         // An empty answer ends it at once.
         f.dialogs.typed = {""};
-        clickButton(f.form.get(), "PushButton4");
+        clickButton(f.window.get(), "PushButton4");
         QCOMPARE(f.stored("Extension"), std::string("csv"));
         QCOMPARE(f.boxes(ShownBox::Kind::BrowseForFolder).size(), std::size_t(4));
     }
@@ -205,41 +205,41 @@ private slots:
         ListFixture f;
         f.makeFiles({"a/1.xlsx", "b/2.xlsx", "c/3.xlsx"});
         QVERIFY(f.start());
-        f.form->AddListEntry("/first.xlsx");
-        f.form->AddListEntry("/second.xlsx");
+        f.window->addListEntry("/first.xlsx");
+        f.window->addListEntry("/second.xlsx");
         f.dialogs.chosenFolders = {f.in.string()};
         std::vector<int> countsWhileBusy;
         f.events.onEvents = [&] {
-            if (f.form->pointer() != Pointer::Hourglass) {
+            if (f.window->pointer() != Pointer::Hourglass) {
                 return;
             }
-            clickButton(f.form.get(), "PushButton5");
+            clickButton(f.window.get(), "PushButton5");
             f.list()->setCurrentIndex(f.row(0));
             QTest::keyClick(f.list(), Qt::Key_Delete);
             QTest::mouseDClick(
                 f.list()->viewport(), Qt::LeftButton, {}, f.list()->visualRect(f.row(1)).center());
-            countsWhileBusy.push_back(f.form->fileList().count());
+            countsWhileBusy.push_back(f.window->fileList().count());
         };
-        clickButton(f.form.get(), "PushButton4");
+        clickButton(f.window.get(), "PushButton4");
         f.events.onEvents = nullptr;
         // The scan yielded once per folder, and each folder's files were there at once.
         QCOMPARE(countsWhileBusy, (std::vector<int>{2, 2, 3, 4}));
-        QCOMPARE(f.form->pointer(), Pointer::Normal);
-        QCOMPARE(f.form->fileList().count(), 5);
+        QCOMPARE(f.window->pointer(), Pointer::Normal);
+        QCOMPARE(f.window->fileList().count(), 5);
 
         // Idle: a double-click removes the entry it selects; a duplicate stays.
-        f.form->AddListEntry("/first.xlsx");
+        f.window->addListEntry("/first.xlsx");
         QTest::mouseDClick(
             f.list()->viewport(), Qt::LeftButton, {}, f.list()->visualRect(f.row(0)).center());
-        QCOMPARE(f.form->fileList().count(), 5);
-        QCOMPARE(f.form->fileList().text(5), std::string("/first.xlsx"));
+        QCOMPARE(f.window->fileList().count(), 5);
+        QCOMPARE(f.window->fileList().text(5), std::string("/first.xlsx"));
         QTest::keyClick(f.list(), Qt::Key_Backspace);
-        QCOMPARE(f.form->fileList().count(), 5);
-        clickButton(f.form.get(), "PushButton5");
+        QCOMPARE(f.window->fileList().count(), 5);
+        clickButton(f.window.get(), "PushButton5");
         QCOMPARE(f.list()->model()->rowCount(), 0);
         // On the empty list nothing happens and nothing is shown.
         QTest::keyClick(f.list(), Qt::Key_Delete);
-        clickButton(f.form.get(), "PushButton5");
+        clickButton(f.window.get(), "PushButton5");
         QVERIFY(f.boxes(ShownBox::Kind::Warning).empty());
         QVERIFY(f.boxes(ShownBox::Kind::Message).empty());
     }
@@ -250,7 +250,7 @@ private slots:
         f.makeFiles({"f1/x.xlsx", "f1/~$x.xlsx", "f1/sub/z.txt", "f2/w.ods", "~$alone.xlsx"});
         QVERIFY(f.start());
         std::vector<Pointer> pointers;
-        f.events.onEvents = [&] { pointers.push_back(f.form->pointer()); };
+        f.events.onEvents = [&] { pointers.push_back(f.window->pointer()); };
         QMimeData files;
         files.setUrls(
             {QUrl::fromLocalFile(QString::fromStdString((f.in / "f1").string())),
@@ -271,14 +271,14 @@ private slots:
         QMimeData web;
         web.setUrls({QUrl(QStringLiteral("https://example.com/book.xlsx"))});
         QVERIFY(!f.dragAndDrop(web));
-        QCOMPARE(f.form->fileList().count(), 4);
+        QCOMPARE(f.window->fileList().count(), 4);
     }
 
     void startPathsJoinTheListAsADropWould()
     {
         // Options are passed over up to "--"; relative paths are taken from the current folder.
         QCOMPARE(
-            window::StartPaths(
+            window::startPaths(
                 {"-geometry", "book.xlsx", "./f1/../f2/", "", "--", "-dash.xlsx", "/data//x.ods"},
                 "/home/user"),
             (std::vector<std::string>{
@@ -287,10 +287,10 @@ private slots:
         ListFixture f;
         f.makeFiles({"f1/x.xlsx", "f1/sub/z.txt", "book.xls"});
         QVERIFY(f.start());
-        f.form->AddStartPaths(window::StartPaths({"book.xls", "f1", "gone.xlsx"}, f.in.string()));
+        f.window->addStartPaths(window::startPaths({"book.xls", "f1", "gone.xlsx"}, f.in.string()));
         // Added once the event loop runs, after the window has shown; a folder gives its whole
         // tree and a missing path is passed over, as in a drop.
-        QCOMPARE(f.form->fileList().count(), 0);
+        QCOMPARE(f.window->fileList().count(), 0);
         QCoreApplication::processEvents();
         QCOMPARE(f.entries(), f.under({"book.xls", "f1/x.xlsx", "f1/sub/z.txt"}));
     }
@@ -319,7 +319,7 @@ private slots:
         picture.fill(Qt::red);
         QVERIFY(picture.save(QString::fromStdString(f.programFolder() + "/drag.ico"), "ICO"));
         for (const char* path : {"/a", "/b", "/c", "/d", "/e"}) {
-            f.form->AddListEntry(path);
+            f.window->addListEntry(path);
         }
         f.mouse(QEvent::MouseButtonPress, 0, Qt::LeftButton);
         QCOMPARE(f.list()->viewport()->cursor().shape(), Qt::BitmapCursor);
@@ -342,7 +342,7 @@ private slots:
         ListFixture f;
         QVERIFY(f.start());
         for (int i = 0; i < 60; ++i) {
-            f.form->AddListEntry("/book" + std::to_string(i) + ".xlsx");
+            f.window->addListEntry("/book" + std::to_string(i) + ".xlsx");
         }
         QScrollBar* scroll = f.list()->verticalScrollBar();
         QCOMPARE(scroll->value(), 0);
@@ -365,14 +365,14 @@ private slots:
         // under the sanitizers a read of the freed list shows here.
         ListFixture f;
         QVERIFY(f.start());
-        f.form->show();
+        f.window->show();
         QApplication::processEvents();
         // Entries added and not yet laid out, as at the end of a run.
         for (int i = 0; i < 20; ++i) {
-            f.form->AddListEntry("/book" + std::to_string(i) + ".xlsx");
+            f.window->addListEntry("/book" + std::to_string(i) + ".xlsx");
         }
-        f.form.reset();
-        QVERIFY(!f.form);
+        f.window.reset();
+        QVERIFY(!f.window);
     }
 
     void samplesAreRecordedOnceAndAddedOnce()
@@ -391,10 +391,10 @@ private slots:
         const std::string sample = samples.string() + "/";
         const std::vector<std::string> all{
             sample + "Customers.xlsx", sample + "Inventory.xls", sample + "Sales.xlsx"};
-        QCOMPARE(filelist::Unscramble(snapshot, {}), all[0] + "|" + all[1] + "|" + all[2]);
+        QCOMPARE(filelist::unscramble(snapshot, {}), all[0] + "|" + all[1] + "|" + all[2]);
 
         f.dialogs.answers = {true, false};
-        clickButton(f.form.get(), "PushButton6");
+        clickButton(f.window.get(), "PushButton6");
         QCOMPARE(f.entries(), all);
         const auto questions = f.boxes(ShownBox::Kind::Question);
         QCOMPARE(questions.size(), std::size_t(1));
@@ -405,7 +405,7 @@ private slots:
                              "working with them)?"));
         QCOMPARE(f.dialogs.openedFolders, std::vector<std::string>{sample});
         // A second press adds nothing and asks again; No leaves the folder closed.
-        clickButton(f.form.get(), "PushButton6");
+        clickButton(f.window.get(), "PushButton6");
         QCOMPARE(f.entries(), all);
         QCOMPARE(f.boxes(ShownBox::Kind::Question).size(), std::size_t(2));
         QCOMPARE(f.dialogs.openedFolders.size(), std::size_t(1));
@@ -415,7 +415,7 @@ private slots:
         writeFile(samples / "New.xlsx", "x");
         QVERIFY(f.start());
         QCOMPARE(f.stored("Snapshot"), snapshot);
-        clickButton(f.form.get(), "PushButton6");
+        clickButton(f.window.get(), "PushButton6");
         QCOMPARE(f.entries(), (std::vector<std::string>{all[0], all[1]}));
         QVERIFY(f.boxes(ShownBox::Kind::Warning).empty());
     }
@@ -426,8 +426,8 @@ private slots:
         QVERIFY(f.start());
         QCOMPARE(f.stored("Snapshot"), std::string());
         f.dialogs.answers = {true};
-        clickButton(f.form.get(), "PushButton6");
-        QCOMPARE(f.form->fileList().count(), 0);
+        clickButton(f.window.get(), "PushButton6");
+        QCOMPARE(f.window->fileList().count(), 0);
         QCOMPARE(f.dialogs.openedFolders,
                  std::vector<std::string>{f.programFolder() + "/Samples/"});
     }
@@ -468,16 +468,16 @@ private slots:
     {
         ListFixture f;
         QVERIFY(f.start());
-        auto* text1 = f.form->findChild<QLineEdit*>("Text1");
-        const QString before = text1->text();
+        auto* outputFolder = f.window->findChild<QLineEdit*>("Text1");
+        const QString before = outputFolder->text();
         f.dialogs.chosenFolders = {"", "/", "/data/out"};
-        clickButton(f.form.get(), "PushButton7");
-        QCOMPARE(text1->text(), before);
+        clickButton(f.window.get(), "PushButton7");
+        QCOMPARE(outputFolder->text(), before);
         QCOMPARE(f.stored("LastFolderDot"), std::string("<none>"));
-        clickButton(f.form.get(), "PushButton7");
-        QCOMPARE(text1->text(), QStringLiteral("/"));
-        clickButton(f.form.get(), "PushButton7");
-        QCOMPARE(text1->text(), QStringLiteral("/data/out/"));
+        clickButton(f.window.get(), "PushButton7");
+        QCOMPARE(outputFolder->text(), QStringLiteral("/"));
+        clickButton(f.window.get(), "PushButton7");
+        QCOMPARE(outputFolder->text(), QStringLiteral("/data/out/"));
         QCOMPARE(f.stored("LastFolderDot"), std::string("/data/out"));
         QCOMPARE(f.stored("Output Folder"), std::string("/data/out/"));
         const auto browsers = f.boxes(ShownBox::Kind::BrowseForFolder);

@@ -69,7 +69,7 @@ private slots:
     {
         MemoryStore store;
         window::OptionState options(store);
-        options.click(Option9);
+        options.click(CellsToSpreadsheet);
         QCOMPARE(store.writes,
                  (Writes{{"Option1", "False"},
                          {"Option2", "False"},
@@ -78,19 +78,19 @@ private slots:
                          {"Option10", "False"},
                          {"Option11", "False"}}));
         // Other groups keep their choice.
-        QVERIFY(options.isSelected(Option3) && options.isSelected(Option21)
-                && options.isSelected(Option13));
+        QVERIFY(options.isSelected(SeparatorEnter) && options.isSelected(NameByNumber)
+                && options.isSelected(ChosenFolder));
     }
 
     void separatorsFollowTheMode_data()
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("rows to text") << int(Option1) << true;
-        QTest::newRow("columns to text") << int(Option2) << true;
-        QTest::newRow("cells to text") << int(Option8) << false;
-        QTest::newRow("cells to spreadsheet") << int(Option9) << false;
-        QTest::newRow("rows to spreadsheet") << int(Option11) << false;
+        QTest::newRow("rows to text") << int(RowsToText) << true;
+        QTest::newRow("columns to text") << int(ColumnsToText) << true;
+        QTest::newRow("cells to text") << int(CellsToText) << false;
+        QTest::newRow("cells to spreadsheet") << int(CellsToSpreadsheet) << false;
+        QTest::newRow("rows to spreadsheet") << int(RowsToSpreadsheet) << false;
     }
 
     void separatorsFollowTheMode()
@@ -99,15 +99,19 @@ private slots:
         QFETCH(bool, enabled);
         MemoryStore store;
         window::OptionState options(store);
-        options.click(Option5);
-        options.click(Option10);
+        options.click(SeparatorComma);
+        options.click(ColumnsToSpreadsheet);
         options.click(static_cast<OptionId>(mode));
-        for (OptionId id : {Option3, Option4, Option5, Option6, Option7}) {
+        for (OptionId id : {SeparatorEnter,
+                            SeparatorCommaSpace,
+                            SeparatorComma,
+                            SeparatorSpace,
+                            SeparatorCustom}) {
             QCOMPARE(options.isEnabled(id), enabled);
         }
         // Disabling keeps the separator chosen, and the custom text stays editable.
-        QVERIFY(options.isSelected(Option5));
-        options.setText2("; ");
+        QVERIFY(options.isSelected(SeparatorComma));
+        options.setCustomSeparator("; ");
         QCOMPARE(store.values.at("Text2"), std::string("; "));
     }
 
@@ -117,13 +121,13 @@ private slots:
         window::OptionState options(store);
         const std::string path = "/a/out";
         for (std::size_t n = 1; n <= path.size(); ++n) {
-            options.setText1(path.substr(0, n));
+            options.setOutputFolder(path.substr(0, n));
         }
         QCOMPARE(store.writes.size(), std::size_t(6));
         QCOMPARE(store.writes.front(), (std::pair<std::string, std::string>{"Output Folder", "/"}));
         QCOMPARE(store.values.at("Output Folder"), path);
         // The same text again is no change.
-        options.setText1(path);
+        options.setOutputFolder(path);
         QCOMPARE(store.writes.size(), std::size_t(6));
     }
 };

@@ -4,7 +4,7 @@
 
 #include "WindowHarness.h"
 #include "tests/fakes/ScriptedDialogs.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -45,9 +45,9 @@ std::string damagedStore()
     return bytes;
 }
 
-bool isChecked(window::Form1& form, const char* name)
+bool isChecked(window::MainWindow& window, const char* name)
 {
-    return form.findChild<QRadioButton*>(name)->isChecked();
+    return window.findChild<QRadioButton*>(name)->isChecked();
 }
 
 } // namespace
@@ -67,17 +67,17 @@ private slots:
 
         QVERIFY(h.start());
         // What could be read is used; the rest are the defaults.
-        QVERIFY(isChecked(*h.form, "Option9"));
-        QVERIFY(isChecked(*h.form, "Option3"));
-        QVERIFY(isChecked(*h.form, "Option21"));
+        QVERIFY(isChecked(*h.window, "Option9"));
+        QVERIFY(isChecked(*h.window, "Option3"));
+        QVERIFY(isChecked(*h.window, "Option21"));
         QVERIFY(h.dialogs.shown.empty());
         QCOMPARE(readBytes(file.string() + ".damaged"), damaged);
 
         // The rewritten file is whole again: a restart reads the choice made now.
-        h.form->findChild<QRadioButton*>("Option23")->click();
+        h.window->findChild<QRadioButton*>("Option23")->click();
         QVERIFY(h.start());
-        QVERIFY(isChecked(*h.form, "Option23"));
-        QVERIFY(isChecked(*h.form, "Option9"));
+        QVERIFY(isChecked(*h.window, "Option23"));
+        QVERIFY(isChecked(*h.window, "Option9"));
         QCOMPARE(readBytes(file.string() + ".damaged"), damaged);
     }
 
@@ -88,9 +88,9 @@ private slots:
         writeBytes(h.dir.path() / "config", "not a folder");
 
         QVERIFY(h.start());
-        h.form->findChild<QRadioButton*>("Option5")->click();
-        h.form->findChild<QRadioButton*>("Option23")->click();
-        QTest::keyClicks(h.form->findChild<QLineEdit*>("Text2"), "; ");
+        h.window->findChild<QRadioButton*>("Option5")->click();
+        h.window->findChild<QRadioButton*>("Option23")->click();
+        QTest::keyClicks(h.window->findChild<QLineEdit*>("Text2"), "; ");
 
         QCOMPARE(h.dialogs.shown.size(), std::size_t{1});
         const ShownBox& box = h.dialogs.shown.front();
@@ -109,9 +109,9 @@ private slots:
         std::filesystem::create_directories(file / "inside");
 
         QVERIFY(h.start());
-        QVERIFY(isChecked(*h.form, "Option1"));
-        QVERIFY(isChecked(*h.form, "Option13"));
-        h.form->findChild<QRadioButton*>("Option2")->click();
+        QVERIFY(isChecked(*h.window, "Option1"));
+        QVERIFY(isChecked(*h.window, "Option13"));
+        h.window->findChild<QRadioButton*>("Option2")->click();
         QCOMPARE(h.dialogs.shown.size(), std::size_t{1});
         QVERIFY(std::filesystem::is_directory(file / "inside"));
         QVERIFY(!std::filesystem::exists(file.string() + ".damaged"));
@@ -122,8 +122,8 @@ private slots:
         WindowHarness h;
         h.writeStore("Option2=True\nOutput%20Folder=/tmp/out/\n");
         QVERIFY(h.start());
-        QVERIFY(isChecked(*h.form, "Option2"));
-        h.form->findChild<QRadioButton*>("Option22")->click();
+        QVERIFY(isChecked(*h.window, "Option2"));
+        h.window->findChild<QRadioButton*>("Option22")->click();
         QVERIFY(h.dialogs.shown.empty());
         QVERIFY(!std::filesystem::exists(h.storeFile().toStdString() + ".damaged"));
     }

@@ -3,13 +3,12 @@
 #pragma once
 
 #include "engine/CodePage.h"
-#include "engine/Instance.h"
 #include "engine/readers/FileHost.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/std/PosixFileSystem.h"
 #include "tests/fakes/ScriptedDialogs.h"
 #include "tests/fakes/TempDir.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/Samples.h"
 #include "window/SettingsStore.h"
 
@@ -46,15 +45,15 @@ public:
 };
 
 // Clicks a radio button on its indicator: a wide button reacts only there and on its text.
-inline void clickOption(QWidget* form, const char* name)
+inline void clickOption(QWidget* window, const char* name)
 {
-    auto* button = form->findChild<QRadioButton*>(QString::fromLatin1(name));
+    auto* button = window->findChild<QRadioButton*>(QString::fromLatin1(name));
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
 }
 
-inline void clickButton(QWidget* form, const char* name)
+inline void clickButton(QWidget* window, const char* name)
 {
-    QTest::mouseClick(form->findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+    QTest::mouseClick(window->findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
 }
 
 class WindowHarness
@@ -72,7 +71,7 @@ public:
     bool hostRunning = false;
     std::unique_ptr<window::IniSettingsStore> store;
     std::unique_ptr<window::SampleFiles> samples;
-    std::unique_ptr<window::Form1> form;
+    std::unique_ptr<window::MainWindow> window;
 
     WindowHarness()
     {
@@ -92,13 +91,13 @@ public:
     // Creates the window and runs its start-up; false when start-up ended the program.
     bool start()
     {
-        form.reset();
+        window.reset();
         store = std::make_unique<window::IniSettingsStore>(storeFile());
         // As the program does: a store that cannot be written says so in a box, once.
         store->onWriteFailure(
             [this](const std::string& message) { dialogs.warning("Sheetfray", message); });
         samples = std::make_unique<window::SampleFiles>(*store, *files, programFolder());
-        form = std::make_unique<window::Form1>(
+        window = std::make_unique<window::MainWindow>(
             window::WindowServices{*store,
                                    dialogs,
                                    events,
@@ -111,7 +110,7 @@ public:
                                    [this] { return hostRunning; },
                                    std::chrono::steady_clock::duration::zero(),
                                    files});
-        return form->Form_Load();
+        return window->startUp();
     }
 
     // The store file as text, for what the user's disk holds.

@@ -9,11 +9,11 @@
 //   sheetfray-compare [--mismatches N] WORKBOOKS_FOLDER
 #include "engine/readers/FileHost.h"
 #include "support/Error.h"
+#include "support/Text.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -116,10 +116,7 @@ Reference loadReference(const fs::path& path)
 // The format group a workbook is counted in.
 std::string formatGroup(const fs::path& path)
 {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) {
-        return static_cast<char>(std::tolower(c));
-    });
+    const std::string extension = sheetfray::asciiLowered(path.extension().string());
     if (extension == ".xlsx" || extension == ".xlsm" || extension == ".xltx"
         || extension == ".xltm") {
         return ".xlsx .xlsm .xltx .xltm";

@@ -1,22 +1,23 @@
-#include "cli/LocaleSetup.h"
+#include "platform/LocaleSetup.h"
 
 #include "support/Error.h"
+#include "support/Text.h"
 
 #include <cctype>
 
-namespace sheetfray::cli {
+namespace sheetfray::platform {
 
 namespace {
 
 bool isUtf8Name(std::string_view codeset)
 {
-    std::string upper;
+    std::string letters;
     for (char ch : codeset) {
         if (ch != '-' && ch != '_') {
-            upper += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            letters += ch;
         }
     }
-    return upper == "UTF8";
+    return equalsIgnoringAsciiCase(letters, "utf8");
 }
 
 // The number-format code for one strftime conversion; empty for those a date form lacks.
@@ -98,7 +99,7 @@ std::string formatCodeFromStrftime(std::string_view pattern)
     return code;
 }
 
-TextSetup textSetupFor(const platform::LocaleInfo& locale)
+TextSetup textSetupFor(const LocaleInfo& locale)
 {
     TextSetup setup{engine::CodePage::utf8(), engine::format::ValueLocale::enUS(), {}};
     if (locale.isPosix) {
@@ -121,4 +122,4 @@ TextSetup textSetupFor(const platform::LocaleInfo& locale)
     return setup;
 }
 
-} // namespace sheetfray::cli
+} // namespace sheetfray::platform

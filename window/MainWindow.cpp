@@ -1,4 +1,4 @@
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 
 #include "filelist/Probes.h"
 #include "filelist/SampleFiles.h"
@@ -69,11 +69,11 @@ void showChecked(QRadioButton* button, bool checked)
     button->setChecked(true);
 }
 
-OptionId optionByName(std::string_view name)
+OptionId optionOfButton(std::string_view name)
 {
     for (std::size_t i = 0; i < OptionCount; ++i) {
         const auto id = static_cast<OptionId>(i);
-        if (optionName(id) == name) {
+        if (optionKey(id) == name) {
             return id;
         }
     }
@@ -117,7 +117,7 @@ std::optional<std::vector<std::string>> droppedPaths(const QMimeData* data)
 
 } // namespace
 
-Form1::Form1(WindowServices services, QWidget* parent)
+MainWindow::MainWindow(WindowServices services, QWidget* parent)
     : QWidget(parent)
     , m_services(std::move(services))
     , m_systemFiles(m_services.fileSystem ? nullptr : std::make_unique<platform::PosixFileSystem>())
@@ -145,8 +145,8 @@ Form1::Form1(WindowServices services, QWidget* parent)
                           m_services.events,
                           m_services.yieldInterval})
 {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Form1"));
+    setObjectName(toQString(WindowName));
+    setWindowTitle(toQString(WindowName));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         m_dotsPerInch = screen->logicalDotsPerInch();
     }
@@ -174,7 +174,7 @@ Form1::Form1(WindowServices services, QWidget* parent)
     }
 }
 
-Form1::~Form1()
+MainWindow::~MainWindow()
 {
     m_files.setListener(nullptr);
     m_options.setListener(nullptr);
@@ -183,47 +183,47 @@ Form1::~Form1()
     m_list->setModel(nullptr);
 }
 
-bool Form1::Form_Load()
+bool MainWindow::startUp()
 {
-    return window::Form_Load(*this,
-                             m_options,
-                             StartupServices{m_reporter,
-                                             m_services.dialogs,
-                                             m_services.hosts,
-                                             m_services.store,
-                                             m_services.samples,
-                                             m_services.programFolder,
-                                             m_services.desktopFolder});
+    return window::startUp(*this,
+                           m_options,
+                           StartupServices{m_reporter,
+                                           m_services.dialogs,
+                                           m_services.hosts,
+                                           m_services.store,
+                                           m_services.samples,
+                                           m_services.programFolder,
+                                           m_services.desktopFolder});
 }
 
-void Form1::AddListEntry(std::string path)
+void MainWindow::addListEntry(std::string path)
 {
     m_files.append(std::move(path));
 }
 
-double Form1::progressValue() const
+double MainWindow::progressValue() const
 {
     return m_progress->percent();
 }
 
-void Form1::PushButton1_Click()
+void MainWindow::addFiles()
 {
-    m_adder.PushButton1_Click();
+    m_adder.addFiles();
 }
 
-void Form1::PushButton2_Click()
+void MainWindow::startSaving()
 {
-    m_run.PushButton2_Click();
+    m_run.startSaving();
 }
 
-void Form1::PushButton4_Click()
+void MainWindow::addFolder()
 {
-    m_adder.PushButton4_Click();
+    m_adder.addFolder();
 }
 
-void Form1::PushButton5_Click()
+void MainWindow::clearList()
 {
-    Trap trap(Location::PushButton5Click, m_reporter);
+    Trap trap(Location::ClearList, m_reporter);
     bool busy = false;
     trap.step(100, [&] { busy = isBusy(); });
     if (!busy) {
@@ -231,12 +231,12 @@ void Form1::PushButton5_Click()
     }
 }
 
-void Form1::PushButton6_Click()
+void MainWindow::loadSamples()
 {
-    Trap trap(Location::PushButton6Click, m_reporter);
+    Trap trap(Location::LoadSamples, m_reporter);
     // A failure while loading ends the handler before the question.
     if (!trap.step(100, [&] {
-            LoadSampleFiles(m_files, m_services.store, [this] { yieldToEvents(); });
+            loadSampleFiles(m_files, m_services.store, [this] { yieldToEvents(); });
         })) {
         return;
     }
@@ -249,9 +249,9 @@ void Form1::PushButton6_Click()
     }
 }
 
-void Form1::PushButton7_Click()
+void MainWindow::chooseOutputFolder()
 {
-    Trap trap(Location::PushButton7Click, m_reporter);
+    Trap trap(Location::ChooseOutputFolder, m_reporter);
     std::string start;
     trap.step(100, [&] { start = m_services.store.read(Key::LastFolderDot, ""); });
     std::string folder;
@@ -261,10 +261,11 @@ void Form1::PushButton7_Click()
     }
     trap.step(104, [&] { m_services.store.store(Key::LastFolderDot, folder); });
     // The box's change stores the output folder.
-    trap.step(106, [&] { m_options.setText1(folder.ends_with('/') ? folder : folder + "/"); });
+    trap.step(106,
+              [&] { m_options.setOutputFolder(folder.ends_with('/') ? folder : folder + "/"); });
 }
 
-void Form1::RemoveSelectedEntry()
+void MainWindow::removeSelectedEntry()
 {
     if (isBusy() || m_files.count() == 0) {
         return;
@@ -276,23 +277,21 @@ void Form1::RemoveSelectedEntry()
     m_files.remove(selected.front().row() + 1);
 }
 
-void Form1::ListView1_OLEDragDrop(const std::vector<std::string>& paths)
+void MainWindow::addDropped(const std::vector<std::string>& paths)
 {
-    m_adder.ListView1_OLEDragDrop(paths);
+    m_adder.addDropped(paths);
 }
 
-void Form1::AddStartPaths(std::vector<std::string> paths)
+void MainWindow::addStartPaths(std::vector<std::string> paths)
 {
     if (paths.empty()) {
         return;
     }
     QMetaObject::invokeMethod(
-        this,
-        [this, paths = std::move(paths)] { ListView1_OLEDragDrop(paths); },
-        Qt::QueuedConnection);
+        this, [this, paths = std::move(paths)] { addDropped(paths); }, Qt::QueuedConnection);
 }
 
-void Form1::applySkinFile(const std::string& path)
+void MainWindow::applySkinFile(const std::string& path)
 {
     QFile file(toQString(path));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -306,7 +305,7 @@ void Form1::applySkinFile(const std::string& path)
     setStyleSheet(styleSheet);
 }
 
-void Form1::loadHandPointer(const std::string& path)
+void MainWindow::loadHandPointer(const std::string& path)
 {
     m_handCursor = platform::qt::loadCursorFile(toQString(path));
     if (m_pointer == Pointer::Hand) {
@@ -314,43 +313,43 @@ void Form1::loadHandPointer(const std::string& path)
     }
 }
 
-void Form1::setCaption(std::string_view caption)
+void MainWindow::setCaption(std::string_view caption)
 {
     setWindowTitle(toQString(caption));
     setWindowIcon(art::programIcon());
 }
 
-void Form1::setShortTitle(const std::string& title)
+void MainWindow::setShortTitle(const std::string& title)
 {
     m_shortTitle = title;
 }
 
-void Form1::addListColumn(std::string_view header)
+void MainWindow::addListColumn(std::string_view header)
 {
     m_model->setHeader(toQString(header));
 }
 
-void Form1::setListColumnWidth(int twips)
+void MainWindow::setListColumnWidth(int twips)
 {
     m_list->setColumnWidth(0, pixels(twips));
 }
 
-void Form1::setBusy(bool busy)
+void MainWindow::setBusy(bool busy)
 {
     setPointer(busy ? Pointer::Hourglass : Pointer::Normal);
 }
 
-void Form1::setProgressValue(double percent)
+void MainWindow::setProgressValue(double percent)
 {
     m_progress->setPercent(percent);
 }
 
-void Form1::setProgressText(std::string_view text)
+void MainWindow::setProgressText(std::string_view text)
 {
     m_progress->setCaption(toQString(text));
 }
 
-void Form1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing ends the program. During a run it ends at the run's next yield, when the
     // file being written is complete.
@@ -363,7 +362,7 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseMove && !isBusy()) {
         auto* widget = static_cast<QWidget*>(watched);
@@ -380,27 +379,27 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == m_list && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        RemoveSelectedEntry();
+        removeSelectedEntry();
         return true;
     }
     if (watched == m_list->viewport()) {
         switch (event->type()) {
         case QEvent::MouseButtonDblClick:
-            RemoveSelectedEntry();
+            removeSelectedEntry();
             return true;
         case QEvent::MouseButtonPress:
-            ListView1_MouseDown(*static_cast<QMouseEvent*>(event));
+            pressOnList(*static_cast<QMouseEvent*>(event));
             break;
         case QEvent::MouseMove:
-            ListView1_MouseMove(*static_cast<QMouseEvent*>(event));
+            moveOverList(*static_cast<QMouseEvent*>(event));
             break;
         case QEvent::MouseButtonRelease:
-            ListView1_MouseUp();
+            releaseOnList();
             break;
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (ListView1_OLEDragOver(drag->mimeData())) {
+            if (acceptsDrag(drag->mimeData())) {
                 drag->acceptProposedAction();
             } else {
                 drag->ignore();
@@ -417,7 +416,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::buildControls()
+void MainWindow::buildControls()
 {
     for (const ControlSpec& entry : controlTable()) {
         QWidget* container = entry.container.empty() ? this : m_controls.at(entry.container);
@@ -429,7 +428,7 @@ void Form1::buildControls()
             break;
         case ControlKind::Option: {
             auto* button = new QRadioButton(caption, container);
-            m_optionButtons[static_cast<std::size_t>(optionByName(entry.name))] = button;
+            m_optionButtons[optionIndex(optionOfButton(entry.name))] = button;
             control = button;
             break;
         }
@@ -479,15 +478,15 @@ void Form1::buildControls()
             pixels(entry.left), pixels(entry.top), pixels(entry.width), pixels(entry.height));
         m_controls.emplace(entry.name, control);
     }
-    m_text1 = static_cast<QLineEdit*>(m_controls.at("Text1"));
-    m_text2 = static_cast<QLineEdit*>(m_controls.at("Text2"));
-    m_frame5 = m_controls.at("Frame5");
-    QPalette white = m_text2->palette();
+    m_outputFolderBox = static_cast<QLineEdit*>(m_controls.at("Text1"));
+    m_customSeparatorBox = static_cast<QLineEdit*>(m_controls.at("Text2"));
+    m_outputFolderFrame = m_controls.at("Frame5");
+    QPalette white = m_customSeparatorBox->palette();
     white.setColor(QPalette::Base, Qt::white);
-    m_text2->setPalette(white);
+    m_customSeparatorBox->setPalette(white);
 }
 
-void Form1::setTabOrder()
+void MainWindow::setTabOrder()
 {
     std::vector<const ControlSpec*> order;
     for (const ControlSpec& entry : controlTable()) {
@@ -508,7 +507,7 @@ void Form1::setTabOrder()
     }
 }
 
-void Form1::connectControls()
+void MainWindow::connectControls()
 {
     for (std::size_t i = 0; i < OptionCount; ++i) {
         const auto id = static_cast<OptionId>(i);
@@ -520,19 +519,19 @@ void Form1::connectControls()
             }
         });
     }
-    connect(m_text1, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_options.setText1(toStdString(text));
+    connect(m_outputFolderBox, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_options.setOutputFolder(toStdString(text));
     });
-    connect(m_text2, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_options.setText2(toStdString(text));
+    connect(m_customSeparatorBox, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_options.setCustomSeparator(toStdString(text));
     });
-    const std::pair<std::string_view, void (Form1::*)()> handlers[] = {
-        {"PushButton1", &Form1::PushButton1_Click},
-        {"PushButton2", &Form1::PushButton2_Click},
-        {"PushButton4", &Form1::PushButton4_Click},
-        {"PushButton5", &Form1::PushButton5_Click},
-        {"PushButton6", &Form1::PushButton6_Click},
-        {"PushButton7", &Form1::PushButton7_Click},
+    const std::pair<std::string_view, void (MainWindow::*)()> handlers[] = {
+        {"PushButton1", &MainWindow::addFiles},
+        {"PushButton2", &MainWindow::startSaving},
+        {"PushButton4", &MainWindow::addFolder},
+        {"PushButton5", &MainWindow::clearList},
+        {"PushButton6", &MainWindow::loadSamples},
+        {"PushButton7", &MainWindow::chooseOutputFolder},
     };
     for (const auto& [name, handler] : handlers) {
         connect(
@@ -542,18 +541,18 @@ void Form1::connectControls()
     m_list->viewport()->installEventFilter(this);
 }
 
-void Form1::watchPointer()
+void MainWindow::watchPointer()
 {
     m_normalTargets = {this,
                        m_controls.at("Frame1"),
                        m_controls.at("Frame3"),
                        m_controls.at("Frame4"),
-                       m_controls.at("Frame5"),
+                       m_outputFolderFrame,
                        m_controls.at("Frame7"),
-                       m_controls.at("Option1"),
-                       m_controls.at("Option2"),
-                       m_controls.at("Option3"),
-                       m_text1,
+                       m_optionButtons[optionIndex(OptionId::RowsToText)],
+                       m_optionButtons[optionIndex(OptionId::ColumnsToText)],
+                       m_optionButtons[optionIndex(OptionId::SeparatorEnter)],
+                       m_outputFolderBox,
                        m_list->viewport()};
     for (QWidget* target : m_normalTargets) {
         target->setMouseTracking(true);
@@ -565,24 +564,26 @@ void Form1::watchPointer()
     }
 }
 
-void Form1::showOptions()
+void MainWindow::showOptions()
 {
     for (std::size_t i = 0; i < OptionCount; ++i) {
         const auto id = static_cast<OptionId>(i);
         showChecked(m_optionButtons[i], m_options.isSelected(id));
         m_optionButtons[i]->setEnabled(m_options.isEnabled(id));
     }
-    m_frame5->setEnabled(m_options.isFrame5Enabled());
+    m_outputFolderFrame->setEnabled(m_options.isOutputFolderEnabled());
     // Setting the text a box already shows would move the user's cursor to its end.
-    if (const QString text1 = toQString(m_options.text1()); m_text1->text() != text1) {
-        m_text1->setText(text1);
+    if (const QString folder = toQString(m_options.outputFolder());
+        m_outputFolderBox->text() != folder) {
+        m_outputFolderBox->setText(folder);
     }
-    if (const QString text2 = toQString(m_options.text2()); m_text2->text() != text2) {
-        m_text2->setText(text2);
+    if (const QString separator = toQString(m_options.customSeparator());
+        m_customSeparatorBox->text() != separator) {
+        m_customSeparatorBox->setText(separator);
     }
 }
 
-void Form1::setPointer(Pointer pointer)
+void MainWindow::setPointer(Pointer pointer)
 {
     if (pointer == m_pointer) {
         return;
@@ -601,21 +602,21 @@ void Form1::setPointer(Pointer pointer)
     }
 }
 
-int Form1::pixels(int twips) const
+int MainWindow::pixels(int twips) const
 {
     return twipsToPixels(twips, m_dotsPerInch);
 }
 
-void Form1::ListView1_MouseDown(const QMouseEvent& event)
+void MainWindow::pressOnList(const QMouseEvent& event)
 {
     m_move.press();
     const QModelIndex index = m_list->indexAt(event.position().toPoint());
     if (index.isValid()) {
-        ListView1_ItemClick(index.row() + 1);
+        clickEntry(index.row() + 1);
     }
 }
 
-void Form1::ListView1_ItemClick(int position)
+void MainWindow::clickEntry(int position)
 {
     // Read at every click, so a pointer file put beside the program is used at once; without
     // one (or with one that is no icon) the list keeps the default pointer.
@@ -627,7 +628,7 @@ void Form1::ListView1_ItemClick(int position)
     m_move.entryClicked(position);
 }
 
-void Form1::ListView1_MouseMove(const QMouseEvent& event)
+void MainWindow::moveOverList(const QMouseEvent& event)
 {
     if (!m_move.isDragging()) {
         return;
@@ -642,19 +643,19 @@ void Form1::ListView1_MouseMove(const QMouseEvent& event)
     }
 }
 
-void Form1::ListView1_MouseUp()
+void MainWindow::releaseOnList()
 {
     m_move.release();
     // The default pointer, which lets the window's hourglass show over the list.
     m_list->viewport()->unsetCursor();
 }
 
-bool Form1::ListView1_OLEDragOver(const QMimeData* dragged) const
+bool MainWindow::acceptsDrag(const QMimeData* dragged) const
 {
     return droppedPaths(dragged).has_value();
 }
 
-void Form1::dropOnList(QDropEvent& event)
+void MainWindow::dropOnList(QDropEvent& event)
 {
     std::optional<std::vector<std::string>> paths = droppedPaths(event.mimeData());
     if (!paths) {
@@ -665,12 +666,10 @@ void Form1::dropOnList(QDropEvent& event)
     // Scanned once the drop has been answered, so the file manager is not kept waiting for
     // a long scan.
     QMetaObject::invokeMethod(
-        this,
-        [this, dropped = std::move(*paths)] { ListView1_OLEDragDrop(dropped); },
-        Qt::QueuedConnection);
+        this, [this, dropped = std::move(*paths)] { addDropped(dropped); }, Qt::QueuedConnection);
 }
 
-void Form1::scrollAtEdges(int row, int y)
+void MainWindow::scrollAtEdges(int row, int y)
 {
     // One row's height from either edge; the list's place on the screen does not matter.
     const int band = m_list->visualRect(m_model->index(row)).height();
@@ -681,34 +680,32 @@ void Form1::scrollAtEdges(int row, int y)
     }
 }
 
-void Form1::yieldToEvents()
+void MainWindow::yieldToEvents()
 {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastEvents < m_services.yieldInterval) {
-        return;
+    if (m_eventPace.isDue()) {
+        m_services.events.processPendingEvents();
+        m_eventPace.restart();
     }
-    m_services.events.processPendingEvents();
-    m_lastEvents = std::chrono::steady_clock::now();
 }
 
-void Form1::entriesAppended(int first, int last)
+void MainWindow::entriesAppended(int first, int last)
 {
     m_model->appended(first, last);
 }
 
-void Form1::entryRemoved(int position)
+void MainWindow::entryRemoved(int position)
 {
     m_move.entryRemoved(position);
     m_model->removed(position);
 }
 
-void Form1::entriesCleared()
+void MainWindow::entriesCleared()
 {
     m_move.entriesCleared();
     m_model->cleared();
 }
 
-void Form1::entryChanged(int position)
+void MainWindow::entryChanged(int position)
 {
     m_model->changed(position);
 }

@@ -1,8 +1,7 @@
 // The window as users first meet it: layout, first start, remembered choices, start-up
 // failures, hover pointers and the error report's box.
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 
-#include "engine/Instance.h"
 #include "platform/qt/QtDialogs.h"
 #include "support/Error.h"
 #include "support/ErrorReport.h"
@@ -37,9 +36,9 @@ public:
     }
 };
 
-QRadioButton* option(QWidget* form, const char* name)
+QRadioButton* option(QWidget* window, const char* name)
 {
-    return form->findChild<QRadioButton*>(QString::fromLatin1(name));
+    return window->findChild<QRadioButton*>(QString::fromLatin1(name));
 }
 
 void moveOver(QWidget* widget, QPoint position)
@@ -55,7 +54,7 @@ void moveOver(QWidget* widget, QPoint position)
 
 } // namespace
 
-class Form1Test : public QObject
+class MainWindowTest : public QObject
 {
     Q_OBJECT
 
@@ -65,10 +64,10 @@ private slots:
     {
         WindowHarness h;
         QVERIFY(h.start());
-        window::Form1& form = *h.form;
-        QCOMPARE(form.size(), QSize(1064, 474));
-        QCOMPARE(form.minimumSize(), form.maximumSize());
-        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        window::MainWindow& window = *h.window;
+        QCOMPARE(window.size(), QSize(1064, 474));
+        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
         // Twips at 96 dots per inch, 15 to a pixel; places inside a frame count from it.
         const std::map<QString, std::pair<QString, QRect>> places{
             {"ListView1", {"Form1", QRect(8, 8, 520, 263)}},
@@ -78,26 +77,26 @@ private slots:
             {"Frame5", {"Frame7", QRect(32, 34, 456, 54)}},
             {"Text1", {"Frame5", QRect(16, 20, 378, 23)}}};
         for (const auto& [name, place] : places) {
-            auto* control = form.findChild<QWidget*>(name);
+            auto* control = window.findChild<QWidget*>(name);
             QCOMPARE(control->parentWidget()->objectName(), place.first);
             QCOMPARE(control->geometry(), place.second);
         }
         // Captions are exact, trailing blanks included.
-        QCOMPARE(option(&form, "Option9")->text(), "Save each cell to an Excel file ");
-        QCOMPARE(option(&form, "Option8")->text(), "Save each cell to a text file ");
-        QCOMPARE(form.findChild<QGroupBox*>("Frame7")->title(), "Save Option");
-        QCOMPARE(form.findChild<QProgressBar*>("ProgressBar1")->text(), "Progress Bar");
-        auto* list = form.findChild<QTreeView*>("ListView1");
+        QCOMPARE(option(&window, "Option9")->text(), "Save each cell to an Excel file ");
+        QCOMPARE(option(&window, "Option8")->text(), "Save each cell to a text file ");
+        QCOMPARE(window.findChild<QGroupBox*>("Frame7")->title(), "Save Option");
+        QCOMPARE(window.findChild<QProgressBar*>("ProgressBar1")->text(), "Progress Bar");
+        auto* list = window.findChild<QTreeView*>("ListView1");
         QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(), "Excel File(s)");
         QCOMPARE(list->columnWidth(0), 466);
         QVERIFY(list->toolTip().startsWith("Drag and drop files here."));
-        QCOMPARE(form.windowTitle(), "Sheetfray");
+        QCOMPARE(window.windowTitle(), "Sheetfray");
         // Arial, or the font with its metrics that the system puts in its place.
-        const QFontInfo font(option(&form, "Option1")->font());
+        const QFontInfo font(option(&window, "Option1")->font());
         QVERIFY2(font.family() == "Arial" || font.family() == "Liberation Sans",
                  qPrintable(font.family()));
         QVERIFY(font.bold());
-        QCOMPARE(QFontInfo(form.findChild<QPushButton*>("PushButton1")->font()).pointSizeF(),
+        QCOMPARE(QFontInfo(window.findChild<QPushButton*>("PushButton1")->font()).pointSizeF(),
                  11.25);
     }
 
@@ -111,7 +110,7 @@ private slots:
             "Option9",     "Option10",    "Option11",    "PushButton1", "PushButton4",
             "PushButton2", "PushButton5", "PushButton6", "Option23",    "Option22",
             "Option21",    "Text1",       "PushButton7", "Option14",    "Option13"};
-        QWidget* widget = h.form->findChild<QWidget*>("ListView1");
+        QWidget* widget = h.window->findChild<QWidget*>("ListView1");
         QStringList chain;
         for (int i = 0; i < expected.size(); ++i) {
             chain << widget->objectName();
@@ -127,15 +126,15 @@ private slots:
     {
         WindowHarness h;
         QVERIFY(h.start());
-        window::Form1& form = *h.form;
+        window::MainWindow& window = *h.window;
         for (const char* name : {"Option1", "Option3", "Option21", "Option13"}) {
-            QVERIFY2(option(&form, name)->isChecked(), name);
+            QVERIFY2(option(&window, name)->isChecked(), name);
         }
-        QCOMPARE(form.findChild<QLineEdit*>("Text1")->text(),
+        QCOMPARE(window.findChild<QLineEdit*>("Text1")->text(),
                  QString::fromStdString(h.desktop() + "/"));
-        QCOMPARE(form.findChild<QLineEdit*>("Text2")->text(), QString());
-        QVERIFY(option(&form, "Option7")->isEnabled());
-        QVERIFY(form.findChild<QWidget*>("Frame5")->isEnabled());
+        QCOMPARE(window.findChild<QLineEdit*>("Text2")->text(), QString());
+        QVERIFY(option(&window, "Option7")->isEnabled());
+        QVERIFY(window.findChild<QWidget*>("Frame5")->isEnabled());
         QVERIFY(h.dialogs.shown.empty());
         // The texts were written back; option keys no click wrote stay absent.
         const QString stored = h.storeText();
@@ -148,14 +147,14 @@ private slots:
     {
         WindowHarness h;
         QVERIFY(h.start());
-        clickOption(h.form.get(), "Option5");
-        clickOption(h.form.get(), "Option9");
-        clickOption(h.form.get(), "Option23");
-        clickOption(h.form.get(), "Option14");
-        QVERIFY(!option(h.form.get(), "Option3")->isEnabled());
-        QVERIFY(!h.form->findChild<QWidget*>("Text1")->isEnabled());
-        QVERIFY(!h.form->findChild<QWidget*>("PushButton7")->isEnabled());
-        QTest::keyClicks(h.form->findChild<QLineEdit*>("Text2"), "; ");
+        clickOption(h.window.get(), "Option5");
+        clickOption(h.window.get(), "Option9");
+        clickOption(h.window.get(), "Option23");
+        clickOption(h.window.get(), "Option14");
+        QVERIFY(!option(h.window.get(), "Option3")->isEnabled());
+        QVERIFY(!h.window->findChild<QWidget*>("Text1")->isEnabled());
+        QVERIFY(!h.window->findChild<QWidget*>("PushButton7")->isEnabled());
+        QTest::keyClicks(h.window->findChild<QLineEdit*>("Text2"), "; ");
         const QString stored = h.storeText();
         QVERIFY(stored.contains("Option9=True"));
         QVERIFY(stored.contains("Option1=False"));
@@ -163,16 +162,16 @@ private slots:
         QVERIFY(stored.contains("Text2=\"; \""));
 
         QVERIFY(h.start());
-        window::Form1& form = *h.form;
+        window::MainWindow& window = *h.window;
         for (const char* name : {"Option9", "Option5", "Option23", "Option14"}) {
-            QVERIFY2(option(&form, name)->isChecked(), name);
+            QVERIFY2(option(&window, name)->isChecked(), name);
         }
-        QVERIFY(!option(&form, "Option1")->isChecked());
-        QVERIFY(!option(&form, "Option5")->isEnabled());
-        QVERIFY(!form.findChild<QWidget*>("Frame5")->isEnabled());
-        QCOMPARE(form.findChild<QLineEdit*>("Text2")->text(), QStringLiteral("; "));
+        QVERIFY(!option(&window, "Option1")->isChecked());
+        QVERIFY(!option(&window, "Option5")->isEnabled());
+        QVERIFY(!window.findChild<QWidget*>("Frame5")->isEnabled());
+        QCOMPARE(window.findChild<QLineEdit*>("Text2")->text(), QStringLiteral("; "));
         // A text the box keeps while disabled is still the stored one.
-        QCOMPARE(form.findChild<QLineEdit*>("Text1")->text(),
+        QCOMPARE(window.findChild<QLineEdit*>("Text1")->text(),
                  QString::fromStdString(h.desktop() + "/"));
     }
 
@@ -181,10 +180,10 @@ private slots:
         WindowHarness h;
         h.writeStore("Option1=False\nOption2=True\nOption10=true\nOption4=1\nOption6=-1\n");
         QVERIFY(h.start());
-        QVERIFY(option(h.form.get(), "Option10")->isChecked());
-        QVERIFY(!option(h.form.get(), "Option2")->isChecked());
-        QVERIFY(option(h.form.get(), "Option6")->isChecked());
-        QVERIFY(!option(h.form.get(), "Option4")->isChecked());
+        QVERIFY(option(h.window.get(), "Option10")->isChecked());
+        QVERIFY(!option(h.window.get(), "Option2")->isChecked());
+        QVERIFY(option(h.window.get(), "Option6")->isChecked());
+        QVERIFY(!option(h.window.get(), "Option4")->isChecked());
         const QString stored = h.storeText();
         QVERIFY(stored.contains("Option2=False"));
         QVERIFY(stored.contains("Option10=True"));
@@ -202,11 +201,11 @@ private slots:
         QCOMPARE(h.dialogs.shown.front().title, std::string("Application Error"));
         QVERIFY(warnings.front().find("\r\nin Rendlet2021/08/31.Form1.Form_Load at line 140\r\r")
                 != std::string::npos);
-        QVERIFY(option(h.form.get(), "Option1")->isChecked());
-        QVERIFY(option(h.form.get(), "Option22")->isChecked());
+        QVERIFY(option(h.window.get(), "Option1")->isChecked());
+        QVERIFY(option(h.window.get(), "Option22")->isChecked());
         // A group left without a choice gets its default, stored as if clicked.
-        QVERIFY(option(h.form.get(), "Option13")->isChecked());
-        QVERIFY(h.form->findChild<QWidget*>("Frame5")->isEnabled());
+        QVERIFY(option(h.window.get(), "Option13")->isChecked());
+        QVERIFY(h.window->findChild<QWidget*>("Frame5")->isEnabled());
         QVERIFY(h.storeText().contains("Option13=True"));
     }
 
@@ -232,37 +231,37 @@ private slots:
         writeFile(h.dir.path() / "program" / "x" / "o.cjs", "QPushButton { color: navy; }");
         writeFile(h.dir.path() / "program" / "HAND-M.CUR", "not a cursor");
         QVERIFY(h.start());
-        QCOMPARE(h.form->styleSheet(), QStringLiteral("QPushButton { color: navy; }"));
+        QCOMPARE(h.window->styleSheet(), QStringLiteral("QPushButton { color: navy; }"));
         // A cursor that cannot be read is reported at its line, and start-up goes on.
         const auto warnings = h.dialogs.texts(ShownBox::Kind::Warning);
         QCOMPARE(warnings.size(), std::size_t(1));
         QVERIFY(warnings.front().find("Form_Load at line 104") != std::string::npos);
-        QCOMPARE(h.form->windowTitle(), QStringLiteral("Sheetfray"));
-        moveOver(h.form->findChild<QWidget*>("PushButton1"), QPoint(10, 10));
-        QCOMPARE(h.form->pointer(), Pointer::Hand);
+        QCOMPARE(h.window->windowTitle(), QStringLiteral("Sheetfray"));
+        moveOver(h.window->findChild<QWidget*>("PushButton1"), QPoint(10, 10));
+        QCOMPARE(h.window->pointer(), Pointer::Hand);
     }
 
     void pointerFollowsTheUserUnlessBusy()
     {
         WindowHarness h;
         QVERIFY(h.start());
-        window::Form1& form = *h.form;
-        moveOver(form.findChild<QWidget*>("PushButton2"), QPoint(5, 5));
-        QCOMPARE(form.pointer(), Pointer::Hand);
+        window::MainWindow& window = *h.window;
+        moveOver(window.findChild<QWidget*>("PushButton2"), QPoint(5, 5));
+        QCOMPARE(window.pointer(), Pointer::Hand);
         // The bare surface of a frame resets it; a control inside the frame leaves it alone.
-        moveOver(form.findChild<QWidget*>("Frame1"), QPoint(400, 10));
-        QCOMPARE(form.pointer(), Pointer::Normal);
-        moveOver(form.findChild<QWidget*>("PushButton7"), QPoint(5, 5));
-        QCOMPARE(form.pointer(), Pointer::Hand);
-        moveOver(option(&form, "Option10"), QPoint(5, 5));
-        QCOMPARE(form.pointer(), Pointer::Hand);
-        moveOver(&form, QPoint(530, 300));
-        QCOMPARE(form.pointer(), Pointer::Normal);
-        form.setBusy(true);
-        moveOver(form.findChild<QWidget*>("PushButton1"), QPoint(5, 5));
-        moveOver(form.findChild<QWidget*>("Frame3"), QPoint(400, 10));
-        QCOMPARE(form.pointer(), Pointer::Hourglass);
-        QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
+        moveOver(window.findChild<QWidget*>("Frame1"), QPoint(400, 10));
+        QCOMPARE(window.pointer(), Pointer::Normal);
+        moveOver(window.findChild<QWidget*>("PushButton7"), QPoint(5, 5));
+        QCOMPARE(window.pointer(), Pointer::Hand);
+        moveOver(option(&window, "Option10"), QPoint(5, 5));
+        QCOMPARE(window.pointer(), Pointer::Hand);
+        moveOver(&window, QPoint(530, 300));
+        QCOMPARE(window.pointer(), Pointer::Normal);
+        window.setBusy(true);
+        moveOver(window.findChild<QWidget*>("PushButton1"), QPoint(5, 5));
+        moveOver(window.findChild<QWidget*>("Frame3"), QPoint(400, 10));
+        QCOMPARE(window.pointer(), Pointer::Hourglass);
+        QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
     }
 
     void errorReportBoxShowsTheTrapText()
@@ -287,7 +286,7 @@ private slots:
             box->accept();
         });
         poll.start();
-        reporter.report(ErrorReport{std::string(Location::PushButton2Click), 118, "disk full"});
+        reporter.report(ErrorReport{std::string(Location::StartSaving), 118, "disk full"});
         poll.stop();
         QCOMPARE(title, QStringLiteral("Application Error"));
         QCOMPARE(icon, QMessageBox::Warning);
@@ -313,11 +312,11 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, expected);
-        QCOMPARE(QString::fromStdString(window::SetShortTitle(name.toStdString())), expected);
+        QCOMPARE(QString::fromStdString(window::shortTitleFor(name.toStdString())), expected);
     }
 };
 
 } // namespace sheetfray::testing
 
-QTEST_MAIN(sheetfray::testing::Form1Test)
-#include "Form1Test.moc"
+QTEST_MAIN(sheetfray::testing::MainWindowTest)
+#include "MainWindowTest.moc"

@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
+#include "support/Throttle.h"
 #include "window/BatchRun.h"
 #include "window/DialogReporter.h"
 #include "window/FileAdder.h"
@@ -62,22 +63,22 @@ struct WindowServices
 // The window pointer: normal, the hourglass (the window is Busy) or the hand over buttons.
 enum class Pointer { Normal, Hourglass, Hand };
 
-class Form1 final : public QWidget,
-                    public StartupWindow,
-                    public RunWindow,
-                    filelist::FileList::Listener
+class MainWindow final : public QWidget,
+                         public StartupWindow,
+                         public RunWindow,
+                         filelist::FileList::Listener
 {
     Q_OBJECT
 
 public:
-    explicit Form1(WindowServices services, QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(WindowServices services, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Start-up, before the window is shown. False when the program must end instead.
-    [[nodiscard]] bool Form_Load();
+    [[nodiscard]] bool startUp();
 
     // Appends a workbook path to the list, unchanged.
-    void AddListEntry(std::string path);
+    void addListEntry(std::string path);
 
     [[nodiscard]] const filelist::FileList& fileList() const { return m_files; }
 
@@ -88,25 +89,25 @@ public:
     [[nodiscard]] double progressValue() const;
 
     // "Add Excel File(s)".
-    void PushButton1_Click();
+    void addFiles();
     // "Start Saving".
-    void PushButton2_Click();
+    void startSaving();
     // "Add All Excel Files In Folder".
-    void PushButton4_Click();
+    void addFolder();
     // "Clear List": empties the list unless the window is Busy.
-    void PushButton5_Click();
+    void clearList();
     // "Load Sample/Example Files": adds the recorded samples not yet listed, then offers to
     // show their folder.
-    void PushButton6_Click();
+    void loadSamples();
     // "...": picks the output folder with the folder browser.
-    void PushButton7_Click();
+    void chooseOutputFolder();
     // Double-click and Delete on the list: removes the selected entry unless Busy.
-    void RemoveSelectedEntry();
+    void removeSelectedEntry();
     // Files and folders dropped on the list, as local paths in drop order.
-    void ListView1_OLEDragDrop(const std::vector<std::string>& paths);
+    void addDropped(const std::vector<std::string>& paths);
     // Files and folders the program was started with: added as a drop adds them, once the
     // event loop runs, so the window shows first and stays responsive during a folder scan.
-    void AddStartPaths(std::vector<std::string> paths);
+    void addStartPaths(std::vector<std::string> paths);
 
     // StartupWindow
     void applySkinFile(const std::string& path) override;
@@ -140,11 +141,11 @@ private:
     [[nodiscard]] int pixels(int twips) const;
 
     // The list's mouse and drop events; true when the event was handled here.
-    void ListView1_MouseDown(const QMouseEvent& event);
-    void ListView1_ItemClick(int position);
-    void ListView1_MouseMove(const QMouseEvent& event);
-    void ListView1_MouseUp();
-    [[nodiscard]] bool ListView1_OLEDragOver(const QMimeData* dragged) const;
+    void pressOnList(const QMouseEvent& event);
+    void clickEntry(int position);
+    void moveOverList(const QMouseEvent& event);
+    void releaseOnList();
+    [[nodiscard]] bool acceptsDrag(const QMimeData* dragged) const;
     void dropOnList(QDropEvent& event);
     // Scrolls the neighbour of the row under the pointer into view when the pointer is near
     // the list's top or bottom edge.
@@ -166,7 +167,7 @@ private:
     filelist::EntryMove m_move{m_files};
     BatchRun m_run;
     FileAdder m_adder;
-    std::chrono::steady_clock::time_point m_lastEvents{};
+    Throttle m_eventPace{m_services.yieldInterval};
 
     double m_dotsPerInch = 96;
     std::map<std::string_view, QWidget*> m_controls;
@@ -174,9 +175,9 @@ private:
     QTreeView* m_list = nullptr;
     FileListModel* m_model = nullptr;
     CaptionProgressBar* m_progress = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QLineEdit* m_text2 = nullptr;
-    QWidget* m_frame5 = nullptr;
+    QLineEdit* m_outputFolderBox = nullptr;
+    QLineEdit* m_customSeparatorBox = nullptr;
+    QWidget* m_outputFolderFrame = nullptr;
     // Hover targets: over these the pointer becomes the hand, over the others normal.
     std::vector<QWidget*> m_handTargets;
     std::vector<QWidget*> m_normalTargets;

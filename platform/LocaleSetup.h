@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace sheetfray::cli {
+namespace sheetfray::platform {
 
 struct TextSetup
 {
@@ -19,9 +19,9 @@ struct TextSetup
 
 // The C locale and UTF-8 locales give UTF-8 (a locale that chose nothing should not turn
 // every letter beyond ASCII into "?"); single-byte character sets are used as they are.
-[[nodiscard]] TextSetup textSetupFor(const platform::LocaleInfo& locale);
+[[nodiscard]] TextSetup textSetupFor(const LocaleInfo& locale);
 
 // A strftime pattern ("%m/%d/%Y") as a number-format code ("mm/dd/yyyy").
 [[nodiscard]] std::string formatCodeFromStrftime(std::string_view pattern);
 
-} // namespace sheetfray::cli
+} // namespace sheetfray::platform
