@@ -3,8 +3,8 @@
 #include "engine/CodePage.h"
 #include "engine/readers/DateSerial.h"
 #include "engine/readers/DecimalText.h"
-#include "engine/readers/ReadFailure.h"
 #include "engine/readers/XmlStream.h"
+#include "support/Error.h"
 
 #include <algorithm>
 #include <charconv>
@@ -256,7 +256,6 @@ bool parsePart(const ZipArchive& archive, std::string_view part, XmlHandler& han
     ZipEntry entry = archive.open(*index);
     parseXml([&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
              handler,
-             archive.fileName(),
              part);
     return true;
 }
@@ -328,16 +327,12 @@ struct SheetEntry
 class WorkbookHandler final : public XmlHandler
 {
 public:
-    explicit WorkbookHandler(std::string fileName)
-        : m_fileName(std::move(fileName))
-    {}
-
     void startElement(std::string_view name, const XmlAttributes& attributes) override
     {
         ++m_depth;
         if (m_depth == 1) {
             if (!isName(name, "workbook")) {
-                throw fileFailure(m_fileName, "it is not a spreadsheet file");
+                throw ReadError(ReadError::Reason::NotSpreadsheet);
             }
         } else if (m_depth == 2 && isName(name, "workbookPr")) {
             const auto flag = attributes.value("date1904").value_or("");
@@ -364,7 +359,6 @@ public:
     bool date1904 = false;
 
 private:
-    std::string m_fileName;
     int m_depth = 0;
     bool m_inSheets = false;
 };
@@ -505,13 +499,9 @@ private:
 class SheetHandler final : public XmlHandler
 {
 public:
-    SheetHandler(SheetBuilder& builder,
-                 const WorkbookStyles& styles,
-                 const std::string& fileName,
-                 const std::string& sheetName)
+    SheetHandler(SheetBuilder& builder, const WorkbookStyles& styles, const std::string& sheetName)
         : m_builder(builder)
         , m_styles(styles)
-        , m_fileName(fileName)
         , m_sheetName(sheetName)
     {}
 
@@ -528,8 +518,8 @@ public:
         } else if (isName(name, "sheetData")) {
             m_inSheetData = true;
         } else if (m_depth == 0 && (isName(name, "chartsheet") || isName(name, "dialogsheet"))) {
-            throw sheetWithoutCells(
-                m_fileName, m_sheetName, noCellsReason(isName(name, "chartsheet")));
+            throw SheetWithoutCells(
+                noCellsReason(isName(name, "chartsheet")), {}, {.sheet = m_sheetName});
         }
         ++m_depth;
     }
@@ -562,10 +552,9 @@ public:
         }
     }
 
-    static std::string noCellsReason(bool chart)
+    static ReadError::Reason noCellsReason(bool chart)
     {
-        return chart ? "it is a chart sheet, which has no cells"
-                     : "it is a dialog sheet, which has no cells";
+        return chart ? ReadError::Reason::ChartSheet : ReadError::Reason::DialogSheet;
     }
 
 private:
@@ -680,10 +669,9 @@ private:
     void finishCell()
     {
         if (m_builder.cellCount() >= MaxCellsPerSheet) {
-            throw sheetFailure(m_fileName,
-                               m_sheetName,
-                               "it has more than " + std::to_string(MaxCellsPerSheet)
-                                   + " stored cells, more than this program reads");
+            throw ReadError(ReadError::Reason::TooManyCells,
+                            std::to_string(MaxCellsPerSheet),
+                            {.sheet = m_sheetName});
         }
         const std::string_view value = m_value;
         // A cell without a value is stored for its format (a blank cell), as is a formula
@@ -748,7 +736,7 @@ private:
 
     ReadError damaged(const std::string& detail) const
     {
-        return sheetFailure(m_fileName, m_sheetName, "the sheet is damaged (" + detail + ")");
+        return ReadError(ReadError::Reason::SheetDamaged, detail, {.sheet = m_sheetName});
     }
 
     ReadError badValue(const std::string& what) const
@@ -759,7 +747,6 @@ private:
 
     SheetBuilder& m_builder;
     const WorkbookStyles& m_styles;
-    const std::string& m_fileName;
     const std::string& m_sheetName;
 
     int m_depth = 0;
@@ -805,43 +792,55 @@ public:
     Sheet loadSheet(std::int32_t index) override
     {
         const SheetInfo& info = sheet(index);
-        if (info.kind != SheetKind::Worksheet) {
-            throw sheetWithoutCells(
-                m_archive.fileName(),
-                info.name,
-                SheetHandler::noCellsReason(info.kind == SheetKind::Chartsheet));
-        }
-        SheetBuilder builder(info.name, m_styles);
-        if (!info.part.empty()) {
-            const auto part = m_archive.find(info.part);
-            if (!part) {
-                throw sheetFailure(m_archive.fileName(),
-                                   info.name,
-                                   "the workbook is damaged (the part " + info.part
-                                       + " is missing)");
+        try {
+            return readSheet(info);
+        } catch (ReadError& e) {
+            // The sheet store's own limits have always come through this reader without the
+            // file's name.
+            if (e.reason() != ReadError::Reason::CellOutsideSheet
+                && e.reason() != ReadError::Reason::TooMuchText) {
+                e.nameFile(m_archive.fileName());
             }
-            ZipEntry entry = m_archive.open(*part);
-            // A cell takes some 35 bytes of sheet XML, which deflates to a fifth or less; the
-            // compressed size bounds a directory that lies.
-            builder.reserve(static_cast<std::size_t>(
-                std::min(entry.declaredSize(), entry.compressedSize() * 20) / 32));
-            SheetHandler handler(builder, *m_styles, m_archive.fileName(), info.name);
-            parseXml([&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
-                     handler,
-                     m_archive.fileName(),
-                     info.part);
+            throw;
         }
-        return builder.finish();
     }
 
 private:
     const SheetInfo& sheet(std::int32_t index) const
     {
         if (index < 1 || index > sheetCount()) {
-            throw fileFailure(m_archive.fileName(),
-                              "the workbook has no sheet " + std::to_string(index));
+            throw ReadError(ReadError::Reason::NoSuchSheet,
+                            std::to_string(index),
+                            {.file = m_archive.fileName()});
         }
         return m_sheets[static_cast<std::size_t>(index - 1)];
+    }
+
+    Sheet readSheet(const SheetInfo& info)
+    {
+        if (info.kind != SheetKind::Worksheet) {
+            throw SheetWithoutCells(SheetHandler::noCellsReason(info.kind == SheetKind::Chartsheet),
+                                    {},
+                                    {.sheet = info.name});
+        }
+        SheetBuilder builder(info.name, m_styles);
+        if (!info.part.empty()) {
+            const auto part = m_archive.find(info.part);
+            if (!part) {
+                throw ReadError(
+                    ReadError::Reason::PartMissing, {}, {.sheet = info.name, .part = info.part});
+            }
+            ZipEntry entry = m_archive.open(*part);
+            // A cell takes some 35 bytes of sheet XML, which deflates to a fifth or less; the
+            // compressed size bounds a directory that lies.
+            builder.reserve(static_cast<std::size_t>(
+                std::min(entry.declaredSize(), entry.compressedSize() * 20) / 32));
+            SheetHandler handler(builder, *m_styles, info.name);
+            parseXml([&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
+                     handler,
+                     info.part);
+        }
+        return builder.finish();
     }
 
     ZipArchive m_archive;
@@ -884,23 +883,20 @@ std::vector<NumberFormat> compileCellFormats(const StylesHandler& styles)
     return formats;
 }
 
-} // namespace
-
-std::unique_ptr<Workbook> openXlsxWorkbook(ZipArchive archive)
+std::unique_ptr<Workbook> readWorkbook(ZipArchive archive)
 {
-    const std::string& fileName = archive.fileName();
     if (archive.entryCount() == 0) {
-        throw fileFailure(fileName, "it is not a spreadsheet file (the zip archive is empty)");
+        throw ReadError(ReadError::Reason::EmptyArchive);
     }
     const std::string workbookPart = findWorkbookPart(archive);
     if (workbookPart.empty()) {
-        throw fileFailure(fileName, "it is not a spreadsheet file (it holds no workbook)");
+        throw ReadError(ReadError::Reason::NoWorkbookPart);
     }
     if (workbookPart.ends_with(".bin")) {
-        throw fileFailure(fileName, "this file format is not supported yet (binary workbook)");
+        throw ReadError(ReadError::Reason::BinaryWorkbook);
     }
 
-    WorkbookHandler workbook(fileName);
+    WorkbookHandler workbook;
     parsePart(archive, workbookPart, workbook);
     const auto relationships = readRelationships(archive, workbookPart);
 
@@ -945,6 +941,19 @@ std::unique_ptr<Workbook> openXlsxWorkbook(ZipArchive archive)
         sheets.push_back(std::move(info));
     }
     return std::make_unique<XlsxWorkbook>(std::move(archive), std::move(sheets), std::move(styles));
+}
+
+} // namespace
+
+std::unique_ptr<Workbook> openXlsxWorkbook(ZipArchive archive)
+{
+    const std::string fileName = archive.fileName();
+    try {
+        return readWorkbook(std::move(archive));
+    } catch (ReadError& e) {
+        e.nameFile(fileName);
+        throw;
+    }
 }
 
 } // namespace sheetfray::engine::readers

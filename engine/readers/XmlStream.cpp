@@ -2,7 +2,7 @@
 
 #include "engine/CodePage.h"
 #include "engine/readers/ReadAhead.h"
-#include "engine/readers/ReadFailure.h"
+#include "support/Error.h"
 
 #include <expat.h>
 
@@ -23,17 +23,9 @@ namespace sheetfray::engine::readers {
 
 namespace {
 
-// `cannot read "book.xlsx": the workbook is damaged (detail)`
-ReadError damagedError(std::string_view fileName, std::string_view detail)
+ReadError doctypeError(std::string_view partName)
 {
-    return fileFailure(fileName, "the workbook is damaged (" + std::string(detail) + ")");
-}
-
-ReadError doctypeError(std::string_view fileName, std::string_view partName)
-{
-    return damagedError(fileName,
-                        std::string(partName)
-                            + " has a document type declaration, which no workbook has");
+    return ReadError(ReadError::Reason::XmlDoctype, {}, {.part = std::string(partName)});
 }
 
 // Large enough that the per-chunk overhead vanishes, small enough to stay in cache.
@@ -44,11 +36,10 @@ constexpr std::size_t ChunkSize = 256 * 1024;
 // memory in proportion to its inflated size.
 constexpr int MaxDepth = 256;
 
-ReadError tooDeepError(std::string_view fileName, std::string_view partName)
+ReadError tooDeepError(std::string_view partName)
 {
-    return damagedError(fileName,
-                        std::string(partName) + " nests elements more than "
-                            + std::to_string(MaxDepth) + " levels deep");
+    return ReadError(
+        ReadError::Reason::XmlTooDeep, std::to_string(MaxDepth), {.part = std::string(partName)});
 }
 
 // The messages of XML errors, worded as expat words them, so that a damaged part reads the
@@ -320,13 +311,9 @@ inline const char* skipPlainValue(const char* p)
 class Scanner
 {
 public:
-    Scanner(const ByteReader& read,
-            XmlHandler& handler,
-            std::string_view fileName,
-            std::string_view partName)
+    Scanner(const ByteReader& read, XmlHandler& handler, std::string_view partName)
         : m_read(read)
         , m_handler(handler)
-        , m_fileName(fileName)
         , m_partName(partName)
         , m_buffer(new char[ChunkSize + Padding]())
         , m_capacity(ChunkSize)
@@ -446,9 +433,9 @@ private:
     [[noreturn]] void fail(const char* at, std::string_view message) const
     {
         const std::uint64_t line = m_lines + lineBreaks(m_buffer.get(), at) + 1;
-        throw damagedError(m_fileName,
-                           std::string(m_partName) + ": " + std::string(message) + " at line "
-                               + std::to_string(line));
+        throw ReadError(ReadError::Reason::XmlMalformed,
+                        std::string(message) + " at line " + std::to_string(line),
+                        {.part = std::string(m_partName)});
     }
 
     // The local part (after the first colon) of the name that name() just read to nameEnd.
@@ -784,7 +771,7 @@ private:
             }
         }
         if (m_depth == MaxDepth) {
-            throw tooDeepError(m_fileName, m_partName);
+            throw tooDeepError(m_partName);
         }
         consumeTo(q);
         checkUnique(p);
@@ -1037,7 +1024,7 @@ private:
         if (head.starts_with("<!DOCTYPE")) {
             // Workbook parts never declare a document type; one that does may be an
             // entity-expansion attack, so it is refused before any declaration is read.
-            throw doctypeError(m_fileName, m_partName);
+            throw doctypeError(m_partName);
         }
         if (head.starts_with("<![CDATA[")) {
             if (m_place != Place::Root) {
@@ -1105,7 +1092,6 @@ private:
 
     const ByteReader& m_read;
     XmlHandler& m_handler;
-    std::string_view m_fileName;
     std::string_view m_partName;
 
     // m_end bytes read, then a 0 that stops every scan; zeros or earlier bytes up to
@@ -1220,12 +1206,11 @@ void onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, in
 void parseWithExpat(std::string_view head,
                     const ByteReader& read,
                     XmlHandler& handler,
-                    std::string_view fileName,
                     std::string_view partName)
 {
     std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
     if (!parser) {
-        throw fileFailure(fileName, "there is not enough memory");
+        throw ReadError(ReadError::Reason::OutOfMemory);
     }
     Session session;
     session.parser = parser.get();
@@ -1238,7 +1223,7 @@ void parseWithExpat(std::string_view head,
     for (;;) {
         void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(ChunkSize));
         if (!buffer) {
-            throw fileFailure(fileName, "there is not enough memory");
+            throw ReadError(ReadError::Reason::OutOfMemory);
         }
         std::size_t n = 0;
         if (!head.empty()) {
@@ -1254,16 +1239,17 @@ void parseWithExpat(std::string_view head,
             std::rethrow_exception(session.failure);
         }
         if (session.doctype) {
-            throw doctypeError(fileName, partName);
+            throw doctypeError(partName);
         }
         if (session.tooDeep) {
-            throw tooDeepError(fileName, partName);
+            throw tooDeepError(partName);
         }
         if (status != XML_STATUS_OK) {
             const XML_Error code = XML_GetErrorCode(parser.get());
-            throw damagedError(fileName,
-                               std::string(partName) + ": " + XML_ErrorString(code) + " at line "
-                                   + std::to_string(XML_GetCurrentLineNumber(parser.get())));
+            throw ReadError(ReadError::Reason::XmlMalformed,
+                            std::string(XML_ErrorString(code)) + " at line "
+                                + std::to_string(XML_GetCurrentLineNumber(parser.get())),
+                            {.part = std::string(partName)});
         }
         if (last) {
             return;
@@ -1273,10 +1259,7 @@ void parseWithExpat(std::string_view head,
 
 } // namespace
 
-void parseXml(const ByteReader& read,
-              XmlHandler& handler,
-              std::string_view fileName,
-              std::string_view partName)
+void parseXml(const ByteReader& read, XmlHandler& handler, std::string_view partName)
 {
     // Inflating a large part takes a quarter of the time to read it; a second thread does
     // it while this one scans.
@@ -1284,11 +1267,11 @@ void parseXml(const ByteReader& read,
     const ByteReader readAhead = [&ahead](char* buffer, std::size_t size) {
         return ahead.read(buffer, size);
     };
-    Scanner scanner(readAhead, handler, fileName, partName);
+    Scanner scanner(readAhead, handler, partName);
     if (scanner.start()) {
         scanner.run();
     } else {
-        parseWithExpat(scanner.buffered(), readAhead, handler, fileName, partName);
+        parseWithExpat(scanner.buffered(), readAhead, handler, partName);
     }
 }
 

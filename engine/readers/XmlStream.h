@@ -101,11 +101,8 @@ using ByteReader = std::function<std::size_t(char* buffer, std::size_t size)>;
 // declaration are refused, so no entity is ever declared or expanded, and so are elements
 // nested more than 256 deep. UTF-8 documents (all workbook parts seen) go through this
 // program's own scanner; documents in other encodings through expat.
-// Throws ReadError naming fileName and partName, with
-// the XML error and its line, or whatever the handler threw.
-void parseXml(const ByteReader& read,
-              XmlHandler& handler,
-              std::string_view fileName,
-              std::string_view partName);
+// Throws ReadError naming partName, with the XML error and its line, or whatever the handler
+// or read threw.
+void parseXml(const ByteReader& read, XmlHandler& handler, std::string_view partName);
 
 } // namespace sheetfray::engine::readers
