@@ -4,6 +4,7 @@
 #include "engine/readers/DecimalText.h"
 #include "engine/readers/LiteralText.h"
 #include "engine/readers/OdsStyles.h"
+#include "engine/readers/PackagePart.h"
 #include "engine/readers/XmlStream.h"
 #include "support/Error.h"
 
@@ -29,18 +30,6 @@ constexpr std::size_t MaxSpacesPerCell = 65536;
 // Distinct displayed texts kept as literal number formats; beyond them numbers keep their
 // displayed text as a text value.
 constexpr std::size_t MaxLiteralFormats = 65536;
-
-void parsePart(const ZipArchive& archive, std::string_view part, XmlHandler& handler)
-{
-    const auto index = archive.find(part);
-    if (!index) {
-        throw ReadError(ReadError::Reason::PartMissing, {}, {.part = std::string(part)});
-    }
-    ZipEntry entry = archive.open(*index);
-    parseXml([&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
-             handler,
-             part);
-}
 
 std::string readSmallPart(const ZipArchive& archive, std::string_view part)
 {
@@ -908,19 +897,17 @@ std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive)
             throw ReadError(ReadError::Reason::OtherOpenDocument, mimetype);
         }
         ManifestHandler manifest;
-        if (archive.find("META-INF/manifest.xml")) {
-            parsePart(archive, "META-INF/manifest.xml", manifest);
-        }
+        parsePart(archive, "META-INF/manifest.xml", manifest);
         if (manifest.encrypted) {
             throw ReadError(ReadError::Reason::PasswordProtected);
         }
         OdsStyles styles;
-        if (archive.find("styles.xml")) {
-            parsePart(archive, "styles.xml", styles);
-        }
+        parsePart(archive, "styles.xml", styles);
         auto book = std::make_unique<OdsWorkbook>(fileName);
         ContentHandler content(*book, styles);
-        parsePart(archive, "content.xml", content);
+        if (!parsePart(archive, "content.xml", content)) {
+            throw ReadError(ReadError::Reason::PartMissing, {}, {.part = "content.xml"});
+        }
         return book;
     } catch (ReadError& e) {
         e.nameFile(fileName);

@@ -3,6 +3,7 @@
 #include "engine/CodePage.h"
 #include "engine/readers/DateSerial.h"
 #include "engine/readers/DecimalText.h"
+#include "engine/readers/PackagePart.h"
 #include "engine/readers/XmlStream.h"
 #include "support/Error.h"
 
@@ -244,20 +245,6 @@ std::string relationshipsPart(std::string_view part)
     }
     return std::string(part.substr(0, slash + 1)) + "_rels/" + std::string(part.substr(slash + 1))
         + ".rels";
-}
-
-// Parses a part of the archive; false when the archive has no such part.
-bool parsePart(const ZipArchive& archive, std::string_view part, XmlHandler& handler)
-{
-    const auto index = archive.find(part);
-    if (!index) {
-        return false;
-    }
-    ZipEntry entry = archive.open(*index);
-    parseXml([&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
-             handler,
-             part);
-    return true;
 }
 
 struct Relationship
@@ -836,9 +823,7 @@ private:
             builder.reserve(static_cast<std::size_t>(
                 std::min(entry.declaredSize(), entry.compressedSize() * 20) / 32));
             SheetHandler handler(builder, *m_styles, info.name);
-            parseXml([&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
-                     handler,
-                     info.part);
+            parsePart(entry, info.part, handler);
         }
         return builder.finish();
     }
