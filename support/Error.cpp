@@ -2,37 +2,13 @@
 
 namespace sheetfray {
 
-ReadError::ReadError(Reason reason, std::string detail)
-    : ReadError(reason, std::move(detail), Place())
-{}
+namespace {
 
-ReadError::ReadError(Reason reason, std::string detail, Place place)
-    : Error(std::string())
-    , m_reason(reason)
-    , m_detail(std::move(detail))
-    , m_place(std::move(place))
-{
-    compose();
-}
+using Reason = ReadError::Reason;
 
-void ReadError::nameFile(std::string_view file)
-{
-    if (m_place.file.empty()) {
-        m_place.file = file;
-        compose();
-    }
-}
-
-void ReadError::nameSheet(std::string_view sheet)
-{
-    if (m_place.sheet.empty()) {
-        m_place.sheet = sheet;
-        compose();
-    }
-}
-
-// One case a reason, so that a reason without words fails the build (-Wswitch).
-std::string_view ReadError::wording(Reason reason)
+// The words of each reason; {file}, {part} and {detail} stand for those of the error. One case
+// a reason, so that a reason without words fails the build (-Wswitch).
+std::string_view wording(Reason reason)
 {
     switch (reason) {
     case Reason::FileMissing:
@@ -128,6 +104,37 @@ std::string_view ReadError::wording(Reason reason)
         return "\"{file}\" has no sheet {detail}";
     }
     return "the workbook cannot be read";
+}
+
+} // namespace
+
+ReadError::ReadError(Reason reason, std::string detail)
+    : ReadError(reason, std::move(detail), Place())
+{}
+
+ReadError::ReadError(Reason reason, std::string detail, Place place)
+    : Error(std::string())
+    , m_reason(reason)
+    , m_detail(std::move(detail))
+    , m_place(std::move(place))
+{
+    compose();
+}
+
+void ReadError::nameFile(std::string_view file)
+{
+    if (m_place.file.empty()) {
+        m_place.file = file;
+        compose();
+    }
+}
+
+void ReadError::nameSheet(std::string_view sheet)
+{
+    if (m_place.sheet.empty()) {
+        m_place.sheet = sheet;
+        compose();
+    }
 }
 
 // `cannot read "FILE": REASON`, or `cannot read sheet "SHEET" of "FILE": REASON`; the reason

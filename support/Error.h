@@ -76,7 +76,8 @@ public:
         NoSuchSheetInFile, // the same, worded with the file's name first
     };
 
-    // Where reading failed; each may be empty.
+    // Where reading failed; each may be empty. (The members are initialised so that a
+    // designated initialiser may name only some of them.)
     struct Place
     {
         std::string file{}; // the name the user knows ("q3.xlsx")
@@ -99,9 +100,6 @@ public:
     // opened, so that each layer reports only what it knows.
     void nameFile(std::string_view file);
     void nameSheet(std::string_view sheet);
-
-    // The words of a reason; {file}, {part} and {detail} stand for those of an error.
-    [[nodiscard]] static std::string_view wording(Reason reason);
 
 private:
     void compose();
