@@ -206,8 +206,8 @@ StoredCell&
 SheetBuilder::add(std::int32_t row, std::int32_t column, CellKind kind, std::uint32_t style)
 {
     if (row < 1 || row > MaxRows || column < 1 || column > MaxColumns) {
-        throw ReadError("a cell lies outside the sheet (row " + std::to_string(row) + ", column "
-                        + std::to_string(column) + ")");
+        throw ReadError(ReadError::Reason::CellOutsideSheet,
+                        "row " + std::to_string(row) + ", column " + std::to_string(column));
     }
     StoredCell cell;
     cell.row = row;
@@ -240,7 +240,7 @@ void SheetBuilder::storeText(StoredCell& cell, std::string_view text)
 {
     constexpr auto limit = std::numeric_limits<std::uint32_t>::max();
     if (m_textPool.size() + text.size() > limit) {
-        throw ReadError("the sheet holds more text than can be read");
+        throw ReadError(ReadError::Reason::TooMuchText);
     }
     cell.data.text.offset = static_cast<std::uint32_t>(m_textPool.size());
     cell.data.text.length = static_cast<std::uint32_t>(text.size());

@@ -1,8 +1,10 @@
 // Exception types the engine throws; the trap turns them into error reports.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace sheetfray {
 
@@ -13,11 +15,99 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A workbook (or one of its sheets) cannot be read: damaged, encrypted, unsupported.
+// A workbook (or one of its sheets) cannot be read: damaged, encrypted, unsupported. It
+// carries why (a reason, and a detail where the reason's wording takes one) and where (the
+// file, the sheet, the part of a zip package). The layer that fails gives what it knows; the
+// reader names the file where it opened the workbook. The message is made from them:
+// `cannot read "q3.xlsx": it is password-protected`.
 class ReadError : public Error
 {
 public:
-    using Error::Error;
+    // Every way reading can fail. The wording of each is in one table (Error.cpp).
+    enum class Reason : std::uint8_t {
+        // The file itself.
+        FileMissing,
+        FileNotOpened, // detail: the system's reason
+        Folder,
+        NotRegularFile,
+        FileNotRead,
+        OutOfMemory,
+        // What the file holds.
+        NotSpreadsheet,
+        EmptyFile,
+        EmptyArchive, // a zip archive without entries
+        NoWorkbookPart, // a zip package without a workbook
+        NoWorkbookStream, // a compound file without a workbook stream
+        OtherOpenDocument, // detail: its media type
+        UntypedOpenDocument, // an OpenDocument package without a media type
+        MarkupText, // a web page or XML document saved as a workbook
+        SingleSheetFile, // a BIFF file holding one chart or macro sheet
+        NotCompoundFile,
+        OldFormat, // detail: the version ("BIFF4")
+        BinaryWorkbook,
+        PasswordProtected,
+        // Damage.
+        Damaged, // detail: what is wrong
+        PartMissing,
+        PartUnreadable, // detail: the zip library's reason
+        PartChecksum,
+        PartCorrupt, // invalid compressed data
+        PartCompression, // a compression method this program does not read
+        XmlMalformed, // detail: the XML error and its line
+        XmlDoctype, // a document type declaration, refused
+        XmlTooDeep, // detail: the deepest nesting read
+        SheetDamaged, // detail: what is wrong
+        // Files built to exhaust memory.
+        PartTooLarge,
+        PartOvercompressed,
+        OverlappingParts,
+        // Beyond what is read.
+        TooLargeForSheet, // detail: what exceeds the grid
+        TooManyCells, // detail: the most stored cells read
+        TooManyRepeats, // detail: the most repeated cells read
+        CellOutsideSheet, // detail: the cell's row and column
+        TooMuchText,
+        // Sheets.
+        ChartSheet,
+        DialogSheet,
+        MacroSheet,
+        MacroModule,
+        NoSuchSheet, // detail: the sheet's number
+        NoSuchSheetInFile, // the same, worded with the file's name first
+    };
+
+    // Where reading failed; each may be empty. (The members are initialised so that a
+    // designated initialiser may name only some of them.)
+    struct Place
+    {
+        std::string file{}; // the name the user knows ("q3.xlsx")
+        std::string sheet{};
+        std::string part{}; // in a zip package ("xl/worksheets/sheet1.xml")
+    };
+
+    explicit ReadError(Reason reason, std::string detail = {});
+    ReadError(Reason reason, std::string detail, Place place);
+
+    [[nodiscard]] const char* what() const noexcept override { return m_message.c_str(); }
+
+    [[nodiscard]] Reason reason() const { return m_reason; }
+
+    [[nodiscard]] const std::string& detail() const { return m_detail; }
+
+    [[nodiscard]] const Place& place() const { return m_place; }
+
+    // Names the file (and the sheet) where no layer below has: called where the workbook is
+    // opened, so that each layer reports only what it knows.
+    void nameFile(std::string_view file);
+    void nameSheet(std::string_view sheet);
+
+private:
+    void compose();
+
+    Reason m_reason;
+    std::string m_detail;
+    Place m_place;
+    std::string m_message;
 };
 
 // A sheet that holds no cells by its nature (a chart or dialog sheet): a split passes over it

@@ -10,7 +10,7 @@ namespace {
 
 [[noreturn]] void cutShort()
 {
-    throw ReadError("the workbook is damaged (a record ends before its data)");
+    throw ReadError(ReadError::Reason::Damaged, "a record ends before its data");
 }
 
 } // namespace
@@ -30,8 +30,8 @@ bool BiffRecordReader::next(BiffRecord& record)
     const std::uint16_t type = le16(m_stream, m_offset);
     const std::size_t length = le16(m_stream, m_offset + 2);
     if (m_offset + 4 + length > m_stream.size()) {
-        throw ReadError(
-            "the workbook is damaged (a record runs past the end of the workbook stream)");
+        throw ReadError(ReadError::Reason::Damaged,
+                        "a record runs past the end of the workbook stream");
     }
     record.type = type;
     record.offset = m_offset;

@@ -29,7 +29,7 @@ constexpr std::array<unsigned char, 8> Signature = {0xD0, 0xCF, 0x11, 0xE0, 0xA1
 
 [[noreturn]] void damaged(const std::string& what)
 {
-    throw ReadError("the workbook is damaged (" + what + ")");
+    throw ReadError(ReadError::Reason::Damaged, what);
 }
 
 // Directory names compare case-insensitively (MS-CFB 2.6.4 uses simple upper-casing; the
@@ -57,7 +57,7 @@ CompoundFile::CompoundFile(std::vector<std::byte> image)
 {
     const std::span<const std::byte> header(m_image);
     if (!hasSignature(header)) {
-        throw ReadError("it is not a compound file");
+        throw ReadError(ReadError::Reason::NotCompoundFile);
     }
     if (m_image.size() < HeaderSize) {
         damaged("the compound-file header is cut off");

@@ -1,7 +1,7 @@
 #include "engine/readers/CsvReader.h"
 
-#include "engine/readers/ReadFailure.h"
 #include "engine/readers/TextDecoding.h"
+#include "support/Error.h"
 #include "support/Text.h"
 
 #include <algorithm>
@@ -117,8 +117,9 @@ public:
         requireSheet(index);
         try {
             return parse();
-        } catch (const ReadError& e) {
-            throw fileFailure(m_fileName, e.what());
+        } catch (ReadError& e) {
+            e.nameFile(m_fileName);
+            throw;
         }
     }
 
@@ -126,7 +127,8 @@ private:
     void requireSheet(std::int32_t index) const
     {
         if (index != 1) {
-            throw ReadError("\"" + m_fileName + "\" has no sheet " + std::to_string(index));
+            throw ReadError(
+                ReadError::Reason::NoSuchSheetInFile, std::to_string(index), {.file = m_fileName});
         }
     }
 
@@ -184,12 +186,13 @@ Sheet TextWorkbook::parse() const
 
         if (!field.empty()) {
             if (row > MaxRows) {
-                throw ReadError("it has more than " + std::to_string(MaxRows)
-                                + " lines, more than a sheet holds");
+                throw ReadError(ReadError::Reason::TooLargeForSheet,
+                                "it has more than " + std::to_string(MaxRows) + " lines");
             }
             if (column > MaxColumns) {
-                throw ReadError("line " + std::to_string(row) + " has more than "
-                                + std::to_string(MaxColumns) + " fields, more than a sheet holds");
+                throw ReadError(ReadError::Reason::TooLargeForSheet,
+                                "line " + std::to_string(row) + " has more than "
+                                    + std::to_string(MaxColumns) + " fields");
             }
             builder.addText(row, column, field, 0);
         }
@@ -255,9 +258,7 @@ openDelimitedText(std::string fileName, std::span<const std::byte> bytes, TextDi
 {
     std::string text = decodeText(bytes);
     if (isMarkup(text)) {
-        throw fileFailure(fileName,
-                          "it is a web page or XML document, not a spreadsheet file this "
-                          "program reads");
+        throw ReadError(ReadError::Reason::MarkupText, {}, {.file = fileName});
     }
     return std::make_unique<TextWorkbook>(std::move(fileName), std::move(text), dialect);
 }

@@ -2,10 +2,10 @@
 
 #include "engine/readers/CsvReader.h"
 #include "engine/readers/OdsReader.h"
-#include "engine/readers/ReadFailure.h"
 #include "engine/readers/XlsReader.h"
 #include "engine/readers/XlsxReader.h"
 #include "engine/readers/Zip.h"
+#include "support/Error.h"
 
 #include <cerrno>
 #include <fstream>
@@ -30,47 +30,46 @@ enum class Container {
     Other,
 };
 
-void checkIsFile(const std::filesystem::path& path, const std::string& fileName)
+void checkIsFile(const std::filesystem::path& path)
 {
+    using enum ReadError::Reason;
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) {
-        throw fileFailure(fileName, "the file does not exist");
+        throw ReadError(FileMissing);
     }
     if (error) {
-        throw fileFailure(fileName, "the file cannot be opened (" + error.message() + ")");
+        throw ReadError(FileNotOpened, error.message());
     }
     if (status.type() == std::filesystem::file_type::directory) {
-        throw fileFailure(fileName, "it is a folder, not a file");
+        throw ReadError(Folder);
     }
     if (status.type() != std::filesystem::file_type::regular) {
-        throw fileFailure(fileName, "it is not a regular file");
+        throw ReadError(NotRegularFile);
     }
 }
 
 // Reads up to limit bytes from the start of the file.
-std::vector<std::byte>
-readBytes(const std::filesystem::path& path, const std::string& fileName, std::size_t limit)
+std::vector<std::byte> readBytes(const std::filesystem::path& path, std::size_t limit)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        throw fileFailure(
-            fileName, "the file cannot be opened (" + std::generic_category().message(errno) + ")");
+        throw ReadError(ReadError::Reason::FileNotOpened, std::generic_category().message(errno));
     }
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     std::vector<std::byte> bytes(error ? limit : std::min<std::uintmax_t>(size, limit));
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (in.bad()) {
-        throw fileFailure(fileName, "the file cannot be read");
+        throw ReadError(ReadError::Reason::FileNotRead);
     }
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     return bytes;
 }
 
-std::vector<std::byte> readAll(const std::filesystem::path& path, const std::string& fileName)
+std::vector<std::byte> readAll(const std::filesystem::path& path)
 {
-    return readBytes(path, fileName, std::numeric_limits<std::size_t>::max());
+    return readBytes(path, std::numeric_limits<std::size_t>::max());
 }
 
 // The container is told by the first bytes: the name of a file says little (text saved as
@@ -107,29 +106,39 @@ std::unique_ptr<Workbook> openZipWorkbook(const std::filesystem::path& path,
     return openXlsxWorkbook(std::move(archive));
 }
 
-} // namespace
-
-std::unique_ptr<Workbook> openWorkbookFile(const std::filesystem::path& path)
+std::unique_ptr<Workbook> openFile(const std::filesystem::path& path, const std::string& fileName)
 {
-    const std::string fileName = path.filename().string();
-    checkIsFile(path, fileName);
-    switch (sniff(readBytes(path, fileName, SniffSize))) {
+    checkIsFile(path);
+    switch (sniff(readBytes(path, SniffSize))) {
     case Container::Empty:
-        throw fileFailure(fileName, "it is not a spreadsheet file (the file is empty)");
+        throw ReadError(ReadError::Reason::EmptyFile);
     case Container::Zip:
         return openZipWorkbook(path, fileName);
     case Container::CompoundFile:
     case Container::BareBiff:
         // The .xls reader also recognises encrypted Office Open XML packages.
-        return openXlsWorkbook(fileName, readAll(path, fileName));
+        return openXlsWorkbook(fileName, readAll(path));
     case Container::Text: {
-        const auto bytes = readAll(path, fileName);
+        const auto bytes = readAll(path);
         return openDelimitedText(fileName, bytes, dialectForName(fileName));
     }
     case Container::Other:
         break;
     }
-    throw fileFailure(fileName, "it is not a spreadsheet file");
+    throw ReadError(ReadError::Reason::NotSpreadsheet);
+}
+
+} // namespace
+
+std::unique_ptr<Workbook> openWorkbookFile(const std::filesystem::path& path)
+{
+    const std::string fileName = path.filename().string();
+    try {
+        return openFile(path, fileName);
+    } catch (ReadError& e) {
+        e.nameFile(fileName);
+        throw;
+    }
 }
 
 std::unique_ptr<Workbook> FileHost::open(const std::string& path)

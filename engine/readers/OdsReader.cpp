@@ -4,8 +4,9 @@
 #include "engine/readers/DecimalText.h"
 #include "engine/readers/LiteralText.h"
 #include "engine/readers/OdsStyles.h"
-#include "engine/readers/ReadFailure.h"
+#include "engine/readers/PackagePart.h"
 #include "engine/readers/XmlStream.h"
+#include "support/Error.h"
 
 #include <algorithm>
 #include <charconv>
@@ -29,19 +30,6 @@ constexpr std::size_t MaxSpacesPerCell = 65536;
 // Distinct displayed texts kept as literal number formats; beyond them numbers keep their
 // displayed text as a text value.
 constexpr std::size_t MaxLiteralFormats = 65536;
-
-void parsePart(const ZipArchive& archive, std::string_view part, XmlHandler& handler)
-{
-    const auto index = archive.find(part);
-    if (!index) {
-        throw ReadError("the workbook is damaged (the part " + std::string(part) + " is missing)");
-    }
-    ZipEntry entry = archive.open(*index);
-    parseXml([&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
-             handler,
-             archive.fileName(),
-             part);
-}
 
 std::string readSmallPart(const ZipArchive& archive, std::string_view part)
 {
@@ -360,7 +348,8 @@ private:
     const Sheet& sheet(std::int32_t index) const
     {
         if (index < 1 || index > sheetCount()) {
-            throw ReadError("\"" + m_fileName + "\" has no sheet " + std::to_string(index));
+            throw ReadError(
+                ReadError::Reason::NoSuchSheetInFile, std::to_string(index), {.file = m_fileName});
         }
         return m_sheets[static_cast<std::size_t>(index - 1)];
     }
@@ -838,22 +827,23 @@ void ContentHandler::endRow()
     // Empty rows and cells may run past the grid (writers pad to its end); values there
     // would be lost, so they make the file unreadable instead.
     if (!m_rowCells.empty() && m_row + m_rowRepeat - 1 > MaxRows) {
-        throw ReadError("the workbook is damaged (a sheet has values below row "
-                        + std::to_string(MaxRows) + ", the last a sheet holds)");
+        throw ReadError(ReadError::Reason::Damaged,
+                        "a sheet has values below row " + std::to_string(MaxRows)
+                            + ", the last a sheet holds");
     }
     const std::int64_t rows = m_rowCells.empty() ? 0 : m_rowRepeat;
     if (rows > 0) {
         for (const PlacedRun& run : m_rowCells) {
             if (run.column + run.repeat - 1 > MaxColumns) {
-                throw ReadError("the workbook is damaged (a sheet has values right of column "
-                                + std::to_string(MaxColumns) + ", the last a sheet holds)");
+                throw ReadError(ReadError::Reason::Damaged,
+                                "a sheet has values right of column " + std::to_string(MaxColumns)
+                                    + ", the last a sheet holds");
             }
             const std::int64_t columns = run.repeat;
             m_repeatedCells += rows * columns - 1;
             if (m_repeatedCells > MaxRepeatedCells) {
-                throw ReadError("a sheet repeats cells more than "
-                                + std::to_string(MaxRepeatedCells)
-                                + " times, more than can be read");
+                throw ReadError(ReadError::Reason::TooManyRepeats,
+                                std::to_string(MaxRepeatedCells));
             }
             for (std::int64_t r = 0; r < rows; ++r) {
                 for (std::int64_t c = 0; c < columns; ++c) {
@@ -900,33 +890,28 @@ std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive)
     const std::string fileName = archive.fileName();
     try {
         const std::string mimetype = readSmallPart(archive, "mimetype");
+        if (mimetype.empty()) {
+            throw ReadError(ReadError::Reason::UntypedOpenDocument);
+        }
         if (!mimetype.starts_with("application/vnd.oasis.opendocument.spreadsheet")) {
-            throw ReadError("it is not a spreadsheet file (it is an OpenDocument "
-                            + (mimetype.empty() ? std::string("file") : "\"" + mimetype + "\"")
-                            + " document)");
+            throw ReadError(ReadError::Reason::OtherOpenDocument, mimetype);
         }
         ManifestHandler manifest;
-        if (archive.find("META-INF/manifest.xml")) {
-            parsePart(archive, "META-INF/manifest.xml", manifest);
-        }
+        parsePart(archive, "META-INF/manifest.xml", manifest);
         if (manifest.encrypted) {
-            throw ReadError("it is password-protected");
+            throw ReadError(ReadError::Reason::PasswordProtected);
         }
         OdsStyles styles;
-        if (archive.find("styles.xml")) {
-            parsePart(archive, "styles.xml", styles);
-        }
+        parsePart(archive, "styles.xml", styles);
         auto book = std::make_unique<OdsWorkbook>(fileName);
         ContentHandler content(*book, styles);
-        parsePart(archive, "content.xml", content);
-        return book;
-    } catch (const ReadError& e) {
-        const std::string_view message = e.what();
-        // The XML and zip layers name the file already.
-        if (message.starts_with("cannot read")) {
-            throw;
+        if (!parsePart(archive, "content.xml", content)) {
+            throw ReadError(ReadError::Reason::PartMissing, {}, {.part = "content.xml"});
         }
-        throw fileFailure(fileName, message);
+        return book;
+    } catch (ReadError& e) {
+        e.nameFile(fileName);
+        throw;
     }
 }
 

@@ -3,8 +3,8 @@
 #include "engine/readers/BiffRecords.h"
 #include "engine/readers/CompoundFile.h"
 #include "engine/readers/LittleEndian.h"
-#include "engine/readers/ReadFailure.h"
 #include "engine/readers/TextDecoding.h"
+#include "support/Error.h"
 
 #include <algorithm>
 #include <bit>
@@ -29,20 +29,17 @@ constexpr std::uint16_t WorksheetSubstream = 0x0010;
 constexpr std::uint16_t ChartSubstream = 0x0020;
 constexpr std::uint16_t MacroSubstream = 0x0040;
 
-constexpr const char* ChartSheetReason = "it is a chart sheet, which has no cells";
-
 constexpr std::uint16_t Biff8Version = 0x0600;
 constexpr std::uint16_t Biff5Version = 0x0500;
 
 [[noreturn]] void damaged(const std::string& what)
 {
-    throw ReadError("the workbook is damaged (" + what + ")");
+    throw ReadError(ReadError::Reason::Damaged, what);
 }
 
 [[noreturn]] void unsupportedVersion(std::string_view version)
 {
-    throw ReadError("it is saved in the old " + std::string(version)
-                    + " workbook format, which is not supported; save it again in a newer format");
+    throw ReadError(ReadError::Reason::OldFormat, std::string(version));
 }
 
 void requireSize(const BiffRecord& record, std::size_t size)
@@ -123,10 +120,10 @@ public:
         const SheetEntry& sheet = entry(index);
         try {
             return readSheet(sheet);
-        } catch (const SheetWithoutCells& e) {
-            throw sheetWithoutCells(m_fileName, sheet.name, e.what());
-        } catch (const ReadError& e) {
-            throw sheetFailure(m_fileName, sheet.name, e.what());
+        } catch (ReadError& e) {
+            e.nameSheet(sheet.name);
+            e.nameFile(m_fileName);
+            throw;
         }
     }
 
@@ -134,7 +131,8 @@ private:
     const SheetEntry& entry(std::int32_t index) const
     {
         if (index < 1 || index > sheetCount()) {
-            throw ReadError("\"" + m_fileName + "\" has no sheet " + std::to_string(index));
+            throw ReadError(
+                ReadError::Reason::NoSuchSheetInFile, std::to_string(index), {.file = m_fileName});
         }
         return m_sheets[static_cast<std::size_t>(index - 1)];
     }
@@ -193,7 +191,7 @@ void XlsWorkbook::readGlobals()
         return;
     }
     if (substream != GlobalsSubstream) {
-        throw ReadError("it is not a workbook (it holds a single chart or macro sheet)");
+        throw ReadError(ReadError::Reason::SingleSheetFile);
     }
 
     while (reader.next(record)) {
@@ -202,7 +200,7 @@ void XlsWorkbook::readGlobals()
             buildCellFormats();
             return;
         case biff::FilePass:
-            throw ReadError("it is password-protected");
+            throw ReadError(ReadError::Reason::PasswordProtected);
         case biff::CodePage:
             requireSize(record, 2);
             // BIFF8 text is UTF-16 whatever this says; the page matters for BIFF5 and BIFF7.
@@ -337,11 +335,11 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
 {
     switch (sheet.type) {
     case SheetType::Chart:
-        throw SheetWithoutCells(ChartSheetReason);
+        throw SheetWithoutCells(ReadError::Reason::ChartSheet);
     case SheetType::MacroSheet:
-        throw ReadError("it is a macro sheet, which is not read");
+        throw ReadError(ReadError::Reason::MacroSheet);
     case SheetType::Module:
-        throw ReadError("it is a macro module, which has no cells");
+        throw ReadError(ReadError::Reason::MacroModule);
     case SheetType::Worksheet:
         break;
     }
@@ -355,10 +353,10 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
     }
     const std::uint16_t substream = le16(record.data, 2);
     if (substream == ChartSubstream) {
-        throw SheetWithoutCells(ChartSheetReason);
+        throw SheetWithoutCells(ReadError::Reason::ChartSheet);
     }
     if (substream == MacroSubstream) {
-        throw ReadError("it is a macro sheet, which is not read");
+        throw ReadError(ReadError::Reason::MacroSheet);
     }
 
     SheetBuilder builder(sheet.name, m_styles);
@@ -413,7 +411,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
         case biff::WsBool:
             requireSize(record, 1);
             if ((le8(data, 0) & 0x10) != 0) {
-                throw SheetWithoutCells("it is a dialog sheet, which has no cells");
+                throw SheetWithoutCells(ReadError::Reason::DialogSheet);
             }
             break;
         case biff::Blank:
@@ -550,7 +548,7 @@ std::unique_ptr<Workbook> openXlsWorkbook(std::string fileName, std::vector<std:
     try {
         if (!CompoundFile::hasSignature(bytes)) {
             if (!looksLikeBareBiff(bytes)) {
-                throw ReadError("it is not a spreadsheet file");
+                throw ReadError(ReadError::Reason::NotSpreadsheet);
             }
             return std::make_unique<XlsWorkbook>(std::move(fileName), std::move(bytes), true);
         }
@@ -558,7 +556,7 @@ std::unique_ptr<Workbook> openXlsWorkbook(std::string fileName, std::vector<std:
         // An encrypted Office Open XML package is a compound file holding the encrypted
         // package and its key data (MS-OFFCRYPTO 2.3.4.1).
         if (file.hasStream("EncryptedPackage") && file.hasStream("EncryptionInfo")) {
-            throw ReadError("it is password-protected");
+            throw ReadError(ReadError::Reason::PasswordProtected);
         }
         if (file.hasStream("Workbook")) {
             return std::make_unique<XlsWorkbook>(
@@ -568,9 +566,10 @@ std::unique_ptr<Workbook> openXlsWorkbook(std::string fileName, std::vector<std:
             return std::make_unique<XlsWorkbook>(
                 std::move(fileName), std::move(file).takeStream("Book"), false);
         }
-        throw ReadError("it is not a spreadsheet file (the compound file holds no workbook)");
-    } catch (const ReadError& e) {
-        throw fileFailure(shownName, e.what());
+        throw ReadError(ReadError::Reason::NoWorkbookStream);
+    } catch (ReadError& e) {
+        e.nameFile(shownName);
+        throw;
     }
 }
 

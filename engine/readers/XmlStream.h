@@ -1,6 +1,8 @@
 // Streaming XML parsing: a document read by chunks, reported element by element.
 #pragma once
 
+#include "support/Error.h"
+
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -101,11 +103,23 @@ using ByteReader = std::function<std::size_t(char* buffer, std::size_t size)>;
 // declaration are refused, so no entity is ever declared or expanded, and so are elements
 // nested more than 256 deep. UTF-8 documents (all workbook parts seen) go through this
 // program's own scanner; documents in other encodings through expat.
-// Throws ReadError naming fileName and partName, with
-// the XML error and its line, or whatever the handler threw.
-void parseXml(const ByteReader& read,
-              XmlHandler& handler,
-              std::string_view fileName,
-              std::string_view partName);
+// Throws ReadError naming partName, with the XML error and its line, or whatever the handler
+// or read threw.
+void parseXml(const ByteReader& read, XmlHandler& handler, std::string_view partName);
+
+// What the two parsers behind parseXml share: this program's own for UTF-8 (XmlScanner.h) and
+// expat for other encodings (XmlExpat.h).
+
+// The bytes asked of read at a time: large enough that the per-chunk overhead vanishes, small
+// enough to stay in cache.
+inline constexpr std::size_t XmlChunkSize = 256 * 1024;
+
+// Workbook parts nest a dozen levels deep (rich text in a table cell in OpenDocument is the
+// deepest seen); every open element is kept, so a part of nothing but start tags would hold
+// memory in proportion to its inflated size.
+inline constexpr int MaxXmlDepth = 256;
+
+[[nodiscard]] ReadError xmlDoctypeError(std::string_view partName);
+[[nodiscard]] ReadError xmlTooDeepError(std::string_view partName);
 
 } // namespace sheetfray::engine::readers

@@ -1,6 +1,6 @@
 #include "engine/readers/Zip.h"
 
-#include "engine/readers/ReadFailure.h"
+#include "support/Error.h"
 #include "support/Text.h"
 
 #include <zip.h>
@@ -11,23 +11,12 @@ namespace sheetfray::engine::readers {
 
 namespace {
 
-// `cannot read "book.xlsx": the workbook is damaged (detail)`
-ReadError damagedError(std::string_view fileName, std::string_view detail)
-{
-    return fileFailure(fileName, "the workbook is damaged (" + std::string(detail) + ")");
-}
-
 // A compression ratio says little about a small part: a short run of spaces compresses well.
 constexpr std::uint64_t RatioCheckFloor = 16u << 20;
 
 // The least an archive may inflate to in all, whatever its size: a small workbook read again
 // and again (a tool loading one sheet many times) stays far below it.
 constexpr std::uint64_t BudgetFloor = std::uint64_t{256} << 20;
-
-ReadError unsafeError(std::string_view fileName, std::string_view detail)
-{
-    return fileFailure(fileName, "the workbook is not safe to read (" + std::string(detail) + ")");
-}
 
 std::string libzipText(int code)
 {
@@ -52,21 +41,22 @@ int hexDigit(char c)
     return -1;
 }
 
-ReadError openError(const std::string& fileName, int code)
+ReadError openError(int code)
 {
+    using enum ReadError::Reason;
     switch (code) {
     case ZIP_ER_NOZIP:
-        return damagedError(fileName, "it is not a complete zip archive");
+        return ReadError(Damaged, "it is not a complete zip archive");
     case ZIP_ER_INCONS:
-        return damagedError(fileName, "the zip archive is inconsistent");
+        return ReadError(Damaged, "the zip archive is inconsistent");
     case ZIP_ER_OPEN:
     case ZIP_ER_READ:
     case ZIP_ER_SEEK:
-        return fileFailure(fileName, "the file cannot be opened (" + libzipText(code) + ")");
+        return ReadError(FileNotOpened, libzipText(code));
     case ZIP_ER_MEMORY:
-        return fileFailure(fileName, "there is not enough memory");
+        return ReadError(OutOfMemory);
     default:
-        return damagedError(fileName, libzipText(code));
+        return ReadError(Damaged, libzipText(code));
     }
 }
 
@@ -116,7 +106,7 @@ ZipArchive::ZipArchive(const std::filesystem::path& path, std::string fileName)
     int code = 0;
     m_archive.reset(zip_open(path.c_str(), ZIP_RDONLY, &code));
     if (!m_archive) {
-        throw openError(m_fileName, code);
+        throw openError(code);
     }
     std::error_code sizeError;
     const std::uint64_t size = std::filesystem::file_size(path, sizeError);
@@ -168,31 +158,29 @@ ZipEntry ZipArchive::open(std::uint64_t index) const
     zip_file* file = zip_fopen_index(m_archive.get(), index, 0);
     if (!file) {
         const int code = zip_error_code_zip(zip_get_error(m_archive.get()));
+        using enum ReadError::Reason;
         switch (code) {
         case ZIP_ER_NOPASSWD:
         case ZIP_ER_WRONGPASSWD:
         case ZIP_ER_ENCRNOTSUPP:
-            throw fileFailure(m_fileName, "it is password-protected");
+            throw ReadError(PasswordProtected);
         case ZIP_ER_COMPNOTSUPP:
-            throw damagedError(m_fileName,
-                               name + " is compressed by a method this program cannot read");
+            throw ReadError(PartCompression, {}, {.part = name});
         default:
-            throw damagedError(m_fileName, name + ": " + libzipText(code));
+            throw ReadError(PartUnreadable, libzipText(code), {.part = name});
         }
     }
-    return ZipEntry(file, std::move(name), m_fileName, compressedSize, declaredSize, m_budget);
+    return ZipEntry(file, std::move(name), compressedSize, declaredSize, m_budget);
 }
 
 ZipEntry::ZipEntry(zip_file* file,
                    std::string name,
-                   std::string fileName,
                    std::uint64_t compressedSize,
                    std::uint64_t declaredSize,
                    std::shared_ptr<InflateBudget> budget)
     : m_file(file)
     , m_budget(std::move(budget))
     , m_name(std::move(name))
-    , m_fileName(std::move(fileName))
     , m_compressedSize(compressedSize)
     , m_declaredSize(declaredSize)
 {}
@@ -202,32 +190,30 @@ std::size_t ZipEntry::read(char* buffer, std::size_t size)
     const zip_int64_t n = zip_fread(m_file.get(), buffer, size);
     if (n < 0) {
         const int code = zip_error_code_zip(zip_file_get_error(m_file.get()));
+        using enum ReadError::Reason;
         switch (code) {
         case ZIP_ER_CRC:
-            throw damagedError(m_fileName, m_name + " does not match its checksum");
+            throw ReadError(PartChecksum, {}, {.part = m_name});
         case ZIP_ER_ZLIB:
         case ZIP_ER_COMPRESSED_DATA:
         case ZIP_ER_EOF:
-            throw damagedError(m_fileName, m_name + " has invalid compressed data");
+            throw ReadError(PartCorrupt, {}, {.part = m_name});
         default:
-            throw damagedError(m_fileName, m_name + ": " + libzipText(code));
+            throw ReadError(PartUnreadable, libzipText(code), {.part = m_name});
         }
     }
     m_inflated += static_cast<std::uint64_t>(n);
     if (m_inflated > MaxEntrySize) {
-        throw unsafeError(m_fileName, m_name + " inflates to more than 4 GiB");
+        throw ReadError(ReadError::Reason::PartTooLarge, {}, {.part = m_name});
     }
     // No spreadsheet part compresses a thousandfold; a zip bomb does (deflate's limit is 1032).
     if (m_inflated > RatioCheckFloor
         && m_inflated / std::max<std::uint64_t>(m_compressedSize, 1) > MaxCompressionRatio) {
-        throw unsafeError(m_fileName,
-                          m_name + " is compressed more than a thousandfold, as in a zip bomb");
+        throw ReadError(ReadError::Reason::PartOvercompressed, {}, {.part = m_name});
     }
     m_budget->used += static_cast<std::uint64_t>(n);
     if (m_budget->used > m_budget->limit) {
-        throw unsafeError(m_fileName,
-                          "its parts inflate to more than a thousand times its size, as in a "
-                          "zip bomb of overlapping entries");
+        throw ReadError(ReadError::Reason::OverlappingParts);
     }
     return static_cast<std::size_t>(n);
 }

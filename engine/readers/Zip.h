@@ -31,7 +31,8 @@ struct InflateBudget
 class ZipArchive
 {
 public:
-    // Opens the archive at path; fileName is what error messages call it. Throws ReadError.
+    // Opens the archive at path; fileName is the name the workbook goes by. Throws ReadError
+    // naming no file: the reader that opens the workbook names it.
     ZipArchive(const std::filesystem::path& path, std::string fileName);
 
     [[nodiscard]] const std::string& fileName() const { return m_fileName; }
@@ -85,7 +86,6 @@ private:
 
     ZipEntry(zip_file* file,
              std::string name,
-             std::string fileName,
              std::uint64_t compressedSize,
              std::uint64_t declaredSize,
              std::shared_ptr<InflateBudget> budget);
@@ -93,7 +93,6 @@ private:
     std::unique_ptr<zip_file, Closer> m_file;
     std::shared_ptr<InflateBudget> m_budget;
     std::string m_name;
-    std::string m_fileName;
     std::uint64_t m_compressedSize = 0;
     std::uint64_t m_declaredSize = 0;
     std::uint64_t m_inflated = 0;

@@ -71,8 +71,8 @@ public:
     {
         const FakeSheet& sheet = m_book.sheets.at(static_cast<std::size_t>(index - 1));
         if (sheet.chart) {
-            throw SheetWithoutCells("sheet \"" + sheet.name
-                                    + "\" is a chart sheet and has no cells");
+            throw SheetWithoutCells(
+                ReadError::Reason::ChartSheet, {}, {.file = m_name, .sheet = sheet.name});
         }
         engine::SheetBuilder builder(sheet.name, m_book.styles);
         if (sheet.fill) {
@@ -122,7 +122,7 @@ public:
     {
         const auto it = books.find(path);
         if (it == books.end()) {
-            throw ReadError("cannot read \"" + path + "\": the file does not exist");
+            throw ReadError(ReadError::Reason::FileMissing, {}, {.file = path});
         }
         return std::make_unique<FakeWorkbook>(path.substr(path.rfind('/') + 1), it->second);
     }

@@ -52,7 +52,7 @@ TEST(XmlStream, ReportsTheSameEventsWhateverTheChunkSize)
     const std::string document = R"(<x:a xmlns:x="urn:x" x:id="1"><x:b r="A1">t&amp;u</x:b></x:a>)";
     for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, document.size()}) {
         Recorder recorder;
-        parseXml(pieces(document, piece), recorder, "book.xlsx", "xl/part.xml");
+        parseXml(pieces(document, piece), recorder, "xl/part.xml");
         // Text may arrive in several pieces; joined it is the same. Namespace declarations
         // are not attributes.
         EXPECT_EQ(recorder.events, "<a id=1><b r=A1>t&u</b></a>") << piece;
@@ -63,18 +63,22 @@ TEST(XmlStream, PassesTheHandlersExceptionThrough)
 {
     const std::string document = "<a><boom/></a>";
     Recorder recorder;
-    EXPECT_THROW(parseXml(pieces(document, 64), recorder, "book.xlsx", "xl/part.xml"),
-                 std::logic_error);
+    EXPECT_THROW(parseXml(pieces(document, 64), recorder, "xl/part.xml"), std::logic_error);
 }
 
-TEST(XmlStream, NamesFileAndPartAndLineOfAnXmlError)
+TEST(XmlStream, NamesPartAndLineOfAnXmlError)
 {
     const std::string document = "<a>\n<b>\n</a>";
     Recorder recorder;
     try {
-        parseXml(pieces(document, 64), recorder, "book.xlsx", "xl/part.xml");
+        parseXml(pieces(document, 64), recorder, "xl/part.xml");
         FAIL() << "no error";
-    } catch (const ReadError& e) {
+    } catch (ReadError& e) {
+        EXPECT_EQ(e.reason(), ReadError::Reason::XmlMalformed);
+        EXPECT_EQ(e.place().part, "xl/part.xml");
+        EXPECT_EQ(e.detail(), "mismatched tag at line 3");
+        // The reader that opened the workbook names its file.
+        e.nameFile("book.xlsx");
         EXPECT_STREQ(e.what(),
                      "cannot read \"book.xlsx\": the workbook is damaged (xl/part.xml: mismatched "
                      "tag at line 3)");
@@ -84,7 +88,7 @@ TEST(XmlStream, NamesFileAndPartAndLineOfAnXmlError)
 TEST(XmlStream, RefusesAnEmptyDocument)
 {
     Recorder recorder;
-    EXPECT_THROW(parseXml(pieces("", 64), recorder, "book.xlsx", "xl/part.xml"), ReadError);
+    EXPECT_THROW(parseXml(pieces("", 64), recorder, "xl/part.xml"), ReadError);
 }
 
 // The events of a whole document read in pieces of the given size; "error: ..." for an error.
@@ -92,11 +96,10 @@ std::string eventsOf(const std::string& document, std::size_t piece = 64)
 {
     Recorder recorder;
     try {
-        parseXml(pieces(document, piece), recorder, "book.xlsx", "xl/part.xml");
+        parseXml(pieces(document, piece), recorder, "xl/part.xml");
     } catch (const ReadError& e) {
         const std::string message = e.what();
-        const std::string prefix =
-            "cannot read \"book.xlsx\": the workbook is damaged (xl/part.xml";
+        const std::string prefix = "the workbook is damaged (xl/part.xml";
         return "error: " + (message.starts_with(prefix) ? message.substr(prefix.size()) : message);
     }
     return recorder.events;
@@ -267,7 +270,7 @@ public:
                 return std::size_t{0};
             }
             if (m_offset >= m_failAfter) {
-                throw ReadError("the source failed");
+                throw ReadError(ReadError::Reason::FileNotRead);
             }
             const std::size_t n =
                 std::min({size, m_document.size() - m_offset, m_failAfter - m_offset});
@@ -298,14 +301,14 @@ TEST(XmlStream, ReadsLargePartsAheadOnASecondThread)
 
     BlockSource whole(document, document.size());
     Recorder recorder;
-    parseXml(whole.reader(), recorder, "book.xlsx", "xl/part.xml");
+    parseXml(whole.reader(), recorder, "xl/part.xml");
     EXPECT_EQ(recorder.events, expected);
 
     // The source's failure comes through after the bytes before it, and the handler's own
     // exception stops the thread reading ahead.
     BlockSource failing(document, 1'500'000);
     Recorder partial;
-    EXPECT_THROW(parseXml(failing.reader(), partial, "book.xlsx", "xl/part.xml"), ReadError);
+    EXPECT_THROW(parseXml(failing.reader(), partial, "xl/part.xml"), ReadError);
     EXPECT_GT(partial.events.size(), 1'000'000u);
     EXPECT_EQ(partial.events, expected.substr(0, partial.events.size()));
 
@@ -313,7 +316,7 @@ TEST(XmlStream, ReadsLargePartsAheadOnASecondThread)
     BlockSource booming(document.substr(0, cut) + "<boom/>" + document.substr(cut),
                         std::string::npos);
     Recorder stopped;
-    EXPECT_THROW(parseXml(booming.reader(), stopped, "book.xlsx", "xl/part.xml"), std::logic_error);
+    EXPECT_THROW(parseXml(booming.reader(), stopped, "xl/part.xml"), std::logic_error);
 }
 
 TEST(XmlAttributes, LocalNameDropsOnlyTheFirstPrefix)

@@ -1,2 +1,0 @@
-// The workbook readers behind the host: one per file format.
-#pragma once
