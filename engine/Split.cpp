@@ -157,11 +157,27 @@ bool loadSheet(
     return loaded && !withoutCells;
 }
 
-// The workbook's name as the fallback names use it: a name the system holds in a single-byte
-// code page is read in that page, so that its letters survive the cleaning of cell texts.
-std::string workbookNameForCells(const SplitContext& context, const Workbook& workbook)
+// A workbook opened in a fresh host for a split, and its name as the fallback names use it:
+// a name the system holds in a single-byte code page is read in that page, so that its
+// letters survive the cleaning of cell texts.
+struct SplitSource
 {
-    return context.codePage.decode(workbook.name());
+    OpenedWorkbook opened;
+    std::string nameForCells;
+};
+
+// Opens the workbook as statement 100 of the trap. Nothing when that fails: without a
+// workbook every later statement would fail in turn, so one report says it.
+std::optional<SplitSource>
+openForSplit(const SplitContext& context, Trap& trap, const std::string& workbookPath)
+{
+    context.outputs.addWorkbook(workbookPath);
+    SplitSource source;
+    if (!trap.step(100, [&] { source.opened = OpenWorkbook(context.hosts, workbookPath); })) {
+        return std::nullopt;
+    }
+    source.nameForCells = context.codePage.decode(source.opened.workbook->name());
+    return source;
 }
 
 // Says once per workbook how many formula cells had no result to write.
@@ -188,14 +204,12 @@ void saveEachLine(const SplitContext& context,
                   std::string_view separator)
 {
     Trap trap(labels.location, context.reporter);
-    context.outputs.addWorkbook(workbookPath);
-    OpenedWorkbook opened;
-    if (!trap.step(100, [&] { opened = OpenWorkbook(context.hosts, workbookPath); })) {
-        // Without a workbook every later statement would fail in turn; one report says it.
+    std::optional<SplitSource> source = openForSplit(context, trap, workbookPath);
+    if (!source) {
         return;
     }
-    Workbook& workbook = *opened.workbook;
-    const std::string workbookName = workbookNameForCells(context, workbook);
+    Workbook& workbook = *source->opened.workbook;
+    const std::string& workbookName = source->nameForCells;
     std::uint64_t formulasWithoutResult = 0;
     std::int32_t fileCounter = 0;
     std::int32_t sheetCount = 0;
@@ -322,13 +336,12 @@ void SaveEachCell(const SplitContext& context,
                   std::string_view outputBase)
 {
     Trap trap(Location::SaveEachCell, context.reporter);
-    context.outputs.addWorkbook(workbookPath);
-    OpenedWorkbook opened;
-    if (!trap.step(100, [&] { opened = OpenWorkbook(context.hosts, workbookPath); })) {
+    std::optional<SplitSource> source = openForSplit(context, trap, workbookPath);
+    if (!source) {
         return;
     }
-    Workbook& workbook = *opened.workbook;
-    const std::string workbookName = workbookNameForCells(context, workbook);
+    Workbook& workbook = *source->opened.workbook;
+    const std::string& workbookName = source->nameForCells;
     std::uint64_t formulasWithoutResult = 0;
     std::int32_t fileCounter = 0;
     trap.step(106, [&] { context.controls.setBusy(); });

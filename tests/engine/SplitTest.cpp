@@ -24,22 +24,10 @@ void nameQty(engine::SheetBuilder& b)
     b.addNumber(2, 2, 3, 0);
 }
 
-class SplitTest : public ::testing::Test
+class SplitTest : public ::testing::Test, protected SplitHarness
 {
 protected:
     TempDir out;
-    FakeHostFactory hosts;
-    RecordingControls controls;
-    RecordingReporter reporter;
-    engine::CodePage codePage = engine::CodePage::utf8();
-    engine::format::ValueLocale locale = engine::format::ValueLocale::enUS();
-
-    engine::RunOutputs outputs;
-
-    engine::SplitContext context()
-    {
-        return {hosts, controls, reporter, codePage, locale, outputs};
-    }
 
     std::string addBook(const std::string& name, FakeBook book)
     {

@@ -4,6 +4,7 @@
 
 #include "engine/Host.h"
 #include "engine/RunControls.h"
+#include "engine/Split.h"
 #include "support/Error.h"
 #include "support/ErrorReport.h"
 
@@ -161,6 +162,23 @@ public:
         if (onYield) {
             onYield();
         }
+    }
+};
+
+// Everything a split takes besides its arguments, as tests set it up: the fake host, controls
+// and reporter that record, UTF-8 and en-US unless a test says otherwise, and a run of its own.
+struct SplitHarness
+{
+    FakeHostFactory hosts;
+    RecordingControls controls;
+    RecordingReporter reporter;
+    engine::CodePage codePage = engine::CodePage::utf8();
+    engine::format::ValueLocale locale = engine::format::ValueLocale::enUS();
+    engine::RunOutputs outputs;
+
+    engine::SplitContext context()
+    {
+        return {hosts, controls, reporter, codePage, locale, outputs};
     }
 };
 

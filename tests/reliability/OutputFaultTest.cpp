@@ -38,25 +38,16 @@ FakeBook bookOfRows(const std::vector<std::size_t>& lengths)
     return {{{"Sheet1", table(rows)}}};
 }
 
-class OutputFault : public ::testing::Test
+class OutputFault : public ::testing::Test, protected SplitHarness
 {
 protected:
     TempDir dir;
-    FakeHostFactory hosts;
-    RecordingControls controls;
-    RecordingReporter reporter;
-    engine::CodePage codePage = engine::CodePage::utf8();
-    engine::format::ValueLocale locale = engine::format::ValueLocale::enUS();
-    engine::RunOutputs outputs;
 
     // Splits the book by rows into folder as Book_N.txt, each row's text followed by ",".
     void splitRows(const FakeBook& book, const fs::path& folder)
     {
         hosts.books["/in/Book.xlsx"] = book;
-        engine::SaveEachRow({hosts, controls, reporter, codePage, locale, outputs},
-                            "/in/Book.xlsx",
-                            (folder / "Book").string(),
-                            ",");
+        engine::SaveEachRow(context(), "/in/Book.xlsx", (folder / "Book").string(), ",");
     }
 
     // Each file the split left is the complete row, each missing one was reported once with
@@ -182,10 +173,7 @@ TEST_F(OutputFault, NameTheFileSystemRefusesIsReportedAndLeavesNothing)
     controls.scheme = engine::NamingScheme::FirstCellValue;
     hosts.books["/in/Book.xlsx"] = {
         {{"Sheet1", table({{"short"}, {std::string(300, 'n')}, {"after"}})}}};
-    engine::SaveEachRow({hosts, controls, reporter, codePage, locale, outputs},
-                        "/in/Book.xlsx",
-                        dir.str() + "/Book",
-                        ",");
+    engine::SaveEachRow(context(), "/in/Book.xlsx", dir.str() + "/Book", ",");
     EXPECT_EQ(filesIn(dir.path()), (Files{{"short.txt", "short,"}, {"after.txt", "after,"}}));
     ASSERT_EQ(reporter.reports.size(), 1u);
     EXPECT_NE(reporter.reports[0].description.find("File name too long"), std::string::npos);

@@ -19,29 +19,18 @@ const std::vector<std::vector<std::string>> Rows = {
     {" café ", "", "Ünïcödé"},
 };
 
-class OwnOutput : public ::testing::TestWithParam<const char*>
+class OwnOutput : public ::testing::TestWithParam<const char*>, protected SplitHarness
 {
 protected:
     TempDir out;
-    FakeHostFactory hosts;
-    RecordingControls controls;
-    RecordingReporter reporter;
-    engine::CodePage codePage = std::string(GetParam()) == "UTF-8"
-        ? engine::CodePage::utf8()
-        : engine::CodePage::singleByte(GetParam());
-    engine::format::ValueLocale locale = engine::format::ValueLocale::enUS();
 
     void SetUp() override
     {
+        if (std::string(GetParam()) != "UTF-8") {
+            codePage = engine::CodePage::singleByte(GetParam());
+        }
         controls.spreadsheet = true;
         hosts.books["/in/book.xlsx"].sheets.push_back({"Sheet1", table(Rows)});
-    }
-
-    engine::RunOutputs outputs;
-
-    engine::SplitContext context()
-    {
-        return {hosts, controls, reporter, codePage, locale, outputs};
     }
 
     std::string base() const { return out.str() + "/book"; }
