@@ -164,6 +164,9 @@ struct SplitSource
 {
     OpenedWorkbook opened;
     std::string nameForCells;
+    std::uint64_t formulasWithoutResult = 0; // in the sheets loaded so far
+
+    [[nodiscard]] Workbook& workbook() const { return *opened.workbook; }
 };
 
 // Opens the workbook as statement 100 of the trap. Nothing when that fails: without a
@@ -208,12 +211,10 @@ void saveEachLine(const SplitContext& context,
     if (!source) {
         return;
     }
-    Workbook& workbook = *source->opened.workbook;
-    const std::string& workbookName = source->nameForCells;
-    std::uint64_t formulasWithoutResult = 0;
-    std::int32_t fileCounter = 0;
+    Workbook& workbook = source->workbook();
     std::int32_t sheetCount = 0;
     trap.step(labels.sheets, [&] { sheetCount = workbook.sheetCount(); });
+    std::int32_t fileCounter = 0;
 
     LineText line;
     std::string caption;
@@ -225,7 +226,7 @@ void saveEachLine(const SplitContext& context,
         if (!loadSheet(trap, labels.lines, workbook, s, sheet)) {
             continue;
         }
-        formulasWithoutResult += sheet->formulasWithoutResult();
+        source->formulasWithoutResult += sheet->formulasWithoutResult();
         const UsedRange range = sheet->usedRange();
         const std::int32_t lineCount = byRow ? range.lastRow : range.lastColumn;
         const std::int32_t cellCount = byRow ? range.lastColumn : range.lastRow;
@@ -277,10 +278,10 @@ void saveEachLine(const SplitContext& context,
                                         lineIndex,
                                         crossIndex,
                                         sheet->name(),
-                                        workbookName,
+                                        source->nameForCells,
                                         context.codePage,
                                         context.reporter);
-                fallback = FallbackName(workbookName, sheet->name(), lineIndex, crossIndex);
+                fallback = FallbackName(source->nameForCells, sheet->name(), lineIndex, crossIndex);
             });
             bool spreadsheet = false;
             trap.step(labels.kind, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });
@@ -302,7 +303,7 @@ void saveEachLine(const SplitContext& context,
         }
         finishOutput(trap, writer);
     }
-    warnOfFormulasWithoutResult(context, workbookPath, formulasWithoutResult);
+    warnOfFormulasWithoutResult(context, workbookPath, source->formulasWithoutResult);
 }
 
 } // namespace
@@ -340,9 +341,7 @@ void SaveEachCell(const SplitContext& context,
     if (!source) {
         return;
     }
-    Workbook& workbook = *source->opened.workbook;
-    const std::string& workbookName = source->nameForCells;
-    std::uint64_t formulasWithoutResult = 0;
+    Workbook& workbook = source->workbook();
     std::int32_t fileCounter = 0;
     trap.step(106, [&] { context.controls.setBusy(); });
     std::int32_t sheetCount = 0;
@@ -359,7 +358,7 @@ void SaveEachCell(const SplitContext& context,
         if (!loadSheet(trap, 110, workbook, s, sheet)) {
             continue;
         }
-        formulasWithoutResult += sheet->formulasWithoutResult();
+        source->formulasWithoutResult += sheet->formulasWithoutResult();
         // Only stored cells can be non-blank, so the walk visits those alone: a sheet whose
         // used range spans millions of empty positions costs no more than its cells.
         for (const StoredCell& cell : sheet->cells()) {
@@ -386,10 +385,10 @@ void SaveEachCell(const SplitContext& context,
                                         cell.row,
                                         cell.column,
                                         sheet->name(),
-                                        workbookName,
+                                        source->nameForCells,
                                         context.codePage,
                                         context.reporter);
-                fallback = FallbackName(workbookName, sheet->name(), cell.row, cell.column);
+                fallback = FallbackName(source->nameForCells, sheet->name(), cell.row, cell.column);
             });
             bool spreadsheet = false;
             trap.step(126, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });
@@ -412,7 +411,7 @@ void SaveEachCell(const SplitContext& context,
         }
         finishOutput(trap, writer);
     }
-    warnOfFormulasWithoutResult(context, workbookPath, formulasWithoutResult);
+    warnOfFormulasWithoutResult(context, workbookPath, source->formulasWithoutResult);
 }
 
 void appendValueText(const CellValue& value,

@@ -121,6 +121,11 @@ ReadError::ReadError(Reason reason, std::string detail, Place place)
     compose();
 }
 
+ReadError ReadError::noSuchSheet(std::int32_t index, std::string_view file)
+{
+    return ReadError(Reason::NoSuchSheetInFile, std::to_string(index), {.file = std::string(file)});
+}
+
 void ReadError::nameFile(std::string_view file)
 {
     if (m_place.file.empty()) {

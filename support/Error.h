@@ -88,6 +88,9 @@ public:
     explicit ReadError(Reason reason, std::string detail = {});
     ReadError(Reason reason, std::string detail, Place place);
 
+    // A sheet number outside the workbook's sheets: `"FILE" has no sheet N`.
+    [[nodiscard]] static ReadError noSuchSheet(std::int32_t index, std::string_view file);
+
     [[nodiscard]] const char* what() const noexcept override { return m_message.c_str(); }
 
     [[nodiscard]] Reason reason() const { return m_reason; }

@@ -127,8 +127,7 @@ private:
     void requireSheet(std::int32_t index) const
     {
         if (index != 1) {
-            throw ReadError(
-                ReadError::Reason::NoSuchSheetInFile, std::to_string(index), {.file = m_fileName});
+            throw ReadError::noSuchSheet(index, m_fileName);
         }
     }
 

@@ -131,8 +131,7 @@ private:
     const SheetEntry& entry(std::int32_t index) const
     {
         if (index < 1 || index > sheetCount()) {
-            throw ReadError(
-                ReadError::Reason::NoSuchSheetInFile, std::to_string(index), {.file = m_fileName});
+            throw ReadError::noSuchSheet(index, m_fileName);
         }
         return m_sheets[static_cast<std::size_t>(index - 1)];
     }

@@ -37,7 +37,7 @@ struct CsvCase
 // Names the case in a failure message.
 void PrintTo(const CsvCase& c, std::ostream* os)
 {
-    *os << c.name;
+    *os << c.name << ": " << ::testing::PrintToString(c.input);
 }
 
 class DelimitedText : public ::testing::TestWithParam<CsvCase>
