@@ -141,22 +141,6 @@ void saveOutput(const SplitContext& context,
     reportNamingFailures(trap, writer);
 }
 
-// Loads sheet s into sheet; false when it has no cells to walk: a chart or dialog sheet is
-// passed over without a word, a damaged one is reported.
-bool loadSheet(
-    Trap& trap, int line, Workbook& workbook, std::int32_t s, std::optional<Sheet>& sheet)
-{
-    bool withoutCells = false;
-    const bool loaded = trap.step(line, [&] {
-        try {
-            sheet.emplace(workbook.loadSheet(s));
-        } catch (const SheetWithoutCells&) {
-            withoutCells = true;
-        }
-    });
-    return loaded && !withoutCells;
-}
-
 // A workbook opened in a fresh host for a split, and its name as the fallback names use it:
 // a name the system holds in a single-byte code page is read in that page, so that its
 // letters survive the cleaning of cell texts.
@@ -167,6 +151,26 @@ struct SplitSource
     std::uint64_t formulasWithoutResult = 0; // in the sheets loaded so far
 
     [[nodiscard]] Workbook& workbook() const { return *opened.workbook; }
+
+    // Loads sheet s into sheet as statement line of the trap and counts its formulas without
+    // results; false when it has no cells to walk: a chart or dialog sheet is passed over
+    // without a word, a damaged one is reported.
+    bool load(Trap& trap, int line, std::int32_t s, std::optional<Sheet>& sheet)
+    {
+        bool withoutCells = false;
+        const bool loaded = trap.step(line, [&] {
+            try {
+                sheet.emplace(workbook().loadSheet(s));
+            } catch (const SheetWithoutCells&) {
+                withoutCells = true;
+            }
+        });
+        if (!loaded || withoutCells) {
+            return false;
+        }
+        formulasWithoutResult += sheet->formulasWithoutResult();
+        return true;
+    }
 };
 
 // Opens the workbook as statement 100 of the trap. Nothing when that fails: without a
@@ -223,10 +227,9 @@ void saveEachLine(const SplitContext& context,
     OutputWriter writer(&context.outputs);
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
         std::optional<Sheet> sheet;
-        if (!loadSheet(trap, labels.lines, workbook, s, sheet)) {
+        if (!source->load(trap, labels.lines, s, sheet)) {
             continue;
         }
-        source->formulasWithoutResult += sheet->formulasWithoutResult();
         const UsedRange range = sheet->usedRange();
         const std::int32_t lineCount = byRow ? range.lastRow : range.lastColumn;
         const std::int32_t cellCount = byRow ? range.lastColumn : range.lastRow;
@@ -355,10 +358,9 @@ void SaveEachCell(const SplitContext& context,
     OutputWriter writer(&context.outputs);
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
         std::optional<Sheet> sheet;
-        if (!loadSheet(trap, 110, workbook, s, sheet)) {
+        if (!source->load(trap, 110, s, sheet)) {
             continue;
         }
-        source->formulasWithoutResult += sheet->formulasWithoutResult();
         // Only stored cells can be non-blank, so the walk visits those alone: a sheet whose
         // used range spans millions of empty positions costs no more than its cells.
         for (const StoredCell& cell : sheet->cells()) {

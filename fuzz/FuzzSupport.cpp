@@ -62,6 +62,7 @@ std::vector<std::pair<std::string, std::string>> parsePackageText(std::string_vi
 }
 
 ScratchZip::ScratchZip(std::string_view name)
+    : m_name(name)
 {
     // One folder per process: fuzzing jobs run side by side.
     const auto folder =

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "engine/Host.h"
+#include "engine/readers/Zip.h"
+#include "support/Error.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,13 +42,33 @@ public:
 
     [[nodiscard]] const std::string& path() const { return m_path; }
 
+    // The file's name, as the readers show it in messages.
+    [[nodiscard]] std::string_view name() const { return m_name; }
+
 private:
     std::string m_path;
+    std::string m_name;
 };
 
 // Loads every sheet and asks every stored cell for its displayed text and value, so the
 // readers' output reaches the renderer. Read errors are expected outcomes; anything else
 // escapes to the fuzzer.
 void walkWorkbook(engine::Workbook& workbook);
+
+// One input of a zip-based target: written to the scratch file, opened as an archive and
+// by open (which gives no workbook for an archive of another kind), then walked. A clear
+// refusal is the expected outcome for most inputs.
+template <typename Open>
+void walkZipInput(ScratchZip& scratch, std::span<const std::uint8_t> input, Open open)
+{
+    scratch.write(input);
+    try {
+        engine::readers::ZipArchive archive(scratch.path(), std::string(scratch.name()));
+        if (const auto workbook = open(std::move(archive))) {
+            walkWorkbook(*workbook);
+        }
+    } catch (const ReadError&) {
+    }
+}
 
 } // namespace sheetfray::fuzz

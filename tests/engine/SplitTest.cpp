@@ -84,7 +84,7 @@ struct Example
 // Names the case in a failure message.
 void PrintTo(const Example& c, std::ostream* os)
 {
-    *os << c.name;
+    *os << c.name << ", " << c.files.size() << " files";
 }
 
 class WorkedExample : public SplitTest, public ::testing::WithParamInterface<Example>
