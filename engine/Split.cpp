@@ -152,24 +152,22 @@ struct SplitSource
 
     [[nodiscard]] Workbook& workbook() const { return *opened.workbook; }
 
-    // Loads sheet s into sheet as statement line of the trap and counts its formulas without
-    // results; false when it has no cells to walk: a chart or dialog sheet is passed over
-    // without a word, a damaged one is reported.
-    bool load(Trap& trap, int line, std::int32_t s, std::optional<Sheet>& sheet)
+    // Loads sheet s as statement line of the trap and counts its formulas without results;
+    // nothing when it has no cells to walk: a chart or dialog sheet is passed over without a
+    // word, a damaged one is reported.
+    std::optional<Sheet> load(Trap& trap, int line, std::int32_t s)
     {
-        bool withoutCells = false;
-        const bool loaded = trap.step(line, [&] {
+        std::optional<Sheet> sheet;
+        trap.step(line, [&] {
             try {
                 sheet.emplace(workbook().loadSheet(s));
             } catch (const SheetWithoutCells&) {
-                withoutCells = true;
             }
         });
-        if (!loaded || withoutCells) {
-            return false;
+        if (sheet) {
+            formulasWithoutResult += sheet->formulasWithoutResult();
         }
-        formulasWithoutResult += sheet->formulasWithoutResult();
-        return true;
+        return sheet;
     }
 };
 
@@ -226,8 +224,8 @@ void saveEachLine(const SplitContext& context,
     std::string fallback;
     OutputWriter writer(&context.outputs);
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
-        std::optional<Sheet> sheet;
-        if (!source->load(trap, labels.lines, s, sheet)) {
+        const std::optional<Sheet> sheet = source->load(trap, labels.lines, s);
+        if (!sheet) {
             continue;
         }
         const UsedRange range = sheet->usedRange();
@@ -357,8 +355,8 @@ void SaveEachCell(const SplitContext& context,
     std::string content;
     OutputWriter writer(&context.outputs);
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
-        std::optional<Sheet> sheet;
-        if (!source->load(trap, 110, s, sheet)) {
+        const std::optional<Sheet> sheet = source->load(trap, 110, s);
+        if (!sheet) {
             continue;
         }
         // Only stored cells can be non-blank, so the walk visits those alone: a sheet whose

@@ -45,6 +45,16 @@ protected:
         return path.string();
     }
 
+    // The files a run into an emptied output folder writes; the run must succeed.
+    Files filesWritten(const std::vector<std::string>& arguments)
+    {
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directories(out);
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.status, 0) << outcome.errors;
+        return filesIn(out);
+    }
+
     Outcome run(const std::vector<std::string>& arguments)
     {
         std::string command = quoted(SHEETFRAY_SPLIT_PROGRAM);
@@ -65,32 +75,21 @@ protected:
 TEST_F(SplitCommand, WritesTheWorkedExamplesByteForByte)
 {
     const std::string book = book1();
-    EXPECT_EQ(run({"--separator", "comma", "--output", out.string(), book}).status, 0);
-    EXPECT_EQ(filesIn(out), (Files{{"Book1_1.txt", "Name,Qty,"}, {"Book1_2.txt", "Pen,3,"}}));
-
-    std::filesystem::remove_all(out);
-    std::filesystem::create_directories(out);
-    EXPECT_EQ(run({"--each=column",
-                   "--separator=comma",
-                   "--name=location",
-                   "--output=" + out.string(),
-                   book})
-                  .status,
-              0);
-    EXPECT_EQ(filesIn(out), (Files{{"A1.txt", "Name,Pen,"}, {"B1.txt", "Qty,3,"}}));
-
-    std::filesystem::remove_all(out);
-    std::filesystem::create_directories(out);
-    EXPECT_EQ(run({"--each=cell",
-                   "--name=first-value",
-                   "--kind=spreadsheet",
-                   "--output",
-                   out.string(),
-                   book})
-                  .status,
-              0);
+    EXPECT_EQ(filesWritten({"--separator", "comma", "--output", out.string(), book}),
+              (Files{{"Book1_1.txt", "Name,Qty,"}, {"Book1_2.txt", "Pen,3,"}}));
+    EXPECT_EQ(filesWritten({"--each=column",
+                            "--separator=comma",
+                            "--name=location",
+                            "--output=" + out.string(),
+                            book}),
+              (Files{{"A1.txt", "Name,Pen,"}, {"B1.txt", "Qty,3,"}}));
     EXPECT_EQ(
-        filesIn(out),
+        filesWritten({"--each=cell",
+                      "--name=first-value",
+                      "--kind=spreadsheet",
+                      "--output",
+                      out.string(),
+                      book}),
         (Files{{"Name.xls", "Name"}, {"Qty.xls", "Qty"}, {"Pen.xls", "Pen"}, {"3.xls", "3"}}));
 }
 
