@@ -78,16 +78,12 @@ void RunOutputs::addWorkbook(const std::string& path)
     if (::stat(path.c_str(), &info) != 0) {
         return; // the split reports a workbook it cannot open
     }
-    const std::pair<std::uint64_t, std::uint64_t> identity{info.st_dev, info.st_ino};
-    if (std::find(m_workbooks.begin(), m_workbooks.end(), identity) == m_workbooks.end()) {
-        m_workbooks.push_back(identity);
-    }
+    m_workbooks.emplace(info.st_dev, info.st_ino);
 }
 
 bool RunOutputs::isWorkbook(std::uint64_t device, std::uint64_t inode) const
 {
-    const std::pair<std::uint64_t, std::uint64_t> identity{device, inode};
-    return std::find(m_workbooks.begin(), m_workbooks.end(), identity) != m_workbooks.end();
+    return m_workbooks.contains({device, inode});
 }
 
 bool RunOutputs::written(const std::string& path, const StillThere& stillThere) const

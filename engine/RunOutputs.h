@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -57,7 +58,7 @@ private:
 
     [[nodiscard]] bool written(const std::string& path, const StillThere& stillThere) const;
 
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_workbooks;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> m_workbooks; // device, inode
     HashSet m_written;
     // For a name taken more than once, the suffix number its next copy tries first, so that a
     // thousand rows of one first value cost a thousand lookups, not half a million.
