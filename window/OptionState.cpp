@@ -4,14 +4,30 @@
 #include "support/Text.h"
 #include "window/SettingsStore.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 #include <utility>
 
 namespace sheetfray::window {
 
 namespace {
+
+// $HOME, or the password database's entry when it is not set; empty when neither says.
+std::string homeFolder()
+{
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        return home;
+    }
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) {
+        return entry->pw_dir;
+    }
+    return {};
+}
 
 using enum OptionId;
 
@@ -172,6 +188,22 @@ void OptionState::setOutputFolder(std::string_view text)
     m_outputFolder = text;
     m_store.store(Key::OutputFolder, m_outputFolder);
     changed();
+}
+
+std::string OptionState::outputFolderPath() const
+{
+    const std::string_view text = m_outputFolder;
+    if (!text.starts_with('~') || (text.size() > 1 && text[1] != '/')) {
+        return m_outputFolder;
+    }
+    std::string home = homeFolder();
+    if (home.empty()) {
+        return m_outputFolder;
+    }
+    while (home.size() > 1 && home.ends_with('/')) {
+        home.pop_back();
+    }
+    return home + std::string(text.substr(1));
 }
 
 void OptionState::setCustomSeparator(std::string_view text)

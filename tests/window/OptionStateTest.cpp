@@ -130,6 +130,33 @@ private slots:
         options.setOutputFolder(path);
         QCOMPARE(store.writes.size(), std::size_t(6));
     }
+
+    void tildeIsTheHomeFolder_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("alone") << "~"
+                               << "/home/ann";
+        QTest::newRow("before a slash") << "~/out/"
+                                        << "/home/ann/out/";
+        QTest::newRow("another user's") << "~bob/out"
+                                        << "~bob/out";
+        QTest::newRow("not at the start") << "/a/~/b"
+                                          << "/a/~/b";
+    }
+
+    void tildeIsTheHomeFolder()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, path);
+        qputenv("HOME", "/home/ann/");
+        MemoryStore store;
+        window::OptionState options(store);
+        options.setOutputFolder(typed.toStdString());
+        QCOMPARE(QString::fromStdString(options.outputFolderPath()), path);
+        // The box and the stored text keep what was typed.
+        QCOMPARE(QString::fromStdString(store.values.at("Output Folder")), typed);
+    }
 };
 
 } // namespace sheetfray::testing
