@@ -1,6 +1,7 @@
 #include "window/HostChecks.h"
 
 #include "engine/Instance.h"
+#include "window/Translate.h"
 
 namespace sheetfray::window {
 
@@ -10,7 +11,7 @@ bool checkHostCanStart(engine::HostFactory& hosts,
 {
     const bool created = engine::canCreateHost(hosts);
     if (!created) {
-        dialogs.message(title, HostMissingMessage);
+        dialogs.message(title, translatedText(HostMissingMessage));
     }
     return created;
 }
@@ -20,7 +21,7 @@ bool shouldStopForOpenHost(platform::Dialogs& dialogs, std::string_view title, b
     if (!running) {
         return false;
     }
-    return !dialogs.question(title, OpenInstanceQuestion);
+    return !dialogs.question(title, translatedText(OpenInstanceQuestion));
 }
 
 } // namespace sheetfray::window

@@ -5,12 +5,15 @@
 #include "engine/Host.h"
 #include "platform/Dialogs.h"
 
+#include <QtGlobal>
+
 #include <string_view>
 
 namespace sheetfray::window {
 
 // Shown when no host instance can be created; the program ends when it is closed.
-inline constexpr std::string_view HostMissingMessage =
+inline constexpr std::string_view HostMissingMessage = QT_TRANSLATE_NOOP(
+    "Sheetfray",
     "Error 842001. A normal instance of Excel could not be created.\r\n\r\n"
     "1. Please make sure Excel is installed on this computer.\r\n\r\n"
     "2. Please open Excel normally and make sure a blank spreadsheet opens immediately without "
@@ -18,12 +21,13 @@ inline constexpr std::string_view HostMissingMessage =
     "3. Please make sure that when you double-click on a XLS or XLSX file that Excel opens "
     "normally without any interrupting messages.\r\n\r\n"
     "4. All versions of Excel are supported by this software except for the rare Excel Starter "
-    "and Student editions.";
+    "and Student editions.");
 
 // Asked before a run when the user has the spreadsheet application open.
-inline constexpr std::string_view OpenInstanceQuestion =
+inline constexpr std::string_view OpenInstanceQuestion = QT_TRANSLATE_NOOP(
+    "Sheetfray",
     "Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
-    "Would you like to proceed anyway?";
+    "Would you like to proceed anyway?");
 
 // Creates a host instance and releases it at once. True when that worked; otherwise shows
 // HostMissingMessage (OK, no icon) and returns false: the caller then ends the program.

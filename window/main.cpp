@@ -12,6 +12,7 @@
 #include "window/Samples.h"
 #include "window/SettingsStore.h"
 #include "window/StartPaths.h"
+#include "window/Translations.h"
 
 #include <QApplication>
 
@@ -34,6 +35,7 @@ int run(int& argc, char** argv)
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(9);
     QApplication::setFont(font);
+    window::installTranslations(QLocale::system());
 
     const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
     if (!text.warning.empty()) {
