@@ -13,17 +13,27 @@
 3. Please make sure that when you double-click on a XLS or XLSX file that Excel opens normally without any interrupting messages.<byte value="xd"/>
 <byte value="xd"/>
 4. All versions of Excel are supported by this software except for the rare Excel Starter and Student editions.</source>
-        <translation type="unfinished"></translation>
+        <translation>Fehler 842001. Eine normale Excel-Instanz konnte nicht erstellt werden.<byte value="xd"/>
+<byte value="xd"/>
+1. Bitte stellen Sie sicher, dass Excel auf diesem Computer installiert ist.<byte value="xd"/>
+<byte value="xd"/>
+2. Bitte öffnen Sie Excel normal und stellen Sie sicher, dass sich sofort eine leere Tabelle ohne störendes Fenster (etwa ein Fenster zur Wiederherstellung von Excel-Dateien) öffnet.<byte value="xd"/>
+<byte value="xd"/>
+3. Bitte stellen Sie sicher, dass sich Excel beim Doppelklick auf eine XLS- oder XLSX-Datei ohne störende Meldungen normal öffnet.<byte value="xd"/>
+<byte value="xd"/>
+4. Alle Excel-Versionen werden von diesem Programm unterstützt, außer den seltenen Ausgaben Excel Starter und Student.</translation>
     </message>
     <message>
         <source>Excel may be open. It is recommended that you close Excel first.<byte value="xd"/>
 <byte value="xd"/>
 Would you like to proceed anyway?</source>
-        <translation type="unfinished"></translation>
+        <translation>Excel ist möglicherweise geöffnet. Es wird empfohlen, Excel zuerst zu schließen.<byte value="xd"/>
+<byte value="xd"/>
+Trotzdem fortfahren?</translation>
     </message>
     <message>
         <source>Excel File(s)</source>
-        <translation type="unfinished"></translation>
+        <translation>Excel-Datei(en)</translation>
     </message>
 </context>
 </TS>
