@@ -140,6 +140,7 @@ MainWindow::MainWindow(WindowServices services, QWidget* parent)
               AddServices{m_services.dialogs,
                           m_reporter,
                           m_services.store,
+                          m_options,
                           m_fileSystem,
                           m_services.codePage,
                           m_services.events,
@@ -253,7 +254,7 @@ void MainWindow::chooseOutputFolder()
 {
     Trap trap(Location::ChooseOutputFolder, m_reporter);
     std::string start;
-    trap.step(100, [&] { start = m_services.store.read(Key::LastFolderDot, ""); });
+    trap.step(100, [&] { start = m_adder.startFolder(Key::LastFolderDot); });
     std::string folder;
     trap.step(102, [&] { folder = m_services.dialogs.browseForFolder(BrowseTitle, start); });
     if (folder.empty()) {
