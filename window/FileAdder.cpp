@@ -56,8 +56,7 @@ void FileAdder::addFiles()
     trap.step(98, [&] { start = startFolder(Key::LastAddFolder); });
     platform::FileSelection selection;
     trap.step(100, [&] {
-        selection =
-            m_services.dialogs.openFiles(OpenTitle, translatedText(OpenFilter), start);
+        selection = m_services.dialogs.openFiles(OpenTitle, translatedText(OpenFilter), start);
     });
     if (selection.outcome == platform::FileSelection::Outcome::Chosen
         && !selection.folder.empty()) {

@@ -363,6 +363,48 @@ private slots:
         QCOMPARE(f.list()->indexAt(QPoint(5, 2)).row(), top - 1);
     }
 
+    void keyboardMovesKeepTheCurrentEntryInView()
+    {
+        ListFixture f;
+        QVERIFY(f.start());
+        for (int i = 0; i < 60; ++i) {
+            f.window->addListEntry("/book" + std::to_string(i) + ".xlsx");
+        }
+        f.window->show();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QTreeView* list = f.list();
+        list->setFocus();
+        list->setCurrentIndex(f.row(0));
+        const auto inView = [&] {
+            return list->viewport()->rect().contains(list->visualRect(list->currentIndex()));
+        };
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(list->currentIndex().row(), 59);
+        QVERIFY(inView());
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(list->currentIndex().row(), 0);
+        QVERIFY(inView());
+        QTest::keyClick(list, Qt::Key_PageDown);
+        QTest::keyClick(list, Qt::Key_PageDown);
+        QVERIFY(list->currentIndex().row() > 20);
+        QVERIFY(inView());
+        const int row = list->indexAt(QPoint(5, list->viewport()->height() - 2)).row();
+        list->setCurrentIndex(f.row(row));
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentIndex().row(), row + 1);
+        QVERIFY(inView());
+        QTest::keyClick(list, Qt::Key_End);
+        QTest::keyClick(list, Qt::Key_PageUp);
+        QVERIFY(inView());
+
+        // The list's frame shows whether it has the focus.
+        const QColor highlight = list->palette().color(QPalette::Highlight);
+        QCOMPARE(list->grab().toImage().pixelColor(0, list->height() / 2), highlight);
+        f.window->findChild<QWidget*>("PushButton1")->setFocus();
+        QVERIFY(list->grab().toImage().pixelColor(0, list->height() / 2) != highlight);
+    }
+
     void aShownWindowWithEntriesIsDestroyedCleanly()
     {
         // Its list view outlives the entries and lays itself out once more as it goes;
