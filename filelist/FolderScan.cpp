@@ -117,11 +117,12 @@ private:
         m_visitor(folder, listing.entries);
     }
 
-    // Hidden folders are entered: the system attribute that would keep a hidden folder out is
-    // never set here.
+    // A start folder is entered whatever its name: the user picked it. Below it, a folder
+    // whose name begins with "." is the system's or a program's (the Trash, caches,
+    // version-control stores) and never what the user means to add.
     void enter(const std::string& parent, const FolderEntry& entry)
     {
-        if (hasBadChars(entry.name, m_services.codePage)) {
+        if (entry.name.starts_with('.') || hasBadChars(entry.name, m_services.codePage)) {
             return;
         }
         std::string child = parent + entry.name + "/";

@@ -33,8 +33,9 @@ using FolderVisitor = std::function<void(const std::string& folder,
 // subfolders (grouped by parent, parents in order, each parent's subfolders by name), then
 // the next level, and so on, handing each folder to the visitor as it is listed.
 // - A folder that denies access or has vanished is left out, and so is everything below it.
-// - A subfolder whose name hasBadChars, or whose path would be longer than the system
-//   accepts, is not entered.
+// - A subfolder whose name begins with "." (a hidden folder) or hasBadChars, or whose path
+//   would be longer than the system accepts, is not entered; a start folder is entered even
+//   when it is hidden.
 // - A link to a folder inside the scanned trees is not followed, and no folder is scanned
 //   twice, whatever path leads to it, so links and mounts cannot make the scan loop.
 // The walk keeps a queue rather than recursing, so a deep tree costs memory, not stack.

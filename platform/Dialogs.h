@@ -21,6 +21,9 @@ struct FileSelection
     // One file: its full path. Several: their folder, then each file's name, all separated
     // by NUL characters.
     std::string result;
+    // The folder the files were chosen in, where the dialog should open next time; empty
+    // when nothing was chosen.
+    std::string folder;
 };
 
 // Every box the program shows goes through here, so tests can answer and record them.
@@ -44,13 +47,15 @@ public:
     // The dialogs below answer "cancelled" unless a front end offers them; a front end
     // without a user (a benchmark, a server) need not.
 
-    // An open-file dialog in which several existing files may be picked. The filter is a
-    // list of description and pattern pairs, each followed by "|", as in
-    // "Excel Files (*.xl*)|*.xl*|".
-    [[nodiscard]] virtual FileSelection openFiles(std::string_view title, std::string_view filter)
+    // An open-file dialog in which several existing files may be picked, opening on the
+    // start folder (when it exists). The filter is a list of description and pattern pairs,
+    // each followed by "|", as in "Excel Files (*.xl*)|*.xl*|"; the first pair is chosen.
+    [[nodiscard]] virtual FileSelection
+    openFiles(std::string_view title, std::string_view filter, std::string_view startFolder)
     {
         (void)title;
         (void)filter;
+        (void)startFolder;
         return {};
     }
 

@@ -5,13 +5,19 @@
 #include "window/BatchRun.h"
 #include "window/OptionState.h"
 #include "window/SettingsStore.h"
+#include "window/Translate.h"
 
 namespace sheetfray::window {
 
 namespace {
 
 constexpr std::string_view OpenTitle = "Add File(s) - Hold Ctrl to select multiple files";
-constexpr std::string_view OpenFilter = "Excel Files (*.xl*)|*.xl*|";
+// Every type the readers take comes first, so a workbook of any of them is in view at once.
+constexpr std::string_view OpenFilter =
+    QT_TRANSLATE_NOOP("Sheetfray",
+                      "Spreadsheets (*.xlsx *.xlsm *.xltx *.xltm *.xls *.ods *.fods *.csv "
+                      "*.tsv)|*.xlsx;*.xlsm;*.xltx;*.xltm;*.xls;*.ods;*.fods;*.csv;*.tsv|Excel "
+                      "Files (*.xl*)|*.xl*|All Files (*)|*|");
 constexpr std::string_view TooManyFiles =
     "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.";
 constexpr std::string_view ExtensionPrompt =
@@ -46,8 +52,16 @@ FileAdder::FileAdder(RunWindow& window, filelist::FileList& files, AddServices s
 void FileAdder::addFiles()
 {
     Trap trap(Location::AddFiles, m_services.reporter);
+    std::string start;
+    trap.step(98, [&] { start = startFolder(Key::LastAddFolder); });
     platform::FileSelection selection;
-    trap.step(100, [&] { selection = m_services.dialogs.openFiles(OpenTitle, OpenFilter); });
+    trap.step(100, [&] {
+        selection = m_services.dialogs.openFiles(OpenTitle, translatedText(OpenFilter), start);
+    });
+    if (selection.outcome == platform::FileSelection::Outcome::Chosen
+        && !selection.folder.empty()) {
+        trap.step(101, [&] { m_services.store.store(Key::LastAddFolder, selection.folder); });
+    }
     if (selection.outcome == platform::FileSelection::Outcome::TooMany) {
         trap.step(102, [&] { m_services.dialogs.message(m_window.shortTitle(), TooManyFiles); });
         return;
@@ -88,7 +102,7 @@ void FileAdder::addFolder()
     std::string folder;
     trap.step(104, [&] {
         folder = m_services.dialogs.browseForFolder("Please select folder:",
-                                                    m_services.store.read(Key::LastFolder, ""));
+                                                    startFolder(Key::LastFolder));
     });
     if (folder.empty()) {
         return;
@@ -152,6 +166,24 @@ void FileAdder::appendTree(const std::string& folder,
                     filelist::filesToAppend(scanned, entries, pattern, m_services.files));
             });
         });
+}
+
+std::string FileAdder::startFolder(std::string_view key)
+{
+    if (std::string stored = m_services.store.read(key, ""); !stored.empty() && isFolder(stored)) {
+        return stored;
+    }
+    if (std::string output = m_services.options.outputFolderPath();
+        !output.empty() && isFolder(output)) {
+        return output;
+    }
+    return {};
+}
+
+bool FileAdder::isFolder(const std::string& path)
+{
+    const std::optional<std::uint32_t> bits = m_services.files.attributes(path);
+    return bits && (*bits & platform::Attribute::Folder) != 0;
 }
 
 bool FileAdder::yield()

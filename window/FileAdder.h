@@ -19,6 +19,7 @@
 
 namespace sheetfray::window {
 
+class OptionState;
 class RunWindow;
 class SettingsStore;
 
@@ -27,6 +28,7 @@ struct AddServices
     platform::Dialogs& dialogs;
     Reporter& reporter;
     SettingsStore& store;
+    const OptionState& options;
     platform::FileSystem& files;
     const engine::CodePage& codePage;
     platform::EventLoop& events;
@@ -57,11 +59,17 @@ public:
     // The window was closed during a scan: the program ends at the scan's next yield.
     void requestEnd() { m_endRequested = true; }
 
+    // Where a file or folder dialog opens: the folder stored under the key while it is still
+    // a folder, else the output folder box's folder when it is one, else nothing (the
+    // dialog's own default).
+    [[nodiscard]] std::string startFolder(std::string_view key);
+
 private:
     // Appends what the tree below the folder holds for the pattern; statements of the
     // caller's trap report failures of each folder's appending.
     void appendTree(const std::string& folder, std::string_view pattern, Trap& trap, int line);
     bool yield();
+    [[nodiscard]] bool isFolder(const std::string& path);
 
     RunWindow& m_window;
     filelist::FileList& m_files;

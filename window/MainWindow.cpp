@@ -12,6 +12,7 @@
 #include "window/Samples.h"
 #include "window/SettingsStore.h"
 #include "window/Text.h"
+#include "window/Translate.h"
 #include "window/art/ProgramArt.h"
 
 #include <QApplication>
@@ -25,13 +26,16 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTreeView>
 #include <QUrl>
 
 #include <algorithm>
+#include <ranges>
 
 namespace sheetfray::window {
 
@@ -52,6 +56,102 @@ QFont arialBold(double points)
     font.setBold(true);
     return font;
 }
+
+// The captions of the buttons and the option groups with their Alt letter marked. A caption
+// shown in another language than these is shown without a mark.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 10> Mnemonics{{
+    {"PushButton1", "&Add Excel File(s)"},
+    {"PushButton4", "Add All Excel Files In &Folder"},
+    {"PushButton2", "&Start Saving"},
+    {"PushButton5", "&Clear List"},
+    {"PushButton6", "&Load Sample/Example Files"},
+    {"PushButton7", "&..."}, // no letter to mark: Alt+.
+    {"Frame1", "&Row Or Column Option"},
+    {"Frame3", "&Text File Output Option"},
+    {"Frame4", "File&name Output Option"},
+    {"Frame7", "Sa&ve Option"},
+}};
+
+// What a screen reader says for the controls without a caption of their own (and for "...").
+constexpr std::array<std::pair<std::string_view, std::string_view>, 6> Descriptions{{
+    {"ListView1", QT_TRANSLATE_NOOP("Sheetfray", "Workbooks to split")},
+    {"ProgressBar1", QT_TRANSLATE_NOOP("Sheetfray", "Progress")},
+    {"Text1", QT_TRANSLATE_NOOP("Sheetfray", "Output folder")},
+    {"Text2", QT_TRANSLATE_NOOP("Sheetfray", "Custom separator")},
+    {"Frame5", QT_TRANSLATE_NOOP("Sheetfray", "Output folder")},
+    {"PushButton7", QT_TRANSLATE_NOOP("Sheetfray", "Choose the output folder")},
+}};
+
+QString withMnemonic(std::string_view name, const QString& caption)
+{
+    for (const auto& [control, marked] : Mnemonics) {
+        if (control == name) {
+            const QString withMark = toQString(marked);
+            return QString(withMark).remove(QLatin1Char('&')) == caption ? withMark : caption;
+        }
+    }
+    return caption;
+}
+
+QString spokenName(std::string_view name, const QString& caption)
+{
+    for (const auto& [control, description] : Descriptions) {
+        if (control == name) {
+            return translated(description);
+        }
+    }
+    return caption;
+}
+
+// The list of workbooks. Its auto-scroll is off for the dragging rule, so a move by the
+// keyboard brings the new current entry into view itself; and it frames itself while it has
+// the focus, which the window's style does not show for item views.
+class EntryList final : public QTreeView
+{
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const QPersistentModelIndex before = currentIndex();
+        QTreeView::keyPressEvent(event);
+        if (currentIndex().isValid() && currentIndex() != before) {
+            scrollTo(currentIndex());
+        }
+    }
+
+    bool event(QEvent* event) override
+    {
+        const bool handled = QTreeView::event(event);
+        if (event->type() == QEvent::Paint && hasFocus()) {
+            // Only the frame is left to paint: the viewport covers the inside.
+            QPainter painter(this);
+            const int width = std::max(frameWidth(), 1);
+            painter.setPen(QPen(palette().color(QPalette::Highlight),
+                                width,
+                                Qt::SolidLine,
+                                Qt::SquareCap,
+                                Qt::MiterJoin));
+            painter.setBrush(Qt::NoBrush);
+            const qreal inset = width / 2.0;
+            painter.drawRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset));
+        }
+        return handled;
+    }
+
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QTreeView::focusInEvent(event);
+        update();
+    }
+
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        QTreeView::focusOutEvent(event);
+        update();
+    }
+};
 
 // A radio button of an exclusive group refuses to be cleared while it is the checked one;
 // the option state decides, so the button follows it.
@@ -140,6 +240,7 @@ MainWindow::MainWindow(WindowServices services, QWidget* parent)
               AddServices{m_services.dialogs,
                           m_reporter,
                           m_services.store,
+                          m_options,
                           m_fileSystem,
                           m_services.codePage,
                           m_services.events,
@@ -164,6 +265,7 @@ MainWindow::MainWindow(WindowServices services, QWidget* parent)
     setTabOrder();
     connectControls();
     watchPointer();
+    setUpKeyboard();
     m_files.setListener(this);
     m_options.setListener([this] { showOptions(); });
     showOptions();
@@ -253,7 +355,7 @@ void MainWindow::chooseOutputFolder()
 {
     Trap trap(Location::ChooseOutputFolder, m_reporter);
     std::string start;
-    trap.step(100, [&] { start = m_services.store.read(Key::LastFolderDot, ""); });
+    trap.step(100, [&] { start = m_adder.startFolder(Key::LastFolderDot); });
     std::string folder;
     trap.step(102, [&] { folder = m_services.dialogs.browseForFolder(BrowseTitle, start); });
     if (folder.empty()) {
@@ -382,6 +484,31 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         removeSelectedEntry();
         return true;
     }
+    if (event->type() == QEvent::KeyPress) {
+        // The window is no dialog, so no button is a default one: Return presses the button
+        // that has the focus.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            button->click();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::Shortcut) {
+        // An option group's Alt letter goes to its chosen option, not to the last control
+        // that had the focus inside the group.
+        if (auto* group = qobject_cast<QGroupBox*>(watched)) {
+            const auto options = group->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly);
+            const auto chosen = std::ranges::find_if(options, [](const QRadioButton* option) {
+                return option->isChecked() && option->isEnabled();
+            });
+            if (chosen != options.end()) {
+                (*chosen)->setFocus(Qt::ShortcutFocusReason);
+                return true;
+            }
+        }
+    }
     if (watched == m_list->viewport()) {
         switch (event->type()) {
         case QEvent::MouseButtonDblClick:
@@ -421,10 +548,11 @@ void MainWindow::buildControls()
     for (const ControlSpec& entry : controlTable()) {
         QWidget* container = entry.container.empty() ? this : m_controls.at(entry.container);
         const QString caption = toQString(entry.caption);
+        const QString marked = withMnemonic(entry.name, caption);
         QWidget* control = nullptr;
         switch (entry.kind) {
         case ControlKind::Frame:
-            control = new QGroupBox(caption, container);
+            control = new QGroupBox(marked, container);
             break;
         case ControlKind::Option: {
             auto* button = new QRadioButton(caption, container);
@@ -438,7 +566,7 @@ void MainWindow::buildControls()
             break;
         }
         case ControlKind::List: {
-            m_list = new QTreeView(container);
+            m_list = new EntryList(container);
             m_model = new FileListModel(m_files, m_list);
             m_list->setModel(m_model);
             m_list->setFont(arialBold(WindowFontPoints));
@@ -465,7 +593,7 @@ void MainWindow::buildControls()
             control = m_progress;
             break;
         case ControlKind::Button: {
-            auto* button = new QPushButton(caption, container);
+            auto* button = new QPushButton(marked, container);
             button->setFont(arialBold(ButtonFontPoints));
             button->setAutoDefault(false);
             m_handTargets.push_back(button);
@@ -474,6 +602,7 @@ void MainWindow::buildControls()
         }
         }
         control->setObjectName(toQString(entry.name));
+        control->setAccessibleName(spokenName(entry.name, caption));
         control->setGeometry(
             pixels(entry.left), pixels(entry.top), pixels(entry.width), pixels(entry.height));
         m_controls.emplace(entry.name, control);
@@ -562,6 +691,18 @@ void MainWindow::watchPointer()
         target->setMouseTracking(true);
         target->installEventFilter(this);
     }
+}
+
+void MainWindow::setUpKeyboard()
+{
+    for (QWidget* control : m_controls | std::views::values) {
+        if (qobject_cast<QPushButton*>(control) || qobject_cast<QGroupBox*>(control)) {
+            control->installEventFilter(this);
+        }
+    }
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this, this, &MainWindow::addFiles);
+    // Through close(), as the title bar's button, so a run or a scan ends as it would there.
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this, this, [this] { close(); });
 }
 
 void MainWindow::showOptions()

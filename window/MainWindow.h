@@ -135,6 +135,8 @@ private:
     void setTabOrder();
     void connectControls();
     void watchPointer();
+    // Return on buttons, the option groups' Alt letters, Ctrl+O and Ctrl+Q.
+    void setUpKeyboard();
     // Shows the choices as the option state holds them.
     void showOptions();
     void setPointer(Pointer pointer);

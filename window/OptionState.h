@@ -72,6 +72,8 @@ inline constexpr std::string_view Snapshot = "Snapshot";
 inline constexpr std::string_view Extension = "Extension";
 inline constexpr std::string_view LastFolder = "LastFolder";
 inline constexpr std::string_view LastFolderDot = "LastFolderDot";
+// The folder the open-file dialog of "Add Excel File(s)" last took files from.
+inline constexpr std::string_view LastAddFolder = "Last Add Folder";
 } // namespace Key
 
 // The choices as the window holds them. Starts as laid out (RowsToText, SeparatorEnter,

@@ -75,9 +75,12 @@ QtDialogs::input(std::string_view title, std::string_view prompt, std::string_vi
     return accepted ? answer.toStdString() : std::string();
 }
 
-FileSelection QtDialogs::openFiles(std::string_view title, std::string_view filter)
+FileSelection
+QtDialogs::openFiles(std::string_view title, std::string_view filter, std::string_view startFolder)
 {
-    QFileDialog dialog(m_parent, fromUtf8(title), m_lastOpenFolder);
+    // A start folder that has vanished leaves the dialog on its own default.
+    const QString start = fromUtf8(startFolder);
+    QFileDialog dialog(m_parent, fromUtf8(title), QFileInfo(start).isDir() ? start : QString());
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(nameFilters(filter));
     dialog.setWindowModality(Qt::ApplicationModal);
@@ -85,9 +88,10 @@ FileSelection QtDialogs::openFiles(std::string_view title, std::string_view filt
         return {};
     }
     const QStringList paths = dialog.selectedFiles();
-    m_lastOpenFolder = QFileInfo(paths.front()).absolutePath();
     // The dialog hands over every selected name, so the selection always fits.
-    return FileSelection{FileSelection::Outcome::Chosen, selectionResult(paths)};
+    return FileSelection{FileSelection::Outcome::Chosen,
+                         selectionResult(paths),
+                         QFileInfo(paths.front()).absolutePath().toStdString()};
 }
 
 std::string QtDialogs::browseForFolder(std::string_view title, std::string_view startFolder)

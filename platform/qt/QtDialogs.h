@@ -23,14 +23,14 @@ public:
     void warning(std::string_view title, std::string_view text) override;
     std::string
     input(std::string_view title, std::string_view prompt, std::string_view defaultAnswer) override;
-    FileSelection openFiles(std::string_view title, std::string_view filter) override;
+    FileSelection openFiles(std::string_view title,
+                            std::string_view filter,
+                            std::string_view startFolder) override;
     std::string browseForFolder(std::string_view title, std::string_view startFolder) override;
     void openFolder(std::string_view folder) override;
 
 private:
     QPointer<QWidget> m_parent;
-    // The open-file dialog opens where it was last used in this session.
-    QString m_lastOpenFolder;
 };
 
 // The text as a box shows it: CR LF and lone CRs become line feeds.

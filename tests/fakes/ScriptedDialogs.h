@@ -15,6 +15,7 @@ struct ShownBox
     Kind kind;
     std::string title;
     std::string text; // the prompt, the open-file filter or the browser's start folder
+    std::string startFolder; // where the open-file dialog or the folder browser opened
 };
 
 class ScriptedDialogs final : public platform::Dialogs
@@ -60,15 +61,17 @@ public:
         return next(typed, std::string(defaultAnswer));
     }
 
-    platform::FileSelection openFiles(std::string_view title, std::string_view filter) override
+    platform::FileSelection openFiles(std::string_view title,
+                                      std::string_view filter,
+                                      std::string_view startFolder) override
     {
-        record(ShownBox::Kind::OpenFiles, title, filter);
+        record(ShownBox::Kind::OpenFiles, title, filter, startFolder);
         return next(selections, platform::FileSelection{});
     }
 
     std::string browseForFolder(std::string_view title, std::string_view startFolder) override
     {
-        record(ShownBox::Kind::BrowseForFolder, title, startFolder);
+        record(ShownBox::Kind::BrowseForFolder, title, startFolder, startFolder);
         return next(chosenFolders, std::string());
     }
 
@@ -98,9 +101,12 @@ private:
         return answer;
     }
 
-    void record(ShownBox::Kind kind, std::string_view title, std::string_view text)
+    void record(ShownBox::Kind kind,
+                std::string_view title,
+                std::string_view text,
+                std::string_view startFolder = {})
     {
-        shown.push_back({kind, std::string(title), std::string(text)});
+        shown.push_back({kind, std::string(title), std::string(text), std::string(startFolder)});
     }
 };
 

@@ -62,18 +62,25 @@ TEST_F(FolderScan, ListsLevelByLevelWithEachParentsSubfoldersByName)
     EXPECT_TRUE(reporter.reports.empty());
 }
 
-TEST_F(FolderScan, EntersHiddenFoldersButNotNamesWithBadCharacters)
+TEST_F(FolderScan, EntersNoHiddenFolderNorNamesWithBadCharacters)
 {
-    makeFolders({"start/.git/objects", "start/ok"});
+    makeFolders({"start/.git/objects", "start/.cache", "start/ok/.Trash-1000/files", "start/v1.2"});
+    fs::create_directory_symlink(dir.path() / "start/ok", dir.path() / "start/.link");
     for (const char* bad : {"start/what?",
                             "start/tab\there",
                             "start/bad\xff"
                             "name"}) {
         fs::create_directories(dir.path() / bad / "inner");
     }
-    const std::vector<std::string> expected{
-        "start/", "start/.git/", "start/ok/", "start/.git/objects/"};
+    const std::vector<std::string> expected{"start/", "start/ok/", "start/v1.2/"};
     EXPECT_EQ(scan({root() + "start"}), expected);
+}
+
+TEST_F(FolderScan, EntersAHiddenStartFolderButNoHiddenFolderBelowIt)
+{
+    makeFolders({".config/app/.state", ".config/more"});
+    const std::vector<std::string> expected{".config/", ".config/app/", ".config/more/"};
+    EXPECT_EQ(scan({root() + ".config"}), expected);
 }
 
 TEST_F(FolderScan, FollowsNoLinkBackIntoTheTreeAndScansNoFolderTwice)

@@ -118,11 +118,11 @@ private slots:
         ListFixture f;
         QVERIFY(f.start());
         f.dialogs.selections = {
-            {FileSelection::Outcome::Chosen, "/data/in/One.xlsx"},
-            {FileSelection::Outcome::Chosen, "/\0a.xlsx\0b.xls\0c.xlsm"s},
-            {FileSelection::Outcome::Chosen, "/data/in\0d.xlsx\0d.xlsx"s},
-            {FileSelection::Outcome::Cancelled, ""},
-            {FileSelection::Outcome::TooMany, ""},
+            {FileSelection::Outcome::Chosen, "/data/in/One.xlsx", "/data/in"},
+            {FileSelection::Outcome::Chosen, "/\0a.xlsx\0b.xls\0c.xlsm"s, "/"},
+            {FileSelection::Outcome::Chosen, "/data/in\0d.xlsx\0d.xlsx"s, "/data/in"},
+            {FileSelection::Outcome::Cancelled, "", ""},
+            {FileSelection::Outcome::TooMany, "", ""},
         };
         for (int i = 0; i < 5; ++i) {
             clickButton(f.window.get(), "PushButton1");
@@ -139,7 +139,10 @@ private slots:
         const auto dialogs = f.boxes(ShownBox::Kind::OpenFiles);
         QCOMPARE(dialogs.size(), std::size_t(5));
         QCOMPARE(dialogs[0].title, std::string("Add File(s) - Hold Ctrl to select multiple files"));
-        QCOMPARE(dialogs[0].text, std::string("Excel Files (*.xl*)|*.xl*|"));
+        QCOMPARE(dialogs[0].text,
+                 std::string("Spreadsheets (*.xlsx *.xlsm *.xltx *.xltm *.xls *.ods *.fods *.csv "
+                             "*.tsv)|*.xlsx;*.xlsm;*.xltx;*.xltm;*.xls;*.ods;*.fods;*.csv;*.tsv|"
+                             "Excel Files (*.xl*)|*.xl*|All Files (*)|*|"));
         // Only a selection that did not fit shows a box, a plain one, and adds nothing.
         QCOMPARE(f.dialogs.shown.size(), std::size_t(6));
         const ShownBox& tooMany = f.dialogs.shown.back();
@@ -161,7 +164,9 @@ private slots:
                      ".draft.xlsx",
                      "sub/c.xls",
                      "sub/deeper/d.xlsm",
-                     "sub/e.txt"});
+                     "sub/e.txt",
+                     ".git/f.xlsx",
+                     "sub/.cache/g.xlsx"});
         QVERIFY(f.start());
         const std::string folder = f.in.string();
         // The stored extension is offered first ("xl*" at the first start).
@@ -177,7 +182,6 @@ private slots:
                              "files, doc for all doc files, etc.)"));
         const auto browsers = f.boxes(ShownBox::Kind::BrowseForFolder);
         QCOMPARE(browsers[0].title, std::string("Please select folder:"));
-        QCOMPARE(browsers[0].text, std::string());
 
         f.window->clearList();
         f.dialogs.typed = {"txt"};
@@ -359,6 +363,48 @@ private slots:
         QCOMPARE(f.list()->indexAt(QPoint(5, 2)).row(), top - 1);
     }
 
+    void keyboardMovesKeepTheCurrentEntryInView()
+    {
+        ListFixture f;
+        QVERIFY(f.start());
+        for (int i = 0; i < 60; ++i) {
+            f.window->addListEntry("/book" + std::to_string(i) + ".xlsx");
+        }
+        f.window->show();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QTreeView* list = f.list();
+        list->setFocus();
+        list->setCurrentIndex(f.row(0));
+        const auto inView = [&] {
+            return list->viewport()->rect().contains(list->visualRect(list->currentIndex()));
+        };
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(list->currentIndex().row(), 59);
+        QVERIFY(inView());
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(list->currentIndex().row(), 0);
+        QVERIFY(inView());
+        QTest::keyClick(list, Qt::Key_PageDown);
+        QTest::keyClick(list, Qt::Key_PageDown);
+        QVERIFY(list->currentIndex().row() > 20);
+        QVERIFY(inView());
+        const int row = list->indexAt(QPoint(5, list->viewport()->height() - 2)).row();
+        list->setCurrentIndex(f.row(row));
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentIndex().row(), row + 1);
+        QVERIFY(inView());
+        QTest::keyClick(list, Qt::Key_End);
+        QTest::keyClick(list, Qt::Key_PageUp);
+        QVERIFY(inView());
+
+        // The list's frame shows whether it has the focus.
+        const QColor highlight = list->palette().color(QPalette::Highlight);
+        QCOMPARE(list->grab().toImage().pixelColor(0, list->height() / 2), highlight);
+        f.window->findChild<QWidget*>("PushButton1")->setFocus();
+        QVERIFY(list->grab().toImage().pixelColor(0, list->height() / 2) != highlight);
+    }
+
     void aShownWindowWithEntriesIsDestroyedCleanly()
     {
         // Its list view outlives the entries and lays itself out once more as it goes;
@@ -436,8 +482,11 @@ private slots:
     {
         ListFixture f;
         f.makeFiles({"a.xlsx", "b.xlsx", "c.txt"});
+        fs::create_directories(f.in / "start");
         platform::qt::QtDialogs dialogs;
         QStringList filters;
+        QString filter;
+        QString opened;
         QTimer poll;
         poll.setInterval(10);
         connect(&poll, &QTimer::timeout, [&] {
@@ -446,22 +495,72 @@ private slots:
                 return;
             }
             filters = dialog->nameFilters();
+            filter = dialog->selectedNameFilter();
+            opened = dialog->directory().absolutePath();
             dialog->setDirectory(QString::fromStdString(f.in.string()));
             dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
                 ->setText(QStringLiteral("\"b.xlsx\" \"a.xlsx\""));
             static_cast<QDialog*>(dialog)->accept();
         });
         poll.start();
-        const FileSelection chosen = dialogs.openFiles("Add", "Excel Files (*.xl*)|*.xl*|");
+        const FileSelection chosen = dialogs.openFiles(
+            "Add", "Excel Files (*.xl*)|*.xl*|All Files (*)|*|", (f.in / "start").string());
         poll.stop();
-        QCOMPARE(filters, QStringList{QStringLiteral("Excel Files (*.xl*)")});
+        QCOMPARE(filters, (QStringList{"Excel Files (*.xl*)", "All Files (*)"}));
+        QCOMPARE(filter, QStringLiteral("Excel Files (*.xl*)"));
+        QCOMPARE(opened, QString::fromStdString((f.in / "start").string()));
         QCOMPARE(chosen.outcome, FileSelection::Outcome::Chosen);
         QCOMPARE(chosen.result, f.in.string() + "\0b.xlsx\0a.xlsx"s);
+        QCOMPARE(chosen.folder, f.in.string());
         // Names from more than one folder are given from the root folder.
         QCOMPARE(platform::qt::selectionResult({"/x/a.xlsx", "/y/b.xlsx"}),
                  "/\0x/a.xlsx\0y/b.xlsx"s);
         QCOMPARE(platform::qt::nameFilters("Books|*.xls;*.ods|All (*)|*|"),
                  (QStringList{"Books (*.xls *.ods)", "All (*)"}));
+    }
+
+    void dialogsOpenWhereTheUserLastWas()
+    {
+        ListFixture f;
+        QVERIFY(f.start());
+        const std::string desktop = f.desktop() + "/";
+        const std::string added = (f.in / "added").string();
+        const std::string output = (f.in / "out").string();
+        fs::create_directories(added);
+        fs::create_directories(output);
+        // Nothing remembered yet: each opens on the output folder (the desktop at first).
+        f.dialogs.selections = {{FileSelection::Outcome::Chosen, added + "/a.xlsx", added}};
+        f.dialogs.chosenFolders = {output, f.in.string()};
+        clickButton(f.window.get(), "PushButton1");
+        clickButton(f.window.get(), "PushButton7");
+        QCOMPARE(f.window->findChild<QLineEdit*>("Text1")->text(),
+                 QString::fromStdString(output + "/"));
+        clickButton(f.window.get(), "PushButton4");
+        QCOMPARE(f.stored("Last Add Folder"), added);
+        // Each remembers its own folder.
+        clickButton(f.window.get(), "PushButton1");
+        clickButton(f.window.get(), "PushButton7");
+        clickButton(f.window.get(), "PushButton4");
+        // A remembered folder that is gone gives way to the output folder, "~" read as home.
+        fs::remove_all(added);
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", QByteArray::fromStdString(f.in.string()));
+        f.window->options().setOutputFolder("~/out");
+        clickButton(f.window.get(), "PushButton1");
+        // An output folder that does not exist leaves the dialog on its own default.
+        f.window->options().setOutputFolder("~/missing/");
+        clickButton(f.window.get(), "PushButton1");
+        qputenv("HOME", home);
+        std::vector<std::string> starts;
+        for (const ShownBox& box : f.dialogs.shown) {
+            if (box.kind == ShownBox::Kind::OpenFiles
+                || box.kind == ShownBox::Kind::BrowseForFolder) {
+                starts.push_back(box.startFolder);
+            }
+        }
+        const std::vector<std::string> expected{
+            desktop, desktop, output + "/", added, output, f.in.string(), output, ""};
+        QCOMPARE(starts, expected);
     }
 
     void outputFolderButtonBrowsesFromTheRememberedFolder()

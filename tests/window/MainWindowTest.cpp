@@ -6,16 +6,19 @@
 #include "support/Error.h"
 #include "support/ErrorReport.h"
 #include "tests/window/WindowHarness.h"
+#include "window/Layout.h"
 
 #include <QApplication>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -84,7 +87,9 @@ private slots:
         // Captions are exact, trailing blanks included.
         QCOMPARE(option(&window, "Option9")->text(), "Save each cell to an Excel file ");
         QCOMPARE(option(&window, "Option8")->text(), "Save each cell to a text file ");
-        QCOMPARE(window.findChild<QGroupBox*>("Frame7")->title(), "Save Option");
+        QCOMPARE(window.findChild<QGroupBox*>("Frame7")->title().remove('&'), "Save Option");
+        QCOMPARE(window.findChild<QPushButton*>("PushButton4")->text().remove('&'),
+                 "Add All Excel Files In Folder");
         QCOMPARE(window.findChild<QProgressBar*>("ProgressBar1")->text(), "Progress Bar");
         auto* list = window.findChild<QTreeView*>("ListView1");
         QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(), "Excel File(s)");
@@ -120,6 +125,91 @@ private slots:
             }
         }
         QCOMPARE(chain, expected);
+    }
+
+    void everyButtonAndGroupHasItsOwnAltLetter()
+    {
+        WindowHarness h;
+        QVERIFY(h.start());
+        std::map<QString, QString> letters;
+        for (QWidget* control : h.window->findChildren<QWidget*>()) {
+            QString caption;
+            if (auto* button = qobject_cast<QPushButton*>(control)) {
+                caption = button->text();
+            } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+                caption = group->title();
+            }
+            if (caption.isEmpty()) {
+                continue;
+            }
+            const QString letter = QKeySequence::mnemonic(caption).toString();
+            QVERIFY2(!letter.isEmpty(), qPrintable(caption));
+            QVERIFY2(letters.emplace(letter, control->objectName()).second, qPrintable(letter));
+            // A screen reader says the caption as it reads; "..." is described instead.
+            if (control->objectName() != "PushButton7") {
+                QCOMPARE(control->accessibleName(), QString(caption).remove('&'));
+            }
+        }
+        QCOMPARE(letters.size(), std::size_t(10));
+        QCOMPARE(letters.at("Alt+A"), "PushButton1");
+        QCOMPARE(letters.at("Alt+V"), "Frame7");
+        // The controls without a caption are described.
+        for (const window::ControlSpec& entry : window::controlTable()) {
+            const QString name = QString::fromUtf8(entry.name.data(), qsizetype(entry.name.size()));
+            QVERIFY2(!h.window->findChild<QWidget*>(name)->accessibleName().isEmpty(),
+                     qPrintable(name));
+        }
+        QCOMPARE(h.window->findChild<QWidget*>("PushButton7")->accessibleName(),
+                 "Choose the output folder");
+        QCOMPARE(h.window->findChild<QWidget*>("ListView1")->accessibleName(),
+                 "Workbooks to split");
+    }
+
+    void keysPressButtonsAndReachTheChosenOptions()
+    {
+        WindowHarness h;
+        QVERIFY(h.start());
+        window::MainWindow& window = *h.window;
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto shown = [&](ShownBox::Kind kind) {
+            return std::ranges::count(h.dialogs.shown, kind, &ShownBox::kind);
+        };
+        // Return and Enter press the button with the focus.
+        window.addListEntry("/a.xlsx");
+        auto* clear = window.findChild<QPushButton*>("PushButton5");
+        clear->setFocus();
+        QTest::keyClick(clear, Qt::Key_Return);
+        QCOMPARE(window.fileList().count(), 0);
+        auto* add = window.findChild<QPushButton*>("PushButton1");
+        add->setFocus();
+        QTest::keyClick(add, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(shown(ShownBox::Kind::OpenFiles), 1);
+        // Ctrl+O adds files wherever the focus is.
+        QTest::keyClick(option(&window, "Option2"), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(shown(ShownBox::Kind::OpenFiles), 2);
+        // An Alt letter presses its button.
+        QSignalSpy folderClicks(window.findChild<QPushButton*>("PushButton4"),
+                                &QPushButton::clicked);
+        QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+        QTRY_COMPARE(folderClicks.count(), 1);
+        QCOMPARE(shown(ShownBox::Kind::Input), 1);
+        // A group's letter goes to its chosen option, even from another control of the group.
+        clickOption(&window, "Option4");
+        window.findChild<QLineEdit*>("Text2")->setFocus();
+        QTest::keyClick(&window, Qt::Key_T, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), option(&window, "Option4"));
+        window.findChild<QLineEdit*>("Text1")->setFocus();
+        QTest::keyClick(&window, Qt::Key_V, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), option(&window, "Option13"));
+        QTest::keyClick(&window, Qt::Key_R, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), option(&window, "Option1"));
+        QTest::keyClick(&window, Qt::Key_N, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), option(&window, "Option21"));
+        // Ctrl+Q closes the window as its title bar button does.
+        QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!window.isVisible());
     }
 
     void firstStartShowsTheDefaults()
