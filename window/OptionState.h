@@ -99,6 +99,7 @@ public:
 
     // The output folder box's text.
     [[nodiscard]] const std::string& outputFolder() const { return m_outputFolder; }
+
     // The folder the box names: a leading "~", alone or before "/", is the home folder, as
     // in a shell. The box and the stored text keep the "~".
     [[nodiscard]] std::string outputFolderPath() const;
