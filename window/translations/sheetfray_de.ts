@@ -35,5 +35,29 @@ Trotzdem fortfahren?</translation>
         <source>Excel File(s)</source>
         <translation>Excel-Datei(en)</translation>
     </message>
+    <message>
+        <source>Spreadsheets (*.xlsx *.xlsm *.xltx *.xltm *.xls *.ods *.fods *.csv *.tsv)|*.xlsx;*.xlsm;*.xltx;*.xltm;*.xls;*.ods;*.fods;*.csv;*.tsv|Excel Files (*.xl*)|*.xl*|All Files (*)|*|</source>
+        <translation>Tabellen (*.xlsx *.xlsm *.xltx *.xltm *.xls *.ods *.fods *.csv *.tsv)|*.xlsx;*.xlsm;*.xltx;*.xltm;*.xls;*.ods;*.fods;*.csv;*.tsv|Excel-Dateien (*.xl*)|*.xl*|Alle Dateien (*)|*|</translation>
+    </message>
+    <message>
+        <source>Workbooks to split</source>
+        <translation>Zu teilende Arbeitsmappen</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>Output folder</source>
+        <translation>Ausgabeordner</translation>
+    </message>
+    <message>
+        <source>Custom separator</source>
+        <translation>Eigenes Trennzeichen</translation>
+    </message>
+    <message>
+        <source>Choose the output folder</source>
+        <translation>Ausgabeordner wählen</translation>
+    </message>
 </context>
 </TS>
