@@ -7,6 +7,7 @@ packages=(
     libzip-dev libexpat1-dev
     libgtest-dev libbenchmark-dev nlohmann-json3-dev
     qt6-base-dev fonts-liberation xvfb xauth
+    fonts-dejavu-core   # the window tests also measure captions in DejaVu Sans alone
     clang-14 libclang-rt-14-dev clang-format git
     dpkg-dev file   # cpack finds the Debian package's library dependencies with these
 )
