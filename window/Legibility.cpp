@@ -63,10 +63,12 @@ int captionRoom(const QWidget& control)
         // A control beside it on the same row (the custom separator's box) ends the room.
         const QRect place = button->geometry();
         if (const QWidget* container = button->parentWidget()) {
-            for (const QWidget* sibling : container->findChildren<QWidget*>(
-                     QString(), Qt::FindDirectChildrenOnly)) {
+            for (const QWidget* sibling :
+                 container->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
                 const QRect other = sibling->geometry();
-                if (sibling != button && !sibling->isHidden() && other.intersects(place)
+                const bool sameRow =
+                    other.top() <= place.center().y() && other.bottom() >= place.center().y();
+                if (sibling != button && !sibling->isHidden() && sameRow
                     && other.left() > place.left() + contents.left()) {
                     right = std::min(right, other.left() - place.left() - GapBeforeNeighbour);
                 }
@@ -78,7 +80,7 @@ int captionRoom(const QWidget& control)
         const QStyleOptionButton option = buttonOption(*button);
         // The text keeps half the style's margin clear on either side of the bevel.
         return style.subElementRect(QStyle::SE_PushButtonContents, &option, button).width()
-               - style.pixelMetric(QStyle::PM_ButtonMargin, &option, button);
+            - style.pixelMetric(QStyle::PM_ButtonMargin, &option, button);
     }
     const int frame = style.pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &control);
     return control.width() - 2 * frame;
@@ -120,8 +122,7 @@ double screenScale(QSize window, QRect available)
 
 ScaledStyle::ScaledStyle(double scale)
     : m_scale(scale)
-{
-}
+{}
 
 int ScaledStyle::pixelMetric(PixelMetric metric,
                              const QStyleOption* option,
@@ -171,10 +172,13 @@ bool isLight(const QColor& colour)
     return colour.lightness() >= 128;
 }
 
-QPalette whiteWhereLight(QPalette palette, QPalette::ColorRole role)
+QPalette whiteWhereLight(const QPalette& desktop, QPalette::ColorRole role)
 {
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        if (isLight(palette.color(group, role))) {
+    // Only the role is set, so every other colour keeps following the desktop.
+    QPalette palette;
+    for (const QPalette::ColorGroup group :
+         {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        if (isLight(desktop.color(group, role))) {
             palette.setColor(group, role, Qt::white);
         }
     }

@@ -62,8 +62,8 @@ private:
 // Whether a colour reads as light, that is dark text belongs on it.
 [[nodiscard]] bool isLight(const QColor& colour);
 
-// The palette with the role white wherever the palette has it light: the laid-out look on a
-// light desktop, the desktop's own dark colour on a dark one.
-[[nodiscard]] QPalette whiteWhereLight(QPalette palette, QPalette::ColorRole role);
+// A palette that sets only the role, to white wherever the desktop has it light: the laid-out
+// look on a light desktop; on a dark one the role is left to the desktop.
+[[nodiscard]] QPalette whiteWhereLight(const QPalette& desktop, QPalette::ColorRole role);
 
 } // namespace sheetfray::window

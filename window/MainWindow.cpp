@@ -508,6 +508,10 @@ void MainWindow::applyColours()
 {
     // White where the desktop is light, as laid out; on a dark desktop its own colours, so
     // its light text stays readable. A skin draws the window on the button face.
+    if (m_applyingColours) {
+        return;
+    }
+    m_applyingColours = true;
     const QPalette desktop = QApplication::palette();
     QPalette colours = whiteWhereLight(desktop, QPalette::Window);
     if (m_skinned) {
@@ -515,11 +519,13 @@ void MainWindow::applyColours()
     }
     setPalette(colours);
     m_customSeparatorBox->setPalette(whiteWhereLight(desktop, QPalette::Base));
+    m_applyingColours = false;
 }
 
 void MainWindow::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::ApplicationPaletteChange) {
+    // A new desktop palette reaches the window as a change of its own palette.
+    if (event->type() == QEvent::PaletteChange && m_customSeparatorBox) {
         applyColours();
     }
     QWidget::changeEvent(event);

@@ -179,6 +179,7 @@ private:
     // Below 1 when the laid-out window is larger than the screen.
     double m_scale = 1;
     bool m_skinned = false;
+    bool m_applyingColours = false;
     // The style of a window shrunk to the screen; owned by the window.
     QStyle* m_scaledStyle = nullptr;
     std::map<std::string_view, QWidget*> m_controls;
