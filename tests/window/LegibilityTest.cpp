@@ -2,10 +2,10 @@
 // system gives, the window fits the screen, and text stands out from its field on light and
 // dark desktops, with and without the skin. CTest runs this program with the system's fonts,
 // with DejaVu alone, on a 1024 by 768 screen and at a scale factor of 2 on 1280 by 800.
-#include "window/MainWindow.h"
+#include "window/Legibility.h"
 
 #include "tests/window/WindowHarness.h"
-#include "window/Legibility.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -42,7 +42,8 @@ std::vector<Caption> captions(QWidget& window)
         }
         if (auto* button = qobject_cast<QAbstractButton*>(control)) {
             found.push_back({control, button->text()});
-        } else if (auto* group = qobject_cast<QGroupBox*>(control); group && !group->title().isEmpty()) {
+        } else if (auto* group = qobject_cast<QGroupBox*>(control);
+                   group && !group->title().isEmpty()) {
             found.push_back({control, group->title()});
         } else if (auto* bar = qobject_cast<QProgressBar*>(control)) {
             found.push_back({control, bar->text()});
@@ -71,7 +72,7 @@ int room(const QWidget& control)
             }
         }
         return right - style.pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, &control)
-               - style.pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, &control);
+            - style.pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, &control);
     }
     return control.width();
 }
@@ -236,8 +237,8 @@ private slots:
             QCOMPARE(window.palette().color(QPalette::Window), QColor(Qt::white));
         }
         QImage drawn = window.grab().toImage();
-        for (const char* name : {"Option1", "Option7", "Text1", "Text2", "PushButton2",
-                                 "ProgressBar1", "Option14"}) {
+        for (const char* name :
+             {"Option1", "Option7", "Text1", "Text2", "PushButton2", "ProgressBar1", "Option14"}) {
             QVERIFY2(inkContrast(drawn, *window.findChild<QWidget*>(name)) >= 120, name);
         }
         // A disabled button is greyed, yet still readable.
