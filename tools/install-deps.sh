@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libbenchmark-dev nlohmann-json3-dev
     qt6-base-dev fonts-liberation xvfb xauth
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n   # translations: lupdate/lrelease, Qt's own
+    fonts-dejavu-core   # the window tests also measure captions in DejaVu Sans alone
     clang-14 libclang-rt-14-dev clang-format git
     dpkg-dev file   # cpack finds the Debian package's library dependencies with these
 )

@@ -9,6 +9,7 @@
 #include "window/CaptionProgressBar.h"
 #include "window/FileListModel.h"
 #include "window/Layout.h"
+#include "window/Legibility.h"
 #include "window/Samples.h"
 #include "window/SettingsStore.h"
 #include "window/Text.h"
@@ -250,18 +251,24 @@ MainWindow::MainWindow(WindowServices services, QWidget* parent)
     setWindowTitle(toQString(WindowName));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         m_dotsPerInch = screen->logicalDotsPerInch();
+        // On a small screen everything shrinks by one factor, so the whole window shows.
+        m_scale = screenScale(QSize(pixels(WindowWidthTwips), pixels(WindowHeightTwips)),
+                              screen->availableGeometry());
     }
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(pixels(WindowWidthTwips), pixels(WindowHeightTwips));
-    setFont(arialBold(WindowFontPoints));
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    if (m_scale < 1) {
+        m_scaledStyle = new ScaledStyle(m_scale);
+        m_scaledStyle->setParent(this);
+        setStyle(m_scaledStyle);
+    }
+    setFont(arialBold(WindowFontPoints * m_scale));
     setAutoFillBackground(true);
 
     buildControls();
+    applyColours();
     setTabOrder();
     connectControls();
     watchPointer();
@@ -272,7 +279,8 @@ MainWindow::MainWindow(WindowServices services, QWidget* parent)
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
-        move(available.center() - rect().center());
+        const QPoint centred = available.center() - rect().center();
+        move(std::max(centred.x(), available.left()), std::max(centred.y(), available.top()));
     }
 }
 
@@ -400,10 +408,8 @@ void MainWindow::applySkinFile(const std::string& path)
         throw Error("cannot read the skin \"" + path + "\": " + toStdString(file.errorString()));
     }
     const QString styleSheet = QString::fromUtf8(file.readAll());
-    // The skin draws on the button face rather than the laid-out white.
-    QPalette face = palette();
-    face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
-    setPalette(face);
+    m_skinned = true;
+    applyColours();
     setStyleSheet(styleSheet);
 }
 
@@ -569,7 +575,7 @@ void MainWindow::buildControls()
             m_list = new EntryList(container);
             m_model = new FileListModel(m_files, m_list);
             m_list->setModel(m_model);
-            m_list->setFont(arialBold(WindowFontPoints));
+            m_list->setFont(arialBold(WindowFontPoints * m_scale));
             m_list->setRootIsDecorated(false);
             m_list->setItemsExpandable(false);
             m_list->setUniformRowHeights(true);
@@ -594,12 +600,14 @@ void MainWindow::buildControls()
             break;
         case ControlKind::Button: {
             auto* button = new QPushButton(marked, container);
-            button->setFont(arialBold(ButtonFontPoints));
             button->setAutoDefault(false);
             m_handTargets.push_back(button);
             control = button;
             break;
         }
+        }
+        if (m_scaledStyle) {
+            control->setStyle(m_scaledStyle);
         }
         control->setObjectName(toQString(entry.name));
         control->setAccessibleName(spokenName(entry.name, caption));
@@ -607,12 +615,49 @@ void MainWindow::buildControls()
             pixels(entry.left), pixels(entry.top), pixels(entry.width), pixels(entry.height));
         m_controls.emplace(entry.name, control);
     }
+    fitCaptions();
     m_outputFolderBox = static_cast<QLineEdit*>(m_controls.at("Text1"));
     m_customSeparatorBox = static_cast<QLineEdit*>(m_controls.at("Text2"));
     m_outputFolderFrame = m_controls.at("Frame5");
-    QPalette white = m_customSeparatorBox->palette();
-    white.setColor(QPalette::Base, Qt::white);
-    m_customSeparatorBox->setPalette(white);
+}
+
+void MainWindow::fitCaptions()
+{
+    for (const ControlSpec& entry : controlTable()) {
+        if (entry.kind == ControlKind::Text || entry.kind == ControlKind::List) {
+            continue;
+        }
+        const double points =
+            entry.kind == ControlKind::Button ? ButtonFontPoints : WindowFontPoints;
+        fitCaption(*m_controls.at(entry.name), arialBold(points * m_scale));
+    }
+}
+
+void MainWindow::applyColours()
+{
+    // White where the desktop is light, as laid out; on a dark desktop its own colours, so
+    // its light text stays readable. A skin draws the window on the button face.
+    if (m_applyingColours) {
+        return;
+    }
+    m_applyingColours = true;
+    const QPalette desktop = QApplication::palette();
+    QPalette colours = whiteWhereLight(desktop, QPalette::Window);
+    if (m_skinned) {
+        colours.setColor(QPalette::Window, desktop.color(QPalette::Button));
+    }
+    setPalette(colours);
+    m_customSeparatorBox->setPalette(whiteWhereLight(desktop, QPalette::Base));
+    m_applyingColours = false;
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    // A new desktop palette reaches the window as a change of its own palette.
+    if (event->type() == QEvent::PaletteChange && m_customSeparatorBox) {
+        applyColours();
+    }
+    QWidget::changeEvent(event);
 }
 
 void MainWindow::setTabOrder()
@@ -745,7 +790,7 @@ void MainWindow::setPointer(Pointer pointer)
 
 int MainWindow::pixels(int twips) const
 {
-    return twipsToPixels(twips, m_dotsPerInch);
+    return twipsToPixels(twips, m_dotsPerInch * m_scale);
 }
 
 void MainWindow::pressOnList(const QMouseEvent& event)

@@ -34,6 +34,7 @@ class QLineEdit;
 class QMimeData;
 class QMouseEvent;
 class QRadioButton;
+class QStyle;
 class QTreeView;
 
 namespace sheetfray::window {
@@ -128,10 +129,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
+    // Each caption in its laid-out font, made smaller where the font in use is too wide.
+    void fitCaptions();
+    // The window's and the custom separator box's colours from the desktop's palette.
+    void applyColours();
     void setTabOrder();
     void connectControls();
     void watchPointer();
@@ -172,6 +178,12 @@ private:
     Throttle m_eventPace{m_services.yieldInterval};
 
     double m_dotsPerInch = 96;
+    // Below 1 when the laid-out window is larger than the screen.
+    double m_scale = 1;
+    bool m_skinned = false;
+    bool m_applyingColours = false;
+    // The style of a window shrunk to the screen; owned by the window.
+    QStyle* m_scaledStyle = nullptr;
     std::map<std::string_view, QWidget*> m_controls;
     std::array<QRadioButton*, OptionCount> m_optionButtons{};
     QTreeView* m_list = nullptr;

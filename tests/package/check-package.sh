@@ -19,7 +19,7 @@ fail() {
 deb=$(ls "$work"/cpack/sheetfray_*.deb)
 dpkg-deb -f "$deb" Package Version Depends | tee "$work/control"
 grep -qx "Version: $version" "$work/control" || fail "wrong version"
-for library in libc6 libqt6widgets6 libzip4; do
+for library in libc6 libqt6widgets6 libzip4 fonts-liberation; do
     grep -q "$library" "$work/control" || fail "Depends does not name $library"
 done
 # Nothing but the program, its files and its documents.
