@@ -11,18 +11,21 @@ namespace sheetfray::window {
 
 namespace {
 
-constexpr std::string_view OpenTitle = "Add File(s) - Hold Ctrl to select multiple files";
+constexpr std::string_view OpenTitle =
+    QT_TRANSLATE_NOOP("Sheetfray", "Add File(s) - Hold Ctrl to select multiple files");
 // Every type the readers take comes first, so a workbook of any of them is in view at once.
 constexpr std::string_view OpenFilter =
     QT_TRANSLATE_NOOP("Sheetfray",
                       "Spreadsheets (*.xlsx *.xlsm *.xltx *.xltm *.xls *.ods *.fods *.csv "
                       "*.tsv)|*.xlsx;*.xlsm;*.xltx;*.xltm;*.xls;*.ods;*.fods;*.csv;*.tsv|Excel "
                       "Files (*.xl*)|*.xl*|All Files (*)|*|");
-constexpr std::string_view TooManyFiles =
-    "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.";
-constexpr std::string_view ExtensionPrompt =
+constexpr std::string_view TooManyFiles = QT_TRANSLATE_NOOP(
+    "Sheetfray",
+    "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
+constexpr std::string_view ExtensionPrompt = QT_TRANSLATE_NOOP(
+    "Sheetfray",
     "Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc "
-    "files, etc.)";
+    "files, etc.)");
 constexpr std::string_view DefaultExtension = "xl*";
 
 // The dialog's result split at each NUL character.
@@ -56,14 +59,17 @@ void FileAdder::addFiles()
     trap.step(98, [&] { start = startFolder(Key::LastAddFolder); });
     platform::FileSelection selection;
     trap.step(100, [&] {
-        selection = m_services.dialogs.openFiles(OpenTitle, translatedText(OpenFilter), start);
+        selection = m_services.dialogs.openFiles(
+            translatedText(OpenTitle), translatedText(OpenFilter), start);
     });
     if (selection.outcome == platform::FileSelection::Outcome::Chosen
         && !selection.folder.empty()) {
         trap.step(101, [&] { m_services.store.store(Key::LastAddFolder, selection.folder); });
     }
     if (selection.outcome == platform::FileSelection::Outcome::TooMany) {
-        trap.step(102, [&] { m_services.dialogs.message(m_window.shortTitle(), TooManyFiles); });
+        trap.step(102, [&] {
+            m_services.dialogs.message(m_window.shortTitle(), translatedText(TooManyFiles));
+        });
         return;
     }
     if (selection.outcome != platform::FileSelection::Outcome::Chosen || selection.result.empty()) {
@@ -91,7 +97,7 @@ void FileAdder::addFolder()
     trap.step(100, [&] {
         extension =
             m_services.dialogs.input(m_window.shortTitle(),
-                                     ExtensionPrompt,
+                                     translatedText(ExtensionPrompt),
                                      m_services.store.read(Key::Extension, DefaultExtension));
     });
     if (extension.empty()) {
@@ -101,8 +107,9 @@ void FileAdder::addFolder()
     trap.step(102, [&] { m_services.store.store(Key::Extension, extension); });
     std::string folder;
     trap.step(104, [&] {
-        folder = m_services.dialogs.browseForFolder("Please select folder:",
-                                                    startFolder(Key::LastFolder));
+        folder = m_services.dialogs.browseForFolder(
+            translatedText(QT_TRANSLATE_NOOP("Sheetfray", "Please select folder:")),
+            startFolder(Key::LastFolder));
     });
     if (folder.empty()) {
         return;

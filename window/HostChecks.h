@@ -24,10 +24,10 @@ inline constexpr std::string_view HostMissingMessage = QT_TRANSLATE_NOOP(
     "and Student editions.");
 
 // Asked before a run when the user has the spreadsheet application open.
-inline constexpr std::string_view OpenInstanceQuestion = QT_TRANSLATE_NOOP(
-    "Sheetfray",
-    "Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
-    "Would you like to proceed anyway?");
+inline constexpr std::string_view OpenInstanceQuestion =
+    QT_TRANSLATE_NOOP("Sheetfray",
+                      "Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
+                      "Would you like to proceed anyway?");
 
 // Creates a host instance and releases it at once. True when that worked; otherwise shows
 // HostMissingMessage (OK, no icon) and returns false: the caller then ends the program.

@@ -2,6 +2,8 @@
 // index and caption.
 #pragma once
 
+#include <QtGlobal>
+
 #include <span>
 #include <string_view>
 
@@ -42,9 +44,10 @@ inline constexpr int WindowHeightTwips = 7110;
 [[nodiscard]] std::span<const ControlSpec> controlTable();
 
 // The list's hint while the pointer rests on it.
-inline constexpr std::string_view ListToolTip =
+inline constexpr std::string_view ListToolTip = QT_TRANSLATE_NOOP(
+    "Sheetfray",
     "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
-    "of window to reveal full names.";
+    "of window to reveal full names.");
 
 // Twips at a screen's logical dots per inch, in whole pixels (fractions dropped).
 [[nodiscard]] int twipsToPixels(int twips, double dotsPerInch);

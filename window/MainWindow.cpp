@@ -43,10 +43,11 @@ namespace sheetfray::window {
 namespace {
 
 constexpr double WindowFontPoints = 9;
-constexpr std::string_view BrowseTitle = "Please select folder:";
-constexpr std::string_view SampleQuestion =
+constexpr std::string_view BrowseTitle = QT_TRANSLATE_NOOP("Sheetfray", "Please select folder:");
+constexpr std::string_view SampleQuestion = QT_TRANSLATE_NOOP(
+    "Sheetfray",
     "Would you like this software to open the folder where these sample files are stored (so "
-    "that you can view them before working with them)?";
+    "that you can view them before working with them)?");
 constexpr double ButtonFontPoints = 11.25;
 
 QFont arialBold(double points)
@@ -58,19 +59,19 @@ QFont arialBold(double points)
     return font;
 }
 
-// The captions of the buttons and the option groups with their Alt letter marked. A caption
-// shown in another language than these is shown without a mark.
+// The captions of the buttons and the option groups with their Alt letter marked; each
+// translation marks a letter of its own.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 10> Mnemonics{{
-    {"PushButton1", "&Add Excel File(s)"},
-    {"PushButton4", "Add All Excel Files In &Folder"},
-    {"PushButton2", "&Start Saving"},
-    {"PushButton5", "&Clear List"},
-    {"PushButton6", "&Load Sample/Example Files"},
-    {"PushButton7", "&..."}, // no letter to mark: Alt+.
-    {"Frame1", "&Row Or Column Option"},
-    {"Frame3", "&Text File Output Option"},
-    {"Frame4", "File&name Output Option"},
-    {"Frame7", "Sa&ve Option"},
+    {"PushButton1", QT_TRANSLATE_NOOP("Sheetfray", "&Add Excel File(s)")},
+    {"PushButton4", QT_TRANSLATE_NOOP("Sheetfray", "Add All Excel Files In &Folder")},
+    {"PushButton2", QT_TRANSLATE_NOOP("Sheetfray", "&Start Saving")},
+    {"PushButton5", QT_TRANSLATE_NOOP("Sheetfray", "&Clear List")},
+    {"PushButton6", QT_TRANSLATE_NOOP("Sheetfray", "&Load Sample/Example Files")},
+    {"PushButton7", QT_TRANSLATE_NOOP("Sheetfray", "&...")}, // no letter to mark: Alt+.
+    {"Frame1", QT_TRANSLATE_NOOP("Sheetfray", "&Row Or Column Option")},
+    {"Frame3", QT_TRANSLATE_NOOP("Sheetfray", "&Text File Output Option")},
+    {"Frame4", QT_TRANSLATE_NOOP("Sheetfray", "File&name Output Option")},
+    {"Frame7", QT_TRANSLATE_NOOP("Sheetfray", "Sa&ve Option")},
 }};
 
 // What a screen reader says for the controls without a caption of their own (and for "...").
@@ -83,15 +84,15 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 6> Descripti
     {"PushButton7", QT_TRANSLATE_NOOP("Sheetfray", "Choose the output folder")},
 }};
 
-QString withMnemonic(std::string_view name, const QString& caption)
+// The caption as shown, in the user's language: with its Alt letter where it has one.
+QString withMnemonic(std::string_view name, std::string_view caption)
 {
     for (const auto& [control, marked] : Mnemonics) {
         if (control == name) {
-            const QString withMark = toQString(marked);
-            return QString(withMark).remove(QLatin1Char('&')) == caption ? withMark : caption;
+            return translated(marked);
         }
     }
-    return caption;
+    return caption.empty() ? QString() : translated(caption);
 }
 
 QString spokenName(std::string_view name, const QString& caption)
@@ -351,7 +352,9 @@ void MainWindow::loadSamples()
         return;
     }
     bool open = false;
-    trap.step(102, [&] { open = m_services.dialogs.question(m_shortTitle, SampleQuestion); });
+    trap.step(102, [&] {
+        open = m_services.dialogs.question(m_shortTitle, translatedText(SampleQuestion));
+    });
     if (open) {
         trap.step(104, [&] {
             m_services.dialogs.openFolder(filelist::sampleFolder(m_services.programFolder) + "/");
@@ -365,7 +368,9 @@ void MainWindow::chooseOutputFolder()
     std::string start;
     trap.step(100, [&] { start = m_adder.startFolder(Key::LastFolderDot); });
     std::string folder;
-    trap.step(102, [&] { folder = m_services.dialogs.browseForFolder(BrowseTitle, start); });
+    trap.step(102, [&] {
+        folder = m_services.dialogs.browseForFolder(translatedText(BrowseTitle), start);
+    });
     if (folder.empty()) {
         return;
     }
@@ -553,8 +558,11 @@ void MainWindow::buildControls()
 {
     for (const ControlSpec& entry : controlTable()) {
         QWidget* container = entry.container.empty() ? this : m_controls.at(entry.container);
-        const QString caption = toQString(entry.caption);
-        const QString marked = withMnemonic(entry.name, caption);
+        // A text box's laid-out text is a placeholder the options replace, never shown.
+        const QString caption = entry.kind == ControlKind::Text || entry.caption.empty()
+            ? toQString(entry.caption)
+            : translated(entry.caption);
+        const QString marked = withMnemonic(entry.name, entry.caption);
         QWidget* control = nullptr;
         switch (entry.kind) {
         case ControlKind::Frame:
@@ -589,7 +597,7 @@ void MainWindow::buildControls()
             // A widened column scrolls sideways rather than squeezing a long path.
             m_list->header()->setStretchLastSection(false);
             m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-            m_list->setToolTip(toQString(ListToolTip));
+            m_list->setToolTip(translated(ListToolTip));
             control = m_list;
             break;
         }

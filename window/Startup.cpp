@@ -59,7 +59,9 @@ bool startUp(StartupWindow& window, OptionState& options, const StartupServices&
         title = shortTitleFor(DisplayName);
         window.setShortTitle(title);
     });
-    trap.step(132, [&] { window.addListColumn(translatedText(QT_TRANSLATE_NOOP("Sheetfray", "Excel File(s)"))); });
+    trap.step(132, [&] {
+        window.addListColumn(translatedText(QT_TRANSLATE_NOOP("Sheetfray", "Excel File(s)")));
+    });
     trap.step(134, [&] { window.setListColumnWidth(ListColumnTwips); });
 
     // The restore runs the click and change handlers, so the enabling rules hold afterwards

@@ -59,5 +59,177 @@ Trotzdem fortfahren?</translation>
         <source>Choose the output folder</source>
         <translation>Ausgabeordner wählen</translation>
     </message>
+    <message>
+        <source>Add File(s) - Hold Ctrl to select multiple files</source>
+        <translation>Datei(en) hinzufügen - Strg halten, um mehrere Dateien zu wählen</translation>
+    </message>
+    <message>
+        <source>You&apos;ve selected too many files to add.<byte value="xd"/><byte value="xd"/>Please try adding via the &quot;Add All&quot; button.</source>
+        <translation>Sie haben zu viele Dateien zum Hinzufügen ausgewählt.<byte value="xd"/><byte value="xd"/>Bitte fügen Sie sie über die Schaltfläche „Alle hinzufügen“ hinzu.</translation>
+    </message>
+    <message>
+        <source>Enter file extension to load:<byte value="xd"/><byte value="xd"/>(* for all files, txt for all txt files, doc for all doc files, etc.)</source>
+        <translation>Dateiendung der zu ladenden Dateien:<byte value="xd"/><byte value="xd"/>(* für alle Dateien, txt für alle txt-Dateien, doc für alle doc-Dateien usw.)</translation>
+    </message>
+    <message>
+        <source>Please select folder:</source>
+        <translation>Bitte Ordner wählen:</translation>
+    </message>
+    <message>
+        <source>Would you like this software to open the folder where these sample files are stored (so that you can view them before working with them)?</source>
+        <translation>Soll das Programm den Ordner öffnen, in dem die Beispieldateien liegen (damit Sie sie vor der Arbeit ansehen können)?</translation>
+    </message>
+    <message>
+        <source>&amp;Add Excel File(s)</source>
+        <translation>Excel-Datei(en) &amp;hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add All Excel Files In &amp;Folder</source>
+        <translation>Alle Excel-Dateien im &amp;Ordner hinzufügen</translation>
+    </message>
+    <message>
+        <source>&amp;Start Saving</source>
+        <translation>Speichern &amp;starten</translation>
+    </message>
+    <message>
+        <source>&amp;Clear List</source>
+        <translation>Liste &amp;leeren</translation>
+    </message>
+    <message>
+        <source>&amp;Load Sample/Example Files</source>
+        <translation>&amp;Beispieldateien laden</translation>
+    </message>
+    <message>
+        <source>&amp;...</source>
+        <translation>&amp;...</translation>
+    </message>
+    <message>
+        <source>&amp;Row Or Column Option</source>
+        <translation>&amp;Zeilen- oder Spaltenoption</translation>
+    </message>
+    <message>
+        <source>&amp;Text File Output Option</source>
+        <translation>&amp;Textdatei-Option</translation>
+    </message>
+    <message>
+        <source>File&amp;name Output Option</source>
+        <translation>Datei&amp;namen-Option</translation>
+    </message>
+    <message>
+        <source>Sa&amp;ve Option</source>
+        <translation>S&amp;peicheroption</translation>
+    </message>
+    <message>
+        <source>Drag and drop files here. Double-click item to remove it. Move | line to right and out of window to reveal full names.</source>
+        <translation>Dateien hierher ziehen und ablegen. Doppelklick auf einen Eintrag entfernt ihn. Die Linie | nach rechts aus dem Fenster ziehen, um ganze Namen zu sehen.</translation>
+    </message>
+    <message>
+        <source>Filename Output Option</source>
+        <translation>Dateinamen-Option</translation>
+    </message>
+    <message>
+        <source>Save as filename plus number</source>
+        <translation>Als Dateiname plus Nummer speichern</translation>
+    </message>
+    <message>
+        <source>Save as x,y location of cell</source>
+        <translation>Als x,y-Position der Zelle speichern</translation>
+    </message>
+    <message>
+        <source>Save as first cell value</source>
+        <translation>Als Wert der ersten Zelle speichern</translation>
+    </message>
+    <message>
+        <source>Text File Output Option</source>
+        <translation>Textdatei-Option</translation>
+    </message>
+    <message>
+        <source>Separate each cell with this:</source>
+        <translation>Zellen hiermit trennen:</translation>
+    </message>
+    <message>
+        <source>Separate each cell with space</source>
+        <translation>Zellen mit Leerzeichen trennen</translation>
+    </message>
+    <message>
+        <source>Separate each cell with comma</source>
+        <translation>Zellen mit Komma trennen</translation>
+    </message>
+    <message>
+        <source>Separate each cell with comma-space</source>
+        <translation>Zellen mit Komma und Leerzeichen trennen</translation>
+    </message>
+    <message>
+        <source>Separate each cell with enter</source>
+        <translation>Zellen mit Zeilenumbruch trennen</translation>
+    </message>
+    <message>
+        <source>Row Or Column Option</source>
+        <translation>Zeilen- oder Spaltenoption</translation>
+    </message>
+    <message>
+        <source>Save each row to an Excel file</source>
+        <translation>Jede Zeile als Excel-Datei speichern</translation>
+    </message>
+    <message>
+        <source>Save each column to an Excel file</source>
+        <translation>Jede Spalte als Excel-Datei speichern</translation>
+    </message>
+    <message>
+        <source>Save each cell to an Excel file </source>
+        <translation>Jede Zelle als Excel-Datei speichern </translation>
+    </message>
+    <message>
+        <source>Save each cell to a text file </source>
+        <translation>Jede Zelle als Textdatei speichern </translation>
+    </message>
+    <message>
+        <source>Save each column to a text file</source>
+        <translation>Jede Spalte als Textdatei speichern</translation>
+    </message>
+    <message>
+        <source>Save each row to a text file</source>
+        <translation>Jede Zeile als Textdatei speichern</translation>
+    </message>
+    <message>
+        <source>Progress Bar</source>
+        <translation>Fortschrittsanzeige</translation>
+    </message>
+    <message>
+        <source>Add Excel File(s)</source>
+        <translation>Excel-Datei(en) hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add All Excel Files In Folder</source>
+        <translation>Alle Excel-Dateien im Ordner hinzufügen</translation>
+    </message>
+    <message>
+        <source>Start Saving</source>
+        <translation>Speichern starten</translation>
+    </message>
+    <message>
+        <source>Clear List</source>
+        <translation>Liste leeren</translation>
+    </message>
+    <message>
+        <source>Load Sample/Example Files</source>
+        <translation>Beispieldateien laden</translation>
+    </message>
+    <message>
+        <source>Save Option</source>
+        <translation>Speicheroption</translation>
+    </message>
+    <message>
+        <source>Save results to this folder:</source>
+        <translation>Ergebnisse in diesem Ordner speichern:</translation>
+    </message>
+    <message>
+        <source>Save results in folder of original file</source>
+        <translation>Im Ordner der Originaldatei speichern</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
 </context>
 </TS>
