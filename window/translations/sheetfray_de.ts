@@ -129,15 +129,15 @@ Trotzdem fortfahren?</translation>
     </message>
     <message>
         <source>Save as filename plus number</source>
-        <translation>Als Dateiname plus Nummer speichern</translation>
+        <translation>Dateiname plus Nummer</translation>
     </message>
     <message>
         <source>Save as x,y location of cell</source>
-        <translation>Als x,y-Position der Zelle speichern</translation>
+        <translation>x,y-Position der Zelle</translation>
     </message>
     <message>
         <source>Save as first cell value</source>
-        <translation>Als Wert der ersten Zelle speichern</translation>
+        <translation>Wert der ersten Zelle</translation>
     </message>
     <message>
         <source>Text File Output Option</source>
@@ -145,23 +145,23 @@ Trotzdem fortfahren?</translation>
     </message>
     <message>
         <source>Separate each cell with this:</source>
-        <translation>Zellen hiermit trennen:</translation>
+        <translation>Hiermit trennen:</translation>
     </message>
     <message>
         <source>Separate each cell with space</source>
-        <translation>Zellen mit Leerzeichen trennen</translation>
+        <translation>Mit Leerzeichen trennen</translation>
     </message>
     <message>
         <source>Separate each cell with comma</source>
-        <translation>Zellen mit Komma trennen</translation>
+        <translation>Mit Komma trennen</translation>
     </message>
     <message>
         <source>Separate each cell with comma-space</source>
-        <translation>Zellen mit Komma und Leerzeichen trennen</translation>
+        <translation>Mit Komma und Leerzeichen trennen</translation>
     </message>
     <message>
         <source>Separate each cell with enter</source>
-        <translation>Zellen mit Zeilenumbruch trennen</translation>
+        <translation>Mit Zeilenumbruch trennen</translation>
     </message>
     <message>
         <source>Row Or Column Option</source>
@@ -169,27 +169,27 @@ Trotzdem fortfahren?</translation>
     </message>
     <message>
         <source>Save each row to an Excel file</source>
-        <translation>Jede Zeile als Excel-Datei speichern</translation>
+        <translation>Jede Zeile als Excel-Datei</translation>
     </message>
     <message>
         <source>Save each column to an Excel file</source>
-        <translation>Jede Spalte als Excel-Datei speichern</translation>
+        <translation>Jede Spalte als Excel-Datei</translation>
     </message>
     <message>
         <source>Save each cell to an Excel file </source>
-        <translation>Jede Zelle als Excel-Datei speichern </translation>
+        <translation>Jede Zelle als Excel-Datei </translation>
     </message>
     <message>
         <source>Save each cell to a text file </source>
-        <translation>Jede Zelle als Textdatei speichern </translation>
+        <translation>Jede Zelle als Textdatei </translation>
     </message>
     <message>
         <source>Save each column to a text file</source>
-        <translation>Jede Spalte als Textdatei speichern</translation>
+        <translation>Jede Spalte als Textdatei</translation>
     </message>
     <message>
         <source>Save each row to a text file</source>
-        <translation>Jede Zeile als Textdatei speichern</translation>
+        <translation>Jede Zeile als Textdatei</translation>
     </message>
     <message>
         <source>Progress Bar</source>
@@ -221,7 +221,7 @@ Trotzdem fortfahren?</translation>
     </message>
     <message>
         <source>Save results to this folder:</source>
-        <translation>Ergebnisse in diesem Ordner speichern:</translation>
+        <translation>In diesem Ordner speichern:</translation>
     </message>
     <message>
         <source>Save results in folder of original file</source>
