@@ -17,11 +17,13 @@ fail() {
 (cd "$build" && cpack -G DEB -B "$work/cpack") >"$work/cpack.log" 2>&1 \
     || { cat "$work/cpack.log"; fail "cpack could not build the package"; }
 deb=$(ls "$work"/cpack/sheetfray_*.deb)
-dpkg-deb -f "$deb" Package Version Depends | tee "$work/control"
+dpkg-deb -f "$deb" Package Version Depends Recommends | tee "$work/control"
 grep -qx "Version: $version" "$work/control" || fail "wrong version"
 for library in libc6 libqt6widgets6 libzip4 fonts-liberation; do
     grep -q "$library" "$work/control" || fail "Depends does not name $library"
 done
+grep -q "^Recommends: .*qt6-translations-l10n" "$work/control" \
+    || fail "Recommends does not name qt6-translations-l10n"
 # Nothing but the program, its files and its documents.
 if dpkg-deb -c "$deb" | grep -E 'test|bench|samples|sheetfray-(art|dump|compare)'; then
     fail "the package holds development programs"
