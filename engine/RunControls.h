@@ -62,6 +62,7 @@ public:
     virtual void setProgress(const Progress& progress) = 0;
     // Lets the front end handle pending events; called once per row, column or cell.
     virtual void yield() = 0;
+
     // Asked after each yield: true ends the split there, with every file written so far
     // complete and named.
     [[nodiscard]] virtual bool stopRequested() { return false; }

@@ -125,8 +125,8 @@ std::vector<std::string> RunOutputs::takeWarnings()
 
 void RunOutputs::markUnreadable(const std::string& path, std::string reason)
 {
-    if (std::ranges::none_of(m_unreadable,
-                             [&](const Unreadable& unreadable) { return unreadable.path == path; })) {
+    if (std::ranges::none_of(
+            m_unreadable, [&](const Unreadable& unreadable) { return unreadable.path == path; })) {
         m_unreadable.push_back({path, std::move(reason)});
     }
 }

@@ -49,8 +49,19 @@ constexpr LineLabels RowLabels{Location::SaveEachRow,
                                136,
                                142};
 
-constexpr LineLabels ColumnLabels{
-    Location::SaveEachCol, Progress::Unit::Column, 106, 108, 0, 110, 112, 114, 116, 118, 132, 134, 140};
+constexpr LineLabels ColumnLabels{Location::SaveEachCol,
+                                  Progress::Unit::Column,
+                                  106,
+                                  108,
+                                  0,
+                                  110,
+                                  112,
+                                  114,
+                                  116,
+                                  118,
+                                  132,
+                                  134,
+                                  140};
 
 // In a spreadsheet file the separators become tabs; a "|" inside a cell's text stays, so the
 // file holds the cell as it was. offsets are where each separator starts in the line.
@@ -239,7 +250,8 @@ void saveEachLine(const SplitContext& context,
     std::string fallback;
     OutputWriter writer(&context.outputs);
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
-        const std::optional<Sheet> sheet = source->load(trap, labels.lines, s, context.outputs, workbookPath);
+        const std::optional<Sheet> sheet =
+            source->load(trap, labels.lines, s, context.outputs, workbookPath);
         if (!sheet) {
             continue;
         }
@@ -380,7 +392,8 @@ void SaveEachCell(const SplitContext& context,
     std::string content;
     OutputWriter writer(&context.outputs);
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
-        const std::optional<Sheet> sheet = source->load(trap, 110, s, context.outputs, workbookPath);
+        const std::optional<Sheet> sheet =
+            source->load(trap, 110, s, context.outputs, workbookPath);
         if (!sheet) {
             continue;
         }

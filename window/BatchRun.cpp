@@ -32,10 +32,10 @@ constexpr const char* OneFileFailed =
     QT_TRANSLATE_NOOP("Sheetfray", "1 file could not be written.");
 constexpr const char* FilesFailed =
     QT_TRANSLATE_NOOP("Sheetfray", "%1 files could not be written.");
-constexpr const char* OneUnreadable = QT_TRANSLATE_NOOP(
-    "Sheetfray", "1 workbook could not be read; it is marked in the list.");
-constexpr const char* Unreadables = QT_TRANSLATE_NOOP(
-    "Sheetfray", "%1 workbooks could not be read; they are marked in the list.");
+constexpr const char* OneUnreadable =
+    QT_TRANSLATE_NOOP("Sheetfray", "1 workbook could not be read; it is marked in the list.");
+constexpr const char* Unreadables =
+    QT_TRANSLATE_NOOP("Sheetfray", "%1 workbooks could not be read; they are marked in the list.");
 constexpr const char* OneError =
     QT_TRANSLATE_NOOP("Sheetfray", "1 error was reported: see Show Details.");
 constexpr const char* Errors =
@@ -47,8 +47,7 @@ constexpr const char* ProcessingOfText =
 constexpr const char* WorkbookAndStepText = QT_TRANSLATE_NOOP("Sheetfray", "%1 - %2");
 constexpr const char* RowText = QT_TRANSLATE_NOOP("Sheetfray", "Row Processed: %1 of %2");
 constexpr const char* ColumnText = QT_TRANSLATE_NOOP("Sheetfray", "Col Processed: %1 of %2");
-constexpr const char* CellText =
-    QT_TRANSLATE_NOOP("Sheetfray", "Cell Processed: %1,%2 of %3,%4");
+constexpr const char* CellText = QT_TRANSLATE_NOOP("Sheetfray", "Cell Processed: %1,%2 of %3,%4");
 
 // The end message names at most this many workbooks that were not split; the details name
 // them all.
@@ -185,7 +184,8 @@ void BatchRun::splitAll(const std::string& title)
         trap.step(114, [&] { m_window.setBusy(true); });
         m_workbook = i;
         m_hasProgress = false;
-        trap.step(116, [&] { m_window.setProgressValue(static_cast<double>(i - 1) / entries * 100); });
+        trap.step(116,
+                  [&] { m_window.setProgressValue(static_cast<double>(i - 1) / entries * 100); });
         trap.step(118, [&] { workbookPath = m_files.text(i); });
         trap.step(120, [&] {
             m_workbookName = engine::fileNameOfPath(workbookPath);
@@ -259,8 +259,7 @@ void BatchRun::splitAll(const std::string& title)
             QString named = names.mid(0, NamedWorkbooks).join(QStringLiteral(", "));
             if (static_cast<std::size_t>(names.size()) > NamedWorkbooks) {
                 named = translated(MoreText).arg(
-                    named,
-                    QString::number(names.size() - static_cast<qsizetype>(NamedWorkbooks)));
+                    named, QString::number(names.size() - static_cast<qsizetype>(NamedWorkbooks)));
                 details = toStdString(translated(NotSplitDetails)) + "\r\n"
                     + toStdString(names.join(QStringLiteral("\r\n"))) + "\r\n\r\n";
             }
@@ -389,7 +388,8 @@ std::string BatchRun::caption() const
                    .arg(m_progress.lastColumn);
         break;
     }
-    return toStdString(m_workbooks > 1 ? translated(WorkbookAndStepText).arg(workbook, step) : step);
+    return toStdString(m_workbooks > 1 ? translated(WorkbookAndStepText).arg(workbook, step)
+                                       : step);
 }
 
 } // namespace sheetfray::window

@@ -89,9 +89,8 @@ void FileListModel::cleared()
 void FileListModel::changed(int position)
 {
     const QModelIndex changedIndex = index(position - 1);
-    emit dataChanged(changedIndex,
-                     changedIndex,
-                     {Qt::DisplayRole, Qt::ToolTipRole, Qt::DecorationRole});
+    emit dataChanged(
+        changedIndex, changedIndex, {Qt::DisplayRole, Qt::ToolTipRole, Qt::DecorationRole});
 }
 
 } // namespace sheetfray::window

@@ -389,7 +389,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
             return;
         }
         if (m_services.dialogs.question(
-                m_shortTitle, toStdString(tr("Files are being saved. Stop saving and close the window?")))) {
+                m_shortTitle,
+                toStdString(tr("Files are being saved. Stop saving and close the window?")))) {
             m_closeAfterRun = true;
             m_run.requestStop(false);
         }

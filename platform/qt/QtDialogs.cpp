@@ -1,10 +1,10 @@
 #include "platform/qt/QtDialogs.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QCheckBox>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -68,7 +68,8 @@ bool QtDialogs::warningWithCheckBox(std::string_view title,
                                     std::string_view text,
                                     std::string_view checkBox)
 {
-    QMessageBox box(QMessageBox::Warning, fromUtf8(title), displayText(text), QMessageBox::Ok, m_parent);
+    QMessageBox box(
+        QMessageBox::Warning, fromUtf8(title), displayText(text), QMessageBox::Ok, m_parent);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     // The box owns the check box and deletes it.
@@ -83,7 +84,8 @@ bool QtDialogs::messageWithDetails(std::string_view title,
                                    std::string_view details,
                                    std::string_view button)
 {
-    QMessageBox box(QMessageBox::NoIcon, fromUtf8(title), displayText(text), QMessageBox::Ok, m_parent);
+    QMessageBox box(
+        QMessageBox::NoIcon, fromUtf8(title), displayText(text), QMessageBox::Ok, m_parent);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     if (!details.empty()) {

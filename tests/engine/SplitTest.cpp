@@ -277,14 +277,13 @@ TEST_F(SplitTest, StopEndsTheWalkWithTheFilesPassedComplete)
 
 TEST_F(SplitTest, ProgressGrowsAcrossSheets)
 {
-    const std::string path = addBook(
-        "F.xlsx", {{{"S", table({{"a"}, {"b"}})}, {"U", table({{"c", "d"}, {"e", "f"}})}}});
+    const std::string path =
+        addBook("F.xlsx", {{{"S", table({{"a"}, {"b"}})}, {"U", table({{"c", "d"}, {"e", "f"}})}}});
     rows(path);
     EXPECT_EQ(controls.fractions, (std::vector<double>{0, 0.25, 0.5, 0.75}));
     controls = {};
     cells(path);
-    EXPECT_EQ(controls.fractions,
-              (std::vector<double>{0, 0.25, 0.5, 0.625, 0.75, 0.875}));
+    EXPECT_EQ(controls.fractions, (std::vector<double>{0, 0.25, 0.5, 0.625, 0.75, 0.875}));
 }
 
 TEST_F(SplitTest, NamesThatClashWithinARunTakeTheNextFreeNumber)

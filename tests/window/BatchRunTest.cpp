@@ -169,9 +169,11 @@ private slots:
         QCOMPARE(starts[2].second, 200.0 / 3);
         // The bar moves within a workbook, row by row.
         QCOMPARE(rows.size(), std::size_t(6));
-        QCOMPARE(rows[1].first, QStringLiteral("Processing: a.xlsx (1 of 3) - Row Processed: 2 of 2"));
+        QCOMPARE(rows[1].first,
+                 QStringLiteral("Processing: a.xlsx (1 of 3) - Row Processed: 2 of 2"));
         QCOMPARE(rows[1].second, 100.0 / 6);
-        QCOMPARE(rows[5].first, QStringLiteral("Processing: c.xlsx (3 of 3) - Row Processed: 3 of 3"));
+        QCOMPARE(rows[5].first,
+                 QStringLiteral("Processing: c.xlsx (3 of 3) - Row Processed: 3 of 3"));
         QCOMPARE(rows[5].second, (2 + 2.0 / 3) / 3 * 100);
         // Busy from the first workbook's start to the end: every event after the first.
         for (std::size_t i = 1; i < f.seen.size(); ++i) {
@@ -222,9 +224,9 @@ private slots:
         QCOMPARE(countWhileBusy, 2);
         // The entry split twice writes its files twice; the second copies take new names.
         QCOMPARE(f.messages(),
-                 std::vector<std::string>{
-                     "Done.\r\n\r\n4 files written.\r\n\r\n2 files took a new name, such as \"a_1 (2).txt\", because "
-                     "an earlier file of this run had the same name."});
+                 std::vector<std::string>{"Done.\r\n\r\n4 files written.\r\n\r\n2 files took a new "
+                                          "name, such as \"a_1 (2).txt\", because "
+                                          "an earlier file of this run had the same name."});
 
         // Idle again: Delete removes the selected entry, and the duplicate stays.
         list->setCurrentIndex(row(1));
@@ -310,7 +312,8 @@ private slots:
         QCOMPARE(f.events.endRequests, 0);
         const auto files = filesIn(f.out);
         // The rows passed before the second close have their files, each complete.
-        QVERIFY2(files.size() >= 15 && files.size() < 50, qPrintable(QString::number(files.size())));
+        QVERIFY2(files.size() >= 15 && files.size() < 50,
+                 qPrintable(QString::number(files.size())));
         for (const auto& [name, content] : files) {
             const std::string number =
                 name.substr(name.find('_') + 1, name.find('.') - name.find('_') - 1);
