@@ -21,10 +21,12 @@ ConsoleControls::ConsoleControls(bool spreadsheetKind,
     , m_redraw(RedrawInterval)
 {}
 
-void ConsoleControls::setProgressText(std::string_view text)
+void ConsoleControls::setProgress(const engine::Progress& progress)
 {
+    // The caption is made when drawn, ten times a second at most.
     if (m_progress) {
-        m_caption.assign(text);
+        m_latest = progress;
+        m_started = true;
     }
 }
 
@@ -44,7 +46,7 @@ void ConsoleControls::startWorkbook(std::string_view fileName)
 {
     m_workbook = "Processing: ";
     m_workbook += fileName;
-    m_caption.clear();
+    m_started = false;
     if (m_progress) {
         draw();
     }
@@ -53,9 +55,9 @@ void ConsoleControls::startWorkbook(std::string_view fileName)
 void ConsoleControls::draw()
 {
     std::string line = m_workbook;
-    if (!m_caption.empty()) {
+    if (m_started) {
         line += "  ";
-        line += m_caption;
+        line += engine::progressCaption(m_latest);
     }
     // "\r" and erase-to-end-of-line keep the caption on one terminal line.
     std::fprintf(m_progress, "\r%s\x1b[K", line.c_str());

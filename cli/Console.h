@@ -23,7 +23,7 @@ public:
 
     void setBusy() override {}
 
-    void setProgressText(std::string_view text) override;
+    void setProgress(const engine::Progress& progress) override;
     void yield() override;
 
     // Names the workbook being split, shown before the engine's caption.
@@ -38,7 +38,8 @@ private:
     engine::NamingScheme m_naming;
     std::FILE* m_progress; // null: no progress shown
     std::string m_workbook;
-    std::string m_caption;
+    engine::Progress m_latest;
+    bool m_started = false; // a caption is there to show for this workbook
     Throttle m_redraw;
     bool m_drawn = false;
 };

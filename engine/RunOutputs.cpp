@@ -123,6 +123,19 @@ std::vector<std::string> RunOutputs::takeWarnings()
     return std::exchange(m_warnings, {});
 }
 
+void RunOutputs::markUnreadable(const std::string& path, std::string reason)
+{
+    if (std::ranges::none_of(
+            m_unreadable, [&](const Unreadable& unreadable) { return unreadable.path == path; })) {
+        m_unreadable.push_back({path, std::move(reason)});
+    }
+}
+
+std::vector<RunOutputs::Unreadable> RunOutputs::takeUnreadable()
+{
+    return std::exchange(m_unreadable, {});
+}
+
 std::string renamedFilesNote(const RunOutputs& outputs)
 {
     const std::uint64_t count = outputs.renamedFiles();

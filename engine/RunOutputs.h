@@ -39,6 +39,31 @@ public:
 
     [[nodiscard]] const std::string& firstRenamed() const { return m_firstRenamed; }
 
+    // One output file handed to the writer (written) or given up before that.
+    void countFile(bool written) { ++(written ? m_filesWritten : m_filesFailed); }
+
+    // A file counted as written failed later, while it was named or written out.
+    void countLateFailure()
+    {
+        --m_filesWritten;
+        ++m_filesFailed;
+    }
+
+    [[nodiscard]] std::uint64_t filesWritten() const { return m_filesWritten; }
+
+    [[nodiscard]] std::uint64_t filesFailed() const { return m_filesFailed; }
+
+    // A workbook that could not be opened, or one of whose sheets could not be loaded, and
+    // why; the first reason of each workbook is kept.
+    struct Unreadable
+    {
+        std::string path;
+        std::string reason;
+    };
+
+    void markUnreadable(const std::string& path, std::string reason);
+    [[nodiscard]] std::vector<Unreadable> takeUnreadable();
+
     // Warnings that do not make the run fail, oldest first, for the front end to show.
     void warn(std::string message);
     [[nodiscard]] std::vector<std::string> takeWarnings();
@@ -66,6 +91,9 @@ private:
     std::uint64_t m_renamed = 0;
     std::string m_firstRenamed;
     std::vector<std::string> m_warnings;
+    std::uint64_t m_filesWritten = 0;
+    std::uint64_t m_filesFailed = 0;
+    std::vector<Unreadable> m_unreadable;
 };
 
 // The end-of-run line for renamed files: `3 files took a new name, such as "Report (2).txt",

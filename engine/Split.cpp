@@ -21,7 +21,7 @@ namespace {
 struct LineLabels
 {
     std::string_view location;
-    std::string_view caption;
+    Progress::Unit unit;
     int sheets;
     int lines; // the loop over rows (columns); reading the sheet counts here
     int busy; // 0: the procedure does not set the busy pointer per line
@@ -36,7 +36,7 @@ struct LineLabels
 };
 
 constexpr LineLabels RowLabels{Location::SaveEachRow,
-                               "Row Processed: ",
+                               Progress::Unit::Row,
                                106,
                                108,
                                110,
@@ -49,8 +49,19 @@ constexpr LineLabels RowLabels{Location::SaveEachRow,
                                136,
                                142};
 
-constexpr LineLabels ColumnLabels{
-    Location::SaveEachCol, "Col Processed: ", 106, 108, 0, 110, 112, 114, 116, 118, 132, 134, 140};
+constexpr LineLabels ColumnLabels{Location::SaveEachCol,
+                                  Progress::Unit::Column,
+                                  106,
+                                  108,
+                                  0,
+                                  110,
+                                  112,
+                                  114,
+                                  116,
+                                  118,
+                                  132,
+                                  134,
+                                  140};
 
 // In a spreadsheet file the separators become tabs; a "|" inside a cell's text stays, so the
 // file holds the cell as it was. offsets are where each separator starts in the line.
@@ -78,19 +89,20 @@ void separatorsToTabs(std::string& line,
 
 // Files are named on the writer's own thread: a failure there is reported with the number of
 // the statement that wrote the file, as soon as the walk learns of it.
-void reportNamingFailures(Trap& trap, OutputWriter& writer)
+void reportNamingFailures(Trap& trap, OutputWriter& writer, RunOutputs& outputs)
 {
     for (const OutputWriter::Failure& failure : writer.takeFailures()) {
+        outputs.countLateFailure();
         trap.report(failure.tag, failure.message);
     }
 }
 
 // Every file written so far has its name, and every failure is reported: at the end of each
 // sheet, so none waits while the next is read.
-void finishOutput(Trap& trap, OutputWriter& writer)
+void finishOutput(Trap& trap, OutputWriter& writer, RunOutputs& outputs)
 {
     writer.finish();
-    reportNamingFailures(trap, writer);
+    reportNamingFailures(trap, writer, outputs);
 }
 
 // Names, cleans and writes one output file: three numbered statements from firstLabel on.
@@ -130,7 +142,7 @@ void saveOutput(const SplitContext& context,
                 return writer.holds(path) || ::lstat(path.c_str(), &info) == 0;
             });
     });
-    trap.step(firstLabel + 4, [&] {
+    const bool written = trap.step(firstLabel + 4, [&] {
         // Text is UTF-8 already; only a single-byte code page needs a converted copy.
         if (context.codePage.isUtf8()) {
             writer.write(content, name, firstLabel + 4);
@@ -138,7 +150,8 @@ void saveOutput(const SplitContext& context,
             writer.write(context.codePage.encode(content), name, firstLabel + 4);
         }
     });
-    reportNamingFailures(trap, writer);
+    context.outputs.countFile(written);
+    reportNamingFailures(trap, writer, context.outputs);
 }
 
 // A workbook opened in a fresh host for a split, and its name as the fallback names use it:
@@ -155,13 +168,17 @@ struct SplitSource
     // Loads sheet s as statement line of the trap and counts its formulas without results;
     // nothing when it has no cells to walk: a chart or dialog sheet is passed over without a
     // word, a damaged one is reported.
-    std::optional<Sheet> load(Trap& trap, int line, std::int32_t s)
+    std::optional<Sheet>
+    load(Trap& trap, int line, std::int32_t s, RunOutputs& outputs, const std::string& path)
     {
         std::optional<Sheet> sheet;
         trap.step(line, [&] {
             try {
                 sheet.emplace(workbook().loadSheet(s));
             } catch (const SheetWithoutCells&) {
+            } catch (const std::exception& e) {
+                outputs.markUnreadable(path, e.what());
+                throw;
             }
         });
         if (sheet) {
@@ -178,7 +195,14 @@ openForSplit(const SplitContext& context, Trap& trap, const std::string& workboo
 {
     context.outputs.addWorkbook(workbookPath);
     SplitSource source;
-    if (!trap.step(100, [&] { source.opened = OpenWorkbook(context.hosts, workbookPath); })) {
+    if (!trap.step(100, [&] {
+            try {
+                source.opened = OpenWorkbook(context.hosts, workbookPath);
+            } catch (const std::exception& e) {
+                context.outputs.markUnreadable(workbookPath, e.what());
+                throw;
+            }
+        })) {
         return std::nullopt;
     }
     source.nameForCells = context.codePage.decode(source.opened.workbook->name());
@@ -219,18 +243,25 @@ void saveEachLine(const SplitContext& context,
     std::int32_t fileCounter = 0;
 
     LineText line;
-    std::string caption;
+    Progress progress;
+    progress.unit = labels.unit;
+    progress.sheetCount = sheetCount;
     std::string firstValue;
     std::string fallback;
     OutputWriter writer(&context.outputs);
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
-        const std::optional<Sheet> sheet = source->load(trap, labels.lines, s);
+        const std::optional<Sheet> sheet =
+            source->load(trap, labels.lines, s, context.outputs, workbookPath);
         if (!sheet) {
             continue;
         }
         const UsedRange range = sheet->usedRange();
         const std::int32_t lineCount = byRow ? range.lastRow : range.lastColumn;
         const std::int32_t cellCount = byRow ? range.lastColumn : range.lastRow;
+        progress.sheet = s;
+        progress.lastRow = range.lastRow;
+        progress.lastColumn = range.lastColumn;
+        progress.steps = static_cast<std::size_t>(std::max(lineCount, 0));
         std::size_t rowStart = 0; // where the next row's cells start in the sheet's cells
         std::optional<ColumnsAhead> ahead;
         if (!byRow && lineCount > 1 && cellCount >= ColumnsAhead::MinimumPositions) {
@@ -245,11 +276,15 @@ void saveEachLine(const SplitContext& context,
                 trap.step(labels.busy, [&] { context.controls.setBusy(); });
             }
             trap.step(labels.progress, [&] {
-                caption.assign(labels.caption);
-                appendNumber(index, caption);
-                context.controls.setProgressText(caption);
+                (byRow ? progress.row : progress.column) = index;
+                progress.step = static_cast<std::size_t>(index - 1);
+                context.controls.setProgress(progress);
             });
             trap.step(labels.yield, [&] { context.controls.yield(); });
+            if (context.controls.stopRequested()) {
+                finishOutput(trap, writer, context.outputs);
+                return;
+            }
             ++fileCounter;
             line.clear();
             trap.step(labels.cells, [&] {
@@ -302,7 +337,7 @@ void saveEachLine(const SplitContext& context,
                        fallback,
                        line.text);
         }
-        finishOutput(trap, writer);
+        finishOutput(trap, writer, context.outputs);
     }
     warnOfFormulasWithoutResult(context, workbookPath, source->formulasWithoutResult);
 }
@@ -348,28 +383,40 @@ void SaveEachCell(const SplitContext& context,
     std::int32_t sheetCount = 0;
     trap.step(108, [&] { sheetCount = workbook.sheetCount(); });
 
-    std::string caption;
+    Progress progress;
+    progress.unit = Progress::Unit::Cell;
+    progress.sheetCount = sheetCount;
     std::string text;
     std::string firstValue;
     std::string fallback;
     std::string content;
     OutputWriter writer(&context.outputs);
     for (std::int32_t s = 1; s <= sheetCount; ++s) {
-        const std::optional<Sheet> sheet = source->load(trap, 110, s);
+        const std::optional<Sheet> sheet =
+            source->load(trap, 110, s, context.outputs, workbookPath);
         if (!sheet) {
             continue;
         }
         // Only stored cells can be non-blank, so the walk visits those alone: a sheet whose
         // used range spans millions of empty positions costs no more than its cells.
+        const UsedRange range = sheet->usedRange();
+        progress.sheet = s;
+        progress.lastRow = range.lastRow;
+        progress.lastColumn = range.lastColumn;
+        progress.steps = sheet->cells().size();
+        progress.step = 0;
         for (const StoredCell& cell : sheet->cells()) {
             trap.step(114, [&] {
-                caption.assign("Cell Processed: ");
-                appendNumber(cell.row, caption);
-                caption += ',';
-                appendNumber(cell.column, caption);
-                context.controls.setProgressText(caption);
+                progress.row = cell.row;
+                progress.column = cell.column;
+                context.controls.setProgress(progress);
             });
+            ++progress.step;
             trap.step(116, [&] { context.controls.yield(); });
+            if (context.controls.stopRequested()) {
+                finishOutput(trap, writer, context.outputs);
+                return;
+            }
             text.clear();
             bool blank = true;
             trap.step(118, [&] {
@@ -409,9 +456,31 @@ void SaveEachCell(const SplitContext& context,
                        fallback,
                        content);
         }
-        finishOutput(trap, writer);
+        finishOutput(trap, writer, context.outputs);
     }
     warnOfFormulasWithoutResult(context, workbookPath, source->formulasWithoutResult);
+}
+
+std::string progressCaption(const Progress& progress)
+{
+    std::string caption;
+    switch (progress.unit) {
+    case Progress::Unit::Row:
+        caption = "Row Processed: ";
+        appendNumber(progress.row, caption);
+        break;
+    case Progress::Unit::Column:
+        caption = "Col Processed: ";
+        appendNumber(progress.column, caption);
+        break;
+    case Progress::Unit::Cell:
+        caption = "Cell Processed: ";
+        appendNumber(progress.row, caption);
+        caption += ',';
+        appendNumber(progress.column, caption);
+        break;
+    }
+    return caption;
 }
 
 void appendValueText(const CellValue& value,

@@ -9,7 +9,7 @@ namespace sheetfray::filelist {
 
 void FileList::append(std::string path)
 {
-    m_entries.push_back(std::move(path));
+    m_entries.push_back({std::move(path), nullptr});
     if (m_listener) {
         m_listener->entriesAppended(count(), count());
     }
@@ -21,9 +21,10 @@ void FileList::append(std::vector<std::string> paths)
         return;
     }
     const int first = count() + 1;
-    m_entries.insert(m_entries.end(),
-                     std::make_move_iterator(paths.begin()),
-                     std::make_move_iterator(paths.end()));
+    m_entries.reserve(m_entries.size() + paths.size());
+    for (std::string& path : paths) {
+        m_entries.push_back({std::move(path), nullptr});
+    }
     if (m_listener) {
         m_listener->entriesAppended(first, count());
     }
@@ -34,13 +35,16 @@ const std::string& FileList::text(int position) const
     if (position < 1 || position > count()) {
         throw Error("Index out of bounds: the file list has no entry " + std::to_string(position));
     }
-    return m_entries[static_cast<std::size_t>(position - 1)];
+    return m_entries[static_cast<std::size_t>(position - 1)].path;
 }
 
 void FileList::remove(int position)
 {
     if (position < 1 || position > count()) {
         return;
+    }
+    if (m_entries[static_cast<std::size_t>(position - 1)].note) {
+        --m_notes;
     }
     m_entries.erase(m_entries.begin() + (position - 1));
     if (m_listener) {
@@ -51,6 +55,7 @@ void FileList::remove(int position)
 void FileList::clear()
 {
     m_entries.clear();
+    m_notes = 0;
     if (m_listener) {
         m_listener->entriesCleared();
     }
@@ -66,6 +71,41 @@ void FileList::swapTexts(int first, int second)
     if (m_listener) {
         m_listener->entryChanged(first);
         m_listener->entryChanged(second);
+    }
+}
+
+std::string_view FileList::note(int position) const
+{
+    if (position < 1 || position > count()) {
+        return {};
+    }
+    const Entry& entry = m_entries[static_cast<std::size_t>(position - 1)];
+    return entry.note ? std::string_view(*entry.note) : std::string_view();
+}
+
+void FileList::setNote(int position, std::string note)
+{
+    if (position < 1 || position > count()) {
+        return;
+    }
+    Entry& entry = m_entries[static_cast<std::size_t>(position - 1)];
+    m_notes += (note.empty() ? 0 : 1) - (entry.note ? 1 : 0);
+    if (note.empty()) {
+        entry.note.reset();
+    } else {
+        entry.note = std::make_unique<std::string>(std::move(note));
+    }
+    if (m_listener) {
+        m_listener->entryChanged(position);
+    }
+}
+
+void FileList::clearNotes()
+{
+    for (int position = 1; m_notes > 0 && position <= count(); ++position) {
+        if (m_entries[static_cast<std::size_t>(position - 1)].note) {
+            setNote(position, {});
+        }
     }
 }
 

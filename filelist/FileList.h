@@ -1,13 +1,15 @@
 // The ordered list of workbook paths a run walks; it starts empty and is never saved.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace sheetfray::filelist {
 
-// Entries are numbered from 1; each is only the text of one path, and duplicates are allowed.
+// Entries are numbered from 1; each is the text of one path, and duplicates are allowed. An
+// entry may carry a note (why its workbook could not be read), which moves with it.
 class FileList
 {
 public:
@@ -38,11 +40,27 @@ public:
     // Removes the entry at position 1 to count(); other positions change nothing.
     void remove(int position);
     void clear();
-    // Exchanges the texts of two entries (positions 1 to count()); the count stays.
+    // Exchanges the texts of two entries (positions 1 to count()), notes included; the
+    // count stays.
     void swapTexts(int first, int second);
 
+    // The entry's note; empty when it has none or the position is not on the list.
+    [[nodiscard]] std::string_view note(int position) const;
+    // Gives the entry at position 1 to count() a note; an empty one takes it away.
+    void setNote(int position, std::string note);
+    // Takes every note away.
+    void clearNotes();
+
 private:
-    std::vector<std::string> m_entries;
+    struct Entry
+    {
+        std::string path;
+        // Rare, so an entry without one costs a pointer.
+        std::unique_ptr<std::string> note;
+    };
+
+    std::vector<Entry> m_entries;
+    int m_notes = 0; // entries with a note
     Listener* m_listener = nullptr;
 };
 

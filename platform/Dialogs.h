@@ -44,6 +44,29 @@ public:
     [[nodiscard]] virtual std::string
     input(std::string_view title, std::string_view prompt, std::string_view defaultAnswer) = 0;
 
+    // The error report's box with a check box under the text: true when the user left it
+    // ticked. Shown as a plain warning where a front end has no check box.
+    [[nodiscard]] virtual bool
+    warningWithCheckBox(std::string_view title, std::string_view text, std::string_view checkBox)
+    {
+        (void)checkBox;
+        warning(title, text);
+        return false;
+    }
+
+    // A message whose details (not empty) the user may unfold, with a second button beside
+    // OK when button is not empty: true when the user closed the box with that button.
+    [[nodiscard]] virtual bool messageWithDetails(std::string_view title,
+                                                  std::string_view text,
+                                                  std::string_view details,
+                                                  std::string_view button)
+    {
+        (void)details;
+        (void)button;
+        message(title, text);
+        return false;
+    }
+
     // The dialogs below answer "cancelled" unless a front end offers them; a front end
     // without a user (a benchmark, a server) need not.
 

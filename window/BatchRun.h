@@ -8,13 +8,13 @@
 #include "engine/format/NumberFormat.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
-#include "support/ErrorReport.h"
 #include "support/Throttle.h"
 
 #include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sheetfray::filelist {
 class FileList;
@@ -22,6 +22,7 @@ class FileList;
 
 namespace sheetfray::window {
 
+class DialogReporter;
 class OptionState;
 
 // What a run changes in the window.
@@ -39,6 +40,9 @@ public:
     virtual void setProgressText(std::string_view text) = 0;
     // The caption of boxes without a title of their own.
     [[nodiscard]] virtual const std::string& shortTitle() const = 0;
+    // A run begins (true) or has ended: "Start Saving" becomes "Stop" and back, and the
+    // output choices are held still meanwhile.
+    virtual void setRunning(bool running) = 0;
 };
 
 struct RunServices
@@ -46,7 +50,7 @@ struct RunServices
     platform::Dialogs& dialogs;
     platform::EventLoop& events;
     engine::HostFactory& hosts;
-    Reporter& reporter;
+    DialogReporter& reporter;
     const engine::CodePage& codePage;
     const engine::format::ValueLocale& locale;
     // Whether the user has the spreadsheet application open (engine::isSpreadsheetHostRunning).
@@ -62,40 +66,53 @@ class BatchRun final : public engine::RunControls
 {
 public:
     BatchRun(RunWindow& window,
-             const filelist::FileList& files,
+             filelist::FileList& files,
              const OptionState& options,
              RunServices services);
 
-    // The button's handler. A press while a run is under way (during one of its yields)
-    // does nothing.
+    // The button's handler when no run is under way. A call during a run (from one of its
+    // yields) does nothing.
     void startSaving();
 
     [[nodiscard]] bool isRunning() const { return m_running; }
 
-    // The window was closed during the run: the program ends at the next yield, between
-    // two output files, so no file is left half written and "Done." is not shown.
-    void requestEnd() { m_endRequested = true; }
+    // Stops the run after the file being written; the workbooks not split yet are named in
+    // the end message, which is left out when endMessage is false (the window closes).
+    void requestStop(bool endMessage = true);
 
     bool isSpreadsheetKind() override;
     engine::NamingScheme namingScheme() override;
     void setBusy() override;
-    void setProgressText(std::string_view text) override;
+    void setProgress(const engine::Progress& progress) override;
     void yield() override;
+
+    bool stopRequested() override { return m_stopRequested; }
 
 private:
     void run();
-    // Shows the engine's latest caption and handles pending events; ends the program when
-    // the window was closed meanwhile.
+    // The splitting of the list, from its first workbook to its last or to a stop.
+    void splitAll(const std::string& title);
+    // Shows the latest progress and handles pending events.
     void processEvents();
+    // The caption for the latest progress, made only when it is shown.
+    [[nodiscard]] std::string caption() const;
+    // The folder every output file of the run went to, or empty when they went to several.
+    [[nodiscard]] std::string commonOutputFolder(int entries) const;
 
     RunWindow& m_window;
-    const filelist::FileList& m_files;
+    filelist::FileList& m_files; // read, and marked where a workbook could not be read
     const OptionState& m_options;
     RunServices m_services;
     bool m_running = false;
-    bool m_endRequested = false;
-    std::string m_caption;
-    bool m_captionPending = false;
+    bool m_stopRequested = false;
+    bool m_endMessage = true;
+    // The workbook being split, the one before it done: where the bar stands.
+    int m_workbook = 0;
+    int m_workbooks = 0;
+    std::string m_workbookName;
+    bool m_hasProgress = false; // the engine has told where it is in this workbook
+    engine::Progress m_progress;
+    bool m_progressPending = false;
     Throttle m_eventPace;
 };
 

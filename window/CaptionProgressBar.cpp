@@ -1,5 +1,7 @@
 #include "window/CaptionProgressBar.h"
 
+#include <QFontMetrics>
+
 #include <algorithm>
 #include <cmath>
 
@@ -29,6 +31,24 @@ void CaptionProgressBar::setCaption(const QString& caption)
     }
     m_caption = caption;
     update();
+}
+
+QString CaptionProgressBar::text() const
+{
+    const QFontMetrics metrics = fontMetrics();
+    // The style keeps a few pixels clear at either end of the text.
+    const int room = contentsRect().width() - 8;
+    if (metrics.horizontalAdvance(m_caption) <= room) {
+        return m_caption;
+    }
+    const qsizetype split = m_caption.lastIndexOf(QStringLiteral(" - "));
+    if (split <= 0) {
+        return metrics.elidedText(m_caption, Qt::ElideMiddle, room);
+    }
+    const QString tail = m_caption.mid(split);
+    return metrics.elidedText(
+               m_caption.left(split), Qt::ElideMiddle, room - metrics.horizontalAdvance(tail))
+        + tail;
 }
 
 void CaptionProgressBar::setPercent(double percent)

@@ -14,7 +14,9 @@ public:
     // The caption is shown as it stands: a "%" in a file name is no placeholder.
     void setCaption(const QString& caption);
 
-    [[nodiscard]] QString text() const override { return m_caption; }
+    // The caption as the bar shows it: one too wide for the bar loses the middle of its part
+    // before the last " - " (the workbook's name), so what follows stays whole.
+    [[nodiscard]] QString text() const override;
 
     // The value as a percentage from 0 to 100, fractions kept (33.33... for one of three).
     void setPercent(double percent);

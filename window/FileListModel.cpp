@@ -2,6 +2,9 @@
 
 #include "window/Text.h"
 
+#include <QApplication>
+#include <QStyle>
+
 namespace sheetfray::window {
 
 FileListModel::FileListModel(const filelist::FileList& files, QObject* parent)
@@ -23,11 +26,30 @@ int FileListModel::rowCount(const QModelIndex& parent) const
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_files.count() || role != Qt::DisplayRole) {
+    if (!index.isValid() || index.row() >= m_files.count()) {
         return {};
     }
+    const int position = index.row() + 1;
     // Texts are converted when shown: a list of a hundred thousand paths holds them once.
-    return toQString(m_files.text(index.row() + 1));
+    switch (role) {
+    case Qt::DisplayRole:
+        return toQString(m_files.text(position));
+    case Qt::ToolTipRole: {
+        // The full path, which a narrow column cuts off; then why the workbook was not read.
+        QString tip = toQString(m_files.text(position));
+        if (const std::string_view note = m_files.note(position); !note.empty()) {
+            tip += QLatin1Char('\n') + toQString(note);
+        }
+        return tip;
+    }
+    case Qt::DecorationRole:
+        if (!m_files.note(position).empty()) {
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        }
+        return {};
+    default:
+        return {};
+    }
 }
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -67,7 +89,8 @@ void FileListModel::cleared()
 void FileListModel::changed(int position)
 {
     const QModelIndex changedIndex = index(position - 1);
-    emit dataChanged(changedIndex, changedIndex, {Qt::DisplayRole});
+    emit dataChanged(
+        changedIndex, changedIndex, {Qt::DisplayRole, Qt::ToolTipRole, Qt::DecorationRole});
 }
 
 } // namespace sheetfray::window

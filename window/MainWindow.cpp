@@ -324,7 +324,16 @@ void MainWindow::addFiles()
 
 void MainWindow::startSaving()
 {
+    // During a run the button reads "Stop".
+    if (m_run.isRunning()) {
+        m_run.requestStop();
+        return;
+    }
     m_run.startSaving();
+    if (m_closeAfterRun) {
+        m_closeAfterRun = false;
+        close();
+    }
 }
 
 void MainWindow::addFolder()
@@ -462,12 +471,42 @@ void MainWindow::setProgressText(std::string_view text)
     m_progress->setCaption(toQString(text));
 }
 
+void MainWindow::setRunning(bool running)
+{
+    auto* button = static_cast<QPushButton*>(m_controls.at("PushButton2"));
+    if (running) {
+        m_startCaption = button->text();
+        button->setText(tr("Stop"));
+    } else {
+        button->setText(m_startCaption);
+    }
+    m_stopKey->setEnabled(running);
+    // One run writes with one set of choices: the groups hold still until it ends, then
+    // show again what the option state allows.
+    for (const std::string_view frame : {"Frame1", "Frame3", "Frame4", "Frame7"}) {
+        m_controls.at(frame)->setEnabled(!running);
+    }
+    if (!running) {
+        showOptions();
+    }
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // Closing ends the program. During a run it ends at the run's next yield, when the
-    // file being written is complete.
+    // Closing ends the program. During a run the user decides whether to stop it; the
+    // window then closes once the file being written is complete.
     if (m_run.isRunning()) {
-        m_run.requestEnd();
+        event->ignore();
+        if (m_closeAfterRun) {
+            return;
+        }
+        if (m_services.dialogs.question(
+                m_shortTitle,
+                toStdString(tr("Files are being saved. Stop saving and close the window?")))) {
+            m_closeAfterRun = true;
+            m_run.requestStop(false);
+        }
+        return;
     }
     if (m_adder.isScanning()) {
         m_adder.requestEnd();
@@ -721,6 +760,10 @@ void MainWindow::connectControls()
     }
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
+    // Escape stops a run; it is free for other uses otherwise.
+    m_stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_stopKey->setEnabled(false);
+    connect(m_stopKey, &QShortcut::activated, this, [this] { m_run.requestStop(); });
 }
 
 void MainWindow::watchPointer()

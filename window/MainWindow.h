@@ -34,6 +34,7 @@ class QLineEdit;
 class QMimeData;
 class QMouseEvent;
 class QRadioButton;
+class QShortcut;
 class QStyle;
 class QTreeView;
 
@@ -127,6 +128,8 @@ public:
 
     const std::string& shortTitle() const override { return m_shortTitle; }
 
+    void setRunning(bool running) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -195,6 +198,12 @@ private:
     // Hover targets: over these the pointer becomes the hand, over the others normal.
     std::vector<QWidget*> m_handTargets;
     std::vector<QWidget*> m_normalTargets;
+
+    // "Start Saving" as it reads while no run is under way.
+    QString m_startCaption;
+    QShortcut* m_stopKey = nullptr;
+    // The user chose to close the window during a run: it closes when the run has stopped.
+    bool m_closeAfterRun = false;
 
     Pointer m_pointer = Pointer::Normal;
     QCursor m_handCursor{Qt::PointingHandCursor};

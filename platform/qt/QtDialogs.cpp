@@ -1,11 +1,13 @@
 #include "platform/qt/QtDialogs.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 #include <algorithm>
@@ -60,6 +62,42 @@ bool QtDialogs::question(std::string_view title, std::string_view text)
 void QtDialogs::warning(std::string_view title, std::string_view text)
 {
     showBox(m_parent, QMessageBox::Warning, title, text, QMessageBox::Ok);
+}
+
+bool QtDialogs::warningWithCheckBox(std::string_view title,
+                                    std::string_view text,
+                                    std::string_view checkBox)
+{
+    QMessageBox box(
+        QMessageBox::Warning, fromUtf8(title), displayText(text), QMessageBox::Ok, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    // The box owns the check box and deletes it.
+    auto* check = new QCheckBox(fromUtf8(checkBox));
+    box.setCheckBox(check);
+    box.exec();
+    return check->isChecked();
+}
+
+bool QtDialogs::messageWithDetails(std::string_view title,
+                                   std::string_view text,
+                                   std::string_view details,
+                                   std::string_view button)
+{
+    QMessageBox box(
+        QMessageBox::NoIcon, fromUtf8(title), displayText(text), QMessageBox::Ok, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    if (!details.empty()) {
+        box.setDetailedText(displayText(details));
+    }
+    QPushButton* extra = nullptr;
+    if (!button.empty()) {
+        extra = box.addButton(fromUtf8(button), QMessageBox::ActionRole);
+    }
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return extra && box.clickedButton() == extra;
 }
 
 std::string

@@ -21,6 +21,13 @@ public:
     void message(std::string_view title, std::string_view text) override;
     bool question(std::string_view title, std::string_view text) override;
     void warning(std::string_view title, std::string_view text) override;
+    bool warningWithCheckBox(std::string_view title,
+                             std::string_view text,
+                             std::string_view checkBox) override;
+    bool messageWithDetails(std::string_view title,
+                            std::string_view text,
+                            std::string_view details,
+                            std::string_view button) override;
     std::string
     input(std::string_view title, std::string_view prompt, std::string_view defaultAnswer) override;
     FileSelection openFiles(std::string_view title,

@@ -236,6 +236,10 @@ TEST_F(SplitTest, WorkbookThatCannotBeOpenedIsReportedOnceAtTheFirstStatement)
     EXPECT_EQ(reporter.reports[0].line, 100);
     EXPECT_EQ(reporter.reports[1].location, "in Rendlet2021/08/31.Excel1.SaveEachCol ");
     EXPECT_TRUE(filesIn(out.path()).empty());
+    const auto unreadable = outputs.takeUnreadable();
+    ASSERT_EQ(unreadable.size(), 1u);
+    EXPECT_EQ(unreadable[0].path, "/in/missing.xlsx");
+    EXPECT_EQ(unreadable[0].reason, reporter.reports[0].description);
 }
 
 TEST_F(SplitTest, FailedWriteCostsOnlyItsOwnFile)
@@ -249,6 +253,37 @@ TEST_F(SplitTest, FailedWriteCostsOnlyItsOwnFile)
     EXPECT_EQ(reporter.reports[0].line, 146);
     EXPECT_NE(reporter.reports[0].description.find("missing/x.txt"), std::string::npos);
     EXPECT_EQ(filesIn(out.path()), (Files{{"x.txt", "x,"}, {"ok.txt", "ok,"}}));
+    // Both files of the first split fail, late, on the writer's thread.
+    EXPECT_EQ(outputs.filesWritten(), 2u);
+    EXPECT_EQ(outputs.filesFailed(), 2u);
+    EXPECT_TRUE(outputs.takeUnreadable().empty());
+}
+
+TEST_F(SplitTest, StopEndsTheWalkWithTheFilesPassedComplete)
+{
+    const std::string path =
+        addBook("T.xlsx", {{{"S", table({{"a"}, {"b"}, {"c"}})}, {"U", table({{"d"}})}}});
+    controls.stopAfterYields = 2;
+    rows(path);
+    // The second row's yield asks to stop: its file is not begun.
+    EXPECT_EQ(filesIn(out.path()), (Files{{"T_1.txt", "a,"}}));
+    EXPECT_EQ(outputs.filesWritten(), 1u);
+    controls = {};
+    controls.stopAfterYields = 3;
+    cells(path);
+    EXPECT_EQ(filesIn(out.path()).size(), 3u);
+    EXPECT_EQ(controls.yields, 3);
+}
+
+TEST_F(SplitTest, ProgressGrowsAcrossSheets)
+{
+    const std::string path =
+        addBook("F.xlsx", {{{"S", table({{"a"}, {"b"}})}, {"U", table({{"c", "d"}, {"e", "f"}})}}});
+    rows(path);
+    EXPECT_EQ(controls.fractions, (std::vector<double>{0, 0.25, 0.5, 0.75}));
+    controls = {};
+    cells(path);
+    EXPECT_EQ(controls.fractions, (std::vector<double>{0, 0.25, 0.5, 0.625, 0.75, 0.875}));
 }
 
 TEST_F(SplitTest, NamesThatClashWithinARunTakeTheNextFreeNumber)

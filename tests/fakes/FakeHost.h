@@ -143,6 +143,7 @@ public:
     bool spreadsheet = false;
     engine::NamingScheme scheme = engine::NamingScheme::FileNamePlusNumber;
     std::vector<std::string> captions;
+    std::vector<double> fractions;
     int busyCalls = 0;
     int yields = 0;
     // Called at every yield, as a user clicking during a run would act.
@@ -154,7 +155,11 @@ public:
 
     void setBusy() override { ++busyCalls; }
 
-    void setProgressText(std::string_view text) override { captions.emplace_back(text); }
+    void setProgress(const engine::Progress& progress) override
+    {
+        captions.push_back(engine::progressCaption(progress));
+        fractions.push_back(progress.fraction());
+    }
 
     void yield() override
     {
@@ -163,6 +168,11 @@ public:
             onYield();
         }
     }
+
+    // The split stops after this many yields; 0 never stops it.
+    int stopAfterYields = 0;
+
+    bool stopRequested() override { return stopAfterYields > 0 && yields >= stopAfterYields; }
 };
 
 // Everything a split takes besides its arguments, as tests set it up: the fake host, controls

@@ -16,6 +16,9 @@ struct ShownBox
     std::string title;
     std::string text; // the prompt, the open-file filter or the browser's start folder
     std::string startFolder; // where the open-file dialog or the folder browser opened
+    // A warning's check box or a message's extra button; a message's details.
+    std::string option = {};
+    std::string details = {};
 };
 
 class ScriptedDialogs final : public platform::Dialogs
@@ -30,6 +33,10 @@ public:
     std::deque<platform::FileSelection> selections;
     // Folders chosen in the folder browser; cancelled when none is left.
     std::deque<std::string> chosenFolders;
+    // Whether the user ticks the check box of a warning that has one; not when none is left.
+    std::deque<bool> ticks;
+    // Whether the user presses a message's extra button; not when none is left.
+    std::deque<bool> extraPresses;
     // Folders shown in the file manager.
     std::vector<std::string> openedFolders;
 
@@ -52,6 +59,26 @@ public:
     void warning(std::string_view title, std::string_view text) override
     {
         record(ShownBox::Kind::Warning, title, text);
+    }
+
+    bool warningWithCheckBox(std::string_view title,
+                             std::string_view text,
+                             std::string_view checkBox) override
+    {
+        record(ShownBox::Kind::Warning, title, text);
+        shown.back().option = checkBox;
+        return next(ticks, false);
+    }
+
+    bool messageWithDetails(std::string_view title,
+                            std::string_view text,
+                            std::string_view details,
+                            std::string_view button) override
+    {
+        record(ShownBox::Kind::Message, title, text);
+        shown.back().option = button;
+        shown.back().details = details;
+        return next(extraPresses, false);
     }
 
     std::string

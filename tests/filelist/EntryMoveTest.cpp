@@ -49,6 +49,24 @@ TEST_F(EntryMove, CarriesThePathOverNeighboursAndExchangesOnAJump)
     EXPECT_EQ(move.dragEntry(), 5);
 }
 
+TEST_F(EntryMove, NotesMoveWithTheirEntriesAndGoWithThem)
+{
+    fill({"a", "b", "c"});
+    files.setNote(1, "cannot read a");
+    pressOn(1);
+    move.moveOver(2);
+    move.moveOver(3);
+    EXPECT_EQ(order(), "bca");
+    EXPECT_EQ(files.note(3), "cannot read a");
+    EXPECT_EQ(files.note(1), "");
+    files.remove(3);
+    files.append("a");
+    EXPECT_EQ(files.note(3), "");
+    files.setNote(2, "x");
+    files.clearNotes();
+    EXPECT_EQ(files.note(2), "");
+}
+
 TEST_F(EntryMove, LeavesEqualPathsAndEmptySpaceAlone)
 {
     fill({"a", "a", "b"});

@@ -7,7 +7,6 @@
 #include "window/HostChecks.h"
 
 #include <QLineEdit>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -138,7 +137,7 @@ private slots:
         QCOMPARE(f.window->pointer(), Pointer::Normal);
 
         clickButton(f.window.get(), "PushButton2");
-        QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
+        QCOMPARE(f.messages(), std::vector<std::string>{"Done.\r\n\r\n1 file written."});
         QCOMPARE(filesIn(f.out).size(), std::size_t(1));
     }
 
@@ -153,21 +152,29 @@ private slots:
         clickButton(f.window.get(), "PushButton2");
 
         std::vector<std::pair<QString, double>> starts;
-        bool engineCaption = false;
+        std::vector<std::pair<QString, double>> rows;
         for (const Seen& s : f.seen) {
-            if (s.text.startsWith("Processing: ")) {
-                starts.emplace_back(s.text, s.value);
+            auto& texts = s.text.contains(" - ") ? rows : starts;
+            if (s.text.startsWith("Processing: ")
+                && (texts.empty() || texts.back().first != s.text)) {
+                texts.emplace_back(s.text, s.value);
             }
-            engineCaption = engineCaption || s.text == "Row Processed: 3";
         }
         QCOMPARE(starts.size(), std::size_t(3));
-        QCOMPARE(starts[0].first, QStringLiteral("Processing: a.xlsx"));
-        QCOMPARE(starts[1].first, QStringLiteral("Processing: b.data.xlsx"));
-        QCOMPARE(starts[2].first, QStringLiteral("Processing: c.xlsx"));
-        QCOMPARE(starts[0].second, 100.0 / 3);
-        QCOMPARE(starts[1].second, 200.0 / 3);
-        QCOMPARE(starts[2].second, 100.0);
-        QVERIFY(engineCaption);
+        QCOMPARE(starts[0].first, QStringLiteral("Processing: a.xlsx (1 of 3)"));
+        QCOMPARE(starts[1].first, QStringLiteral("Processing: b.data.xlsx (2 of 3)"));
+        QCOMPARE(starts[2].first, QStringLiteral("Processing: c.xlsx (3 of 3)"));
+        QCOMPARE(starts[0].second, 0.0);
+        QCOMPARE(starts[1].second, 100.0 / 3);
+        QCOMPARE(starts[2].second, 200.0 / 3);
+        // The bar moves within a workbook, row by row.
+        QCOMPARE(rows.size(), std::size_t(6));
+        QCOMPARE(rows[1].first,
+                 QStringLiteral("Processing: a.xlsx (1 of 3) - Row Processed: 2 of 2"));
+        QCOMPARE(rows[1].second, 100.0 / 6);
+        QCOMPARE(rows[5].first,
+                 QStringLiteral("Processing: c.xlsx (3 of 3) - Row Processed: 3 of 3"));
+        QCOMPARE(rows[5].second, (2 + 2.0 / 3) / 3 * 100);
         // Busy from the first workbook's start to the end: every event after the first.
         for (std::size_t i = 1; i < f.seen.size(); ++i) {
             QCOMPARE(f.seen[i].pointer, Pointer::Hourglass);
@@ -177,8 +184,10 @@ private slots:
         QCOMPARE(f.window->findChild<QProgressBar*>("ProgressBar1")->text(),
                  QStringLiteral("Progress Bar"));
         QCOMPARE(f.window->pointer(), Pointer::Normal);
-        QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
+        QCOMPARE(f.messages(), std::vector<std::string>{"Done.\r\n\r\n6 files written."});
         QCOMPARE(f.dialogs.shown.size(), std::size_t(1));
+        QCOMPARE(f.dialogs.shown.front().option, std::string("Open Folder"));
+        QVERIFY(f.dialogs.shown.front().details.empty());
         const auto files = filesIn(f.out);
         const std::map<std::string, std::string> expected{{"a_1.txt", "a1\r\nx\r\n"},
                                                           {"a_2.txt", "a2\r\nx\r\n"},
@@ -215,9 +224,9 @@ private slots:
         QCOMPARE(countWhileBusy, 2);
         // The entry split twice writes its files twice; the second copies take new names.
         QCOMPARE(f.messages(),
-                 std::vector<std::string>{
-                     "Done.\r\n\r\n2 files took a new name, such as \"a_1 (2).txt\", because "
-                     "an earlier file of this run had the same name."});
+                 std::vector<std::string>{"Done.\r\n\r\n4 files written.\r\n\r\n2 files took a new "
+                                          "name, such as \"a_1 (2).txt\", because "
+                                          "an earlier file of this run had the same name."});
 
         // Idle again: Delete removes the selected entry, and the duplicate stays.
         list->setCurrentIndex(row(1));
@@ -229,43 +238,123 @@ private slots:
         QCOMPARE(list->model()->rowCount(), 0);
     }
 
-    void secondStartDuringARunIsIgnored()
+    void stopEndsTheRunAfterTheFileBeingWritten_data()
     {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Stop button") << false;
+        QTest::newRow("Escape") << true;
+    }
+
+    void stopEndsTheRunAfterTheFileBeingWritten()
+    {
+        QFETCH(bool, escape);
         RunFixture f;
         f.startWithOutputFolder();
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
         f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2", "a3"}));
-        int presses = 0;
+        f.window->addListEntry(makeBook(f.in / "b.xlsx", {"b1"}));
+        f.window->addListEntry(makeBook(f.in / "c.xlsx", {"c1"}));
+        auto* bar = f.window->findChild<QProgressBar*>("ProgressBar1");
+        auto* button = f.window->findChild<QPushButton*>("PushButton2");
+        QString captionWhileRunning;
         f.events.onEvents = [&] {
-            if (presses < 3) {
-                ++presses;
-                clickButton(f.window.get(), "PushButton2");
+            if (bar->text().endsWith("Row Processed: 2 of 3") && captionWhileRunning.isEmpty()) {
+                captionWhileRunning = button->text();
+                if (escape) {
+                    QTest::keyClick(f.window.get(), Qt::Key_Escape);
+                } else {
+                    clickButton(f.window.get(), "PushButton2");
+                }
             }
         };
         clickButton(f.window.get(), "PushButton2");
-        QCOMPARE(presses, 3);
-        QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
-        QCOMPARE(filesIn(f.out).size(), std::size_t(3));
+        QCOMPARE(captionWhileRunning, QStringLiteral("Stop"));
+        QCOMPARE(button->text(), QStringLiteral("Start Saving"));
+        QCOMPARE(f.messages(),
+                 std::vector<std::string>{"Stopped.\r\n\r\nThe run was stopped while splitting "
+                                          "a.xlsx.\r\n\r\nNot split: b.xlsx, c.xlsx.\r\n\r\n1 "
+                                          "file written."});
+        QCOMPARE(filesIn(f.out), (std::map<std::string, std::string>{{"a_1.txt", "a1\r\nx\r\n"}}));
+        QCOMPARE(f.window->fileList().count(), 3);
+        // The next run starts afresh and splits every workbook.
+        f.events.onEvents = nullptr;
+        clickButton(f.window.get(), "PushButton2");
+        QCOMPARE(filesIn(f.out).size(), std::size_t(5));
     }
 
-    void choicesChangedDuringARunApplyFromTheNextWorkbook()
+    void closingDuringARunAsksWhetherToStop()
+    {
+        RunFixture f;
+        f.startWithOutputFolder();
+        f.window->show();
+        std::vector<std::string> rows;
+        for (int i = 1; i <= 50; ++i) {
+            rows.push_back("row" + std::to_string(i));
+        }
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", rows));
+        f.window->addListEntry(makeBook(f.in / "b.xlsx", {"b1"}));
+        int events = 0;
+        f.events.onEvents = [&] {
+            ++events;
+            if (events == 10 || events == 20) {
+                f.window->close();
+            }
+        };
+        // No goes on; Yes stops the run and closes the window without an end message.
+        f.dialogs.answers = {false, true};
+        clickButton(f.window.get(), "PushButton2");
+        QCOMPARE(f.dialogs.texts(ShownBox::Kind::Question),
+                 (std::vector<std::string>(
+                     2, "Files are being saved. Stop saving and close the window?")));
+        QVERIFY(f.messages().empty());
+        QVERIFY(!f.window->isVisible());
+        QCOMPARE(f.events.endRequests, 0);
+        const auto files = filesIn(f.out);
+        // The rows passed before the second close have their files, each complete.
+        QVERIFY2(files.size() >= 15 && files.size() < 50,
+                 qPrintable(QString::number(files.size())));
+        for (const auto& [name, content] : files) {
+            const std::string number =
+                name.substr(name.find('_') + 1, name.find('.') - name.find('_') - 1);
+            QCOMPARE(content, "row" + number + "\r\nx\r\n");
+        }
+    }
+
+    void choicesHoldStillDuringARun()
     {
         RunFixture f;
         f.startWithOutputFolder();
         f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
         f.window->addListEntry(makeBook(f.in / "b.xlsx", {"b1"}));
         auto* bar = f.window->findChild<QProgressBar*>("ProgressBar1");
+        auto* folderBox = f.window->findChild<QLineEdit*>("Text1");
+        auto* browse = f.window->findChild<QPushButton*>("PushButton7");
         bool changed = false;
+        bool heldStill = false;
         f.events.onEvents = [&] {
-            if (!changed && bar->text() == "Processing: b.xlsx") {
+            if (!changed && bar->text().startsWith("Processing: b.xlsx")) {
                 changed = true;
                 clickOption(f.window.get(), "Option14");
                 clickOption(f.window.get(), "Option5");
+                heldStill = !folderBox->isEnabled() && !browse->isEnabled()
+                    && !f.window->findChild<QLineEdit*>("Text2")->isEnabled()
+                    && !f.window->findChild<QRadioButton*>("Option1")->isEnabled();
             }
         };
         clickButton(f.window.get(), "PushButton2");
         QVERIFY(changed);
-        QCOMPARE(filesIn(f.out), (std::map<std::string, std::string>{{"a_1.txt", "a1\r\nx\r\n"}}));
-        QCOMPARE(readFile(f.in / "b_1.txt"), std::string("b1,x,"));
+        QVERIFY(heldStill);
+        QCOMPARE(filesIn(f.out),
+                 (std::map<std::string, std::string>{{"a_1.txt", "a1\r\nx\r\n"},
+                                                     {"b_1.txt", "b1\r\nx\r\n"}}));
+        // Enabled again as the options say: the folder box only while its option is chosen.
+        QVERIFY(folderBox->isEnabled());
+        QVERIFY(browse->isEnabled());
+        QVERIFY(f.window->findChild<QRadioButton*>("Option1")->isEnabled());
+        QVERIFY(f.window->findChild<QLineEdit*>("Text2")->isEnabled());
+        clickOption(f.window.get(), "Option14");
+        QVERIFY(!folderBox->isEnabled());
     }
 
     void modeAndSeparatorDecideTheFiles_data()
@@ -321,41 +410,76 @@ private slots:
         QVERIFY(reports.front().find("gone.xlsx") != std::string::npos);
         QVERIFY(reports.front().find("\r\nin Rendlet2021/08/31.Excel1.SaveEachRow at line 100\r\r")
                 != std::string::npos);
-        QCOMPARE(f.messages(), std::vector<std::string>{"Done."});
+        QCOMPARE(f.dialogs.shown.front().option,
+                 std::string("Don't show further errors in this run"));
+        QCOMPARE(f.messages(),
+                 std::vector<std::string>{
+                     "Done.\r\n\r\n1 file written.\r\n\r\n1 workbook could not be read; it is "
+                     "marked in the list.\r\n\r\n1 error was reported: see Show Details."});
+        QVERIFY(f.dialogs.shown.back().details.starts_with(reports.front()));
         QCOMPARE(filesIn(f.out).size(), std::size_t(1));
+
+        // The entry is marked until the next run, which reads it.
+        auto* list = f.window->findChild<QTreeView*>("ListView1");
+        const auto data = [list](int row, int role) {
+            return list->model()->index(row, 0).data(role);
+        };
+        const QString gone = QString::fromStdString((f.in / "gone.xlsx").string());
+        const QString tip = data(0, Qt::ToolTipRole).toString();
+        QVERIFY2(tip.startsWith(gone + "\n") && tip.size() > gone.size() + 1, qPrintable(tip));
+        QVERIFY(!data(0, Qt::DecorationRole).isNull());
+        QCOMPARE(data(1, Qt::ToolTipRole).toString(),
+                 QString::fromStdString((f.in / "a.xlsx").string()));
+        QVERIFY(data(1, Qt::DecorationRole).isNull());
+        makeBook(f.in / "gone.xlsx", {"g1"});
+        clickButton(f.window.get(), "PushButton2");
+        QCOMPARE(data(0, Qt::ToolTipRole).toString(), gone);
+        QVERIFY(data(0, Qt::DecorationRole).isNull());
     }
 
-    void closedWindowEndsTheProgramWithCompleteFilesOnly()
+    void errorsCanBeSilencedForTheRestOfTheRun()
     {
-        TempDir dir;
-        std::vector<std::string> rows;
-        for (int i = 1; i <= 200; ++i) {
-            rows.push_back("row" + std::to_string(i));
-        }
-        const std::string book = makeBook(dir.path() / "book.xlsx", rows);
-        std::filesystem::create_directories(dir.path() / "out");
-        QProcess program;
-        program.setProcessChannelMode(QProcess::MergedChannels);
-        program.start(QStringLiteral(SHEETFRAY_CLOSE_PROGRAM),
-                      {QString::fromStdString(dir.str()),
-                       QString::fromStdString(book),
-                       QString::fromStdString((dir.path() / "out").string()),
-                       QStringLiteral("50")});
-        QVERIFY(program.waitForFinished(60000));
-        const QString output = QString::fromUtf8(program.readAll());
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(program.exitCode() == 0, qPrintable(output));
-        QVERIFY2(!output.contains("Done."), qPrintable(output));
-        const auto files = filesIn(dir.path() / "out");
-        // Every row the run passed before the close (the 50th event; a few come before the
-        // run) has its file: files still waiting for their names are named before the end.
-        QVERIFY2(files.size() >= 45 && files.size() < 200,
-                 qPrintable(QString::number(files.size())));
-        for (const auto& [name, content] : files) {
-            const std::string number =
-                name.substr(name.find('_') + 1, name.find('.') - name.find('_') - 1);
-            QCOMPARE(content, "row" + number + "\r\nx\r\n");
-        }
+        RunFixture f;
+        QVERIFY(f.start());
+        // A folder no file can be written to, whoever runs the test.
+        f.window->options().setOutputFolder("/proc");
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1", "a2", "a3"}));
+        f.window->addListEntry(makeBook(f.in / "b.xlsx", {"b1"}));
+        f.dialogs.ticks = {false, true};
+        clickButton(f.window.get(), "PushButton2");
+        QCOMPARE(f.dialogs.texts(ShownBox::Kind::Warning).size(), std::size_t(2));
+        const std::vector<std::string> messages = f.messages();
+        QCOMPARE(messages.size(), std::size_t(1));
+        QCOMPARE(messages.front(),
+                 std::string("Done.\r\n\r\n0 files written.\r\n\r\n4 files could not be "
+                             "written.\r\n\r\n4 errors were reported: see Show Details."));
+        // Every report is in the details, the hidden ones too; no folder to open.
+        const std::string& details = f.dialogs.shown.back().details;
+        QVERIFY(details.find("a_3.txt") != std::string::npos);
+        QVERIFY(details.find("b_1.txt") != std::string::npos);
+        QVERIFY(f.dialogs.shown.back().option.empty());
+        // After the run, reports show in the plain box again.
+        f.window->options().setOutputFolder(f.out.string());
+        f.dialogs.shown.clear();
+        clickButton(f.window.get(), "PushButton2");
+        QCOMPARE(f.messages(), std::vector<std::string>{"Done.\r\n\r\n4 files written."});
+    }
+
+    void openFolderShowsWhereTheFilesWent()
+    {
+        RunFixture f;
+        f.startWithOutputFolder();
+        clickOption(f.window.get(), "Option14");
+        f.window->addListEntry(makeBook(f.in / "a.xlsx", {"a1"}));
+        f.window->addListEntry(makeBook(f.in / "b.xlsx", {"b1"}));
+        f.dialogs.extraPresses = {true};
+        clickButton(f.window.get(), "PushButton2");
+        QCOMPARE(f.dialogs.openedFolders, std::vector<std::string>{f.in.string() + "/"});
+        // Workbooks of two folders: no one folder to open.
+        f.window->addListEntry(makeBook(f.out / "c.xlsx", {"c1"}));
+        f.dialogs.shown.clear();
+        clickButton(f.window.get(), "PushButton2");
+        QVERIFY(f.dialogs.shown.back().option.empty());
     }
 };
 

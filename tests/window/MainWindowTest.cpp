@@ -9,6 +9,7 @@
 #include "window/Layout.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -385,6 +386,70 @@ private slots:
                  QStringLiteral("disk full\nin Rendlet2021/08/31.Form1.PushButton2_Click at line "
                                 "118\n\nPlease email screenshot of this message to "
                                 "support@sheetfray.example"));
+    }
+
+    void runBoxesOfferTheirCheckBoxDetailsAndButton()
+    {
+        platform::qt::QtDialogs dialogs;
+        window::DialogReporter reporter(dialogs);
+        int boxes = 0;
+        QString checkBox;
+        QString details;
+        QStringList buttons;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                return;
+            }
+            ++boxes;
+            if (QCheckBox* check = box->checkBox()) {
+                checkBox = check->text();
+                check->setChecked(true);
+                box->accept();
+                return;
+            }
+            details = box->detailedText();
+            for (QAbstractButton* button : box->buttons()) {
+                buttons << button->text();
+            }
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == "Open Folder") {
+                    button->click();
+                }
+            }
+        });
+        poll.start();
+        reporter.beginRun();
+        reporter.report(ErrorReport{std::string(Location::StartSaving), 118, "disk full"});
+        reporter.report(ErrorReport{std::string(Location::StartSaving), 120, "disk full"});
+        const std::vector<std::string> reports = reporter.endRun();
+        const bool pressed =
+            dialogs.messageWithDetails("Sheetfray", "Done.", "all of it", "Open Folder");
+        poll.stop();
+        // The ticked box hides the second report, which is still kept.
+        QCOMPARE(boxes, 2);
+        QCOMPARE(checkBox, QStringLiteral("Don't show further errors in this run"));
+        QCOMPARE(reports.size(), std::size_t(2));
+        QCOMPARE(details, QStringLiteral("all of it"));
+        QVERIFY(buttons.contains("Open Folder"));
+        QVERIFY(pressed);
+    }
+
+    void progressCaptionFitsTheBar()
+    {
+        WindowHarness h;
+        QVERIFY(h.start());
+        auto* bar = h.window->findChild<QProgressBar*>("ProgressBar1");
+        const QString caption = QStringLiteral(
+            "Processing: quarterly-sales-2024-region.xlsx (12 of 40) - Row Processed: 100000 of "
+            "100000");
+        h.window->setProgressText(caption.toStdString());
+        QVERIFY2(bar->fontMetrics().horizontalAdvance(bar->text())
+                     <= bar->contentsRect().width() - 8,
+                 qPrintable(bar->text()));
+        QVERIFY(bar->text().endsWith(QStringLiteral("Row Processed: 100000 of 100000")));
     }
 
     void shortTitleIsCutAtWordEnds_data()
