@@ -122,7 +122,10 @@ void BatchRun::run()
     bool empty = false;
     trap.step(100, [&] { empty = m_files.count() == 0; });
     if (empty) {
-        trap.step(202, [&] { m_services.dialogs.message(title, "No files added."); });
+        trap.step(202, [&] {
+            m_services.dialogs.message(
+                title, translatedText(QT_TRANSLATE_NOOP("Sheetfray", "No files added.")));
+        });
         return;
     }
     // The folder box is tested whatever folder option is chosen.
@@ -130,8 +133,10 @@ void BatchRun::run()
     trap.step(102, [&] { folderExists = filelist::isFolder(m_options.outputFolderPath()); });
     if (!folderExists) {
         trap.step(200, [&] {
-            m_services.dialogs.message(title,
-                                       "Folder does not exist. Please select another folder.");
+            m_services.dialogs.message(
+                title,
+                translatedText(QT_TRANSLATE_NOOP(
+                    "Sheetfray", "Folder does not exist. Please select another folder.")));
         });
         return;
     }
@@ -224,7 +229,9 @@ void BatchRun::splitAll(const std::string& title)
     std::vector<std::string> reports = m_services.reporter.endRun();
     trap.step(192, [&] { m_window.setBusy(false); });
     trap.step(194, [&] { m_window.setProgressValue(0); });
-    trap.step(196, [&] { m_window.setProgressText("Progress Bar"); });
+    trap.step(196, [&] {
+        m_window.setProgressText(translatedText(QT_TRANSLATE_NOOP("Sheetfray", "Progress Bar")));
+    });
     m_progressPending = false;
     m_window.setRunning(false);
 

@@ -16,13 +16,13 @@ constexpr const char* QuietCheckBox =
 void DialogReporter::report(const ErrorReport& report)
 {
     if (!m_inRun) {
-        m_dialogs.warning(ErrorBoxTitle, report.text());
+        m_dialogs.warning(translatedText(ErrorBoxTitle), report.text());
         return;
     }
     m_runReports.push_back(report.text());
     if (!m_quiet) {
         m_quiet = m_dialogs.warningWithCheckBox(
-            ErrorBoxTitle, m_runReports.back(), translatedText(QuietCheckBox));
+            translatedText(ErrorBoxTitle), m_runReports.back(), translatedText(QuietCheckBox));
     }
 }
 

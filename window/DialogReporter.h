@@ -4,12 +4,15 @@
 #include "platform/Dialogs.h"
 #include "support/ErrorReport.h"
 
+#include <QtGlobal>
+
 #include <string>
 #include <vector>
 
 namespace sheetfray::window {
 
-inline constexpr std::string_view ErrorBoxTitle = "Application Error";
+inline constexpr std::string_view ErrorBoxTitle =
+    QT_TRANSLATE_NOOP("Sheetfray", "Application Error");
 
 // The box is modal with an OK button and the exclamation icon; its text is the report's text
 // exactly as the trap built it. During a run the box offers to hide the run's later reports,

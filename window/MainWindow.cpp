@@ -476,7 +476,7 @@ void MainWindow::setRunning(bool running)
     auto* button = static_cast<QPushButton*>(m_controls.at("PushButton2"));
     if (running) {
         m_startCaption = button->text();
-        button->setText(tr("Stop"));
+        button->setText(translated(QT_TRANSLATE_NOOP("Sheetfray", "&Stop")));
     } else {
         button->setText(m_startCaption);
     }
@@ -502,7 +502,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
         }
         if (m_services.dialogs.question(
                 m_shortTitle,
-                toStdString(tr("Files are being saved. Stop saving and close the window?")))) {
+                translatedText(QT_TRANSLATE_NOOP(
+                    "Sheetfray", "Files are being saved. Stop saving and close the window?")))) {
             m_closeAfterRun = true;
             m_run.requestStop(false);
         }

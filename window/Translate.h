@@ -1,8 +1,8 @@
 // Every text the window shows passes through here, so a translation can take its place.
 //
-// Literals are marked where they are written, with QT_TRANSLATE_NOOP("Sheetfray", "...") for
-// texts kept as constants or tr("...") inside the window's QObject classes, so lupdate finds
-// them; constants are translated where they are shown. The English text is the key: without a
+// Literals are marked where they are written, with QT_TRANSLATE_NOOP("Sheetfray", "..."), so
+// lupdate finds them, and translated where they are shown. (tr() is not used: lupdate does
+// not follow the nested namespace of the window's classes.) The English text is the key: without a
 // translation loaded, every text stays byte for byte as written.
 #pragma once
 

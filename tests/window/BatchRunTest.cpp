@@ -269,8 +269,8 @@ private slots:
             }
         };
         clickButton(f.window.get(), "PushButton2");
-        QCOMPARE(captionWhileRunning, QStringLiteral("Stop"));
-        QCOMPARE(button->text(), QStringLiteral("Start Saving"));
+        QCOMPARE(captionWhileRunning, QStringLiteral("&Stop"));
+        QCOMPARE(button->text(), QStringLiteral("&Start Saving"));
         QCOMPARE(f.messages(),
                  std::vector<std::string>{"Stopped.\r\n\r\nThe run was stopped while splitting "
                                           "a.xlsx.\r\n\r\nNot split: b.xlsx, c.xlsx.\r\n\r\n1 "

@@ -231,5 +231,113 @@ Trotzdem fortfahren?</translation>
         <source>...</source>
         <translation>...</translation>
     </message>
+    <message>
+        <source>Done.</source>
+        <translation>Fertig.</translation>
+    </message>
+    <message>
+        <source>Stopped.</source>
+        <translation>Angehalten.</translation>
+    </message>
+    <message>
+        <source>The run was stopped while splitting %1.</source>
+        <translation>Der Lauf wurde beim Teilen von %1 angehalten.</translation>
+    </message>
+    <message>
+        <source>Not split: %1.</source>
+        <translation>Nicht geteilt: %1.</translation>
+    </message>
+    <message>
+        <source>%1 and %2 more</source>
+        <translation>%1 und %2 weitere</translation>
+    </message>
+    <message>
+        <source>Not split:</source>
+        <translation>Nicht geteilt:</translation>
+    </message>
+    <message>
+        <source>1 file written.</source>
+        <translation>1 Datei geschrieben.</translation>
+    </message>
+    <message>
+        <source>%1 files written.</source>
+        <translation>%1 Dateien geschrieben.</translation>
+    </message>
+    <message>
+        <source>1 file could not be written.</source>
+        <translation>1 Datei konnte nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>%1 files could not be written.</source>
+        <translation>%1 Dateien konnten nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>1 workbook could not be read; it is marked in the list.</source>
+        <translation>1 Arbeitsmappe konnte nicht gelesen werden; sie ist in der Liste markiert.</translation>
+    </message>
+    <message>
+        <source>%1 workbooks could not be read; they are marked in the list.</source>
+        <translation>%1 Arbeitsmappen konnten nicht gelesen werden; sie sind in der Liste markiert.</translation>
+    </message>
+    <message>
+        <source>1 error was reported: see Show Details.</source>
+        <translation>1 Fehler wurde gemeldet: siehe Details.</translation>
+    </message>
+    <message>
+        <source>%1 errors were reported: see Show Details.</source>
+        <translation>%1 Fehler wurden gemeldet: siehe Details.</translation>
+    </message>
+    <message>
+        <source>Open Folder</source>
+        <translation>Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Processing: %1</source>
+        <translation>Verarbeite: %1</translation>
+    </message>
+    <message>
+        <source>Processing: %1 (%2 of %3)</source>
+        <translation>Verarbeite: %1 (%2 von %3)</translation>
+    </message>
+    <message>
+        <source>%1 - %2</source>
+        <translation>%1 - %2</translation>
+    </message>
+    <message>
+        <source>Row Processed: %1 of %2</source>
+        <translation>Zeile verarbeitet: %1 von %2</translation>
+    </message>
+    <message>
+        <source>Col Processed: %1 of %2</source>
+        <translation>Spalte verarbeitet: %1 von %2</translation>
+    </message>
+    <message>
+        <source>Cell Processed: %1,%2 of %3,%4</source>
+        <translation>Zelle verarbeitet: %1,%2 von %3,%4</translation>
+    </message>
+    <message>
+        <source>No files added.</source>
+        <translation>Keine Dateien hinzugefügt.</translation>
+    </message>
+    <message>
+        <source>Folder does not exist. Please select another folder.</source>
+        <translation>Der Ordner existiert nicht. Bitte wählen Sie einen anderen Ordner.</translation>
+    </message>
+    <message>
+        <source>Application Error</source>
+        <translation>Anwendungsfehler</translation>
+    </message>
+    <message>
+        <source>Don&apos;t show further errors in this run</source>
+        <translation>Keine weiteren Fehler dieses Laufs anzeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Stop</source>
+        <translation>&amp;Stopp</translation>
+    </message>
+    <message>
+        <source>Files are being saved. Stop saving and close the window?</source>
+        <translation>Es werden Dateien gespeichert. Speichern anhalten und das Fenster schließen?</translation>
+    </message>
 </context>
 </TS>
