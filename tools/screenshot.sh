@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 out=${1:-docs/screenshot.png}
 build=${2:-build/release}
 scene=${3:-window}
-if [ ! -x "$build/sheetfray" ] || { [ "$scene" = progress ] && [ ! -x "$build/bench/split/sheetfray-bench-workbook" ]; }; then
+if [ ! -x "$build/sheetfray" ] || [ ! -x "$build/bench/split/sheetfray-bench-workbook" ]; then
     [ -f "$build/CMakeCache.txt" ] || cmake --preset release >/dev/null
     cmake --build "$build" -j2 --target sheetfray sheetfray_art_files sheetfray-bench-workbook
 fi
@@ -36,9 +36,8 @@ progress)
     "$build/bench/split/sheetfray-bench-workbook" "$work/big.xlsx" 100000 10
     args=("$work/big.xlsx") ;;
 failures)
-    cp tests/data/*.xlsx "$work/" 2>/dev/null || true
+    "$build/bench/split/sheetfray-bench-workbook" "$work/Report.xlsx" 40 5
     printf 'PK\003\004 not a workbook' >"$work/damaged.xlsx"
-    cp "$(ls ../shared/testdata/workbooks/*.xlsx | head -n 1)" "$work/Report.xlsx"
     args=("$work/Report.xlsx" "$work/damaged.xlsx") ;;
 german) export LANG=de_DE.UTF-8 LC_ALL= ;;
 dejavu)
@@ -63,8 +62,13 @@ xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
     failures)
         start
         # The error box, then the end of the run.
-        timeout 20 xdotool search --sync --onlyvisible --name "^Application Error$" >/dev/null
-        sleep 0.5; xdotool key Return
+        box=$(timeout 20 xdotool search --sync --onlyvisible --name "^Application Error$" | head -n 1)
+        sleep 0.5
+        # Without a window manager the box takes no keyboard focus: its OK button is clicked.
+        eval "$(xdotool getwindowgeometry --shell "$box")"
+        xdotool mousemove --window "$box" $((WIDTH - 50)) $((HEIGHT - 22))
+        sleep 0.3
+        xdotool click 1
         sleep 1.5 ;;
     esac
     if [ "$WHOLE" = yes ] || [ "$SCENE" = failures ]; then
