@@ -62,7 +62,7 @@ xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
     failures)
         start
         # The error box, then the end of the run.
-        box=$(timeout 20 xdotool search --sync --onlyvisible --name "^Application Error$" | head -n 1)
+        box=$(timeout 20 xdotool search --sync --onlyvisible --name "^(Application Error|Anwendungsfehler)$" | head -n 1)
         sleep 0.5
         # Without a window manager the box takes no keyboard focus: its OK button is clicked.
         eval "$(xdotool getwindowgeometry --shell "$box")"

@@ -281,11 +281,11 @@ Trotzdem fortfahren?</translation>
     </message>
     <message>
         <source>1 error was reported: see Show Details.</source>
-        <translation>1 Fehler wurde gemeldet: siehe Details.</translation>
+        <translation>1 Fehler wurde gemeldet: siehe „Details einblenden“.</translation>
     </message>
     <message>
         <source>%1 errors were reported: see Show Details.</source>
-        <translation>%1 Fehler wurden gemeldet: siehe Details.</translation>
+        <translation>%1 Fehler wurden gemeldet: siehe „Details einblenden“.</translation>
     </message>
     <message>
         <source>Open Folder</source>
