@@ -22,15 +22,29 @@ QString fromUtf8(std::string_view text)
 }
 
 // Plain text always: a file name or an error description is never read as markup.
+// Every box of the program: modal over the whole program, its text shown as plain text.
+class PlainBox final : public QMessageBox
+{
+public:
+    PlainBox(QWidget* parent,
+             Icon icon,
+             std::string_view title,
+             std::string_view text,
+             StandardButtons buttons)
+        : QMessageBox(icon, fromUtf8(title), displayText(text), buttons, parent)
+    {
+        setTextFormat(Qt::PlainText);
+        setWindowModality(Qt::ApplicationModal);
+    }
+};
+
 QMessageBox::StandardButton showBox(QWidget* parent,
                                     QMessageBox::Icon icon,
                                     std::string_view title,
                                     std::string_view text,
                                     QMessageBox::StandardButtons buttons)
 {
-    QMessageBox box(icon, fromUtf8(title), displayText(text), buttons, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowModality(Qt::ApplicationModal);
+    PlainBox box(parent, icon, title, text, buttons);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -68,10 +82,7 @@ bool QtDialogs::warningWithCheckBox(std::string_view title,
                                     std::string_view text,
                                     std::string_view checkBox)
 {
-    QMessageBox box(
-        QMessageBox::Warning, fromUtf8(title), displayText(text), QMessageBox::Ok, m_parent);
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowModality(Qt::ApplicationModal);
+    PlainBox box(m_parent, QMessageBox::Warning, title, text, QMessageBox::Ok);
     // The box owns the check box and deletes it.
     auto* check = new QCheckBox(fromUtf8(checkBox));
     box.setCheckBox(check);
@@ -84,10 +95,7 @@ bool QtDialogs::messageWithDetails(std::string_view title,
                                    std::string_view details,
                                    std::string_view button)
 {
-    QMessageBox box(
-        QMessageBox::NoIcon, fromUtf8(title), displayText(text), QMessageBox::Ok, m_parent);
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowModality(Qt::ApplicationModal);
+    PlainBox box(m_parent, QMessageBox::NoIcon, title, text, QMessageBox::Ok);
     if (!details.empty()) {
         box.setDetailedText(displayText(details));
     }
