@@ -74,6 +74,7 @@ public:
 
     // Appends an item; the texts together may take up to 4 GiB (ReadError TooMuchText).
     void push_back(std::string_view text);
+
     // Makes room for this many items; readers bound it by what their input can hold.
     void reserve(std::size_t items) { m_ends.reserve(items); }
 

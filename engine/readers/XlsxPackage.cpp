@@ -250,8 +250,8 @@ public:
         if (!m_started) {
             m_started = true;
             if (isName(name, "sst")) {
-                const auto stated = attributes.value("uniqueCount").value_or(
-                    attributes.value("count").value_or(""));
+                const auto stated = attributes.value("uniqueCount")
+                                        .value_or(attributes.value("count").value_or(""));
                 m_strings.reserve(static_cast<std::size_t>(std::min(
                     parseInteger<std::uint64_t>(stated).value_or(m_guessItems), m_mostItems)));
             }
@@ -366,9 +366,8 @@ XlsxPackage readXlsxPackage(const ZipArchive& archive)
         const std::uint64_t mostBytes = std::min(
             ZipEntry::MaxEntrySize,
             std::max(UncheckedInflation, entry.compressedSize() * ZipEntry::MaxCompressionRatio));
-        SharedStringsHandler stringsHandler(styles->sharedStrings,
-                                            entry.declaredSize() / SmallestItem,
-                                            mostBytes / SmallestItem);
+        SharedStringsHandler stringsHandler(
+            styles->sharedStrings, entry.declaredSize() / SmallestItem, mostBytes / SmallestItem);
         parsePart(entry, stringsPart, stringsHandler);
     }
 

@@ -4,7 +4,6 @@
 #include "tests/fakes/TempDir.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
