@@ -14,6 +14,69 @@ bool rowMajorLess(const StoredCell& a, const StoredCell& b)
     return a.row != b.row ? a.row < b.row : a.column < b.column;
 }
 
+// A position as one number, in the order of rows, then columns.
+std::uint64_t positionOf(std::int32_t row, std::int32_t column)
+{
+    return (static_cast<std::uint64_t>(row) << 32) | static_cast<std::uint32_t>(column);
+}
+
+std::uint64_t positionOf(const StoredCell& cell)
+{
+    return positionOf(cell.row, cell.column);
+}
+
+// The builder stores a cell that clears its position as a blank with this mark in its data,
+// which a blank cell read from a file leaves zero.
+constexpr std::uint32_t ClearsMark = 1;
+
+bool clears(const StoredCell& cell)
+{
+    return cell.kind == CellKind::Blank && cell.data.sharedIndex == ClearsMark;
+}
+
+void checkPosition(std::int32_t row, std::int32_t column)
+{
+    if (row < 1 || row > MaxRows || column < 1 || column > MaxColumns) {
+        throw ReadError(ReadError::Reason::CellOutsideSheet,
+                        "row " + std::to_string(row) + ", column " + std::to_string(column));
+    }
+}
+
+// Sorts cells by position, the later of two at one position after the earlier, in place: rows
+// take 21 bits and columns 15, so a cell's place in the store fits in the other 28 bits of a
+// 64-bit key, held for the sort in the row and column fields. A stable sort would take a
+// buffer of half the cells.
+void sortInPlace(std::vector<StoredCell>& cells)
+{
+    constexpr int OrderBits = 28;
+    constexpr int ColumnBits = 15;
+    static_assert(MaxColumns < (1 << ColumnBits) && MaxRows < (1 << (64 - OrderBits - ColumnBits)));
+    if (cells.size() >= (std::size_t{1} << OrderBits)) {
+        std::stable_sort(cells.begin(), cells.end(), rowMajorLess);
+        return;
+    }
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        StoredCell& cell = cells[i];
+        const std::uint64_t key = (static_cast<std::uint64_t>(cell.row) << (OrderBits + ColumnBits))
+            | (static_cast<std::uint64_t>(cell.column) << OrderBits) | i;
+        cell.row = static_cast<std::int32_t>(static_cast<std::uint32_t>(key >> 32));
+        cell.column = static_cast<std::int32_t>(static_cast<std::uint32_t>(key));
+    }
+    const auto keyOf = [](const StoredCell& cell) {
+        return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cell.row)) << 32)
+            | static_cast<std::uint32_t>(cell.column);
+    };
+    std::sort(cells.begin(), cells.end(), [&](const StoredCell& a, const StoredCell& b) {
+        return keyOf(a) < keyOf(b);
+    });
+    for (StoredCell& cell : cells) {
+        const std::uint64_t key = keyOf(cell);
+        cell.row = static_cast<std::int32_t>(key >> (OrderBits + ColumnBits));
+        cell.column =
+            static_cast<std::int32_t>((key >> OrderBits) & ((std::uint64_t{1} << ColumnBits) - 1));
+    }
+}
+
 const format::NumberFormat& generalFormat()
 {
     static const format::NumberFormat general;
@@ -27,15 +90,26 @@ const format::NumberFormat& WorkbookStyles::formatOf(std::uint32_t style) const
     return style < cellFormats.size() ? cellFormats[style] : generalFormat();
 }
 
+void SharedStrings::push_back(std::string_view text)
+{
+    if (text.size() > std::numeric_limits<std::uint32_t>::max() - m_text.size()) {
+        throw ReadError(ReadError::Reason::TooMuchText);
+    }
+    m_text.append(text);
+    m_ends.push_back(static_cast<std::uint32_t>(m_text.size()));
+}
+
 Sheet::Sheet(std::string name,
              std::shared_ptr<const WorkbookStyles> styles,
              std::vector<StoredCell> cells,
              std::string textPool,
-             std::uint32_t formulasWithoutResult)
+             std::uint32_t formulasWithoutResult,
+             UsedRange extent)
     : m_name(std::move(name))
     , m_styles(std::move(styles))
     , m_cells(std::move(cells))
     , m_textPool(std::move(textPool))
+    , m_usedRange(extent)
     , m_formulasWithoutResult(formulasWithoutResult)
 {
     if (!m_styles) {
@@ -205,20 +279,71 @@ SheetBuilder::SheetBuilder(std::string name, std::shared_ptr<const WorkbookStyle
 StoredCell&
 SheetBuilder::add(std::int32_t row, std::int32_t column, CellKind kind, std::uint32_t style)
 {
-    if (row < 1 || row > MaxRows || column < 1 || column > MaxColumns) {
-        throw ReadError(ReadError::Reason::CellOutsideSheet,
-                        "row " + std::to_string(row) + ", column " + std::to_string(column));
+    checkPosition(row, column);
+    m_extent.lastRow = std::max(m_extent.lastRow, row);
+    m_extent.lastColumn = std::max(m_extent.lastColumn, column);
+    if (!m_sorted && m_cells.size() == m_cells.capacity() && m_cells.size() >= (1U << 16)) {
+        // Before the store grows: cells repeated at one position, and cleared ones, may give
+        // back their room.
+        sortCells();
     }
+    const std::uint64_t position = positionOf(row, column);
+    if (!m_cells.empty() && position <= m_lastStored) {
+        m_sorted = false;
+    }
+    m_lastStored = std::max(m_lastStored, position);
     StoredCell cell;
     cell.row = row;
     cell.column = column;
     cell.kind = kind;
     cell.style = style;
-    if (!m_cells.empty() && m_sorted && !rowMajorLess(m_cells.back(), cell)) {
-        m_sorted = false;
-    }
     m_cells.push_back(cell);
     return m_cells.back();
+}
+
+void SheetBuilder::addEmpty(std::int32_t row, std::int32_t column)
+{
+    checkPosition(row, column);
+    m_extent.lastRow = std::max(m_extent.lastRow, row);
+    m_extent.lastColumn = std::max(m_extent.lastColumn, column);
+    const std::uint64_t position = positionOf(row, column);
+    if (m_cells.empty() || position > m_lastStored) {
+        return; // no stored cell at or after it
+    }
+    if (m_sorted) {
+        const auto found = std::lower_bound(
+            m_cells.begin(), m_cells.end(), position, [](const StoredCell& cell, std::uint64_t p) {
+                return positionOf(cell) < p;
+            });
+        if (found != m_cells.end() && positionOf(*found) == position) {
+            *found = StoredCell{.row = row, .column = column};
+            found->data.sharedIndex = ClearsMark;
+            m_cleared = true;
+        }
+        return;
+    }
+    add(row, column, CellKind::Blank, 0).data.sharedIndex = ClearsMark;
+}
+
+void SheetBuilder::sortCells()
+{
+    if (!m_sorted) {
+        sortInPlace(m_cells);
+    }
+    // Keep the last of each run of equal positions, the file's later cell, unless it clears.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_cells.size(); ++i) {
+        if (i + 1 < m_cells.size() && positionOf(m_cells[i]) == positionOf(m_cells[i + 1])) {
+            continue;
+        }
+        if (!clears(m_cells[i])) {
+            m_cells[kept++] = m_cells[i];
+        }
+    }
+    m_cells.resize(kept);
+    m_sorted = true;
+    m_cleared = false;
+    m_lastStored = m_cells.empty() ? 0 : positionOf(m_cells.back());
 }
 
 void SheetBuilder::countFormulaWithoutResult(std::uint64_t cells)
@@ -302,30 +427,20 @@ void SheetBuilder::addError(std::int32_t row,
 
 Sheet SheetBuilder::finish()
 {
-    if (!m_sorted) {
-        std::stable_sort(m_cells.begin(), m_cells.end(), rowMajorLess);
-        // Keep the last of each run of equal positions: the file's later cell wins.
-        std::vector<StoredCell> unique;
-        unique.reserve(m_cells.size());
-        for (const StoredCell& cell : m_cells) {
-            if (!unique.empty() && unique.back().row == cell.row
-                && unique.back().column == cell.column) {
-                unique.back() = cell;
-            } else {
-                unique.push_back(cell);
-            }
-        }
-        m_cells = std::move(unique);
+    if (!m_sorted || m_cleared) {
+        sortCells();
     }
-    m_sorted = true;
     Sheet sheet(std::move(m_name),
                 std::move(m_styles),
                 std::move(m_cells),
                 std::move(m_textPool),
-                m_formulasWithoutResult);
+                m_formulasWithoutResult,
+                m_extent);
     m_cells = {};
     m_textPool = {};
     m_formulasWithoutResult = 0;
+    m_extent = {};
+    m_lastStored = 0;
     return sheet;
 }
 

@@ -57,10 +57,36 @@ struct StoredCell
     } data{};
 };
 
+// The shared strings of a workbook, their texts end to end in one block: an item costs 4
+// bytes beside its text (a vector of strings would take 32 for each, even an empty one).
+class SharedStrings
+{
+public:
+    [[nodiscard]] std::size_t size() const { return m_ends.size(); }
+
+    [[nodiscard]] bool empty() const { return m_ends.empty(); }
+
+    [[nodiscard]] std::string_view operator[](std::size_t index) const
+    {
+        const std::uint32_t begin = index == 0 ? 0 : m_ends[index - 1];
+        return std::string_view(m_text).substr(begin, m_ends[index] - begin);
+    }
+
+    // Appends an item; the texts together may take up to 4 GiB (ReadError TooMuchText).
+    void push_back(std::string_view text);
+
+    // Makes room for this many items; readers bound it by what their input can hold.
+    void reserve(std::size_t items) { m_ends.reserve(items); }
+
+private:
+    std::string m_text;
+    std::vector<std::uint32_t> m_ends; // where each item's text ends in m_text
+};
+
 // What the sheets of one workbook share: shared strings, cell formats, date system.
 struct WorkbookStyles
 {
-    std::vector<std::string> sharedStrings;
+    SharedStrings sharedStrings;
     std::vector<format::NumberFormat> cellFormats; // by style index; missing index: General
     format::DateSystem dateSystem = format::DateSystem::Date1900;
 
@@ -84,7 +110,8 @@ public:
           std::shared_ptr<const WorkbookStyles> styles,
           std::vector<StoredCell> cells,
           std::string textPool,
-          std::uint32_t formulasWithoutResult = 0);
+          std::uint32_t formulasWithoutResult = 0,
+          UsedRange extent = {});
 
     [[nodiscard]] const std::string& name() const { return m_name; }
 
@@ -147,6 +174,10 @@ public:
     addShownNumber(std::int32_t row, std::int32_t column, double value, std::uint32_t sharedIndex);
     void
     addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
+    // A cell that holds nothing (a blank cell, whatever its format): it widens the used range
+    // and clears an earlier cell at its position, but is not stored. It takes room only while
+    // stored cells are out of order and it may clear one of them, until the next sort.
+    void addEmpty(std::int32_t row, std::int32_t column);
 
     // Counts formula cells stored without a calculated result (the count stops at the
     // largest std::uint32_t); the reader stores such a cell as it reads it, if at all.
@@ -164,13 +195,19 @@ public:
 private:
     StoredCell& add(std::int32_t row, std::int32_t column, CellKind kind, std::uint32_t style);
     void storeText(StoredCell& cell, std::string_view text);
+    // Sorts the cells by position, keeps the file's last cell at each and drops the cleared
+    // positions, all in place.
+    void sortCells();
 
     std::string m_name;
     std::shared_ptr<const WorkbookStyles> m_styles;
     std::vector<StoredCell> m_cells;
     std::string m_textPool;
     std::uint32_t m_formulasWithoutResult = 0;
+    UsedRange m_extent; // of every cell added, stored or not
+    std::uint64_t m_lastStored = 0; // the greatest position stored
     bool m_sorted = true;
+    bool m_cleared = false; // a stored cell was marked cleared in place
 };
 
 // Largest row and column a sheet may address (as in the spreadsheet application's grid).

@@ -86,6 +86,9 @@ std::string_view wording(Reason reason)
         return "it has more than {detail} stored cells, more than this program reads";
     case Reason::TooManyRepeats:
         return "a sheet repeats cells more than {detail} times, more than can be read";
+    case Reason::TooManyRepeatsInWorkbook:
+        return "its sheets together repeat cells more than {detail} times, more than can be "
+               "read";
     case Reason::CellOutsideSheet:
         return "a cell lies outside the sheet ({detail})";
     case Reason::TooMuchText:

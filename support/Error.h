@@ -64,7 +64,8 @@ public:
         // Beyond what is read.
         TooLargeForSheet, // detail: what exceeds the grid
         TooManyCells, // detail: the most stored cells read
-        TooManyRepeats, // detail: the most repeated cells read
+        TooManyRepeats, // detail: the most repeated cells read in a sheet
+        TooManyRepeatsInWorkbook, // detail: the most repeated cells read in all sheets
         CellOutsideSheet, // detail: the cell's row and column
         TooMuchText,
         // Sheets.

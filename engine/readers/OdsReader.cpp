@@ -19,10 +19,13 @@ namespace sheetfray::engine::readers {
 
 namespace {
 
-// Copies of repeated cells that hold something, in the whole document. A row of a formula
-// filled down the whole sheet stays well below; a few bytes that claim a full grid of values
-// (17 billion cells) are refused instead of exhausting memory.
+// Copies of repeated cells that hold something, in one sheet. A row of a formula filled down
+// the whole sheet stays well below; a few bytes that claim a full grid of values (17 billion
+// cells) are refused instead of exhausting memory.
 constexpr std::int64_t MaxRepeatedCells = std::int64_t{1} << 22;
+// The same in all sheets together, which are read at once: four sheets at the most each, some
+// 400 MB of cells.
+constexpr std::int64_t MaxRepeatedCellsInWorkbook = MaxRepeatedCells * 4;
 
 // Spaces one cell may gain from <text:s text:c="..."/> counts.
 constexpr std::size_t MaxSpacesPerCell = 65536;
@@ -404,7 +407,8 @@ private:
     std::int64_t m_rowRepeat = 1;
     std::int64_t m_column = 1;
     std::vector<PlacedRun> m_rowCells;
-    std::int64_t m_repeatedCells = 0;
+    std::int64_t m_repeatedCells = 0; // in the sheet being read
+    std::int64_t m_repeatedInWorkbook = 0;
 
     // The current cell.
     bool m_inCell = false;
@@ -550,6 +554,7 @@ void ContentHandler::startTable(const XmlAttributes& attributes)
     m_columnStyles.clear();
     m_nextColumnStyle = 1;
     m_row = 1;
+    m_repeatedCells = 0;
 }
 
 void ContentHandler::endTable()
@@ -840,9 +845,14 @@ void ContentHandler::endRow()
             }
             const std::int64_t columns = run.repeat;
             m_repeatedCells += rows * columns - 1;
+            m_repeatedInWorkbook += rows * columns - 1;
             if (m_repeatedCells > MaxRepeatedCells) {
                 throw ReadError(ReadError::Reason::TooManyRepeats,
                                 std::to_string(MaxRepeatedCells));
+            }
+            if (m_repeatedInWorkbook > MaxRepeatedCellsInWorkbook) {
+                throw ReadError(ReadError::Reason::TooManyRepeatsInWorkbook,
+                                std::to_string(MaxRepeatedCellsInWorkbook));
             }
             for (std::int64_t r = 0; r < rows; ++r) {
                 for (std::int64_t c = 0; c < columns; ++c) {

@@ -227,9 +227,11 @@ void XlsWorkbook::readGlobals()
             // are read until the data ends.
             segments.skip(8);
             auto& strings = m_styles->sharedStrings;
+            std::string text;
             while (!segments.atEnd()) {
-                strings.emplace_back();
-                segments.appendRichExtendedString(strings.back());
+                text.clear();
+                segments.appendRichExtendedString(text);
+                strings.push_back(text);
             }
             break;
         }

@@ -5,6 +5,7 @@
 #include "engine/readers/XmlStream.h"
 #include "support/Error.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -227,15 +228,34 @@ private:
     bool m_inCellXfs = false;
 };
 
+// The shortest string item, "<si/>", bounds how many items a part can hold.
+constexpr std::uint64_t SmallestItem = 5;
+// The zip reader holds a part to its compression ratio only once it has inflated this much.
+constexpr std::uint64_t UncheckedInflation = 16u << 20;
+
+// Reads the string items of the shared-strings part. Room is made at once for the count the
+// part states (or, stating none, its declared size can hold), but no more than it can inflate
+// to can hold: counts and sizes are only hints.
 class SharedStringsHandler final : public XmlHandler
 {
 public:
-    explicit SharedStringsHandler(std::vector<std::string>& strings)
+    SharedStringsHandler(SharedStrings& strings, std::uint64_t guessItems, std::uint64_t mostItems)
         : m_strings(strings)
+        , m_guessItems(guessItems)
+        , m_mostItems(mostItems)
     {}
 
-    void startElement(std::string_view name, const XmlAttributes&) override
+    void startElement(std::string_view name, const XmlAttributes& attributes) override
     {
+        if (!m_started) {
+            m_started = true;
+            if (isName(name, "sst")) {
+                const auto stated = attributes.value("uniqueCount")
+                                        .value_or(attributes.value("count").value_or(""));
+                m_strings.reserve(static_cast<std::size_t>(std::min(
+                    parseInteger<std::uint64_t>(stated).value_or(m_guessItems), m_mostItems)));
+            }
+        }
         if (isName(name, "si")) {
             m_inItem = true;
             m_item.clear();
@@ -262,9 +282,12 @@ public:
     }
 
 private:
-    std::vector<std::string>& m_strings;
+    SharedStrings& m_strings;
+    std::uint64_t m_guessItems;
+    std::uint64_t m_mostItems;
     StringItemCollector m_item;
     bool m_inItem = false;
+    bool m_started = false;
 };
 
 // The part of the workbook: the package's office document, or where writers put it.
@@ -334,11 +357,19 @@ XlsxPackage readXlsxPackage(const ZipArchive& archive)
     styles->cellFormats = compileCellFormats(stylesHandler);
 
     const Relationship* stringsRelationship = findType(relationships, "sharedStrings");
-    SharedStringsHandler stringsHandler(styles->sharedStrings);
-    parsePart(archive,
-              stringsRelationship ? stringsRelationship->target
-                                  : resolveTarget(workbookPart, "sharedStrings.xml"),
-              stringsHandler);
+    const std::string stringsPart = stringsRelationship
+        ? stringsRelationship->target
+        : resolveTarget(workbookPart, "sharedStrings.xml");
+    if (const auto index = archive.find(stringsPart)) {
+        ZipEntry entry = archive.open(*index);
+        // What the part can inflate to: its declared size may lie, the archive's limits not.
+        const std::uint64_t mostBytes = std::min(
+            ZipEntry::MaxEntrySize,
+            std::max(UncheckedInflation, entry.compressedSize() * ZipEntry::MaxCompressionRatio));
+        SharedStringsHandler stringsHandler(
+            styles->sharedStrings, entry.declaredSize() / SmallestItem, mostBytes / SmallestItem);
+        parsePart(entry, stringsPart, stringsHandler);
+    }
 
     XlsxPackage package;
     package.styles = std::move(styles);

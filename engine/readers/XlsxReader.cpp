@@ -252,14 +252,16 @@ private:
 
     void finishCell()
     {
-        if (m_builder.cellCount() >= MaxCellsPerSheet) {
+        // Every cell counts, the empty ones too, though those are not stored.
+        if (++m_cells > MaxCellsPerSheet) {
             throw ReadError(ReadError::Reason::TooManyCells,
                             std::to_string(MaxCellsPerSheet),
                             {.sheet = m_sheetName});
         }
         const std::string_view value = m_value;
-        // A cell without a value is stored for its format (a blank cell), as is a formula
-        // whose result was never calculated (scripts write them so); those are counted.
+        // A cell without a value (a blank cell, there for its format) holds nothing to show,
+        // nor does a formula whose result was never calculated (scripts write them so; those
+        // are counted): either only widens the used range.
         if (m_type == Type::InlineString && m_hasInline) {
             m_builder.addText(m_row, m_column, m_inline.text(), m_style);
             return;
@@ -270,7 +272,7 @@ private:
             if (m_hasFormula) {
                 m_builder.countFormulaWithoutResult();
             }
-            m_builder.addBlank(m_row, m_column, m_style);
+            m_builder.addEmpty(m_row, m_column);
             return;
         }
         switch (m_type) {
@@ -334,6 +336,7 @@ private:
     const std::string& m_sheetName;
 
     int m_depth = 0;
+    std::size_t m_cells = 0; // <c> elements read
     bool m_inSheetData = false;
     bool m_inCell = false;
     bool m_inInline = false;

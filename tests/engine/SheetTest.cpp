@@ -54,5 +54,31 @@ TEST(SheetColumnCells, NothingOutsideTheUsedRange)
     EXPECT_TRUE(empty.columnCells(1).empty());
 }
 
+// Empty cells are not stored, but widen the used range and clear an earlier cell at their
+// position: in order, out of order, and once the store has had to sort to make room.
+TEST(SheetBuilder, EmptyCellsWidenTheRangeAndClearWhatTheyFollow)
+{
+    engine::SheetBuilder b("Data", nullptr);
+    b.addNumber(1, 1, 11, 0);
+    b.addNumber(1, 3, 13, 0);
+    b.addEmpty(1, 3); // in order: clears C1
+    b.addEmpty(1, 2); // nothing to clear
+    b.addNumber(2, 1, 21, 0);
+    b.addNumber(1, 2, 12, 0); // out of order from here
+    b.addEmpty(1, 1); // clears A1
+    b.addEmpty(6, 5);
+    for (std::int32_t i = 0; i < 70'000; ++i) { // past the room the store sorts at
+        b.addNumber(3 + i / 1000, 1 + i % 1000, i, 0);
+        b.addEmpty(3 + i / 1000, 1 + i % 1000);
+    }
+    b.addEmpty(2, 1);
+    b.addNumber(9, 9, 99, 0);
+    const engine::Sheet sheet = b.finish();
+    EXPECT_EQ(sheet.usedRange(), (engine::UsedRange{72, 1000}));
+    ASSERT_EQ(sheet.cells().size(), 2u);
+    EXPECT_EQ(sheet.text(1, 2), "12");
+    EXPECT_EQ(sheet.text(9, 9), "99");
+}
+
 } // namespace
 } // namespace sheetfray::testing

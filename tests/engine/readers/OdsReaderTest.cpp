@@ -260,6 +260,22 @@ TEST(OdsReader, FullGridOfRepeatedValuesIsRefusedQuickly)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
+// The bound on repeated cells is the sheet's: sheets that each stay within it are read,
+// however many cells they repeat together.
+TEST(OdsReader, RepeatsAreBoundedSheetBySheet)
+{
+    OdsBuilder b;
+    const std::string rows =
+        R"(<table:table-row table:number-rows-repeated="160">)"
+        R"(<table:table-cell table:number-columns-repeated="16384" office:value-type="float" )"
+        R"(office:value="1"><text:p>1</text:p></table:table-cell></table:table-row>)";
+    b.addTable("One", rows);
+    b.addTable("Two", rows);
+    TempDir dir;
+    const auto book = open(b, dir);
+    EXPECT_EQ(book->loadSheet(2).usedRange(), (engine::UsedRange{160, 16384}));
+}
+
 TEST(OdsReader, ValuesBeyondTheGridAreDamageNotDropped)
 {
     for (const std::string& rows :
