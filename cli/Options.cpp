@@ -179,6 +179,7 @@ std::string usageText()
            "  -h, --help                         show this help\n"
            "  -V, --version                      show the version\n"
            "\n"
+           "Long options may be shortened to any unambiguous beginning, as --out.\n"
            "Example: sheetfray-split -e column -s comma --pad 4 -o out Book1.xlsx\n"
            "\n"
            "Exit status: 0 when every file was written, 1 when any failure was reported,\n"
