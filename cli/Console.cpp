@@ -74,10 +74,34 @@ void ConsoleControls::finish()
     }
 }
 
-ConsoleReporter::ConsoleReporter(std::FILE* stream, ConsoleControls* controls)
-    : m_stream(stream)
+void LineOutput::write(std::string_view text)
+{
+    const std::lock_guard lock(m_lock);
+    std::fwrite(text.data(), 1, text.size(), m_stream);
+    std::fflush(m_stream);
+}
+
+ConsoleReporter::ConsoleReporter(LineOutput& output, ConsoleControls* controls, bool verbose)
+    : m_output(output)
     , m_controls(controls)
+    , m_verbose(verbose)
 {}
+
+std::string reportLine(const ErrorReport& report, std::string_view path)
+{
+    std::string line = "sheetfray-split: ";
+    if (!path.empty()) {
+        line += path;
+        line += ": ";
+    }
+    const std::string& words = report.reason.empty() ? report.description : report.reason;
+    // A report is one line, whatever its text holds.
+    for (const char ch : words) {
+        line += ch == '\n' || ch == '\r' ? ' ' : ch;
+    }
+    line += '\n';
+    return line;
+}
 
 std::string reportLines(const ErrorReport& report)
 {
@@ -103,8 +127,11 @@ void ConsoleReporter::report(const ErrorReport& report)
     if (m_controls) {
         m_controls->finish();
     }
-    std::fprintf(m_stream, "Application Error\n%s\n", reportLines(report).c_str());
-    std::fflush(m_stream);
+    std::string text = reportLine(report, m_workbook);
+    if (m_verbose) {
+        text += reportLines(report);
+    }
+    m_output.write(text);
 }
 
 } // namespace sheetfray::cli

@@ -6,6 +6,7 @@
 #include "support/Throttle.h"
 
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 namespace sheetfray::cli {
@@ -44,21 +45,48 @@ private:
     bool m_drawn = false;
 };
 
-// Prints each report to a stream as the lines a box would show, and counts them.
+// Writes whole lines to a stream shared by workbooks split at once, so that no line is
+// broken by another's.
+class LineOutput
+{
+public:
+    explicit LineOutput(std::FILE* stream)
+        : m_stream(stream)
+    {}
+
+    // Writes the text (one or more complete lines) in one piece and flushes it.
+    void write(std::string_view text);
+
+private:
+    std::FILE* m_stream;
+    std::mutex m_lock;
+};
+
+// Prints each report as one line naming the workbook by its full path and what went wrong,
+// `sheetfray-split: /data/q3.xlsx: it is password-protected`; verbose adds the lines a box
+// would show. Counts the reports.
 class ConsoleReporter : public Reporter
 {
 public:
-    ConsoleReporter(std::FILE* stream, ConsoleControls* controls);
+    ConsoleReporter(LineOutput& output, ConsoleControls* controls, bool verbose);
+
+    // The workbook the next reports are about, as the user should see it.
+    void setWorkbook(std::string path) { m_workbook = std::move(path); }
 
     void report(const ErrorReport& report) override;
 
     [[nodiscard]] int count() const { return m_count; }
 
 private:
-    std::FILE* m_stream;
+    LineOutput& m_output;
     ConsoleControls* m_controls;
+    bool m_verbose;
+    std::string m_workbook;
     int m_count = 0;
 };
+
+// The one-line form of a report about the workbook at path.
+[[nodiscard]] std::string reportLine(const ErrorReport& report, std::string_view path);
 
 // The report text with its CR LF and lone CRs as line ends.
 [[nodiscard]] std::string reportLines(const ErrorReport& report);

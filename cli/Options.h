@@ -18,7 +18,20 @@ struct Options
     engine::NamingScheme naming = engine::NamingScheme::FileNamePlusNumber;
     std::string outputFolder = ".";
     engine::FolderChoice folder = engine::FolderChoice::ChosenFolder;
+    // Which sheets and lines give files, and how the files are named.
+    std::vector<std::string> sheets; // names or numbers from 1, as given; empty: every sheet
+    bool skipHidden = false;
+    bool skipEmpty = false;
+    int pad = 0; // running numbers take at least this many digits
+    std::string nameTemplate;
+    // Inputs: workbooks, folders, and "-" for standard input.
     std::vector<std::string> workbooks;
+    std::string stdinName = "stdin";
+    bool dryRun = false;
+    bool noClobber = false;
+    int jobs = 1;
+    bool quiet = false;
+    bool verbose = false;
     bool help = false;
     bool version = false;
 };
@@ -30,6 +43,8 @@ struct ParseResult
     std::string error;
 };
 
+// Parses as GNU programs do: options and workbooks in any order, long options by any
+// unambiguous prefix, "--name value" or "--name=value", "-o DIR" or "-oDIR", "--" ends options.
 [[nodiscard]] ParseResult parseOptions(const std::vector<std::string>& arguments);
 
 [[nodiscard]] std::string usageText();

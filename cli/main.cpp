@@ -1,5 +1,6 @@
 // sheetfray-split: the splitting engine on the command line, writing the files the window would.
 #include "cli/Console.h"
+#include "cli/Inputs.h"
 #include "cli/Options.h"
 #include "engine/Batch.h"
 #include "engine/RunOutputs.h"
@@ -8,10 +9,16 @@
 #include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifndef SHEETFRAY_VERSION
@@ -32,15 +39,6 @@ bool isFolder(const std::string& path)
     return !path.empty() && std::filesystem::is_directory(path, error);
 }
 
-// Workbook paths become absolute, as the window's list holds them, so that "beside the
-// source" means the workbook's own folder and never the root.
-std::string fullPath(const std::string& path)
-{
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.lexically_normal().string();
-}
-
 // The folder made absolute, its bytes otherwise as given: "out" becomes "/home/me/out", and
 // the current folder (the default, ".") the current folder's own path.
 std::string absolutePath(const std::string& folder)
@@ -51,22 +49,128 @@ std::string absolutePath(const std::string& folder)
     return error ? folder : absolute.string();
 }
 
-void printWarnings(cli::ConsoleControls& controls, engine::RunOutputs& outputs)
+int usageError(const std::string& message)
 {
-    for (const std::string& warning : outputs.takeWarnings()) {
-        controls.finish();
-        std::fprintf(stderr, "sheetfray-split: warning: %s\n", warning.c_str());
+    std::fprintf(stderr,
+                 "sheetfray-split: %s\nTry 'sheetfray-split --help' for more information.\n",
+                 message.c_str());
+    return ExitUsage;
+}
+
+// The workbooks split one after another, in list order, by one thread: all workbooks whose
+// files could take each other's names. Its run outputs see only its own files, which no
+// other lane can name alike.
+struct Lane
+{
+    std::vector<std::size_t> workbooks; // indices into the run's inputs
+    engine::RunOutputs outputs;
+    int failures = 0;
+};
+
+// What every lane shares: the run's choices and where it prints.
+struct Run
+{
+    const cli::Options& options;
+    const platform::TextSetup& text;
+    const std::vector<cli::Input>& inputs;
+    const std::vector<std::string>& outputBases;
+    const std::string& separator;
+    const engine::SplitChoices& choices;
+    cli::LineOutput& errors;
+    cli::LineOutput& listing;
+    bool showProgress;
+};
+
+void splitLane(const Run& run, Lane& lane)
+{
+    std::FILE* progress = run.showProgress ? stderr : nullptr;
+    cli::ConsoleControls controls(run.options.spreadsheetKind, run.options.naming, progress);
+    cli::ConsoleReporter reporter(run.errors, &controls, run.options.verbose);
+    engine::readers::FileHostFactory hosts;
+    engine::SplitContext context{
+        hosts, controls, reporter, run.text.codePage, run.text.valueLocale, lane.outputs};
+    context.choices = &run.choices;
+    for (const std::size_t index : lane.workbooks) {
+        const cli::Input& input = run.inputs[index];
+        controls.startWorkbook(input.shown);
+        reporter.setWorkbook(input.shown);
+        engine::splitWorkbook(context,
+                              run.options.mode,
+                              run.options.spreadsheetKind,
+                              input.path,
+                              run.outputBases[index],
+                              run.separator);
+        for (const std::string& warning : lane.outputs.takeWarnings()) {
+            controls.finish();
+            if (!run.options.quiet) {
+                run.errors.write("sheetfray-split: warning: " + warning + "\n");
+            }
+        }
+        engine::endIfStopped();
     }
+    controls.finish();
+    lane.failures = reporter.count();
+}
+
+// Which lane a workbook joins. Numbered names ("Book1_12") come from the output base alone, so
+// workbooks of different bases cannot clash and each may have its own lane; any other naming
+// can give two workbooks one name, so every workbook writing into one folder shares a lane.
+std::string laneKey(const cli::Options& options, const std::string& outputBase)
+{
+    if (options.naming == engine::NamingScheme::FileNamePlusNumber
+        && options.nameTemplate.empty()) {
+        return outputBase;
+    }
+    return engine::FolderOfPath(outputBase);
+}
+
+std::vector<std::unique_ptr<Lane>> makeLanes(const cli::Options& options,
+                                             const std::vector<std::string>& outputBases)
+{
+    std::vector<std::unique_ptr<Lane>> lanes;
+    std::map<std::string, Lane*> byKey;
+    for (std::size_t i = 0; i < outputBases.size(); ++i) {
+        Lane*& lane = byKey[options.jobs == 1 ? std::string() : laneKey(options, outputBases[i])];
+        if (lane == nullptr) {
+            lanes.push_back(std::make_unique<Lane>());
+            lane = lanes.back().get();
+        }
+        lane->workbooks.push_back(i);
+    }
+    return lanes;
+}
+
+void splitLanes(const Run& run, std::vector<std::unique_ptr<Lane>>& lanes, int jobs)
+{
+    std::atomic<std::size_t> next = 0;
+    const auto work = [&] {
+        for (std::size_t i = next++; i < lanes.size(); i = next++) {
+            splitLane(run, *lanes[i]);
+        }
+    };
+    const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(jobs), lanes.size());
+    if (threads <= 1) {
+        work();
+        return;
+    }
+    std::vector<std::jthread> workers;
+    for (std::size_t i = 0; i < threads; ++i) {
+        workers.emplace_back(work);
+    }
+}
+
+std::string plural(std::uint64_t count, const char* one, const char* many)
+{
+    return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
 int run(const std::vector<std::string>& arguments)
 {
+    const auto started = std::chrono::steady_clock::now();
     const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
     const cli::ParseResult parsed = cli::parseOptions(arguments);
     if (!parsed.options) {
-        std::fprintf(
-            stderr, "sheetfray-split: %s\n\n%s", parsed.error.c_str(), cli::usageText().c_str());
-        return ExitUsage;
+        return usageError(parsed.error);
     }
     const cli::Options& options = *parsed.options;
     if (options.help) {
@@ -81,44 +185,87 @@ int run(const std::vector<std::string>& arguments)
         std::fputs("No files added.\n", stderr);
         return ExitUsage;
     }
+    if (std::ranges::count(options.workbooks, "-") > 1) {
+        return usageError("standard input (-) can be read only once");
+    }
     if (!isFolder(options.outputFolder)) {
         std::fputs("Folder does not exist. Please select another folder.\n", stderr);
         return ExitUsage;
     }
-    if (!text.warning.empty()) {
+    if (!text.warning.empty() && !options.quiet) {
         std::fprintf(stderr, "sheetfray-split: %s\n", text.warning.c_str());
     }
 
     engine::endOnStopSignals();
-    std::FILE* progress = platform::isTerminal(2) ? stderr : nullptr;
-    cli::ConsoleControls controls(options.spreadsheetKind, options.naming, progress);
-    cli::ConsoleReporter reporter(stderr, &controls);
-    engine::readers::FileHostFactory hosts;
-    engine::RunOutputs outputs;
-    const engine::SplitContext context{
-        hosts, controls, reporter, text.codePage, text.valueLocale, outputs};
-    const std::string separator = engine::separatorText(options.separator, options.customSeparator);
+    cli::LineOutput errors(stderr);
+    cli::LineOutput listing(stdout);
+    cli::InputList inputs = cli::collectInputs(options, text.codePage, errors);
+    if (inputs.inputs.empty() && inputs.failures == 0) {
+        std::fputs("No files added.\n", stderr);
+        return ExitUsage;
+    }
     // The output folder is used as given, made absolute once; nothing in it is cleaned.
     const std::string outputFolder = absolutePath(options.outputFolder);
-    std::vector<std::string> workbooks;
-    for (const std::string& workbook : options.workbooks) {
-        workbooks.push_back(fullPath(workbook));
-        outputs.addWorkbook(workbooks.back());
+    std::vector<std::string> outputBases;
+    for (const cli::Input& input : inputs.inputs) {
+        // A workbook read from standard input has no folder of its own to write beside.
+        const engine::FolderChoice folder =
+            input.fromStdin ? engine::FolderChoice::ChosenFolder : options.folder;
+        outputBases.push_back(engine::composeOutputBase(folder, outputFolder, input.path));
     }
-    for (const std::string& path : workbooks) {
-        controls.startWorkbook(engine::fileNameOfPath(path));
-        const std::string outputBase =
-            engine::composeOutputBase(options.folder, outputFolder, path);
-        engine::splitWorkbook(
-            context, options.mode, options.spreadsheetKind, path, outputBase, separator);
-        printWarnings(controls, outputs);
-        engine::endIfStopped();
+    engine::SplitChoices choices;
+    choices.sheets = options.sheets;
+    choices.skipHidden = options.skipHidden;
+    choices.skipEmpty = options.skipEmpty;
+    choices.nameTemplate = options.nameTemplate;
+    choices.pad = options.pad;
+
+    std::vector<std::unique_ptr<Lane>> lanes = makeLanes(options, outputBases);
+    for (const auto& lane : lanes) {
+        for (const cli::Input& input : inputs.inputs) {
+            lane->outputs.addWorkbook(input.path);
+        }
+        lane->outputs.setNoClobber(options.noClobber);
+        if (options.dryRun) {
+            lane->outputs.setPreview(
+                [&listing](const std::string& path) { listing.write(path + "\n"); });
+        }
     }
-    controls.finish();
-    if (const std::string note = engine::renamedFilesNote(outputs); !note.empty()) {
+    const std::string separator = engine::separatorText(options.separator, options.customSeparator);
+    const bool terminal = platform::isTerminal(2);
+    const Run run{options,
+                  text,
+                  inputs.inputs,
+                  outputBases,
+                  separator,
+                  choices,
+                  errors,
+                  listing,
+                  terminal && options.jobs == 1 && !options.quiet};
+    splitLanes(run, lanes, options.jobs);
+
+    engine::RunOutputs totals;
+    int failures = inputs.failures;
+    for (const auto& lane : lanes) {
+        totals.addCounts(lane->outputs);
+        failures += lane->failures;
+    }
+    if (const std::string note = engine::renamedFilesNote(totals);
+        !note.empty() && !options.quiet) {
         std::fprintf(stderr, "sheetfray-split: %s\n", note.c_str());
     }
-    return reporter.count() > 0 ? ExitReported : ExitOk;
+    if ((terminal && !options.quiet) || options.verbose) {
+        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+        std::fprintf(stderr,
+                     "sheetfray-split: %s, %s %s, %s, %s renamed, %.2f seconds\n",
+                     plural(inputs.inputs.size(), "workbook", "workbooks").c_str(),
+                     plural(totals.filesWritten(), "file", "files").c_str(),
+                     options.dryRun ? "to write" : "written",
+                     plural(static_cast<std::uint64_t>(failures), "failure", "failures").c_str(),
+                     plural(totals.renamedFiles(), "file", "files").c_str(),
+                     seconds.count());
+    }
+    return failures > 0 ? ExitReported : ExitOk;
 }
 
 } // namespace

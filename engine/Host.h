@@ -21,6 +21,9 @@ public:
     [[nodiscard]] virtual std::int32_t sheetCount() const = 0;
     [[nodiscard]] virtual std::string_view sheetName(std::int32_t index) const = 0;
 
+    // Whether the sheet is hidden or very hidden; formats without hidden sheets say false.
+    [[nodiscard]] virtual bool isSheetHidden(std::int32_t /*index*/) const { return false; }
+
     // Reads the cells of one sheet. Throws SheetWithoutCells (a ReadError) for a chart or
     // dialog sheet, which holds no cells, and ReadError when its part is damaged.
     [[nodiscard]] virtual Sheet loadSheet(std::int32_t index) = 0;

@@ -155,6 +155,55 @@ std::string OutputFilePath(std::string_view builtName,
     return NormalizePath(path);
 }
 
+std::string PaddedNumber(std::int32_t number, int width)
+{
+    std::string digits;
+    appendNumber(number, digits);
+    if (width > 0 && digits.size() < static_cast<std::size_t>(width)) {
+        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+    }
+    return digits;
+}
+
+std::string ExpandNameTemplate(std::string_view nameTemplate, const NameFields& fields, int pad)
+{
+    std::string name;
+    std::size_t at = 0;
+    while (at < nameTemplate.size()) {
+        const std::size_t open = nameTemplate.find('{', at);
+        const std::size_t close = nameTemplate.find('}', open);
+        if (open == std::string_view::npos || close == std::string_view::npos) {
+            name.append(nameTemplate.substr(at));
+            break;
+        }
+        name.append(nameTemplate.substr(at, open - at));
+        const std::string_view placeholder = nameTemplate.substr(open + 1, close - open - 1);
+        if (placeholder == "book") {
+            name += fields.book;
+        } else if (placeholder == "sheet") {
+            name += fields.sheet;
+        } else if (placeholder == "n") {
+            name += PaddedNumber(fields.number, pad);
+        } else if (placeholder == "row") {
+            appendNumber(fields.location.y, name);
+        } else if (placeholder == "col") {
+            name += ColumnLetters(fields.location.x);
+        } else if (placeholder == "cell") {
+            name += ColumnLetters(fields.location.x);
+            appendNumber(fields.location.y, name);
+        } else if (placeholder == "value") {
+            name += fields.value;
+        } else {
+            // Not a placeholder: the "{" stays and the text after it is read again.
+            name += '{';
+            at = open + 1;
+            continue;
+        }
+        at = close + 1;
+    }
+    return name;
+}
+
 std::string ColumnLetters(std::int32_t column)
 {
     std::string letters;

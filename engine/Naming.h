@@ -48,6 +48,26 @@ inline constexpr char PathSeparator = '/';
                                          const CodePage& codePage,
                                          Reporter& reporter);
 
+// What a name template's placeholders stand for: {book} the workbook's name without its
+// extension, {sheet}, {n} the running number, {row}, {col} the column letters, {cell} the
+// first cell in A1 form and {value} the cleaned first value.
+struct NameFields
+{
+    std::string_view book;
+    std::string_view sheet;
+    std::int32_t number = 0;
+    CellLocation location;
+    std::string_view value;
+};
+
+// The template with its placeholders filled in; {n} is padded to pad digits. Any other text,
+// braces included, stays as written.
+[[nodiscard]] std::string
+ExpandNameTemplate(std::string_view nameTemplate, const NameFields& fields, int pad);
+
+// The number in at least width digits, zeros in front: 7 in 3 digits is "007".
+[[nodiscard]] std::string PaddedNumber(std::int32_t number, int width);
+
 // A column number in A1 letters: 1 is A, 27 is AA, 703 is AAA. Numbers below 1 give "".
 [[nodiscard]] std::string ColumnLetters(std::int32_t column);
 

@@ -88,8 +88,12 @@ bool RunOutputs::isWorkbook(std::uint64_t device, std::uint64_t inode) const
 
 bool RunOutputs::written(const std::string& path, const StillThere& stillThere) const
 {
-    // A hash that two paths share is rare; a name whose file is not there is free either way.
-    return m_written.contains(hashOf(path)) && (!stillThere || stillThere(path));
+    if (!m_written.contains(hashOf(path))) {
+        return m_noClobber && stillThere && stillThere(path);
+    }
+    // A hash that two paths share is rare; a name whose file is not there is free either way,
+    // but for a preview, which leaves its names unwritten.
+    return m_preview || !stillThere || stillThere(path);
 }
 
 std::string
@@ -111,6 +115,16 @@ RunOutputs::claim(std::string path, std::size_t extensionLength, const StillTher
         m_firstRenamed = candidate.substr(candidate.rfind('/') + 1);
     }
     return candidate;
+}
+
+void RunOutputs::addCounts(const RunOutputs& other)
+{
+    m_filesWritten += other.m_filesWritten;
+    m_filesFailed += other.m_filesFailed;
+    if (m_renamed == 0) {
+        m_firstRenamed = other.m_firstRenamed;
+    }
+    m_renamed += other.m_renamed;
 }
 
 void RunOutputs::warn(std::string message)
@@ -144,7 +158,9 @@ std::string renamedFilesNote(const RunOutputs& outputs)
     }
     return std::to_string(count) + (count == 1 ? " file" : " files")
         + " took a new name, such as \"" + outputs.firstRenamed()
-        + "\", because an earlier file of this run had the same name.";
+        + (outputs.noClobber()
+               ? "\", because a file of that name was there already or written earlier in this run."
+               : "\", because an earlier file of this run had the same name.");
 }
 
 } // namespace sheetfray::engine

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace sheetfray::engine {
@@ -33,6 +34,24 @@ public:
     // there before the run do not count: a second run writes the names of the first.
     [[nodiscard]] std::string
     claim(std::string path, std::size_t extensionLength, const StillThere& stillThere);
+
+    // With no-clobber, a file that was there before the run is never replaced: claim() treats
+    // its name as taken, so the new file takes the next "NAME (2).ext" form instead.
+    void setNoClobber(bool noClobber) { m_noClobber = noClobber; }
+
+    [[nodiscard]] bool noClobber() const { return m_noClobber; }
+
+    // A preview run claims names as a real run would but writes nothing: each file's path goes
+    // to the preview instead, and a name claimed once stays taken though no file holds it.
+    using Preview = std::function<void(const std::string& path)>;
+
+    void setPreview(Preview preview) { m_preview = std::move(preview); }
+
+    [[nodiscard]] const Preview& preview() const { return m_preview; }
+
+    // Adds the file counts and renamed files of another run's outputs to these (the parts of
+    // one run split at once, each with its own outputs).
+    void addCounts(const RunOutputs& other);
 
     // How many files took a new name, and the first such name (for the end-of-run note).
     [[nodiscard]] std::uint64_t renamedFiles() const { return m_renamed; }
@@ -94,6 +113,8 @@ private:
     std::uint64_t m_filesWritten = 0;
     std::uint64_t m_filesFailed = 0;
     std::vector<Unreadable> m_unreadable;
+    bool m_noClobber = false;
+    Preview m_preview;
 };
 
 // The end-of-run line for renamed files: `3 files took a new name, such as "Report (2).txt",

@@ -118,14 +118,29 @@ void saveOutput(const SplitContext& context,
                 std::string_view firstValue,
                 std::int32_t fileCounter,
                 std::string_view fallbackName,
-                const std::string& content)
+                const std::string& content,
+                std::string_view bookName,
+                std::string_view sheetName)
 {
     const std::string_view extension = spreadsheet ? ".xls" : ".txt";
     std::string name;
     NamingScheme scheme = NamingScheme::FileNamePlusNumber;
     trap.step(firstLabel, [&] {
         scheme = context.controls.namingScheme();
-        name = BuildOutputName(outputBase, location, firstValue, fileCounter, scheme, fallbackName);
+        const SplitChoices* choices = context.choices;
+        if (choices && !choices->nameTemplate.empty()) {
+            // The template's text is cleaned as a first value is.
+            const std::string book = StripExtension(bookName);
+            const NameFields fields{book, sheetName, fileCounter, location, firstValue};
+            name = FolderOfPath(outputBase)
+                + CleanFirstValue(ExpandNameTemplate(choices->nameTemplate, fields, choices->pad));
+            scheme = NamingScheme::FirstCellValue;
+        } else if (choices && choices->pad > 0 && scheme == NamingScheme::FileNamePlusNumber) {
+            name = std::string(outputBase) + '_' + PaddedNumber(fileCounter, choices->pad);
+        } else {
+            name = BuildOutputName(
+                outputBase, location, firstValue, fileCounter, scheme, fallbackName);
+        }
     });
     trap.step(firstLabel + 2, [&] {
         name = OutputFilePath(name,
@@ -142,6 +157,10 @@ void saveOutput(const SplitContext& context,
                 return writer.holds(path) || ::lstat(path.c_str(), &info) == 0;
             });
     });
+    if (const RunOutputs::Preview& preview = context.outputs.preview()) {
+        context.outputs.countFile(trap.step(firstLabel + 4, [&] { preview(name); }));
+        return;
+    }
     const bool written = trap.step(firstLabel + 4, [&] {
         // Text is UTF-8 already; only a single-byte code page needs a converted copy.
         if (context.codePage.isUtf8()) {
@@ -209,6 +228,59 @@ openForSplit(const SplitContext& context, Trap& trap, const std::string& workboo
     return source;
 }
 
+// The sheets a split walks, numbered from 1, in workbook order: every sheet unless the
+// choices name some or leave hidden ones out. Throws ReadError for a chosen sheet the
+// workbook does not have.
+std::vector<std::int32_t> sheetsToWalk(const SplitChoices* choices, const Workbook& workbook)
+{
+    const std::int32_t count = workbook.sheetCount();
+    std::vector<bool> chosen(static_cast<std::size_t>(std::max(count, 0)) + 1,
+                             !choices || choices->sheets.empty());
+    if (choices) {
+        for (const std::string& wanted : choices->sheets) {
+            std::int32_t found = 0;
+            for (std::int32_t s = 1; s <= count && found == 0; ++s) {
+                if (workbook.sheetName(s) == wanted) {
+                    found = s;
+                }
+            }
+            if (found == 0 && !wanted.empty()
+                && wanted.find_first_not_of("0123456789") == std::string::npos
+                && wanted.size() <= 7) {
+                const std::int32_t number = std::stoi(wanted);
+                found = number >= 1 && number <= count ? number : 0;
+            }
+            if (found == 0) {
+                ReadError error(ReadError::Reason::NoSuchSheet, "\"" + wanted + "\"");
+                error.nameFile(workbook.name());
+                throw error;
+            }
+            chosen[static_cast<std::size_t>(found)] = true;
+        }
+    }
+    std::vector<std::int32_t> sheets;
+    for (std::int32_t s = 1; s <= count; ++s) {
+        if (chosen[static_cast<std::size_t>(s)]
+            && !(choices && choices->skipHidden && workbook.isSheetHidden(s))) {
+            sheets.push_back(s);
+        }
+    }
+    return sheets;
+}
+
+// Whether a line holds text: some cell's text between the separators is more than blanks.
+bool hasText(const LineText& line, std::size_t separatorLength)
+{
+    std::size_t from = 0;
+    for (const std::size_t offset : line.separatorOffsets) {
+        if (line.text.find_first_not_of(' ', from) < offset) {
+            return true;
+        }
+        from = offset + separatorLength;
+    }
+    return line.text.find_first_not_of(' ', from) != std::string::npos;
+}
+
 // Says once per workbook how many formula cells had no result to write.
 void warnOfFormulasWithoutResult(const SplitContext& context,
                                  const std::string& workbookPath,
@@ -238,8 +310,12 @@ void saveEachLine(const SplitContext& context,
         return;
     }
     Workbook& workbook = source->workbook();
-    std::int32_t sheetCount = 0;
-    trap.step(labels.sheets, [&] { sheetCount = workbook.sheetCount(); });
+    std::vector<std::int32_t> sheets;
+    if (!trap.step(labels.sheets, [&] { sheets = sheetsToWalk(context.choices, workbook); })) {
+        return;
+    }
+    const auto sheetCount = static_cast<std::int32_t>(sheets.size());
+    const bool skipEmpty = context.choices && context.choices->skipEmpty;
     std::int32_t fileCounter = 0;
 
     LineText line;
@@ -249,7 +325,8 @@ void saveEachLine(const SplitContext& context,
     std::string firstValue;
     std::string fallback;
     OutputWriter writer(&context.outputs);
-    for (std::int32_t s = 1; s <= sheetCount; ++s) {
+    for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
+        const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
         const std::optional<Sheet> sheet =
             source->load(trap, labels.lines, s, context.outputs, workbookPath);
         if (!sheet) {
@@ -258,7 +335,7 @@ void saveEachLine(const SplitContext& context,
         const UsedRange range = sheet->usedRange();
         const std::int32_t lineCount = byRow ? range.lastRow : range.lastColumn;
         const std::int32_t cellCount = byRow ? range.lastColumn : range.lastRow;
-        progress.sheet = s;
+        progress.sheet = walked;
         progress.lastRow = range.lastRow;
         progress.lastColumn = range.lastColumn;
         progress.steps = static_cast<std::size_t>(std::max(lineCount, 0));
@@ -285,7 +362,6 @@ void saveEachLine(const SplitContext& context,
                 finishOutput(trap, writer, context.outputs);
                 return;
             }
-            ++fileCounter;
             line.clear();
             trap.step(labels.cells, [&] {
                 if (byRow) {
@@ -307,6 +383,10 @@ void saveEachLine(const SplitContext& context,
                 }
                 firstValue.assign(line.text, 0, line.firstLength);
             });
+            if (skipEmpty && !hasText(line, separator.size())) {
+                continue;
+            }
+            ++fileCounter;
             const std::int32_t lineIndex = index;
             const std::int32_t crossIndex = 1;
             trap.step(labels.cells + 8, [&] {
@@ -335,7 +415,9 @@ void saveEachLine(const SplitContext& context,
                        firstValue,
                        fileCounter,
                        fallback,
-                       line.text);
+                       line.text,
+                       source->nameForCells,
+                       sheet->name());
         }
         finishOutput(trap, writer, context.outputs);
     }
@@ -380,8 +462,11 @@ void SaveEachCell(const SplitContext& context,
     Workbook& workbook = source->workbook();
     std::int32_t fileCounter = 0;
     trap.step(106, [&] { context.controls.setBusy(); });
-    std::int32_t sheetCount = 0;
-    trap.step(108, [&] { sheetCount = workbook.sheetCount(); });
+    std::vector<std::int32_t> sheets;
+    if (!trap.step(108, [&] { sheets = sheetsToWalk(context.choices, workbook); })) {
+        return;
+    }
+    const auto sheetCount = static_cast<std::int32_t>(sheets.size());
 
     Progress progress;
     progress.unit = Progress::Unit::Cell;
@@ -391,7 +476,8 @@ void SaveEachCell(const SplitContext& context,
     std::string fallback;
     std::string content;
     OutputWriter writer(&context.outputs);
-    for (std::int32_t s = 1; s <= sheetCount; ++s) {
+    for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
+        const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
         const std::optional<Sheet> sheet =
             source->load(trap, 110, s, context.outputs, workbookPath);
         if (!sheet) {
@@ -400,7 +486,7 @@ void SaveEachCell(const SplitContext& context,
         // Only stored cells can be non-blank, so the walk visits those alone: a sheet whose
         // used range spans millions of empty positions costs no more than its cells.
         const UsedRange range = sheet->usedRange();
-        progress.sheet = s;
+        progress.sheet = walked;
         progress.lastRow = range.lastRow;
         progress.lastColumn = range.lastColumn;
         progress.steps = sheet->cells().size();
@@ -454,7 +540,9 @@ void SaveEachCell(const SplitContext& context,
                        firstValue,
                        fileCounter,
                        fallback,
-                       content);
+                       content,
+                       source->nameForCells,
+                       sheet->name());
         }
         finishOutput(trap, writer, context.outputs);
     }

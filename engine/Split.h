@@ -11,8 +11,25 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sheetfray::engine {
+
+// Choices the command line adds to the window's; the defaults split as the window does.
+struct SplitChoices
+{
+    // The sheets to split, each by its name or by its number from 1 in workbook order (a
+    // sheet of that name wins over the number); empty: every sheet. They are split in
+    // workbook order, each once.
+    std::vector<std::string> sheets;
+    bool skipHidden = false; // hidden and very hidden sheets give no files
+    // A row or column whose cells hold no text (blanks at most) gives no file and takes no
+    // running number.
+    bool skipEmpty = false;
+    // Names files from placeholders (see ExpandNameTemplate); empty: the naming scheme.
+    std::string nameTemplate;
+    int pad = 0; // running numbers take at least this many digits
+};
 
 // Everything a splitting call works with besides its arguments.
 struct SplitContext
@@ -24,6 +41,7 @@ struct SplitContext
     const format::ValueLocale& locale;
     // The run's workbooks and the names it has written: shared by every split of one run.
     RunOutputs& outputs;
+    const SplitChoices* choices = nullptr; // none: the window's choices alone
 };
 
 // A host instance with the workbook open in it; both are released together.

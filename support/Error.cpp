@@ -124,6 +124,16 @@ ReadError::ReadError(Reason reason, std::string detail, Place place)
     compose();
 }
 
+std::string ReadError::reasonText() const
+{
+    std::string text;
+    if (!m_place.sheet.empty()) {
+        text = "sheet \"" + m_place.sheet + "\": ";
+    }
+    text.append(m_message, m_fileLength);
+    return text;
+}
+
 ReadError ReadError::noSuchSheet(std::int32_t index, std::string_view file)
 {
     return ReadError(Reason::NoSuchSheetInFile, std::to_string(index), {.file = std::string(file)});
@@ -156,6 +166,7 @@ void ReadError::compose()
             ? "cannot read \"" + m_place.file + "\": "
             : "cannot read sheet \"" + m_place.sheet + "\" of \"" + m_place.file + "\": ";
     }
+    m_fileLength = m_message.size();
     std::size_t at = 0;
     while (at < words.size()) {
         const std::size_t open = words.find('{', at);

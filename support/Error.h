@@ -100,6 +100,10 @@ public:
 
     [[nodiscard]] const Place& place() const { return m_place; }
 
+    // The message without the file's name: `the workbook is encrypted`, or
+    // `sheet "Data": the sheet is damaged (...)` when a sheet is named.
+    [[nodiscard]] std::string reasonText() const;
+
     // Names the file (and the sheet) where no layer below has: called where the workbook is
     // opened, so that each layer reports only what it knows.
     void nameFile(std::string_view file);
@@ -112,6 +116,7 @@ private:
     std::string m_detail;
     Place m_place;
     std::string m_message;
+    std::size_t m_fileLength = 0; // of the message's opening that names the file
 };
 
 // A sheet that holds no cells by its nature (a chart or dialog sheet): a split passes over it

@@ -14,6 +14,9 @@ struct ErrorReport
     std::string location; // "in Rendlet2021/08/31.Excel1.SaveEachRow " (ends in a blank)
     int line = 0; // statement number: 100, 102, ...
     std::string description;
+    // For a workbook that cannot be read, the description without the file's name
+    // ("the workbook is damaged (...)"), so a front end may name the file its own way.
+    std::string reason{};
 
     // The box text: description, CR LF, location, "at line N", CR CR, the request to write.
     [[nodiscard]] std::string text() const;

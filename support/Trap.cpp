@@ -4,11 +4,12 @@
 
 namespace sheetfray {
 
-void Trap::reportFailure(int line, std::string_view description) noexcept
+void Trap::reportFailure(int line, std::string_view description, std::string reason) noexcept
 {
     ++m_failures;
     try {
-        m_reporter.report(ErrorReport{std::string(m_location), line, std::string(description)});
+        m_reporter.report(ErrorReport{
+            std::string(m_location), line, std::string(description), std::move(reason)});
     } catch (...) {
         // A reporter that fails (out of memory, a closed stream) must not end the run; the
         // last resort is standard error.

@@ -1,6 +1,7 @@
 // The error trap: runs one numbered statement, reports its failure and lets the caller go on.
 #pragma once
 
+#include "support/Error.h"
 #include "support/ErrorReport.h"
 
 #include <exception>
@@ -27,6 +28,8 @@ public:
         try {
             std::forward<Statement>(statement)();
             return true;
+        } catch (const ReadError& e) {
+            reportFailure(line, e.what(), e.reasonText());
         } catch (const std::exception& e) {
             reportFailure(line, e.what());
         } catch (...) {
@@ -45,7 +48,7 @@ public:
     [[nodiscard]] int failures() const { return m_failures; }
 
 private:
-    void reportFailure(int line, std::string_view description) noexcept;
+    void reportFailure(int line, std::string_view description, std::string reason = {}) noexcept;
 
     std::string_view m_location;
     Reporter& m_reporter;

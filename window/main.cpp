@@ -19,11 +19,46 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <system_error>
+
+#ifndef SHEETFRAY_VERSION
+#define SHEETFRAY_VERSION "0"
+#endif
 
 namespace {
 
 using namespace sheetfray;
+
+// --help and --version are answered before Qt starts, so they need no display. Anything
+// after "--" is a file to add.
+std::optional<int> answerWithoutWindow(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") {
+            break;
+        }
+        if (argument == "--help" || argument == "-h") {
+            std::fputs("Usage: sheetfray [FILE|FOLDER]...\n"
+                       "Opens the window that splits spreadsheet workbooks into one file per "
+                       "row,\ncolumn or non-blank cell; files and folders named join its list.\n"
+                       "\n"
+                       "  -h, --help     show this help\n"
+                       "  -V, --version  show the version\n"
+                       "\n"
+                       "For scripts, see sheetfray-split --help.\n",
+                       stdout);
+            return 0;
+        }
+        if (argument == "--version" || argument == "-V") {
+            std::puts("sheetfray " SHEETFRAY_VERSION);
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
 
 int run(int& argc, char** argv)
 {
@@ -80,6 +115,9 @@ int run(int& argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> answered = answerWithoutWindow(argc, argv)) {
+        return *answered;
+    }
     try {
         return run(argc, argv);
     } catch (const std::exception& e) {

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <unordered_map>
 
 namespace sheetfray::engine::readers {
@@ -341,7 +342,17 @@ public:
 
     [[nodiscard]] Sheet loadSheet(std::int32_t index) override { return sheet(index); }
 
-    void addSheet(Sheet sheet) { m_sheets.push_back(std::move(sheet)); }
+    [[nodiscard]] bool isSheetHidden(std::int32_t index) const override
+    {
+        sheet(index);
+        return m_hidden[static_cast<std::size_t>(index - 1)];
+    }
+
+    void addSheet(Sheet sheet, bool hidden)
+    {
+        m_sheets.push_back(std::move(sheet));
+        m_hidden.push_back(hidden);
+    }
 
     [[nodiscard]] const std::shared_ptr<WorkbookStyles>& styles() const { return m_styles; }
 
@@ -359,6 +370,7 @@ private:
     std::string m_fileName;
     std::shared_ptr<WorkbookStyles> m_styles;
     std::vector<Sheet> m_sheets;
+    std::vector<bool> m_hidden; // by sheet
 };
 
 // Streams content.xml: the automatic styles go to the style collection, the tables become
@@ -398,6 +410,10 @@ private:
     WorkbookStyles& m_workbookStyles;
     bool m_inBody = false;
     int m_tableDepth = 0;
+    // Table styles that hide their tables (table:display="false"), and the table style read.
+    std::set<std::string, std::less<>> m_hiddenTableStyles;
+    std::string m_tableStyle;
+    bool m_tableHidden = false;
 
     // The current sheet.
     std::optional<SheetBuilder> m_builder;
@@ -451,6 +467,16 @@ void ContentHandler::startElement(std::string_view name, const XmlAttributes& at
         if (isName(name, "body")) {
             m_inBody = true;
         } else {
+            // A hidden sheet is a table whose style says table:display="false" (ODF 1.2,
+            // 20.347).
+            if (isName(name, "style")) {
+                m_tableStyle = attributes.value("family").value_or("") == "table"
+                    ? std::string(attributes.value("name").value_or(""))
+                    : std::string();
+            } else if (isName(name, "table-properties") && !m_tableStyle.empty()
+                       && attributes.value("display").value_or("") == "false") {
+                m_hiddenTableStyles.insert(m_tableStyle);
+            }
             m_styles.startElement(name, attributes);
         }
         return;
@@ -551,6 +577,7 @@ void ContentHandler::characters(std::string_view text)
 void ContentHandler::startTable(const XmlAttributes& attributes)
 {
     m_builder.emplace(std::string(attributes.value("name").value_or("")), m_book.styles());
+    m_tableHidden = m_hiddenTableStyles.contains(attributes.value("style-name").value_or(""));
     m_columnStyles.clear();
     m_nextColumnStyle = 1;
     m_row = 1;
@@ -560,7 +587,7 @@ void ContentHandler::startTable(const XmlAttributes& attributes)
 void ContentHandler::endTable()
 {
     if (m_builder) {
-        m_book.addSheet(m_builder->finish());
+        m_book.addSheet(m_builder->finish(), m_tableHidden);
         m_builder.reset();
     }
 }

@@ -21,6 +21,7 @@ struct SheetEntry
     std::string name;
     std::size_t offset = 0; // of the sheet's BOF record in the workbook stream
     SheetType type = SheetType::Worksheet;
+    bool hidden = false; // hidden or very hidden
 };
 
 // Substream types in the BOF record (MS-XLS 2.4.21).
@@ -113,6 +114,11 @@ public:
     [[nodiscard]] std::string_view sheetName(std::int32_t index) const override
     {
         return entry(index).name;
+    }
+
+    [[nodiscard]] bool isSheetHidden(std::int32_t index) const override
+    {
+        return entry(index).hidden;
     }
 
     [[nodiscard]] Sheet loadSheet(std::int32_t index) override
@@ -261,6 +267,9 @@ void XlsWorkbook::readBoundSheet(const BiffRecord& record)
     requireSize(record, 7);
     SheetEntry sheet;
     sheet.offset = le32(record.data, 0);
+    // hsState, the low two bits of the next byte: 0 visible, 1 hidden, 2 very hidden
+    // (MS-XLS 2.4.28).
+    sheet.hidden = (le8(record.data, 4) & 0x03) != 0;
     switch (le8(record.data, 5)) {
     case 0x01:
         sheet.type = SheetType::MacroSheet;

@@ -146,6 +146,7 @@ struct SheetEntry
 {
     std::string name;
     std::string relationshipId;
+    bool hidden = false;
 };
 
 class WorkbookHandler final : public XmlHandler
@@ -164,8 +165,11 @@ public:
         } else if (m_depth == 2 && isName(name, "sheets")) {
             m_inSheets = true;
         } else if (m_depth == 3 && m_inSheets && isName(name, "sheet")) {
+            // state is "visible" (the default), "hidden" or "veryHidden" (ECMA-376 18.18.68).
+            const std::string_view state = attributes.value("state").value_or("visible");
             sheets.push_back({std::string(attributes.value("name").value_or("")),
-                              std::string(attributes.value("id").value_or(""))});
+                              std::string(attributes.value("id").value_or("")),
+                              state == "hidden" || state == "veryHidden"});
         }
     }
 
@@ -378,6 +382,7 @@ XlsxPackage readXlsxPackage(const ZipArchive& archive)
     for (SheetEntry& entry : workbook.sheets) {
         XlsxSheet info;
         info.name = std::move(entry.name);
+        info.hidden = entry.hidden;
         for (const Relationship& relationship : relationships) {
             if (relationship.id != entry.relationshipId || entry.relationshipId.empty()) {
                 continue;

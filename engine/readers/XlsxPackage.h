@@ -20,6 +20,7 @@ struct XlsxSheet
     std::string name;
     XlsxSheetKind kind = XlsxSheetKind::Worksheet;
     std::string part; // empty: the sheet has no part, so no cells
+    bool hidden = false; // hidden or very hidden
 };
 
 struct XlsxPackage

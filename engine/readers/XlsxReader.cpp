@@ -369,6 +369,8 @@ public:
 
     std::string_view sheetName(std::int32_t index) const override { return sheet(index).name; }
 
+    bool isSheetHidden(std::int32_t index) const override { return sheet(index).hidden; }
+
     Sheet loadSheet(std::int32_t index) override
     {
         const XlsxSheet& info = sheet(index);

@@ -46,6 +46,39 @@ TEST(CommandLine, EveryChoiceInBothSpellings)
     EXPECT_EQ(options.workbooks, (std::vector<std::string>{"b.xls", "--odd.xlsx"}));
 }
 
+TEST(CommandLine, ShortOptionsPrefixesAndWorkbooksAnywhere)
+{
+    const cli::Options options = parse({"a.xlsx",
+                                        "-ecolumn",
+                                        "-k",
+                                        "spreadsheet",
+                                        "-qv",
+                                        "--out=/tmp",
+                                        "-n",
+                                        "location",
+                                        "--skip-h",
+                                        "--sheet",
+                                        "2",
+                                        "--sheet=Totals",
+                                        "-",
+                                        "--jobs",
+                                        "3",
+                                        "--",
+                                        "-o"});
+    EXPECT_EQ(options.mode, engine::SplitMode::Columns);
+    EXPECT_TRUE(options.spreadsheetKind);
+    EXPECT_TRUE(options.quiet);
+    EXPECT_TRUE(options.verbose);
+    EXPECT_EQ(options.outputFolder, "/tmp");
+    EXPECT_EQ(options.naming, engine::NamingScheme::CellLocation);
+    EXPECT_TRUE(options.skipHidden);
+    EXPECT_EQ(options.sheets, (std::vector<std::string>{"2", "Totals"}));
+    EXPECT_EQ(options.jobs, 3);
+    EXPECT_EQ(options.workbooks, (std::vector<std::string>{"a.xlsx", "-", "-o"}));
+    // The parser starts afresh on each call.
+    EXPECT_EQ(parse({"b.xls"}).workbooks, (std::vector<std::string>{"b.xls"}));
+}
+
 TEST(CommandLine, CustomSeparatorMayBeEmpty)
 {
     const cli::Options empty = parse({"--separator-text", "", "a"});
@@ -58,16 +91,39 @@ TEST(CommandLine, CustomSeparatorMayBeEmpty)
 TEST(CommandLine, WrongWordsAreRefusedWithTheReason)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"--each", "sheet"}, "option --each does not take \"sheet\""},
-        {{"--kind"}, "option --kind needs a value"},
-        {{"--colour", "red"}, "unknown option --colour"},
-        {{"--name=title"}, "option --name does not take \"title\""},
+        {{"--each", "sheet"}, "invalid argument 'sheet' for '--each'"},
+        {{"-s", "tab"}, "invalid argument 'tab' for '-s'"},
+        {{"--kind"}, "option '--kind' requires an argument"},
+        {{"a", "-o"}, "option requires an argument -- 'o'"},
+        {{"--colour", "red"}, "unrecognized option '--colour'"},
+        {{"--colour=red"}, "unrecognized option '--colour'"},
+        {{"-x"}, "invalid option -- 'x'"},
+        {{"--name=title"}, "invalid argument 'title' for '--name'"},
+        {{"--s", "x"}, "option '--s' is ambiguous"},
+        {{"--help=yes"}, "option '--help' does not take a value"},
+        {{"--pad", "-1"}, "invalid argument '-1' for '--pad'"},
+        {{"--jobs", "0"}, "invalid argument '0' for '--jobs'"},
+        {{"--jobs=2x"}, "invalid argument '2x' for '--jobs'"},
+        {{"--stdin-name", "a/b"}, "invalid argument 'a/b' for '--stdin-name'"},
     };
     for (const auto& [arguments, error] : cases) {
         const cli::ParseResult result = cli::parseOptions(arguments);
         EXPECT_FALSE(result.options);
         EXPECT_EQ(result.error, error);
     }
+}
+
+TEST(ConsoleReporter, OneLineNamesTheWholePathAndTheReasonAlone)
+{
+    ErrorReport report{std::string(Location::SaveEachRow), 100, "cannot read \"a.xlsx\": x"};
+    report.reason = "the workbook is damaged (it is not a complete zip archive)";
+    EXPECT_EQ(cli::reportLine(report, "/data/a.xlsx"),
+              "sheetfray-split: /data/a.xlsx: the workbook is damaged (it is not a complete zip "
+              "archive)\n");
+    // Any other failure keeps its words, on one line.
+    const ErrorReport write{std::string(Location::SaveEachRow), 142, "cannot write\n\"o.txt\""};
+    EXPECT_EQ(cli::reportLine(write, "/data/a.xlsx"),
+              "sheetfray-split: /data/a.xlsx: cannot write \"o.txt\"\n");
 }
 
 TEST(ConsoleReporter, PrintsTheReportAsLines)

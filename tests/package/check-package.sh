@@ -40,6 +40,7 @@ done
     || fail "bin/sheetfray does not lead to the program folder"
 for file in share/applications/sheetfray.desktop share/icons/hicolor/48x48/apps/sheetfray.png \
     share/man/man1/sheetfray.1.gz share/man/man1/sheetfray-split.1.gz \
+    share/bash-completion/completions/sheetfray-split share/zsh/vendor-completions/_sheetfray-split \
     share/doc/sheetfray/copyright; do
     [ -f "$root/usr/$file" ] || fail "the package lacks usr/$file"
 done
