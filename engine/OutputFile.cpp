@@ -2,6 +2,7 @@
 
 #include "engine/RunOutputs.h"
 #include "support/Error.h"
+#include "support/Quote.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,7 +26,7 @@ namespace {
 
 [[noreturn]] void fail(const std::string& path, const std::string& reason)
 {
-    throw WriteError("cannot write \"" + path + "\": " + reason);
+    throw WriteError("cannot write " + quotedPath(path) + ": " + reason);
 }
 
 [[noreturn]] void fail(const std::string& path, int error)
@@ -338,21 +339,11 @@ bool writeUnnamed(std::string_view bytes, const std::string& path, const RunOutp
 
 #endif
 
-std::string shownPath(const std::string& path)
-{
-    // Messages travel as C strings, which would end at the NUL too: it is shown as "\0".
-    std::string shown;
-    for (const char c : path) {
-        shown += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
-    }
-    return shown;
-}
-
 // The system would take the name only up to the NUL and write some other file.
 void refuseNul(const std::string& path)
 {
     if (path.find('\0') != std::string::npos) {
-        fail(shownPath(path), "the name holds a NUL character");
+        fail(path, "the name holds a NUL character");
     }
 }
 

@@ -1,5 +1,7 @@
 #include "engine/RunOutputs.h"
 
+#include "support/Quote.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -129,9 +131,9 @@ std::string renamedFilesNote(const RunOutputs& outputs)
     if (count == 0) {
         return {};
     }
-    return std::to_string(count) + (count == 1 ? " file" : " files")
-        + " took a new name, such as \"" + outputs.firstRenamed()
-        + "\", because an earlier file of this run had the same name.";
+    return std::to_string(count) + (count == 1 ? " file" : " files") + " took a new name, such as "
+        + quotedPath(outputs.firstRenamed())
+        + ", because an earlier file of this run had the same name.";
 }
 
 } // namespace sheetfray::engine

@@ -4,6 +4,8 @@
 #include "support/ErrorReport.h"
 
 #include <exception>
+#include <new>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -27,6 +29,8 @@ public:
         try {
             std::forward<Statement>(statement)();
             return true;
+        } catch (const std::bad_alloc&) {
+            reportOutOfMemory(line);
         } catch (const std::exception& e) {
             reportFailure(line, e.what());
         } catch (...) {
@@ -41,13 +45,19 @@ public:
         reportFailure(line, description);
     }
 
+    // The file the procedure works on: a failure that cannot say it itself (memory running
+    // out) is reported with its name.
+    void nameFile(std::string_view file) { m_file = file; }
+
     // How many failures this activation has reported.
     [[nodiscard]] int failures() const { return m_failures; }
 
 private:
     void reportFailure(int line, std::string_view description) noexcept;
+    void reportOutOfMemory(int line) noexcept;
 
     std::string_view m_location;
+    std::string m_file;
     Reporter& m_reporter;
     int m_failures = 0;
 };
