@@ -506,7 +506,12 @@ void OutputWriter::write(std::string_view bytes, const std::string& path, int ta
 {
     refuseNul(path);
 #ifdef O_TMPFILE
-    if (!takeNamedTurn()) {
+    // Until a link has worked, an unnamed file keeps a copy of its bytes to be written the
+    // named way; a large file goes that way at once instead, and is never held twice.
+    constexpr std::size_t MostKeptBytes = std::size_t{64} << 20;
+    const bool tooLargeToKeep =
+        bytes.size() > MostKeptBytes && !linkingProven.load(std::memory_order_relaxed);
+    if (!tooLargeToKeep && !takeNamedTurn()) {
         Queue& queue = *m_queue;
         // Each waiting file holds two descriptors: where the process runs out of them, the
         // waiting files get their names and give theirs back before this one tries again.

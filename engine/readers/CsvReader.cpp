@@ -241,6 +241,8 @@ private:
 Sheet TextWorkbook::parse(std::string_view text) const
 {
     SheetBuilder builder(m_sheetName, nullptr);
+    // The fields together are never longer than the text.
+    builder.reserveText(text.size());
     const char delimiter = m_dialect.delimiter;
     const std::size_t size = text.size();
     std::int32_t row = 1;
