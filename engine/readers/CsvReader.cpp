@@ -62,14 +62,18 @@ Bom byteOrderMark(std::span<const std::byte> bytes)
 // are UTF-8 already, else a view of decoded, which holds the converted text.
 std::string_view decodeText(std::span<const std::byte> bytes, std::string& decoded)
 {
+    // Room for text mostly of ASCII, so that converted text is not copied as it grows.
+    const auto reserveDecoded = [&] { decoded.reserve(bytes.size()); };
     switch (byteOrderMark(bytes)) {
     case Bom::Utf8:
         bytes = bytes.subspan(3);
         break;
     case Bom::Utf16Le:
+        reserveDecoded();
         appendUtf16Bytes(bytes.subspan(2), false, decoded);
         return decoded;
     case Bom::Utf16Be:
+        reserveDecoded();
         appendUtf16Bytes(bytes.subspan(2), true, decoded);
         return decoded;
     case Bom::None:
@@ -80,6 +84,7 @@ std::string_view decodeText(std::span<const std::byte> bytes, std::string& decod
     }
     // Text that is not UTF-8 was most likely written in the Western Windows code page, as
     // this program's own output is on a system with that code page.
+    reserveDecoded();
     CodePageDecoder(1252).append(bytes, decoded);
     return decoded;
 }
