@@ -158,7 +158,7 @@ public:
     // so that the store is not copied as it grows. Only a hint: the room given is bounded.
     void reserve(std::size_t cells);
     // The same for the sheet's own text, in bytes: a reader that knows an upper bound gives
-    // it, so that the text is never copied as it grows. Room left unused costs no memory.
+    // it, so that the text is never copied as it grows. Room left unused is never touched.
     void reserveText(std::size_t bytes);
 
     // Sorts the cells and hands them to the sheet; the builder is empty afterwards.
