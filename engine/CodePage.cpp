@@ -1,6 +1,7 @@
 #include "engine/CodePage.h"
 
 #include "support/Error.h"
+#include "support/Quote.h"
 
 #include <iconv.h>
 
@@ -119,7 +120,7 @@ CodePage CodePage::singleByte(const std::string& name)
 {
     IconvHandle handle = openIconv("UTF-32LE", name.c_str());
     if (!handle) {
-        throw Error("the character set \"" + name + "\" is not known");
+        throw Error("the character set " + quotedText(name) + " is not known");
     }
     CodePage page;
     page.m_utf8 = false;
@@ -141,11 +142,13 @@ CodePage CodePage::singleByte(const std::string& name)
     // ASCII must map to itself, or the page is not a single-byte extension of ASCII.
     for (unsigned code = 0; code < 128; ++code) {
         if (page.m_toUnicode[code] != code) {
-            throw Error("the character set \"" + name + "\" is not a single-byte character set");
+            throw Error("the character set " + quotedText(name)
+                        + " is not a single-byte character set");
         }
     }
     if (assigned < 128) {
-        throw Error("the character set \"" + name + "\" is not a single-byte character set");
+        throw Error("the character set " + quotedText(name)
+                    + " is not a single-byte character set");
     }
     return page;
 }

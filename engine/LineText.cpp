@@ -16,6 +16,22 @@ void render(const Sheet& sheet,
             std::string_view separator,
             LineText& out)
 {
+    // Room for the whole line first: a line of a gigabyte that grew as it is appended would
+    // be copied into twice its size.
+    std::size_t length = out.text.size() + static_cast<std::size_t>(positions) * separator.size();
+    const std::vector<std::string>& sharedStrings = sheet.styles().sharedStrings;
+    for (std::size_t k = 0; k < stored; ++k) {
+        const StoredCell& cell = cellAt(k);
+        if (cell.kind == CellKind::Text || cell.kind == CellKind::Error) {
+            length += cell.data.text.length;
+        } else if (cell.kind == CellKind::SharedText
+                   && cell.data.sharedIndex < sharedStrings.size()) {
+            length += sharedStrings[cell.data.sharedIndex].size();
+        } else {
+            length += 32; // a number as shown, mostly
+        }
+    }
+    out.text.reserve(length);
     std::size_t next = 0;
     for (std::int32_t position = 1; position <= positions; ++position) {
         if (next < stored) {

@@ -263,6 +263,24 @@ std::string FallbackName(std::string_view workbookName,
     return name;
 }
 
+std::string_view NameablePart(std::string_view value)
+{
+    const std::size_t first = value.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    value.remove_prefix(first);
+    if (value.size() <= MostNameBytes) {
+        return value;
+    }
+    // Back up over continuation bytes to the start of the character that crosses the cut.
+    std::size_t cut = MostNameBytes;
+    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0u) == 0x80) {
+        --cut;
+    }
+    return value.substr(0, cut);
+}
+
 std::string CleanValue(std::string_view value,
                        std::int32_t lineIndex,
                        std::int32_t crossIndex,
@@ -272,7 +290,7 @@ std::string CleanValue(std::string_view value,
                        Reporter& reporter)
 {
     Trap trap(Location::CleanValue, reporter);
-    std::string result = cleanCharacters(value, codePage, trap, 100);
+    std::string result = cleanCharacters(NameablePart(value), codePage, trap, 100);
     trap.step(106, [&] {
         if (result.empty()) {
             result = FallbackName(workbookName, sheetName, lineIndex, crossIndex);

@@ -4,6 +4,7 @@
 #include "engine/CodePage.h"
 #include "support/ErrorReport.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -84,9 +85,18 @@ ExpandNameTemplate(std::string_view nameTemplate, const NameFields& fields, int 
                                        std::int32_t lineIndex,
                                        std::int32_t crossIndex);
 
+// The most bytes of a cell's text a name is made of: what a file name can hold.
+inline constexpr std::size_t MostNameBytes = 255;
+
+// The part of a cell's text a name can be made of: blanks at its start skipped (cleaning
+// trims them), then at most MostNameBytes bytes, cut before a character that would not fit
+// whole. A longer text makes a name too long in any case; cleaning only this part bounds
+// the time and memory a value of gigabytes takes.
+[[nodiscard]] std::string_view NameablePart(std::string_view value);
+
 // A cell's text made fit for a name: characters the code page lacks, control characters and
-// codes 127 to 159 removed, blanks trimmed; never empty (falls back to FallbackName, which
-// takes the indices).
+// codes 127 to 159 removed, blanks trimmed, of its NameablePart only; never empty (falls back to
+// FallbackName, which takes the indices).
 [[nodiscard]] std::string CleanValue(std::string_view value,
                                      std::int32_t lineIndex,
                                      std::int32_t crossIndex,

@@ -2,6 +2,7 @@
 
 #include "engine/RunOutputs.h"
 #include "support/Error.h"
+#include "support/Quote.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,7 +26,7 @@ namespace {
 
 [[noreturn]] void fail(const std::string& path, const std::string& reason)
 {
-    throw WriteError("cannot write \"" + path + "\": " + reason);
+    throw WriteError("cannot write " + quotedPath(path) + ": " + reason);
 }
 
 [[noreturn]] void fail(const std::string& path, int error)
@@ -338,21 +339,11 @@ bool writeUnnamed(std::string_view bytes, const std::string& path, const RunOutp
 
 #endif
 
-std::string shownPath(const std::string& path)
-{
-    // Messages travel as C strings, which would end at the NUL too: it is shown as "\0".
-    std::string shown;
-    for (const char c : path) {
-        shown += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
-    }
-    return shown;
-}
-
 // The system would take the name only up to the NUL and write some other file.
 void refuseNul(const std::string& path)
 {
     if (path.find('\0') != std::string::npos) {
-        fail(shownPath(path), "the name holds a NUL character");
+        fail(path, "the name holds a NUL character");
     }
 }
 
@@ -515,7 +506,12 @@ void OutputWriter::write(std::string_view bytes, const std::string& path, int ta
 {
     refuseNul(path);
 #ifdef O_TMPFILE
-    if (!takeNamedTurn()) {
+    // Until a link has worked, an unnamed file keeps a copy of its bytes to be written the
+    // named way; a large file goes that way at once instead, and is never held twice.
+    constexpr std::size_t MostKeptBytes = std::size_t{64} << 20;
+    const bool tooLargeToKeep =
+        bytes.size() > MostKeptBytes && !linkingProven.load(std::memory_order_relaxed);
+    if (!tooLargeToKeep && !takeNamedTurn()) {
         Queue& queue = *m_queue;
         // Each waiting file holds two descriptors: where the process runs out of them, the
         // waiting files get their names and give theirs back before this one tries again.

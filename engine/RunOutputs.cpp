@@ -1,5 +1,7 @@
 #include "engine/RunOutputs.h"
 
+#include "support/Quote.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -156,11 +158,11 @@ std::string renamedFilesNote(const RunOutputs& outputs)
     if (count == 0) {
         return {};
     }
-    return std::to_string(count) + (count == 1 ? " file" : " files")
-        + " took a new name, such as \"" + outputs.firstRenamed()
+    return std::to_string(count) + (count == 1 ? " file" : " files") + " took a new name, such as "
+        + quotedPath(outputs.firstRenamed())
         + (outputs.noClobber()
-               ? "\", because a file of that name was there already or written earlier in this run."
-               : "\", because an earlier file of this run had the same name.");
+               ? ", because a file of that name was there already or written earlier in this run."
+               : ", because an earlier file of this run had the same name.");
 }
 
 } // namespace sheetfray::engine

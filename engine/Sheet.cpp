@@ -361,6 +361,11 @@ void SheetBuilder::reserve(std::size_t cells)
     m_cells.reserve(std::min(cells, MaxReserved));
 }
 
+void SheetBuilder::reserveText(std::size_t bytes)
+{
+    m_textPool.reserve(std::min<std::size_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
+}
+
 void SheetBuilder::storeText(StoredCell& cell, std::string_view text)
 {
     constexpr auto limit = std::numeric_limits<std::uint32_t>::max();

@@ -188,6 +188,9 @@ public:
     // Makes room for about this many cells, a reader's estimate from the size of its input,
     // so that the store is not copied as it grows. Only a hint: the room given is bounded.
     void reserve(std::size_t cells);
+    // The same for the sheet's own text, in bytes: a reader that knows an upper bound gives
+    // it, so that the text is never copied as it grows. Room left unused is never touched.
+    void reserveText(std::size_t bytes);
 
     // Sorts the cells and hands them to the sheet; the builder is empty afterwards.
     [[nodiscard]] Sheet finish();

@@ -3,6 +3,7 @@
 #include "engine/LineText.h"
 #include "engine/OutputFile.h"
 #include "support/Error.h"
+#include "support/Quote.h"
 #include "support/Text.h"
 #include "support/Trap.h"
 
@@ -213,6 +214,7 @@ std::optional<SplitSource>
 openForSplit(const SplitContext& context, Trap& trap, const std::string& workbookPath)
 {
     context.outputs.addWorkbook(workbookPath);
+    trap.nameFile(workbookPath);
     SplitSource source;
     if (!trap.step(100, [&] {
             try {
@@ -289,7 +291,7 @@ void warnOfFormulasWithoutResult(const SplitContext& context,
     if (count == 0) {
         return;
     }
-    context.outputs.warn("\"" + workbookPath + "\": " + std::to_string(count)
+    context.outputs.warn(quotedPath(workbookPath) + ": " + std::to_string(count)
                          + (count == 1
                                 ? " formula cell holds no stored result and is written empty"
                                 : " formula cells hold no stored result and are written empty")
@@ -381,7 +383,7 @@ void saveEachLine(const SplitContext& context,
                 } else {
                     renderColumn(*sheet, index, cellCount, separator, line);
                 }
-                firstValue.assign(line.text, 0, line.firstLength);
+                firstValue = NameablePart(std::string_view(line.text).substr(0, line.firstLength));
             });
             if (skipEmpty && !hasText(line, separator.size())) {
                 continue;

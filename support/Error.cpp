@@ -1,10 +1,15 @@
 #include "support/Error.h"
 
+#include "support/Quote.h"
+
 namespace sheetfray {
 
 namespace {
 
 using Reason = ReadError::Reason;
+
+// A detail holds the reader's own words and a quoted value or two.
+constexpr std::size_t MostDetailCharacters = 4 * MostQuotedCharacters;
 
 // The words of each reason; {file}, {part} and {detail} stand for those of the error. One case
 // a reason, so that a reason without words fails the build (-Wswitch).
@@ -156,15 +161,18 @@ void ReadError::nameSheet(std::string_view sheet)
 }
 
 // `cannot read "FILE": REASON`, or `cannot read sheet "SHEET" of "FILE": REASON`; the reason
-// alone while no file is named, and as worded when its words name the file themselves.
+// alone while no file is named, and as worded when its words name the file themselves. Every
+// name and detail comes from the file or the user: each is shown escaped and cut to length.
 void ReadError::compose()
 {
     const std::string_view words = wording(m_reason);
     m_message.clear();
     if (!m_place.file.empty() && words.find("{file}") == std::string_view::npos) {
-        m_message = m_place.sheet.empty()
-            ? "cannot read \"" + m_place.file + "\": "
-            : "cannot read sheet \"" + m_place.sheet + "\" of \"" + m_place.file + "\": ";
+        m_message = "cannot read ";
+        if (!m_place.sheet.empty()) {
+            m_message += "sheet " + quotedText(m_place.sheet) + " of ";
+        }
+        m_message += quotedPath(m_place.file) + ": ";
     }
     m_fileLength = m_message.size();
     std::size_t at = 0;
@@ -175,18 +183,27 @@ void ReadError::compose()
             m_message.append(words.substr(at));
             break;
         }
-        m_message.append(words.substr(at, open - at));
+        // A name between quotes in the words is quoted as a whole, so that its cut keeps
+        // the closing quote.
+        const bool inQuotes = open > at && words[open - 1] == '"' && close + 1 < words.size()
+            && words[close + 1] == '"';
+        m_message.append(words.substr(at, open - at - (inQuotes ? 1 : 0)));
         const std::string_view name = words.substr(open + 1, close - open - 1);
-        if (name == "file") {
-            m_message += m_place.file;
-        } else if (name == "part") {
-            m_message += m_place.part;
-        } else if (name == "detail") {
-            m_message += m_detail;
-        } else {
+        const std::string* value = name == "file" ? &m_place.file
+            : name == "part"                      ? &m_place.part
+            : name == "detail"                    ? &m_detail
+                                                  : nullptr;
+        if (value == nullptr) {
             m_message.append(words.substr(open, close - open + 1));
+        } else if (inQuotes) {
+            m_message += name == "file" ? quotedPath(*value) : quotedText(*value);
+        } else {
+            // A detail is worded by the reader and quotes what it takes from the file; it
+            // is only made safe here, with a bound for a reader that forgot.
+            m_message +=
+                shownText(*value, name == "detail" ? MostDetailCharacters : MostQuotedCharacters);
         }
-        at = close + 1;
+        at = close + 1 + (inQuotes ? 1 : 0);
     }
 }
 

@@ -5,6 +5,8 @@
 #include "support/ErrorReport.h"
 
 #include <exception>
+#include <new>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -30,6 +32,8 @@ public:
             return true;
         } catch (const ReadError& e) {
             reportFailure(line, e.what(), e.reasonText());
+        } catch (const std::bad_alloc&) {
+            reportOutOfMemory(line);
         } catch (const std::exception& e) {
             reportFailure(line, e.what());
         } catch (...) {
@@ -44,13 +48,20 @@ public:
         reportFailure(line, description);
     }
 
+    // The file the procedure works on: a failure that cannot say it itself (memory running
+    // out) is reported with its name.
+    void nameFile(std::string_view file) { m_file = file; }
+
     // How many failures this activation has reported.
     [[nodiscard]] int failures() const { return m_failures; }
 
 private:
-    void reportFailure(int line, std::string_view description, std::string reason = {}) noexcept;
+    void
+    reportFailure(int line, std::string_view description, std::string_view reason = {}) noexcept;
+    void reportOutOfMemory(int line) noexcept;
 
     std::string_view m_location;
+    std::string m_file;
     Reporter& m_reporter;
     int m_failures = 0;
 };

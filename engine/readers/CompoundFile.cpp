@@ -3,6 +3,7 @@
 #include "engine/readers/LittleEndian.h"
 #include "engine/readers/TextDecoding.h"
 #include "support/Error.h"
+#include "support/Quote.h"
 
 #include <algorithm>
 #include <array>
@@ -323,7 +324,7 @@ std::vector<std::byte> CompoundFile::readStream(std::string_view name) const
 {
     const Entry* entry = findStream(name);
     if (!entry) {
-        damaged("the stream \"" + std::string(name) + "\" is missing");
+        damaged("the stream " + quotedText(name) + " is missing");
     }
     if (entry->size < m_miniCutoff) {
         return readMiniChain(entry->start, entry->size);

@@ -4,14 +4,42 @@
 #include "support/Error.h"
 #include "support/Text.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <limits>
+#include <new>
+#include <system_error>
+#include <vector>
 
 namespace sheetfray::engine::readers {
 
 namespace {
 
 constexpr std::size_t SniffSize = 4096;
+// How much of a file's start opening reads to tell markup from text.
+constexpr std::size_t MarkupSniffSize = 64 * 1024;
+
+// A sheet holds at most 4 GiB of text; a text file larger than that cannot be read, and is
+// refused before any of it is held.
+constexpr std::uint64_t MostTextFileBytes = std::numeric_limits<std::uint32_t>::max();
+
+void checkTextFileSize(std::uint64_t size)
+{
+    if (size > MostTextFileBytes) {
+        constexpr std::uint64_t GiB = std::uint64_t{1} << 30;
+        throw ReadError(ReadError::Reason::TooLargeForSheet,
+                        "the file is too large (" + std::to_string((size + GiB - 1) / GiB)
+                            + " GiB)");
+    }
+}
 
 enum class Bom { None, Utf8, Utf16Le, Utf16Be };
 
@@ -30,31 +58,35 @@ Bom byteOrderMark(std::span<const std::byte> bytes)
     return Bom::None;
 }
 
-// The text as UTF-8, without its byte-order mark.
-std::string decodeText(std::span<const std::byte> bytes)
+// The text as UTF-8, without its byte-order mark: a view of the bytes themselves when they
+// are UTF-8 already, else a view of decoded, which holds the converted text.
+std::string_view decodeText(std::span<const std::byte> bytes, std::string& decoded)
 {
-    std::string text;
+    // Room for text mostly of ASCII, so that converted text is not copied as it grows.
+    const auto reserveDecoded = [&] { decoded.reserve(bytes.size()); };
     switch (byteOrderMark(bytes)) {
     case Bom::Utf8:
         bytes = bytes.subspan(3);
         break;
     case Bom::Utf16Le:
-        appendUtf16Bytes(bytes.subspan(2), false, text);
-        return text;
+        reserveDecoded();
+        appendUtf16Bytes(bytes.subspan(2), false, decoded);
+        return decoded;
     case Bom::Utf16Be:
-        appendUtf16Bytes(bytes.subspan(2), true, text);
-        return text;
+        reserveDecoded();
+        appendUtf16Bytes(bytes.subspan(2), true, decoded);
+        return decoded;
     case Bom::None:
         break;
     }
     if (isUtf8(bytes)) {
-        text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    } else {
-        // Text that is not UTF-8 was most likely written in the Western Windows code page,
-        // as this program's own output is on a system with that code page.
-        CodePageDecoder(1252).append(bytes, text);
+        return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
     }
-    return text;
+    // Text that is not UTF-8 was most likely written in the Western Windows code page, as
+    // this program's own output is on a system with that code page.
+    reserveDecoded();
+    CodePageDecoder(1252).append(bytes, decoded);
+    return decoded;
 }
 
 // Web pages and XML spreadsheets are often saved with a ".xls" name; read as delimited text
@@ -87,15 +119,63 @@ void appendQuoted(std::string_view text, std::string& field)
     field.append(text);
 }
 
+// The bytes of a text file, read whole when its sheet is loaded: the file may be far larger
+// than the sheet's cells need, so nothing of it is held while the workbook waits.
+std::vector<std::byte> readTextFile(const std::filesystem::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw ReadError(ReadError::Reason::FileNotOpened, std::generic_category().message(errno));
+    }
+
+    struct Closer
+    {
+        int fd;
+
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+
+    struct stat info
+    {};
+
+    if (::fstat(fd, &info) != 0) {
+        throw ReadError(ReadError::Reason::FileNotRead);
+    }
+    checkTextFileSize(static_cast<std::uint64_t>(info.st_size));
+    // Not zeroed first: a page of the buffer is touched only when the file's bytes fill it.
+    std::vector<std::byte> bytes;
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    std::array<std::byte, 1 << 16> block{};
+    for (;;) {
+        const ::ssize_t got = ::read(fd, block.data(), block.size());
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw ReadError(ReadError::Reason::FileNotRead);
+        }
+        if (got == 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), block.data(), block.data() + got);
+        checkTextFileSize(bytes.size());
+    }
+    return bytes;
+}
+
 class TextWorkbook final : public Workbook
 {
 public:
-    TextWorkbook(std::string fileName, std::string text, TextDialect dialect)
+    // The bytes come from bytes, or, when path is given, from the file when the sheet loads.
+    TextWorkbook(std::string fileName,
+                 std::filesystem::path path,
+                 std::vector<std::byte> bytes,
+                 TextDialect dialect)
         : m_fileName(std::move(fileName))
         , m_sheetName(m_fileName.substr(0, m_fileName.rfind('.')))
-        , m_text(std::move(text))
-        , m_delimiter(dialect.delimiter)
-        , m_quoting(dialect.quoting)
+        , m_path(std::move(path))
+        , m_bytes(std::move(bytes))
+        , m_dialect(dialect)
     {
         if (m_sheetName.empty()) {
             m_sheetName = m_fileName;
@@ -116,10 +196,12 @@ public:
     {
         requireSheet(index);
         try {
-            return parse();
+            return load();
         } catch (ReadError& e) {
             e.nameFile(m_fileName);
             throw;
+        } catch (const std::bad_alloc&) {
+            throw ReadError(ReadError::Reason::OutOfMemory, {}, {.file = m_fileName});
         }
     }
 
@@ -131,19 +213,42 @@ private:
         }
     }
 
-    [[nodiscard]] Sheet parse() const;
+    [[nodiscard]] Sheet load() const
+    {
+        std::vector<std::byte> read;
+        if (!m_path.empty()) {
+            read = readTextFile(m_path);
+        }
+        const std::span<const std::byte> bytes = m_path.empty() ? m_bytes : read;
+        std::string decoded;
+        const std::string_view text = decodeText(bytes, decoded);
+        if (!decoded.empty()) {
+            // The converted text is all the sheet needs.
+            read = {};
+        }
+        // Opening looked at the file's start; a file changed since, or one whose markup comes
+        // after more blanks than that, is refused here.
+        if (isMarkup(text)) {
+            throw ReadError(ReadError::Reason::MarkupText);
+        }
+        return parse(text);
+    }
+
+    [[nodiscard]] Sheet parse(std::string_view text) const;
 
     std::string m_fileName;
     std::string m_sheetName;
-    std::string m_text;
-    char m_delimiter;
-    bool m_quoting;
+    std::filesystem::path m_path;
+    std::vector<std::byte> m_bytes;
+    TextDialect m_dialect;
 };
 
-Sheet TextWorkbook::parse() const
+Sheet TextWorkbook::parse(std::string_view text) const
 {
     SheetBuilder builder(m_sheetName, nullptr);
-    const std::string_view text = m_text;
+    // The fields together are never longer than the text.
+    builder.reserveText(text.size());
+    const char delimiter = m_dialect.delimiter;
     const std::size_t size = text.size();
     std::int32_t row = 1;
     std::int32_t column = 1;
@@ -151,7 +256,8 @@ Sheet TextWorkbook::parse() const
     std::size_t pos = 0;
     while (pos < size) {
         field.clear();
-        if (m_quoting && text[pos] == '"') {
+        const bool quoted = m_dialect.quoting && text[pos] == '"';
+        if (quoted) {
             // A quoted field runs to the next lone quote; a doubled quote stands for one.
             // An unclosed quote takes the rest of the file, as other readers do. A CR LF never
             // spans a quote, so the pieces between quotes are converted one by one.
@@ -176,14 +282,18 @@ Sheet TextWorkbook::parse() const
         // Unquoted text, or text after a closing quote (not allowed by RFC 4180, but kept
         // as written rather than lost), runs to the next delimiter or line end.
         std::size_t stop = pos;
-        while (stop < size && text[stop] != m_delimiter && text[stop] != '\r'
-               && text[stop] != '\n') {
+        while (stop < size && text[stop] != delimiter && text[stop] != '\r' && text[stop] != '\n') {
             ++stop;
         }
-        field.append(text.substr(pos, stop - pos));
+        // An unquoted field goes from the text into the sheet as it is, never copied whole:
+        // one field may be most of a file of gigabytes.
+        std::string_view value = text.substr(pos, stop - pos);
+        if (quoted) {
+            value = field.append(value);
+        }
         pos = stop;
 
-        if (!field.empty()) {
+        if (!value.empty()) {
             if (row > MaxRows) {
                 throw ReadError(ReadError::Reason::TooLargeForSheet,
                                 "it has more than " + std::to_string(MaxRows) + " lines");
@@ -193,12 +303,12 @@ Sheet TextWorkbook::parse() const
                                 "line " + std::to_string(row) + " has more than "
                                     + std::to_string(MaxColumns) + " fields");
             }
-            builder.addText(row, column, field, 0);
+            builder.addText(row, column, value, 0);
         }
         if (pos >= size) {
             break;
         }
-        if (text[pos] == m_delimiter) {
+        if (text[pos] == delimiter) {
             ++column;
             ++pos;
             continue;
@@ -255,11 +365,40 @@ TextDialect dialectForName(std::string_view fileName)
 std::unique_ptr<Workbook>
 openDelimitedText(std::string fileName, std::span<const std::byte> bytes, TextDialect dialect)
 {
-    std::string text = decodeText(bytes);
-    if (isMarkup(text)) {
+    std::string decoded;
+    if (isMarkup(decodeText(bytes, decoded))) {
         throw ReadError(ReadError::Reason::MarkupText, {}, {.file = fileName});
     }
-    return std::make_unique<TextWorkbook>(std::move(fileName), std::move(text), dialect);
+    return std::make_unique<TextWorkbook>(std::move(fileName),
+                                          std::filesystem::path(),
+                                          std::vector<std::byte>(bytes.begin(), bytes.end()),
+                                          dialect);
+}
+
+std::unique_ptr<Workbook>
+openDelimitedTextFile(const std::filesystem::path& path, std::string fileName, TextDialect dialect)
+{
+    try {
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        if (!error) {
+            checkTextFileSize(size);
+        }
+        // Markup shows at the start: enough of it is read to tell.
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::byte> head(MarkupSniffSize);
+        in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(in.gcount()));
+        std::string decoded;
+        if (isMarkup(decodeText(head, decoded))) {
+            throw ReadError(ReadError::Reason::MarkupText);
+        }
+    } catch (ReadError& e) {
+        e.nameFile(fileName);
+        throw;
+    }
+    return std::make_unique<TextWorkbook>(
+        std::move(fileName), path, std::vector<std::byte>(), dialect);
 }
 
 } // namespace sheetfray::engine::readers

@@ -5,6 +5,7 @@
 #include "engine/Host.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -39,5 +40,10 @@ struct TextDialect
 // the text is a web page or XML document, or has more rows or columns than a sheet holds.
 [[nodiscard]] std::unique_ptr<Workbook>
 openDelimitedText(std::string fileName, std::span<const std::byte> bytes, TextDialect dialect);
+
+// The same for the file at path, read when its sheet is loaded rather than held while the
+// workbook is open; a file larger than a sheet's text can be is refused at once.
+[[nodiscard]] std::unique_ptr<Workbook>
+openDelimitedTextFile(const std::filesystem::path& path, std::string fileName, TextDialect dialect);
 
 } // namespace sheetfray::engine::readers

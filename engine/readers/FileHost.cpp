@@ -118,10 +118,8 @@ std::unique_ptr<Workbook> openFile(const std::filesystem::path& path, const std:
     case Container::BareBiff:
         // The .xls reader also recognises encrypted Office Open XML packages.
         return openXlsWorkbook(fileName, readAll(path));
-    case Container::Text: {
-        const auto bytes = readAll(path);
-        return openDelimitedText(fileName, bytes, dialectForName(fileName));
-    }
+    case Container::Text:
+        return openDelimitedTextFile(path, fileName, dialectForName(fileName));
     case Container::Other:
         break;
     }

@@ -45,14 +45,25 @@ void appendUtf16(std::span<const char16_t> units, std::string& out)
 
 void appendUtf16Bytes(std::span<const std::byte> bytes, bool bigEndian, std::string& out)
 {
-    std::u16string units;
-    units.reserve(bytes.size() / 2);
+    // Block by block, so that a file's text is never held as UTF-16 units as well.
+    std::array<char16_t, 4096> units{};
+    std::size_t count = 0;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
         const auto first = std::to_integer<unsigned>(bytes[i]);
         const auto second = std::to_integer<unsigned>(bytes[i + 1]);
-        units += static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+        units[count++] =
+            static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+        if (count == units.size()) {
+            // A high surrogate at the end waits for the block that holds its pair.
+            const bool carry = isHighSurrogate(units[count - 1]) && i + 3 < bytes.size();
+            appendUtf16(std::span(units.data(), carry ? count - 1 : count), out);
+            count = 0;
+            if (carry) {
+                units[count++] = units[units.size() - 1];
+            }
+        }
     }
-    appendUtf16(units, out);
+    appendUtf16(std::span(units.data(), count), out);
 }
 
 bool isUtf8(std::span<const std::byte> bytes)

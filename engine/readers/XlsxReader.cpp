@@ -8,6 +8,7 @@
 #include "engine/readers/XlsxText.h"
 #include "engine/readers/XmlStream.h"
 #include "support/Error.h"
+#include "support/Quote.h"
 
 #include <algorithm>
 #include <charconv>
@@ -159,7 +160,7 @@ private:
         if (r && !r->empty()) {
             const auto row = parseInteger<std::int32_t>(*r);
             if (!row || *row < 1 || *row > MaxRows) {
-                throw damaged("a row is numbered \"" + std::string(*r) + "\"");
+                throw damaged("a row is numbered " + quotedText(*r));
             }
             m_row = *row;
         } else {
@@ -185,7 +186,7 @@ private:
             if (isName(name, "r")) {
                 if (!value.empty()) {
                     if (!parseCellReference(value, m_row, m_column)) {
-                        throw damaged("a cell has the reference \"" + std::string(value) + "\"");
+                        throw damaged("a cell has the reference " + quotedText(value));
                     }
                     positioned = true;
                 }
@@ -327,8 +328,8 @@ private:
 
     ReadError badValue(const std::string& what) const
     {
-        return damaged("cell " + cellName(m_row, m_column) + " holds \"" + std::string(m_value)
-                       + "\", which is not " + what);
+        return damaged("cell " + cellName(m_row, m_column) + " holds " + quotedText(m_value)
+                       + ", which is not " + what);
     }
 
     SheetBuilder& m_builder;

@@ -59,5 +59,18 @@ TEST(ColumnsAhead, GivesEachColumnAsTheWalkWouldRenderItAndInOrder)
     }
 }
 
+TEST(RenderRow, ALongCellIsNotCopiedIntoTwiceItsRoom)
+{
+    constexpr std::size_t Size = 16u << 20;
+    engine::SheetBuilder b("Long", nullptr);
+    b.addText(1, 1, std::string(Size, 'x'), 0);
+    b.addText(1, 2, "b", 0);
+    const engine::Sheet sheet = b.finish();
+    engine::LineText line;
+    engine::renderRow(sheet, sheet.rowCells(1), 3, ",", line);
+    EXPECT_EQ(line.text.size(), Size + 4);
+    EXPECT_LT(line.text.capacity(), Size * 3 / 2);
+}
+
 } // namespace
 } // namespace sheetfray::testing

@@ -96,6 +96,25 @@ TEST_F(CleanValueTest, TrimsBlanksBeforeRemovingControls)
     EXPECT_EQ(clean("\t x", page), " x");
 }
 
+TEST_F(CleanValueTest, LongValueIsCutToWhatANameHoldsAtACharacter)
+{
+    const CodePage page = CodePage::utf8();
+    const std::string e = "\xC3\xA9";
+    std::string many;
+    for (int i = 0; i < 300; ++i) {
+        many += e;
+    }
+    std::string cut;
+    for (int i = 0; i < 127; ++i) {
+        cut += e;
+    }
+    // Leading blanks are trimmed anyway, so they do not count.
+    EXPECT_EQ(clean("   " + many, page), cut);
+    EXPECT_EQ(clean(std::string(253, 'a') + e + "z", page), std::string(253, 'a') + e);
+    EXPECT_EQ(clean(std::string(254, 'a') + e, page), std::string(254, 'a'));
+    EXPECT_EQ(clean(std::string(64u << 20, 'x'), page).size(), engine::MostNameBytes);
+}
+
 TEST_F(CleanValueTest, NothingLeftGivesWorkbookSheetAndIndices)
 {
     for (const char* empty : {"", "   ", "\t\r\n"}) {

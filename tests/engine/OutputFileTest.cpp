@@ -8,6 +8,9 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 namespace sheetfray::testing {
 namespace {
@@ -117,6 +120,47 @@ TEST(WriteTextFile, AFailedWriteLeavesNothingWhetherTheNameIsNewOrTaken)
         (std::map<std::string, std::string>{{"last.txt", "last"}, {"taken.txt", "replaced"}}));
 }
 
+// Writes a file of size bytes as the first file of the process, with a bound on private
+// memory of what it holds already and bound more; exits 0 when the file is complete.
+[[noreturn]] void
+writeWithinMemory(const std::filesystem::path& folder, std::size_t size, std::size_t bound)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    std::size_t dataKb = 0;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmData:")) {
+            dataKb = std::stoul(line.substr(7));
+        }
+    }
+    const rlim_t limit = dataKb * 1024 + bound;
+    const rlimit data{limit, limit};
+    ::setrlimit(RLIMIT_DATA, &data);
+    int code = 1;
+    try {
+        const std::string content(size, 'x');
+        engine::OutputWriter writer;
+        writer.write(content, (folder / "large.txt").string(), 1);
+        writer.finish();
+        code = std::filesystem::file_size(folder / "large.txt") == size ? 0 : 2;
+    } catch (...) {
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::_Exit(code);
+}
+
+TEST(OutputWriter, ALargeFileIsNeverHeldTwice)
+{
+    // A process of its own: before any file has been linked in, the writer keeps a copy of
+    // the bytes of a small file, never of a large one.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    constexpr std::size_t Size = 96u << 20;
+    EXPECT_EXIT(
+        writeWithinMemory(dir.path(), Size, Size * 3 / 2), ::testing::ExitedWithCode(0), "");
+}
+
 using Files = std::map<std::string, std::string>;
 
 TEST(OutputWriter, NamesFilesInTheOrderWrittenSoTheLaterOfOneNameStays)
@@ -153,7 +197,8 @@ TEST(OutputWriter, AFailureIsThrownOrComesBackOnceWithItsTag)
     TempDir dir;
     engine::OutputWriter writer;
     const std::string tooLong = (dir.path() / (std::string(300, 'n') + ".txt")).string();
-    const std::string expected = "cannot write \"" + tooLong + "\": File name too long";
+    const std::string expected = "cannot write \"" + dir.path().string() + "/"
+        + std::string(198 - dir.path().string().size(), 'n') + "\u2026\": File name too long";
     std::vector<engine::OutputWriter::Failure> failures;
     writer.write("a", (dir.path() / "a.txt").string(), 1);
     try {

@@ -248,6 +248,21 @@ TEST_F(HostileInput, HostileTagsAreReadInBoundedTimeOrRefused)
     expectRefused(file("character.xlsx"), "reference to invalid character number");
 }
 
+TEST_F(HostileInput, AValueQuotedInAMessageIsCut)
+{
+    XlsxBuilder()
+        .addSheetDocument("Sheet1",
+                          "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>"
+                              + std::string(8 << 20, 'x')
+                              + "</v></c></row></sheetData></worksheet>")
+        .save(file("value.xlsx"));
+    const std::string message = readWhole(file("value.xlsx"));
+    EXPECT_NE(message.find("holds \"" + std::string(199, 'x') + "\u2026\", which is not a number"),
+              std::string::npos)
+        << message.substr(0, 300);
+    EXPECT_LT(message.size(), 1000u);
+}
+
 TEST_F(HostileInput, OpenDocumentRepeatsAreBoundedByTheCellsTheyHold)
 {
     // A million rows of sixteen thousand empty cells is how writers end a sheet: it stores

@@ -45,6 +45,14 @@ TEST(ReadError, MessageNamesFileSheetAndPartAroundTheReason)
         {"WordsThatNameTheFile",
          ReadError(Reason::NoSuchSheetInFile, "2", {.file = "data.csv"}),
          "\"data.csv\" has no sheet 2"},
+        {"TerminalEscapesInNamesAreShownEscaped",
+         ReadError(Reason::ChartSheet,
+                   {},
+                   {.file = "b\x9b"
+                            "1m.xls",
+                    .sheet = "\x1b]0;owned\x07\x1b[2J"}),
+         "cannot read sheet \"\\x1b]0;owned\\x07\\x1b[2J\" of \"b\\x9b1m.xls\": it is a chart "
+         "sheet, which has no cells"},
         {"BracesInTheDetailStay",
          ReadError(Reason::Damaged, "the stream \"{part}\" is missing", {.part = "xl/a.xml"}),
          "the workbook is damaged (the stream \"{part}\" is missing)"},
@@ -52,6 +60,17 @@ TEST(ReadError, MessageNamesFileSheetAndPartAroundTheReason)
     for (const MessageCase& c : cases) {
         EXPECT_STREQ(c.error.what(), c.expected) << c.name;
     }
+}
+
+TEST(ReadError, QuotedDetailIsCutAndKeepsItsClosingQuote)
+{
+    const ReadError error(
+        Reason::OtherOpenDocument, "text/\x1b[2J" + std::string(1 << 20, 'x'), {.file = "a.ods"});
+    // 199 characters ("text/", the escape counted as one, "[2J" and 190 more), then "…".
+    EXPECT_EQ(std::string(error.what()),
+              "cannot read \"a.ods\": it is not a spreadsheet file (it is an OpenDocument "
+              "\"text/\\x1b[2J"
+                  + std::string(190, 'x') + "\u2026\" document)");
 }
 
 TEST(ReadError, TheFirstNameGivenStays)

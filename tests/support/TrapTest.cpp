@@ -37,6 +37,29 @@ TEST(Trap, ReportsEachFailureWithItsLineAndGoesOn)
     EXPECT_EQ(trap.failures(), 2);
 }
 
+TEST(Trap, MemoryRunningOutIsReportedWithTheFile)
+{
+    RecordingReporter reporter;
+    Trap trap(Location::SaveEachRow, reporter);
+    EXPECT_FALSE(trap.step(100, [] { throw std::bad_alloc(); }));
+    trap.nameFile("/in/big.csv");
+    EXPECT_FALSE(trap.step(102, [] { throw std::bad_alloc(); }));
+    ASSERT_EQ(reporter.reports.size(), 2u);
+    EXPECT_EQ(reporter.reports[0].description, "there is not enough memory");
+    EXPECT_EQ(reporter.reports[1].description, "\"/in/big.csv\": there is not enough memory");
+}
+
+TEST(Trap, ControlCharactersInADescriptionAreEscaped)
+{
+    RecordingReporter reporter;
+    Trap trap(Location::SaveEachRow, reporter);
+    // Whoever worded it, a report never reaches a terminal with its escapes: the title and
+    // the screen stay as they are. Line breaks and tabs stay.
+    trap.report(100, "bad \"\x1b]0;title\x07\x1b[2J\"\n\tnext\xff");
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].description, "bad \"\\x1b]0;title\\x07\\x1b[2J\"\n\tnext\\xff");
+}
+
 TEST(Trap, FailingReporterDoesNotEndTheProcedure)
 {
     struct Throwing : Reporter

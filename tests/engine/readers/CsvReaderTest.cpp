@@ -110,6 +110,17 @@ INSTANTIATE_TEST_SUITE_P(
                 Csv,
                 {{"a", "ʤ"}}},
         CsvCase{"Utf16BigEndian", std::string("\xFE\xFF\0a\0,\0b", 8), Csv, {{"a", "b"}}},
+        // The pair of surrogates lies across two blocks of the decoding.
+        CsvCase{"Utf16PairAcrossBlocks",
+                [] {
+                    std::string bytes = "\xFF\xFE";
+                    for (int i = 0; i < 4095; ++i) {
+                        bytes += std::string("a\0", 2);
+                    }
+                    return bytes + std::string("\x3D\xD8\x00\xDE", 4);
+                }(),
+                Csv,
+                {{std::string(4095, 'a') + "\xF0\x9F\x98\x80"}}},
         CsvCase{"Windows1252WhenNotUtf8", "caf\xE9,\x80", Csv, {{"café", "€"}}}),
     [](const auto& row) { return std::string(row.param.name); });
 

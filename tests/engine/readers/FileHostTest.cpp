@@ -5,7 +5,10 @@
 #include "tests/fakes/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <ostream>
 #include <random>
@@ -139,8 +142,57 @@ INSTANTIATE_TEST_SUITE_P(
                         builder.save(dir.path() / "bomb.xlsx");
                         return "bomb.xlsx";
                     },
-                    "not safe to read"}),
+                    "not safe to read"},
+        BadFileCase{"TextLargerThanASheetHolds",
+                    [](const TempDir& dir) {
+                        // Text at the start, then a hole: 40 GiB that take no disk.
+                        std::string lines;
+                        while (lines.size() < 8192) {
+                            lines += "a,b\n";
+                        }
+                        testing::writeFile(dir.path() / "huge.csv", lines);
+                        std::filesystem::resize_file(dir.path() / "huge.csv", 40ull << 30);
+                        return "huge.csv";
+                    },
+                    "the file is too large (40 GiB)"}),
     [](const auto& row) { return row.param.name; });
+
+// Opens and loads the text file with a bound on the process's private memory: of what it
+// holds already, and bound more. Exits 0 when the sheet holds the whole line of size bytes.
+[[noreturn]] void loadWithinMemory(const std::string& path, std::size_t size, std::size_t bound)
+{
+    // Private memory (heap and anonymous maps) as it is now, in kB.
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    std::size_t dataKb = 0;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmData:")) {
+            dataKb = std::stoul(line.substr(7));
+        }
+    }
+    const rlim_t limit = dataKb * 1024 + bound;
+    const rlimit data{limit, limit};
+    ::setrlimit(RLIMIT_DATA, &data);
+    try {
+        const auto workbook = FileHostFactory().create()->open(path);
+        const Sheet sheet = workbook->loadSheet(1);
+        std::_Exit(sheet.value(1, 1).text.size() == size ? 0 : 2);
+    } catch (...) {
+        std::_Exit(1);
+    }
+}
+
+// A text file is held once while its sheet is read, and then only as the sheet's own text:
+// a line of 64 MiB loads within two and a half times its size of memory, its later fields
+// included.
+TEST(FileHost, TextFileIsReadWithoutCopiesOfItself)
+{
+    TempDir dir;
+    constexpr std::size_t Size = 64u << 20;
+    testing::writeFile(dir.path() / "line.csv", std::string(Size, 'x') + ",b");
+    const std::string path = (dir.path() / "line.csv").string();
+    EXPECT_EXIT(loadWithinMemory(path, Size, Size * 5 / 2), ::testing::ExitedWithCode(0), "");
+}
 
 TEST(FileHost, ChoosesTheReaderByContentNotByName)
 {
