@@ -19,7 +19,7 @@ void render(const Sheet& sheet,
     // Room for the whole line first: a line of a gigabyte that grew as it is appended would
     // be copied into twice its size.
     std::size_t length = out.text.size() + static_cast<std::size_t>(positions) * separator.size();
-    const std::vector<std::string>& sharedStrings = sheet.styles().sharedStrings;
+    const SharedStrings& sharedStrings = sheet.styles().sharedStrings;
     for (std::size_t k = 0; k < stored; ++k) {
         const StoredCell& cell = cellAt(k);
         if (cell.kind == CellKind::Text || cell.kind == CellKind::Error) {
