@@ -8,6 +8,7 @@
 #include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -125,6 +126,9 @@ int run(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
+    // Reports go to standard error, which a pipe may close early ("2>&1 | head"): a report
+    // that cannot be written is lost, and the split goes on.
+    std::signal(SIGPIPE, SIG_IGN);
     try {
         return run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {
