@@ -112,6 +112,10 @@ int run(const std::vector<std::string>& arguments)
             engine::composeOutputBase(options.folder, outputFolder, path);
         engine::splitWorkbook(
             context, options.mode, options.spreadsheetKind, path, outputBase, separator);
+        for (const std::string& line : outputs.takeUnreportedFailures()) {
+            controls.finish();
+            std::fprintf(stderr, "sheetfray-split: %s\n", line.c_str());
+        }
         printWarnings(controls, outputs);
         engine::endIfStopped();
     }

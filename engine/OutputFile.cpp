@@ -25,7 +25,7 @@ namespace {
 
 [[noreturn]] void fail(const std::string& path, const std::string& reason)
 {
-    throw WriteError("cannot write \"" + path + "\": " + reason);
+    throw WriteError("cannot write \"" + path + "\": " + reason, reason);
 }
 
 [[noreturn]] void fail(const std::string& path, int error)
@@ -451,6 +451,7 @@ void OutputWriter::Queue::run()
 void OutputWriter::Queue::name(Pending& pending)
 {
     std::string failure;
+    std::string reason;
     try {
 #ifdef O_TMPFILE
         if (!nameUnnamed(pending.file, pending.folder, pending.name, pending.path, outputs)) {
@@ -460,8 +461,12 @@ void OutputWriter::Queue::name(Pending& pending)
             writeThroughNamedTemporary(pending.bytes, pending.path, outputs);
         }
 #endif
+    } catch (const WriteError& e) {
+        failure = e.what();
+        reason = e.reason();
     } catch (const std::exception& e) {
         failure = e.what();
+        reason = failure;
     }
     ::close(pending.file);
     ::close(pending.folder);
@@ -469,7 +474,7 @@ void OutputWriter::Queue::name(Pending& pending)
     pending.folder = -1;
     if (!failure.empty()) {
         const std::lock_guard lock(mutex);
-        failures.push_back({pending.tag, std::move(failure)});
+        failures.push_back({pending.tag, std::move(failure), std::move(reason)});
         failed.store(true, std::memory_order_release);
     }
 }

@@ -58,6 +58,7 @@ public:
     {
         int tag;
         std::string message; // `cannot write "PATH": REASON`
+        std::string reason; // REASON alone
     };
 
     // The failures found since the last call, oldest first; cheap when there are none.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace sheetfray::engine {
@@ -24,6 +25,20 @@ std::string withSuffix(std::string_view path, std::size_t extensionLength, std::
     candidate += ')';
     candidate += path.substr(stemLength);
     return candidate;
+}
+
+// 48959 as "48,959".
+std::string grouped(std::uint64_t number)
+{
+    const std::string digits = std::to_string(number);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            out += ',';
+        }
+        out += digits[i];
+    }
+    return out;
 }
 
 } // namespace
@@ -111,6 +126,40 @@ RunOutputs::claim(std::string path, std::size_t extensionLength, const StillTher
         m_firstRenamed = candidate.substr(candidate.rfind('/') + 1);
     }
     return candidate;
+}
+
+void RunOutputs::beginWorkbook(std::string fileName)
+{
+    m_workbookName = std::move(fileName);
+    m_reasons.clear();
+}
+
+bool RunOutputs::shouldReport(const std::string& reason)
+{
+    auto found = std::ranges::find(m_reasons, reason, &ReasonCount::reason);
+    if (found == m_reasons.end()) {
+        m_reasons.push_back({reason, 0});
+        found = std::prev(m_reasons.end());
+    }
+    return ++found->failures <= ReportsPerReason;
+}
+
+void RunOutputs::endWorkbook()
+{
+    for (const ReasonCount& count : m_reasons) {
+        if (count.failures > ReportsPerReason) {
+            const std::uint64_t more = count.failures - ReportsPerReason;
+            m_unreportedLines.push_back("and " + grouped(more)
+                                        + (more == 1 ? " more file of \"" : " more files of \"")
+                                        + m_workbookName + "\" failed: " + count.reason);
+        }
+    }
+    m_reasons.clear();
+}
+
+std::vector<std::string> RunOutputs::takeUnreportedFailures()
+{
+    return std::exchange(m_unreportedLines, {});
 }
 
 void RunOutputs::warn(std::string message)

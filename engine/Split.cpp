@@ -93,7 +93,9 @@ void reportNamingFailures(Trap& trap, OutputWriter& writer, RunOutputs& outputs)
 {
     for (const OutputWriter::Failure& failure : writer.takeFailures()) {
         outputs.countLateFailure();
-        trap.report(failure.tag, failure.message);
+        if (outputs.shouldReport(failure.reason)) {
+            trap.report(failure.tag, failure.message);
+        }
     }
 }
 
@@ -142,17 +144,56 @@ void saveOutput(const SplitContext& context,
                 return writer.holds(path) || ::lstat(path.c_str(), &info) == 0;
             });
     });
-    const bool written = trap.step(firstLabel + 4, [&] {
-        // Text is UTF-8 already; only a single-byte code page needs a converted copy.
-        if (context.codePage.isUtf8()) {
-            writer.write(content, name, firstLabel + 4);
-        } else {
-            writer.write(context.codePage.encode(content), name, firstLabel + 4);
+    bool failed = false;
+    trap.step(firstLabel + 4, [&] {
+        try {
+            // Text is UTF-8 already; only a single-byte code page needs a converted copy.
+            if (context.codePage.isUtf8()) {
+                writer.write(content, name, firstLabel + 4);
+            } else {
+                writer.write(context.codePage.encode(content), name, firstLabel + 4);
+            }
+        } catch (const WriteError& e) {
+            failed = true;
+            if (context.outputs.shouldReport(e.reason())) {
+                throw;
+            }
+        } catch (const std::exception& e) {
+            failed = true;
+            if (context.outputs.shouldReport(e.what())) {
+                throw;
+            }
         }
     });
-    context.outputs.countFile(written);
+    context.outputs.countFile(!failed);
     reportNamingFailures(trap, writer, context.outputs);
 }
+
+// Counts the failures of one workbook's split by reason, from its start to every way out.
+class WorkbookFailures
+{
+public:
+    WorkbookFailures(RunOutputs& outputs, const std::string& workbookPath)
+        : m_outputs(outputs)
+    {
+        m_outputs.beginWorkbook(fileNameOfPath(workbookPath));
+    }
+
+    ~WorkbookFailures()
+    {
+        try {
+            m_outputs.endWorkbook();
+        } catch (...) {
+            // Out of memory for the end lines: the failures were counted all the same.
+        }
+    }
+
+    WorkbookFailures(const WorkbookFailures&) = delete;
+    WorkbookFailures& operator=(const WorkbookFailures&) = delete;
+
+private:
+    RunOutputs& m_outputs;
+};
 
 // A workbook opened in a fresh host for a split, and its name as the fallback names use it:
 // a name the system holds in a single-byte code page is read in that page, so that its
@@ -233,6 +274,7 @@ void saveEachLine(const SplitContext& context,
                   std::string_view separator)
 {
     Trap trap(labels.location, context.reporter);
+    const WorkbookFailures failures(context.outputs, workbookPath);
     std::optional<SplitSource> source = openForSplit(context, trap, workbookPath);
     if (!source) {
         return;
@@ -373,6 +415,7 @@ void SaveEachCell(const SplitContext& context,
                   std::string_view outputBase)
 {
     Trap trap(Location::SaveEachCell, context.reporter);
+    const WorkbookFailures failures(context.outputs, workbookPath);
     std::optional<SplitSource> source = openForSplit(context, trap, workbookPath);
     if (!source) {
         return;

@@ -185,6 +185,29 @@ TEST_F(SplitCommand, ReportsToAClosedPipeDoNotEndTheRun)
               (Files{{"Book1_1.txt", "Name\r\nQty\r\n"}, {"Book1_2.txt", "Pen\r\n3\r\n"}}));
 }
 
+TEST_F(SplitCommand, FailuresPastTenOfOneReasonAreCountedInOneLine)
+{
+    std::vector<std::vector<TableCell>> rows;
+    for (int i = 1; i <= 13; ++i) {
+        rows.push_back({i});
+    }
+    const auto book = in / "Many.xlsx";
+    XlsxBuilder().addTableSheet("Sheet1", rows).save(book);
+    // No file can be written in /proc, whoever runs the test.
+    const Outcome outcome = run({"--output", "/proc", book.string()});
+    EXPECT_EQ(outcome.status, 1);
+    std::size_t reports = 0;
+    for (std::size_t at = 0;
+         (at = outcome.errors.find("Application Error\n", at)) != std::string::npos;
+         ++at) {
+        ++reports;
+    }
+    EXPECT_EQ(reports, 10u);
+    EXPECT_NE(outcome.errors.find("\nsheetfray-split: and 3 more files of \"Many.xlsx\" failed: "),
+              std::string::npos)
+        << outcome.errors;
+}
+
 TEST_F(SplitCommand, SameWorkbookInEveryFormatGivesTheSameFiles)
 {
     // One workbook saved by an office suite as .xlsx, .xls and .ods.
