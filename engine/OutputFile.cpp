@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <array>
@@ -422,6 +423,18 @@ std::atomic<int> waitingFiles{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 } // namespace
+
+std::optional<DiskSpace> SystemDiskSpace(const std::string& folder)
+{
+    struct statvfs info
+    {};
+
+    if (::statvfs(folder.c_str(), &info) != 0 || info.f_blocks == 0 || info.f_frsize == 0) {
+        return std::nullopt;
+    }
+    const std::uint64_t block = info.f_frsize;
+    return DiskSpace{block * info.f_bavail, block * info.f_blocks, block};
+}
 
 void OutputWriter::Queue::run()
 {

@@ -27,20 +27,6 @@ std::string withSuffix(std::string_view path, std::size_t extensionLength, std::
     return candidate;
 }
 
-// 48959 as "48,959".
-std::string grouped(std::uint64_t number)
-{
-    const std::string digits = std::to_string(number);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) {
-            out += ',';
-        }
-        out += digits[i];
-    }
-    return out;
-}
-
 } // namespace
 
 bool RunOutputs::HashSet::contains(std::uint64_t hash) const
@@ -149,7 +135,7 @@ void RunOutputs::endWorkbook()
     for (const ReasonCount& count : m_reasons) {
         if (count.failures > ReportsPerReason) {
             const std::uint64_t more = count.failures - ReportsPerReason;
-            m_unreportedLines.push_back("and " + grouped(more)
+            m_unreportedLines.push_back("and " + groupedNumber(more)
                                         + (more == 1 ? " more file of \"" : " more files of \"")
                                         + m_workbookName + "\" failed: " + count.reason);
         }
@@ -183,6 +169,19 @@ void RunOutputs::markUnreadable(const std::string& path, std::string reason)
 std::vector<RunOutputs::Unreadable> RunOutputs::takeUnreadable()
 {
     return std::exchange(m_unreadable, {});
+}
+
+std::string groupedNumber(std::uint64_t number)
+{
+    const std::string digits = std::to_string(number);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            out += ',';
+        }
+        out += digits[i];
+    }
+    return out;
 }
 
 std::string renamedFilesNote(const RunOutputs& outputs)

@@ -122,6 +122,9 @@ private:
     std::vector<std::string> m_unreportedLines;
 };
 
+// 48959 as "48,959", as counts in messages read.
+[[nodiscard]] std::string groupedNumber(std::uint64_t number);
+
 // The end-of-run line for renamed files: `3 files took a new name, such as "Report (2).txt",
 // because an earlier file of this run had the same name.` Empty when none did.
 [[nodiscard]] std::string renamedFilesNote(const RunOutputs& outputs);
