@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -100,6 +101,11 @@ void splitLane(const Run& run, Lane& lane)
                               input.path,
                               run.outputBases[index],
                               run.separator);
+        // Failures past the ten of one reason that were reported, counted in one line each.
+        for (const std::string& line : lane.outputs.takeUnreportedFailures()) {
+            controls.finish();
+            run.errors.write("sheetfray-split: " + line + "\n");
+        }
         for (const std::string& warning : lane.outputs.takeWarnings()) {
             controls.finish();
             if (!run.options.quiet) {
@@ -272,6 +278,9 @@ int run(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
+    // Reports go to standard error, which a pipe may close early ("2>&1 | head"): a report
+    // that cannot be written is lost, and the split goes on.
+    std::signal(SIGPIPE, SIG_IGN);
     try {
         return run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {

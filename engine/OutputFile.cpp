@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <array>
@@ -26,7 +27,7 @@ namespace {
 
 [[noreturn]] void fail(const std::string& path, const std::string& reason)
 {
-    throw WriteError("cannot write " + quotedPath(path) + ": " + reason);
+    throw WriteError("cannot write " + quotedPath(path) + ": " + reason, reason);
 }
 
 [[noreturn]] void fail(const std::string& path, int error)
@@ -414,6 +415,18 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 } // namespace
 
+std::optional<DiskSpace> SystemDiskSpace(const std::string& folder)
+{
+    struct statvfs info
+    {};
+
+    if (::statvfs(folder.c_str(), &info) != 0 || info.f_blocks == 0 || info.f_frsize == 0) {
+        return std::nullopt;
+    }
+    const std::uint64_t block = info.f_frsize;
+    return DiskSpace{block * info.f_bavail, block * info.f_blocks, block};
+}
+
 void OutputWriter::Queue::run()
 {
     std::unique_lock lock(mutex);
@@ -442,6 +455,7 @@ void OutputWriter::Queue::run()
 void OutputWriter::Queue::name(Pending& pending)
 {
     std::string failure;
+    std::string reason;
     try {
 #ifdef O_TMPFILE
         if (!nameUnnamed(pending.file, pending.folder, pending.name, pending.path, outputs)) {
@@ -451,8 +465,12 @@ void OutputWriter::Queue::name(Pending& pending)
             writeThroughNamedTemporary(pending.bytes, pending.path, outputs);
         }
 #endif
+    } catch (const WriteError& e) {
+        failure = e.what();
+        reason = e.reason();
     } catch (const std::exception& e) {
         failure = e.what();
+        reason = failure;
     }
     ::close(pending.file);
     ::close(pending.folder);
@@ -460,7 +478,7 @@ void OutputWriter::Queue::name(Pending& pending)
     pending.folder = -1;
     if (!failure.empty()) {
         const std::lock_guard lock(mutex);
-        failures.push_back({pending.tag, std::move(failure)});
+        failures.push_back({pending.tag, std::move(failure), std::move(reason)});
         failed.store(true, std::memory_order_release);
     }
 }

@@ -1,7 +1,10 @@
 // Writing output files so that a failure never leaves a partial or damaged file.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +15,21 @@ class RunOutputs;
 
 // Temporary files carry this in their name, so a leftover one says whose it is.
 inline constexpr std::string_view TemporaryMarker = ".sheetfray-";
+
+// The space of the file system that holds a folder.
+struct DiskSpace
+{
+    std::uint64_t available = 0; // bytes the user may still write (statvfs f_bavail)
+    std::uint64_t total = 0; // the file system's size
+    std::uint64_t blockSize = 0; // the least a file with any content takes (f_frsize)
+};
+
+// Tells the space of the file system that holds folder; nothing when that cannot be told (no
+// such folder, a file system without a size such as /proc).
+using DiskSpaceSource = std::function<std::optional<DiskSpace>(const std::string& folder)>;
+
+// The system's answer, from statvfs.
+[[nodiscard]] std::optional<DiskSpace> SystemDiskSpace(const std::string& folder);
 
 // Writes the bytes as the whole content of the file at path, replacing a file of that name.
 // The file gets its name only when it is complete: on Linux it is written without a name
@@ -58,6 +76,7 @@ public:
     {
         int tag;
         std::string message; // `cannot write "PATH": REASON`
+        std::string reason{}; // REASON alone
     };
 
     // The failures found since the last call, oldest first; cheap when there are none.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace sheetfray::engine {
@@ -129,6 +130,40 @@ void RunOutputs::addCounts(const RunOutputs& other)
     m_renamed += other.m_renamed;
 }
 
+void RunOutputs::beginWorkbook(std::string fileName)
+{
+    m_workbookName = std::move(fileName);
+    m_reasons.clear();
+}
+
+bool RunOutputs::shouldReport(const std::string& reason)
+{
+    auto found = std::ranges::find(m_reasons, reason, &ReasonCount::reason);
+    if (found == m_reasons.end()) {
+        m_reasons.push_back({reason, 0});
+        found = std::prev(m_reasons.end());
+    }
+    return ++found->failures <= ReportsPerReason;
+}
+
+void RunOutputs::endWorkbook()
+{
+    for (const ReasonCount& count : m_reasons) {
+        if (count.failures > ReportsPerReason) {
+            const std::uint64_t more = count.failures - ReportsPerReason;
+            m_unreportedLines.push_back("and " + groupedNumber(more)
+                                        + (more == 1 ? " more file of " : " more files of ")
+                                        + quotedText(m_workbookName) + " failed: " + count.reason);
+        }
+    }
+    m_reasons.clear();
+}
+
+std::vector<std::string> RunOutputs::takeUnreportedFailures()
+{
+    return std::exchange(m_unreportedLines, {});
+}
+
 void RunOutputs::warn(std::string message)
 {
     m_warnings.push_back(std::move(message));
@@ -150,6 +185,19 @@ void RunOutputs::markUnreadable(const std::string& path, std::string reason)
 std::vector<RunOutputs::Unreadable> RunOutputs::takeUnreadable()
 {
     return std::exchange(m_unreadable, {});
+}
+
+std::string groupedNumber(std::uint64_t number)
+{
+    const std::string digits = std::to_string(number);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            out += ',';
+        }
+        out += digits[i];
+    }
+    return out;
 }
 
 std::string renamedFilesNote(const RunOutputs& outputs)

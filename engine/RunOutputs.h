@@ -83,6 +83,22 @@ public:
     void markUnreadable(const std::string& path, std::string reason);
     [[nodiscard]] std::vector<Unreadable> takeUnreadable();
 
+    // One cause (a folder moved away, a full disk) can fail every file of a workbook: of the
+    // failures of one workbook with the same reason, the first ReportsPerReason are reported
+    // and the later ones only counted. Call beginWorkbook before a workbook's split and
+    // endWorkbook after it.
+    static constexpr std::uint32_t ReportsPerReason = 10;
+
+    void beginWorkbook(std::string fileName);
+    // Whether a failure of the workbook for this reason is to be reported; when not, it is
+    // counted instead.
+    [[nodiscard]] bool shouldReport(const std::string& reason);
+    // Gives each reason with failures left unreported its end line:
+    // `and 48,959 more files of "Book.xlsx" failed: No such file or directory`.
+    void endWorkbook();
+    // Those lines, oldest first, for the front end to show with the reports.
+    [[nodiscard]] std::vector<std::string> takeUnreportedFailures();
+
     // Warnings that do not make the run fail, oldest first, for the front end to show.
     void warn(std::string message);
     [[nodiscard]] std::vector<std::string> takeWarnings();
@@ -115,7 +131,20 @@ private:
     std::vector<Unreadable> m_unreadable;
     bool m_noClobber = false;
     Preview m_preview;
+
+    struct ReasonCount
+    {
+        std::string reason;
+        std::uint64_t failures = 0;
+    };
+
+    std::string m_workbookName;
+    std::vector<ReasonCount> m_reasons; // of the workbook being split; a handful at most
+    std::vector<std::string> m_unreportedLines;
 };
+
+// 48959 as "48,959", as counts in messages read.
+[[nodiscard]] std::string groupedNumber(std::uint64_t number);
 
 // The end-of-run line for renamed files: `3 files took a new name, such as "Report (2).txt",
 // because an earlier file of this run had the same name.` Empty when none did.

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
+#include <limits>
 #include <optional>
 #include <system_error>
 
@@ -88,13 +90,123 @@ void separatorsToTabs(std::string& line,
     line = std::move(tabbed);
 }
 
+// "17.2 GB", "640.0 kB", "512 bytes": a size as file managers show it.
+std::string shownSize(std::uint64_t bytes)
+{
+    static constexpr std::array<std::string_view, 4> Units{"kB", "MB", "GB", "TB"};
+    if (bytes < 1000) {
+        return std::to_string(bytes) + " bytes";
+    }
+    std::uint64_t unitSize = 1000;
+    std::size_t unit = 0;
+    while (unit + 1 < Units.size() && bytes / unitSize >= 1000) {
+        unitSize *= 1000;
+        ++unit;
+    }
+    const std::uint64_t tenths = bytes / (unitSize / 10);
+    return groupedNumber(tenths / 10) + '.' + std::to_string(tenths % 10) + ' '
+        + std::string(Units[unit]);
+}
+
+std::uint64_t timesSaturated(std::uint64_t a, std::uint64_t b)
+{
+    return b != 0 && a > std::numeric_limits<std::uint64_t>::max() / b
+        ? std::numeric_limits<std::uint64_t>::max()
+        : a * b;
+}
+
+// Keeps one workbook's split from filling the disk: a sheet whose files cannot fit in the
+// free space is not split, and the split stops when the disk is all but full. The free space
+// is looked at every few files only; a file system whose space cannot be told is not watched.
+class SpaceWatch
+{
+public:
+    SpaceWatch(const DiskSpaceSource& source, std::string_view outputBase, std::string workbook)
+        : m_source(source)
+        , m_folder(FolderOfPath(outputBase))
+        , m_workbook(std::move(workbook))
+    {
+        if (m_folder.empty()) {
+            m_folder = ".";
+        }
+    }
+
+    // Why a sheet of that many files of bytesPerFile each is not split; empty when it fits.
+    // Each file takes its bytes in whole blocks, one block at the least: a used range of the
+    // whole grid costs that much whatever few cells it holds.
+    [[nodiscard]] std::string
+    refusal(std::uint64_t files, std::uint64_t bytesPerFile, std::string_view sheet) const
+    {
+        const std::optional<DiskSpace> space = look();
+        if (!space || files == 0) {
+            return {};
+        }
+        const std::uint64_t block = std::max<std::uint64_t>(space->blockSize, 1);
+        const std::uint64_t blocks =
+            std::max<std::uint64_t>(1, bytesPerFile / block + (bytesPerFile % block != 0 ? 1 : 0));
+        const std::uint64_t needed = timesSaturated(timesSaturated(files, blocks), block);
+        if (needed <= space->available) {
+            return {};
+        }
+        return "not splitting sheet \"" + std::string(sheet) + "\" of \"" + m_workbook + "\": its "
+            + groupedNumber(files) + (files == 1 ? " file" : " files") + " would take at least "
+            + shownSize(needed) + ", and \"" + m_folder + "\" has " + shownSize(space->available)
+            + " free";
+    }
+
+    // Counts a file of that many bytes, written or not; true when the free space has run low
+    // (under 1% of the file system, or under 64 MiB on one of more than 6.4 GiB), stopMessage()
+    // says so then.
+    [[nodiscard]] bool runningLow(std::size_t bytes)
+    {
+        m_bytes += bytes;
+        if (++m_files < FilesPerLook && m_bytes < BytesPerLook) {
+            return false;
+        }
+        m_files = 0;
+        m_bytes = 0;
+        const std::optional<DiskSpace> space = look();
+        if (!space) {
+            return false;
+        }
+        const std::uint64_t reserve = std::min<std::uint64_t>(space->total / 100, Reserve);
+        if (space->available >= reserve) {
+            return false;
+        }
+        m_stopMessage = "stopped splitting \"" + m_workbook + "\": \"" + m_folder + "\" has only "
+            + shownSize(space->available) + " free";
+        return true;
+    }
+
+    [[nodiscard]] const std::string& stopMessage() const { return m_stopMessage; }
+
+private:
+    static constexpr std::uint32_t FilesPerLook = 64;
+    static constexpr std::uint64_t BytesPerLook = std::uint64_t{4} << 20;
+    static constexpr std::uint64_t Reserve = std::uint64_t{64} << 20;
+
+    [[nodiscard]] std::optional<DiskSpace> look() const
+    {
+        return m_source ? m_source(m_folder) : std::nullopt;
+    }
+
+    const DiskSpaceSource& m_source;
+    std::string m_folder;
+    std::string m_workbook;
+    std::uint32_t m_files = 0;
+    std::uint64_t m_bytes = 0;
+    std::string m_stopMessage;
+};
+
 // Files are named on the writer's own thread: a failure there is reported with the number of
 // the statement that wrote the file, as soon as the walk learns of it.
 void reportNamingFailures(Trap& trap, OutputWriter& writer, RunOutputs& outputs)
 {
     for (const OutputWriter::Failure& failure : writer.takeFailures()) {
         outputs.countLateFailure();
-        trap.report(failure.tag, failure.message);
+        if (outputs.shouldReport(failure.reason)) {
+            trap.report(failure.tag, failure.message);
+        }
     }
 }
 
@@ -162,17 +274,56 @@ void saveOutput(const SplitContext& context,
         context.outputs.countFile(trap.step(firstLabel + 4, [&] { preview(name); }));
         return;
     }
-    const bool written = trap.step(firstLabel + 4, [&] {
-        // Text is UTF-8 already; only a single-byte code page needs a converted copy.
-        if (context.codePage.isUtf8()) {
-            writer.write(content, name, firstLabel + 4);
-        } else {
-            writer.write(context.codePage.encode(content), name, firstLabel + 4);
+    bool failed = false;
+    trap.step(firstLabel + 4, [&] {
+        try {
+            // Text is UTF-8 already; only a single-byte code page needs a converted copy.
+            if (context.codePage.isUtf8()) {
+                writer.write(content, name, firstLabel + 4);
+            } else {
+                writer.write(context.codePage.encode(content), name, firstLabel + 4);
+            }
+        } catch (const WriteError& e) {
+            failed = true;
+            if (context.outputs.shouldReport(e.reason())) {
+                throw;
+            }
+        } catch (const std::exception& e) {
+            failed = true;
+            if (context.outputs.shouldReport(e.what())) {
+                throw;
+            }
         }
     });
-    context.outputs.countFile(written);
+    context.outputs.countFile(!failed);
     reportNamingFailures(trap, writer, context.outputs);
 }
+
+// Counts the failures of one workbook's split by reason, from its start to every way out.
+class WorkbookFailures
+{
+public:
+    WorkbookFailures(RunOutputs& outputs, const std::string& workbookPath)
+        : m_outputs(outputs)
+    {
+        m_outputs.beginWorkbook(fileNameOfPath(workbookPath));
+    }
+
+    ~WorkbookFailures()
+    {
+        try {
+            m_outputs.endWorkbook();
+        } catch (...) {
+            // Out of memory for the end lines: the failures were counted all the same.
+        }
+    }
+
+    WorkbookFailures(const WorkbookFailures&) = delete;
+    WorkbookFailures& operator=(const WorkbookFailures&) = delete;
+
+private:
+    RunOutputs& m_outputs;
+};
 
 // A workbook opened in a fresh host for a split, and its name as the fallback names use it:
 // a name the system holds in a single-byte code page is read in that page, so that its
@@ -307,6 +458,7 @@ void saveEachLine(const SplitContext& context,
                   std::string_view separator)
 {
     Trap trap(labels.location, context.reporter);
+    const WorkbookFailures failures(context.outputs, workbookPath);
     std::optional<SplitSource> source = openForSplit(context, trap, workbookPath);
     if (!source) {
         return;
@@ -327,6 +479,7 @@ void saveEachLine(const SplitContext& context,
     std::string firstValue;
     std::string fallback;
     OutputWriter writer(&context.outputs);
+    SpaceWatch space(context.diskSpace, outputBase, fileNameOfPath(workbookPath));
     for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
         const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
         const std::optional<Sheet> sheet =
@@ -337,6 +490,16 @@ void saveEachLine(const SplitContext& context,
         const UsedRange range = sheet->usedRange();
         const std::int32_t lineCount = byRow ? range.lastRow : range.lastColumn;
         const std::int32_t cellCount = byRow ? range.lastColumn : range.lastRow;
+        // Every line's file holds a separator per cell, however few cells are stored.
+        if (const std::string refusal =
+                space.refusal(static_cast<std::uint64_t>(std::max(lineCount, 0)),
+                              timesSaturated(static_cast<std::uint64_t>(std::max(cellCount, 0)),
+                                             separator.size()),
+                              sheet->name());
+            !refusal.empty()) {
+            trap.report(labels.lines, refusal);
+            continue;
+        }
         progress.sheet = walked;
         progress.lastRow = range.lastRow;
         progress.lastColumn = range.lastColumn;
@@ -407,10 +570,11 @@ void saveEachLine(const SplitContext& context,
                 separatorsToTabs(line.text, line.separatorOffsets, separator.size());
             }
             const CellLocation location = byRow ? CellLocation{1, index} : CellLocation{index, 1};
+            const int firstLabel = spreadsheet ? labels.spreadsheetName : labels.textName;
             saveOutput(context,
                        trap,
                        writer,
-                       spreadsheet ? labels.spreadsheetName : labels.textName,
+                       firstLabel,
                        spreadsheet,
                        outputBase,
                        location,
@@ -420,6 +584,11 @@ void saveEachLine(const SplitContext& context,
                        line.text,
                        source->nameForCells,
                        sheet->name());
+            if (space.runningLow(line.text.size())) {
+                trap.report(firstLabel + 4, space.stopMessage());
+                finishOutput(trap, writer, context.outputs);
+                return;
+            }
         }
         finishOutput(trap, writer, context.outputs);
     }
@@ -457,6 +626,7 @@ void SaveEachCell(const SplitContext& context,
                   std::string_view outputBase)
 {
     Trap trap(Location::SaveEachCell, context.reporter);
+    const WorkbookFailures failures(context.outputs, workbookPath);
     std::optional<SplitSource> source = openForSplit(context, trap, workbookPath);
     if (!source) {
         return;
@@ -478,11 +648,18 @@ void SaveEachCell(const SplitContext& context,
     std::string fallback;
     std::string content;
     OutputWriter writer(&context.outputs);
+    SpaceWatch space(context.diskSpace, outputBase, fileNameOfPath(workbookPath));
     for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
         const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
         const std::optional<Sheet> sheet =
             source->load(trap, 110, s, context.outputs, workbookPath);
         if (!sheet) {
+            continue;
+        }
+        const auto valued = static_cast<std::uint64_t>(std::ranges::count_if(
+            sheet->cells(), [](const StoredCell& cell) { return cell.kind != CellKind::Blank; }));
+        if (const std::string refusal = space.refusal(valued, 0, sheet->name()); !refusal.empty()) {
+            trap.report(110, refusal);
             continue;
         }
         // Only stored cells can be non-blank, so the walk visits those alone: a sheet whose
@@ -532,10 +709,11 @@ void SaveEachCell(const SplitContext& context,
                 appendValueText(
                     sheet->value(cell), sheet->styles().dateSystem, context.locale, content);
             });
+            const int firstLabel = spreadsheet ? 128 : 134;
             saveOutput(context,
                        trap,
                        writer,
-                       spreadsheet ? 128 : 134,
+                       firstLabel,
                        spreadsheet,
                        outputBase,
                        CellLocation{cell.column, cell.row},
@@ -545,6 +723,11 @@ void SaveEachCell(const SplitContext& context,
                        content,
                        source->nameForCells,
                        sheet->name());
+            if (space.runningLow(content.size())) {
+                trap.report(firstLabel + 4, space.stopMessage());
+                finishOutput(trap, writer, context.outputs);
+                return;
+            }
         }
         finishOutput(trap, writer, context.outputs);
     }

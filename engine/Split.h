@@ -3,6 +3,7 @@
 
 #include "engine/CodePage.h"
 #include "engine/Host.h"
+#include "engine/OutputFile.h"
 #include "engine/RunControls.h"
 #include "engine/RunOutputs.h"
 #include "engine/format/NumberFormat.h"
@@ -42,6 +43,9 @@ struct SplitContext
     // The run's workbooks and the names it has written: shared by every split of one run.
     RunOutputs& outputs;
     const SplitChoices* choices = nullptr; // none: the window's choices alone
+    // The free space of the output folder's file system: a sheet whose files cannot fit is
+    // not split, and a split stops when the disk is all but full.
+    DiskSpaceSource diskSpace = SystemDiskSpace;
 };
 
 // A host instance with the workbook open in it; both are released together.

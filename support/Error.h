@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace sheetfray {
 
@@ -132,6 +133,18 @@ class WriteError : public Error
 {
 public:
     using Error::Error;
+
+    // message: `cannot write "PATH": REASON`; reason: REASON alone, for counting alike ones.
+    WriteError(const std::string& message, std::string reason)
+        : Error(message)
+        , m_reason(std::move(reason))
+    {}
+
+    // The reason alone; the whole message where none was given.
+    [[nodiscard]] std::string reason() const { return m_reason.empty() ? what() : m_reason; }
+
+private:
+    std::string m_reason;
 };
 
 } // namespace sheetfray

@@ -167,6 +167,7 @@ void BatchRun::splitAll(const std::string& title)
     }
     const std::string outputFolder = commonOutputFolder(entries);
     std::vector<std::string> notes;
+    std::vector<std::string> unreportedFailures; // "and 48,959 more files of ..."
     std::vector<engine::RunOutputs::Unreadable> unreadable;
     const engine::SplitContext context{m_services.hosts,
                                        *this,
@@ -214,6 +215,9 @@ void BatchRun::splitAll(const std::string& title)
                                   outputBase,
                                   separator);
         });
+        for (std::string& line : outputs.takeUnreportedFailures()) {
+            unreportedFailures.push_back(std::move(line));
+        }
         for (std::string& warning : outputs.takeWarnings()) {
             notes.push_back(std::move(warning));
         }
@@ -292,6 +296,13 @@ void BatchRun::splitAll(const std::string& title)
             details += report;
             details += "\r\n";
         }
+    }
+    // Failures past the first few of one reason were counted, not reported: each such
+    // count follows the reports, in the message and in the details.
+    for (const std::string& line : unreportedFailures) {
+        message.add(line);
+        details += line;
+        details += "\r\n";
     }
     const bool offerFolder = !outputFolder.empty() && outputs.filesWritten() > 0;
     bool openFolder = false;

@@ -16,6 +16,7 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -115,6 +116,9 @@ int run(int& argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // A closed pipe (standard error read by a launcher that went away) fails the write
+    // instead of ending the program mid-run.
+    std::signal(SIGPIPE, SIG_IGN);
     if (const std::optional<int> answered = answerWithoutWindow(argc, argv)) {
         return *answered;
     }

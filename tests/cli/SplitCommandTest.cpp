@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 namespace sheetfray::testing {
 namespace {
@@ -394,6 +397,67 @@ TEST_F(SplitCommand, BadWorkbookIsReportedAndTheRunGoesOn)
                   + ": the file does not exist\n");
     EXPECT_EQ(filesIn(out),
               (Files{{"Book1_1.txt", "Name\r\nQty\r\n"}, {"Book1_2.txt", "Pen\r\n3\r\n"}}));
+}
+
+TEST_F(SplitCommand, ReportsToAClosedPipeDoNotEndTheRun)
+{
+    const auto bad = in / "notes.xlsx";
+    writeFile(bad, std::string(16, '\0') + "binary junk");
+    std::vector<std::string> arguments{SHEETFRAY_SPLIT_PROGRAM,
+                                       "--output",
+                                       out.string(),
+                                       bad.string(),
+                                       (in / "gone.xlsx").string(),
+                                       book1()};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+
+    // Standard error is a pipe nobody reads any more, as after "2>&1 | head -1".
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGPIPE, SIG_DFL);
+        ::dup2(ends[1], 2);
+        ::close(ends[1]);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(filesIn(out),
+              (Files{{"Book1_1.txt", "Name\r\nQty\r\n"}, {"Book1_2.txt", "Pen\r\n3\r\n"}}));
+}
+
+TEST_F(SplitCommand, FailuresPastTenOfOneReasonAreCountedInOneLine)
+{
+    std::vector<std::vector<TableCell>> rows;
+    for (int i = 1; i <= 13; ++i) {
+        rows.push_back({i});
+    }
+    const auto book = in / "Many.xlsx";
+    XlsxBuilder().addTableSheet("Sheet1", rows).save(book);
+    // No file can be written in /proc, whoever runs the test.
+    const Outcome outcome = run({"--output", "/proc", book.string()});
+    EXPECT_EQ(outcome.status, 1);
+    std::size_t reports = 0;
+    for (std::size_t at = 0;
+         (at = outcome.errors.find("Application Error\n", at)) != std::string::npos;
+         ++at) {
+        ++reports;
+    }
+    EXPECT_EQ(reports, 10u);
+    EXPECT_NE(outcome.errors.find("\nsheetfray-split: and 3 more files of \"Many.xlsx\" failed: "),
+              std::string::npos)
+        << outcome.errors;
 }
 
 TEST_F(SplitCommand, SameWorkbookInEveryFormatGivesTheSameFiles)

@@ -493,5 +493,71 @@ TEST_F(SplitTest, SingleByteCodePageEncodesContentAndReplacesMissingCharacters)
     EXPECT_TRUE(reporter.reports.empty());
 }
 
+// A disk of 1 GiB in blocks of 4 KiB with 1 MiB free, however much is written.
+std::optional<engine::DiskSpace> smallDisk(const std::string&)
+{
+    return engine::DiskSpace{std::uint64_t{1} << 20, std::uint64_t{1} << 30, 4096};
+}
+
+TEST_F(SplitTest, SheetWhoseFilesCannotFitIsNotSplit)
+{
+    // Three cells in a used range of 1,000 rows: each row's file takes a block of its own.
+    const std::string path = addBook("Book.xlsx",
+                                     {{{"Grid",
+                                        [](engine::SheetBuilder& b) {
+                                            for (int column = 1; column <= 300; ++column) {
+                                                b.addText(1, column, "c", 0);
+                                            }
+                                            b.addBlank(1000, 3, 0);
+                                        }},
+                                       {"Small", nameQty}}});
+    engine::SplitContext small = context();
+    small.diskSpace = smallDisk;
+    engine::SaveEachRow(small, path, base("Book"), ",");
+    EXPECT_EQ(filesIn(out.path()), (Files{{"Book_1.txt", "Name,Qty,"}, {"Book_2.txt", "Pen,3,"}}));
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].line, 108);
+    EXPECT_EQ(reporter.reports[0].description,
+              "not splitting sheet \"Grid\" of \"Book.xlsx\": its 1,000 files would take at "
+              "least 4.0 MB, and \""
+                  + out.str() + "/\" has 1.0 MB free");
+
+    // By cell, the 300 cells of the first row take 300 blocks: still too many.
+    std::filesystem::remove_all(out.path());
+    std::filesystem::create_directory(out.path());
+    reporter.reports.clear();
+    engine::SaveEachCell(small, path, base("Book"));
+    EXPECT_EQ(filesIn(out.path()).size(), 4u);
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].line, 110);
+    EXPECT_NE(reporter.reports[0].description.find("its 300 files would take at least 1.2 MB"),
+              std::string::npos)
+        << reporter.reports[0].description;
+}
+
+TEST_F(SplitTest, SplitStopsWhenTheDiskIsAllButFull)
+{
+    std::vector<std::vector<std::string>> lines;
+    for (int i = 1; i <= 200; ++i) {
+        lines.push_back({std::to_string(i)});
+    }
+    const std::string path = addBook("Book.xlsx", {{{"S", table(lines)}}});
+    // 100 GiB with 10 GiB free when the split starts, then 10 MB: under the 64 MiB kept free.
+    int looks = 0;
+    engine::SplitContext filling = context();
+    filling.diskSpace = [&looks](const std::string&) {
+        return engine::DiskSpace{
+            ++looks == 1 ? std::uint64_t{10} << 30 : 10'000'000, std::uint64_t{100} << 30, 4096};
+    };
+    engine::SaveEachRow(filling, path, base("Book"), ",");
+    EXPECT_EQ(looks, 2);
+    EXPECT_EQ(filesIn(out.path()).size(), 64u);
+    EXPECT_EQ(readFile(out.path() / "Book_64.txt"), "64,");
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].line, 146);
+    EXPECT_EQ(reporter.reports[0].description,
+              "stopped splitting \"Book.xlsx\": \"" + out.str() + "/\" has only 10.0 MB free");
+}
+
 } // namespace
 } // namespace sheetfray::testing

@@ -101,7 +101,7 @@ TEST_F(OutputFault, FullDiskKeepsTheOldFileAndTheRunGoesOn)
 
     // A split that fills the disk part way: the rows that fit are whole, the rest reported.
     fs::remove(target);
-    const std::vector<std::size_t> lengths(30, 6000);
+    const std::vector<std::size_t> lengths(12, 6000);
     const FakeBook book = bookOfRows(lengths);
     splitRows(book, *point);
     EXPECT_FALSE(reporter.reports.empty());
@@ -182,7 +182,7 @@ TEST_F(OutputFault, NameTheFileSystemRefusesIsReportedAndLeavesNothing)
     EXPECT_NE(reporter.reports[0].description.find("File name too long"), std::string::npos);
 }
 
-TEST_F(OutputFault, FolderThatVanishesMidRunFailsEachLaterFileOnce)
+TEST_F(OutputFault, FolderThatVanishesMidRunFailsEachLaterFileOnceAndTenAreReported)
 {
     const fs::path out = dir.path() / "out";
     const fs::path moved = dir.path() / "moved";
@@ -192,9 +192,10 @@ TEST_F(OutputFault, FolderThatVanishesMidRunFailsEachLaterFileOnce)
             fs::rename(out, moved);
         }
     };
-    const std::vector<std::size_t> lengths(10, 7);
+    const std::vector<std::size_t> lengths(30, 7);
     splitRows(bookOfRows(lengths), out);
-    // Rows 1 to 4 were written before the folder went; each of rows 5 to 10 is reported.
+    // Rows 1 to 4 were written before the folder went; rows 5 to 30 failed, and of those
+    // the first ten are reported, the rest counted in one line.
     Files before;
     for (int i = 1; i <= 4; ++i) {
         before["Book_" + std::to_string(i) + ".txt"] =
@@ -202,12 +203,24 @@ TEST_F(OutputFault, FolderThatVanishesMidRunFailsEachLaterFileOnce)
     }
     EXPECT_EQ(filesIn(moved), before);
     EXPECT_FALSE(fs::exists(out));
-    ASSERT_EQ(reporter.reports.size(), 6u);
-    for (std::size_t i = 0; i < 6; ++i) {
+    ASSERT_EQ(reporter.reports.size(), 10u);
+    for (std::size_t i = 0; i < 10; ++i) {
         EXPECT_EQ(reporter.reports[i].description,
                   "cannot write \"" + (out / ("Book_" + std::to_string(i + 5) + ".txt")).string()
                       + "\": No such file or directory");
     }
+    EXPECT_EQ(outputs.filesWritten(), 4u);
+    EXPECT_EQ(outputs.filesFailed(), 26u);
+    EXPECT_EQ(outputs.takeUnreportedFailures(),
+              std::vector<std::string>{
+                  "and 16 more files of \"Book.xlsx\" failed: No such file or directory"});
+
+    // The next workbook's failures are counted afresh.
+    splitRows(bookOfRows(std::vector<std::size_t>(11, 3)), out);
+    EXPECT_EQ(reporter.reports.size(), 20u);
+    EXPECT_EQ(outputs.takeUnreportedFailures(),
+              std::vector<std::string>{
+                  "and 1 more file of \"Book.xlsx\" failed: No such file or directory"});
 }
 
 } // namespace

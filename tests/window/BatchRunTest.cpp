@@ -465,6 +465,28 @@ private slots:
         QCOMPARE(f.messages(), std::vector<std::string>{"Done.\r\n\r\n4 files written."});
     }
 
+    void manyFailuresOfOneReasonShowTenBoxesAndACount()
+    {
+        RunFixture f;
+        QVERIFY(f.start());
+        f.window->options().setOutputFolder("/proc");
+        f.window->addListEntry(makeBook(
+            f.in / "a.xlsx", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"}));
+        clickButton(f.window.get(), "PushButton2");
+        const auto boxes = f.dialogs.texts(ShownBox::Kind::Warning);
+        QCOMPARE(boxes.size(), std::size_t(10));
+        const std::string reason =
+            boxes.front().substr(boxes.front().find("\": ") + 3,
+                                 boxes.front().find("\r\n") - boxes.front().find("\": ") - 3);
+        const std::string more = "and 2 more files of \"a.xlsx\" failed: " + reason;
+        QCOMPARE(f.messages(),
+                 std::vector<std::string>{
+                     "Done.\r\n\r\n0 files written.\r\n\r\n12 files could not be "
+                     "written.\r\n\r\n10 errors were reported: see Show Details.\r\n\r\n"
+                     + more});
+        QVERIFY(f.dialogs.shown.back().details.ends_with(more + "\r\n"));
+    }
+
     void openFolderShowsWhereTheFilesWent()
     {
         RunFixture f;
