@@ -5,9 +5,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 
 #include <algorithm>
@@ -21,8 +24,8 @@ QString fromUtf8(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Plain text always: a file name or an error description is never read as markup.
-// Every box of the program: modal over the whole program, its text shown as plain text.
+// Every box of the program: modal over the whole program, its text plain text always (a file
+// name or an error description is never read as markup).
 class PlainBox final : public QMessageBox
 {
 public:
@@ -36,6 +39,54 @@ public:
         setTextFormat(Qt::PlainText);
         setWindowModality(Qt::ApplicationModal);
     }
+
+    // Shows the box and returns the button pressed, once the box fits the screen.
+    int run()
+    {
+        fitToScreen();
+        return exec();
+    }
+
+private:
+    // A box taller than the screen would put its buttons out of reach: a text of more lines
+    // than half the screen holds shows those lines and "…", and the whole text comes first
+    // under "Show Details", where it scrolls.
+    void fitToScreen()
+    {
+        const QScreen* screen =
+            parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        if (!screen) {
+            return;
+        }
+        const QRect room = screen->availableGeometry();
+        const QFontMetrics metrics(font());
+        // The box wraps its text at about this width (less than the screen, at most 1000).
+        const int width = std::max(200, std::min(room.width() - 480, 1000));
+        const int mostLines = std::max(4, room.height() / 2 / metrics.lineSpacing());
+        const QString whole = text();
+        const QStringList lines = whole.split(QLatin1Char('\n'));
+        QStringList shown;
+        int used = 0;
+        for (const QString& line : lines) {
+            const int wrapped = std::max(1, metrics.horizontalAdvance(line) / width + 1);
+            if (used + wrapped > mostLines - 1) {
+                // The last line that fits is cut to what one line holds.
+                shown << metrics.elidedText(line, Qt::ElideRight, width);
+                break;
+            }
+            shown << line;
+            used += wrapped;
+        }
+        if (shown.size() == lines.size() && shown.last() == lines.last()) {
+            return;
+        }
+        if (!shown.last().endsWith(QChar(0x2026))) {
+            shown << QString(QChar(0x2026));
+        }
+        setText(shown.join(QLatin1Char('\n')));
+        const QString details = detailedText();
+        setDetailedText(details.isEmpty() ? whole : whole + QStringLiteral("\n\n") + details);
+    }
 };
 
 QMessageBox::StandardButton showBox(QWidget* parent,
@@ -45,7 +96,7 @@ QMessageBox::StandardButton showBox(QWidget* parent,
                                     QMessageBox::StandardButtons buttons)
 {
     PlainBox box(parent, icon, title, text, buttons);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    return static_cast<QMessageBox::StandardButton>(box.run());
 }
 
 } // namespace
@@ -86,7 +137,7 @@ bool QtDialogs::warningWithCheckBox(std::string_view title,
     // The box owns the check box and deletes it.
     auto* check = new QCheckBox(fromUtf8(checkBox));
     box.setCheckBox(check);
-    box.exec();
+    box.run();
     return check->isChecked();
 }
 
@@ -104,7 +155,7 @@ bool QtDialogs::messageWithDetails(std::string_view title,
         extra = box.addButton(fromUtf8(button), QMessageBox::ActionRole);
     }
     box.setDefaultButton(QMessageBox::Ok);
-    box.exec();
+    box.run();
     return extra && box.clickedButton() == extra;
 }
 

@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -386,6 +387,40 @@ private slots:
                  QStringLiteral("disk full\nin Rendlet2021/08/31.Form1.PushButton2_Click at line "
                                 "118\n\nPlease email screenshot of this message to "
                                 "support@sheetfray.example"));
+    }
+
+    void aReportTallerThanTheScreenKeepsItsButtonOnTheScreen()
+    {
+        platform::qt::QtDialogs dialogs;
+        window::DialogReporter reporter(dialogs);
+        QString text;
+        QString details;
+        int height = 0;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                return;
+            }
+            text = box->text();
+            details = box->detailedText();
+            height = box->frameGeometry().height();
+            box->accept();
+        });
+        poll.start();
+        std::string description;
+        for (int i = 0; i < 400; ++i) {
+            description += "cannot write \"/out/x" + std::to_string(i) + ".txt\": denied\r\n";
+        }
+        reporter.report(ErrorReport{std::string(Location::StartSaving), 118, description});
+        poll.stop();
+        QVERIFY(height > 0);
+        QVERIFY(height <= QGuiApplication::primaryScreen()->availableGeometry().height());
+        QVERIFY(text.startsWith("cannot write \"/out/x0.txt\": denied\ncannot write"));
+        QVERIFY(text.endsWith(QChar(0x2026)));
+        QVERIFY(details.contains("x399.txt"));
+        QVERIFY(details.endsWith("support@sheetfray.example"));
     }
 
     void runBoxesOfferTheirCheckBoxDetailsAndButton()
