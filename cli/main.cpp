@@ -227,10 +227,15 @@ int run(const std::vector<std::string>& arguments)
     choices.pad = options.pad;
 
     std::vector<std::unique_ptr<Lane>> lanes = makeLanes(options, outputBases);
+    // No output may replace a workbook of the run, whichever lane splits it; they are looked
+    // at once, and the lanes share what was seen.
+    engine::RunOutputs workbooks;
+    for (const cli::Input& input : inputs.inputs) {
+        workbooks.addWorkbook(input.path);
+    }
+    const auto shared = workbooks.workbooksToShare();
     for (const auto& lane : lanes) {
-        for (const cli::Input& input : inputs.inputs) {
-            lane->outputs.addWorkbook(input.path);
-        }
+        lane->outputs.shareWorkbooks(shared);
         lane->outputs.setNoClobber(options.noClobber);
         if (options.dryRun) {
             lane->outputs.setPreview(

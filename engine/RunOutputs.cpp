@@ -84,9 +84,24 @@ void RunOutputs::addWorkbook(const std::string& path)
     m_workbooks.emplace(info.st_dev, info.st_ino);
 }
 
+std::shared_ptr<const RunOutputs::Workbooks> RunOutputs::workbooksToShare() const
+{
+    Workbooks all = m_workbooks;
+    if (m_sharedWorkbooks) {
+        all.insert(m_sharedWorkbooks->begin(), m_sharedWorkbooks->end());
+    }
+    return std::make_shared<const Workbooks>(std::move(all));
+}
+
+void RunOutputs::shareWorkbooks(std::shared_ptr<const Workbooks> workbooks)
+{
+    m_sharedWorkbooks = std::move(workbooks);
+}
+
 bool RunOutputs::isWorkbook(std::uint64_t device, std::uint64_t inode) const
 {
-    return m_workbooks.contains({device, inode});
+    return m_workbooks.contains({device, inode})
+        || (m_sharedWorkbooks && m_sharedWorkbooks->contains({device, inode}));
 }
 
 bool RunOutputs::written(const std::string& path, const StillThere& stillThere) const

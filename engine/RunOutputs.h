@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -20,6 +21,12 @@ public:
     // output file may replace. A path that cannot be looked at is passed over. Call it between
     // splits: the writer's naming thread reads the workbooks while a split runs.
     void addWorkbook(const std::string& path);
+
+    // The workbooks remembered so far, to be shared: a run split in several lanes looks at its
+    // workbooks once, and every lane's record reads the same copy.
+    using Workbooks = std::set<std::pair<std::uint64_t, std::uint64_t>>; // device, inode
+    [[nodiscard]] std::shared_ptr<const Workbooks> workbooksToShare() const;
+    void shareWorkbooks(std::shared_ptr<const Workbooks> workbooks);
 
     // Whether the file of that device and inode is a workbook of the run.
     [[nodiscard]] bool isWorkbook(std::uint64_t device, std::uint64_t inode) const;
@@ -118,7 +125,8 @@ private:
 
     [[nodiscard]] bool written(const std::string& path, const StillThere& stillThere) const;
 
-    std::set<std::pair<std::uint64_t, std::uint64_t>> m_workbooks; // device, inode
+    Workbooks m_workbooks;
+    std::shared_ptr<const Workbooks> m_sharedWorkbooks; // another record's, as they were
     HashSet m_written;
     // For a name taken more than once, the suffix number its next copy tries first, so that a
     // thousand rows of one first value cost a thousand lookups, not half a million.
