@@ -1,6 +1,7 @@
 #include "engine/OutputFile.h"
 
 #include "support/Error.h"
+#include "tests/fakes/MemoryLimit.h"
 #include "tests/fakes/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -125,17 +126,7 @@ TEST(WriteTextFile, AFailedWriteLeavesNothingWhetherTheNameIsNewOrTaken)
 [[noreturn]] void
 writeWithinMemory(const std::filesystem::path& folder, std::size_t size, std::size_t bound)
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    std::size_t dataKb = 0;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmData:")) {
-            dataKb = std::stoul(line.substr(7));
-        }
-    }
-    const rlim_t limit = dataKb * 1024 + bound;
-    const rlimit data{limit, limit};
-    ::setrlimit(RLIMIT_DATA, &data);
+    limitPrivateMemory(bound);
     int code = 1;
     try {
         const std::string content(size, 'x');

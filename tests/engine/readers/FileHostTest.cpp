@@ -2,6 +2,7 @@
 
 #include "support/Error.h"
 #include "tests/builders/XlsxBuilder.h"
+#include "tests/fakes/MemoryLimit.h"
 #include "tests/fakes/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -161,18 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
 // holds already, and bound more. Exits 0 when the sheet holds the whole line of size bytes.
 [[noreturn]] void loadWithinMemory(const std::string& path, std::size_t size, std::size_t bound)
 {
-    // Private memory (heap and anonymous maps) as it is now, in kB.
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    std::size_t dataKb = 0;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmData:")) {
-            dataKb = std::stoul(line.substr(7));
-        }
-    }
-    const rlim_t limit = dataKb * 1024 + bound;
-    const rlimit data{limit, limit};
-    ::setrlimit(RLIMIT_DATA, &data);
+    testing::limitPrivateMemory(bound);
     try {
         const auto workbook = FileHostFactory().create()->open(path);
         const Sheet sheet = workbook->loadSheet(1);
