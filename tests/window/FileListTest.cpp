@@ -487,13 +487,7 @@ private slots:
         QStringList filters;
         QString filter;
         QString opened;
-        QTimer poll;
-        poll.setInterval(10);
-        connect(&poll, &QTimer::timeout, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                return;
-            }
+        const ModalAnswerer<QFileDialog> answerer([&](QFileDialog* dialog) {
             filters = dialog->nameFilters();
             filter = dialog->selectedNameFilter();
             opened = dialog->directory().absolutePath();
@@ -502,10 +496,8 @@ private slots:
                 ->setText(QStringLiteral("\"b.xlsx\" \"a.xlsx\""));
             static_cast<QDialog*>(dialog)->accept();
         });
-        poll.start();
         const FileSelection chosen = dialogs.openFiles(
             "Add", "Excel Files (*.xl*)|*.xl*|All Files (*)|*|", (f.in / "start").string());
-        poll.stop();
         QCOMPARE(filters, (QStringList{"Excel Files (*.xl*)", "All Files (*)"}));
         QCOMPARE(filter, QStringLiteral("Excel Files (*.xl*)"));
         QCOMPARE(opened, QString::fromStdString((f.in / "start").string()));

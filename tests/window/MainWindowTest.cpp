@@ -364,22 +364,14 @@ private slots:
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QList<QAbstractButton*> buttons;
-        QTimer poll;
-        poll.setInterval(10);
-        connect(&poll, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) {
-                return;
-            }
+        const ModalAnswerer<QMessageBox> answerer([&](QMessageBox* box) {
             title = box->windowTitle();
             text = box->text();
             icon = box->icon();
             buttons = box->buttons();
             box->accept();
         });
-        poll.start();
         reporter.report(ErrorReport{std::string(Location::StartSaving), 118, "disk full"});
-        poll.stop();
         QCOMPARE(title, QStringLiteral("Application Error"));
         QCOMPARE(icon, QMessageBox::Warning);
         QCOMPARE(buttons.size(), 1);
@@ -396,25 +388,17 @@ private slots:
         QString text;
         QString details;
         int height = 0;
-        QTimer poll;
-        poll.setInterval(10);
-        connect(&poll, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) {
-                return;
-            }
+        const ModalAnswerer<QMessageBox> answerer([&](QMessageBox* box) {
             text = box->text();
             details = box->detailedText();
             height = box->frameGeometry().height();
             box->accept();
         });
-        poll.start();
         std::string description;
         for (int i = 0; i < 400; ++i) {
             description += "cannot write \"/out/x" + std::to_string(i) + ".txt\": denied\r\n";
         }
         reporter.report(ErrorReport{std::string(Location::StartSaving), 118, description});
-        poll.stop();
         QVERIFY(height > 0);
         QVERIFY(height <= QGuiApplication::primaryScreen()->availableGeometry().height());
         QVERIFY(text.startsWith("cannot write \"/out/x0.txt\": denied\ncannot write"));
@@ -431,13 +415,7 @@ private slots:
         QString checkBox;
         QString details;
         QStringList buttons;
-        QTimer poll;
-        poll.setInterval(10);
-        connect(&poll, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) {
-                return;
-            }
+        const ModalAnswerer<QMessageBox> answerer([&](QMessageBox* box) {
             ++boxes;
             if (QCheckBox* check = box->checkBox()) {
                 checkBox = check->text();
@@ -455,14 +433,12 @@ private slots:
                 }
             }
         });
-        poll.start();
         reporter.beginRun();
         reporter.report(ErrorReport{std::string(Location::StartSaving), 118, "disk full"});
         reporter.report(ErrorReport{std::string(Location::StartSaving), 120, "disk full"});
         const std::vector<std::string> reports = reporter.endRun();
         const bool pressed =
             dialogs.messageWithDetails("Sheetfray", "Done.", "all of it", "Open Folder");
-        poll.stop();
         // The ticked box hides the second report, which is still kept.
         QCOMPARE(boxes, 2);
         QCOMPARE(checkBox, QStringLiteral("Don't show further errors in this run"));

@@ -12,12 +12,14 @@
 #include "window/Samples.h"
 #include "window/SettingsStore.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 #include <functional>
@@ -45,6 +47,29 @@ public:
 };
 
 // Clicks a radio button on its indicator: a wide button reacts only there and on its text.
+// Answers each modal box or dialog of type Box as it shows, for as long as it lives: the code
+// under test waits in the box's own event loop, so the answer comes from a timer.
+template <typename Box>
+class ModalAnswerer
+{
+public:
+    explicit ModalAnswerer(std::function<void(Box*)> answer)
+        : m_answer(std::move(answer))
+    {
+        m_poll.setInterval(10);
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<Box*>(QApplication::activeModalWidget())) {
+                m_answer(box);
+            }
+        });
+        m_poll.start();
+    }
+
+private:
+    std::function<void(Box*)> m_answer;
+    QTimer m_poll;
+};
+
 inline void clickOption(QWidget* window, const char* name)
 {
     auto* button = window->findChild<QRadioButton*>(QString::fromLatin1(name));
