@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace sheetfray::cli {
 
@@ -80,25 +81,28 @@ std::optional<Input> spoolStandardInput(const std::string& name, InputList& list
                                  + std::string(std::strerror(errno)));
     }
     list.spool = std::make_unique<SpoolFolder>(pattern);
-    std::string content;
-    std::array<char, 65536> buffer{};
-    for (;;) {
+    // The first block names the file; then block after block goes straight to it, so a large
+    // workbook is never held in memory.
+    std::vector<char> buffer(65536);
+    const auto readBlock = [&] {
         const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), stdin);
-        content.append(buffer.data(), got);
-        if (got < buffer.size()) {
-            break;
+        if (std::ferror(stdin)) {
+            throw std::runtime_error("cannot read standard input: "
+                                     + std::string(std::strerror(errno)));
         }
-    }
-    if (std::ferror(stdin)) {
-        throw std::runtime_error("cannot read standard input: "
-                                 + std::string(std::strerror(errno)));
-    }
-    const std::string fileName = isWorkbookName(name)
-        ? name
-        : name + extensionForContent(std::string_view(content).substr(0, 4096));
+        return got;
+    };
+    std::size_t got = readBlock();
+    const std::string fileName = isWorkbookName(name) ? name
+                                                      : name
+            + extensionForContent(std::string_view(buffer.data(),
+                                                   std::min<std::size_t>(got, 4096)));
     const std::string path = pattern + "/" + fileName;
     std::ofstream out(path, std::ios::binary);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    while (got > 0 && out) {
+        out.write(buffer.data(), static_cast<std::streamsize>(got));
+        got = got < buffer.size() ? 0 : readBlock();
+    }
     out.close();
     if (!out) {
         throw std::runtime_error("cannot copy standard input to " + path);
