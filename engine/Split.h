@@ -9,16 +9,29 @@
 #include "engine/format/NumberFormat.h"
 #include "support/ErrorReport.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace sheetfray::engine {
 
+// What an output file holds. The window offers Text and Spreadsheet; the command line all.
+enum class OutputKind : std::uint8_t {
+    Text, // the line's displayed texts, each followed by the separator (.txt)
+    Spreadsheet, // a workbook of one sheet in the binary spreadsheet format (.xls)
+    TabText, // tab-separated text named .xls
+    Xlsx, // a workbook of one sheet in the XML package format (.xlsx)
+    Json, // the displayed texts as a JSON array, object or string (.json)
+};
+
 // Choices the command line adds to the window's; the defaults split as the window does.
 struct SplitChoices
 {
+    // What the files hold; none: as the controls say, Text or Spreadsheet.
+    std::optional<OutputKind> kind;
     // The sheets to split, each by its name or by its number from 1 in workbook order (a
     // sheet of that name wins over the number); empty: every sheet. They are split in
     // workbook order, each once.
