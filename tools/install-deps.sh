@@ -11,6 +11,7 @@ packages=(
     fonts-dejavu-core   # the window tests also measure captions in DejaVu Sans alone
     clang-14 libclang-rt-14-dev clang-format git
     dpkg-dev file   # cpack finds the Debian package's library dependencies with these
+    lintian appstream desktop-file-utils   # the package test checks the packages with these
 )
 missing=()
 for package in "${packages[@]}"; do

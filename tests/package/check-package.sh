@@ -107,7 +107,7 @@ if command -v appstreamcli >/dev/null; then
 fi
 if command -v lintian >/dev/null; then
     # Errors, warnings and hardening notes fail; the rest is listed.
-    lintian --pedantic --no-tag-display-limit "$split_deb" "$window_deb" \
+    lintian --pedantic --display-info --tag-display-limit 0 "$split_deb" "$window_deb" \
         >"$work/lintian.log" 2>&1 || true
     cat "$work/lintian.log"
     if grep -E "^[EW]: |^[A-Z]: .*hardening-" "$work/lintian.log"; then
