@@ -11,6 +11,7 @@
 #include <bit>
 #include <map>
 #include <optional>
+#include <utility>
 
 namespace sheetfray::engine::readers {
 
@@ -27,6 +28,9 @@ struct SheetEntry
     std::size_t offset = 0; // of the sheet's BOF record in the workbook stream
     SheetType type = SheetType::Worksheet;
     bool hidden = false; // hidden or very hidden
+    // The sheet's own cell formats (a BIFF4 workbook's sheets carry their XF records); empty
+    // when it uses the workbook's.
+    std::shared_ptr<WorkbookStyles> styles;
 };
 
 // Substream types in the BOF record (MS-XLS 2.4.21).
@@ -172,7 +176,10 @@ private:
     void readGlobalRecord(const BiffRecord& record, BiffRecordReader& reader);
     void readFormat(const BiffRecord& record);
     void readBoundSheet(const BiffRecord& record);
-    void buildCellFormats();
+    void buildCellFormats() { buildCellFormats(m_styles->cellFormats); }
+    // Compiles the number formats of the XF records read so far into formats, and forgets
+    // the XF records.
+    void buildCellFormats(std::vector<format::NumberFormat>& formats);
     [[nodiscard]] std::string_view formatCode(std::uint16_t id) const;
     [[nodiscard]] std::optional<std::uint16_t> builtinFormatId(std::uint16_t id) const;
     [[nodiscard]] Sheet readSheet(const SheetEntry& sheet);
@@ -258,7 +265,7 @@ void XlsWorkbook::readOldStream(BiffRecordReader& reader, const BiffRecord& bof)
 void XlsWorkbook::readWorksheetFile(BiffRecordReader& reader)
 {
     const std::size_t dot = m_fileName.rfind('.');
-    m_sheets.push_back({m_fileName.substr(0, dot), 0, SheetType::Worksheet});
+    m_sheets.push_back({m_fileName.substr(0, dot), 0, SheetType::Worksheet, false, {}});
     BiffRecord record;
     int depth = 1;
     while (depth > 0 && reader.next(record)) {
@@ -273,28 +280,25 @@ void XlsWorkbook::readWorksheetFile(BiffRecordReader& reader)
     buildCellFormats();
 }
 
-// A BIFF4 workbook: the globals, then each sheet as a BUNDLEHEADER record holding its name
-// followed by the sheet's own BOF to EOF records.
+// A BIFF4 workbook: the globals hold the sheets, each a SHEETHDR record (the size of the
+// sheet's records and its name) followed by the sheet's own BOF to EOF records, which carry
+// the sheet's formats and XF records.
 void XlsWorkbook::readBiff4Workbook(BiffRecordReader& reader)
 {
+    std::vector<std::vector<format::NumberFormat>> sheetFormats;
     BiffRecord record;
     bool ended = false;
     while (!ended && reader.next(record)) {
         if (record.type == biff::Eof) {
             ended = true;
-        } else {
-            readGlobalRecord(record, reader);
+            continue;
         }
-    }
-    if (!ended) {
-        damaged("the workbook part has no end-of-file record");
-    }
-    while (reader.next(record)) {
         if (isBof(record.type)) {
-            // A sheet without a BUNDLEHEADER: not a layout this reader knows.
+            // A sheet without its SHEETHDR: not a layout this reader knows.
             unsupportedVersion("BIFF4");
         }
         if (record.type != biff::BundleHeader4) {
+            readGlobalRecord(record, reader);
             continue;
         }
         requireSize(record, 5);
@@ -308,16 +312,47 @@ void XlsWorkbook::readBiff4Workbook(BiffRecordReader& reader)
         sheet.offset = bof.offset;
         sheet.type = sheetTypeOf(le16(bof.data, 2));
         m_sheets.push_back(std::move(sheet));
+
+        auto globalCodes = std::exchange(m_formatCodes, {});
+        auto globalXfs = std::exchange(m_xfFormats, {});
+        const std::uint16_t globalNext = std::exchange(m_nextFormat, std::uint16_t{0});
         int depth = 1;
         while (depth > 0 && reader.next(record)) {
             if (isBof(record.type)) {
                 ++depth;
             } else if (record.type == biff::Eof) {
                 --depth;
+            } else if (depth == 1) {
+                switch (record.type) {
+                case biff::Format:
+                case biff::Format2:
+                case biff::Xf:
+                case biff::Xf3:
+                case biff::Xf4:
+                    readGlobalRecord(record, reader);
+                    break;
+                default:
+                    break;
+                }
             }
         }
+        sheetFormats.emplace_back();
+        buildCellFormats(sheetFormats.back());
+        m_formatCodes = std::move(globalCodes);
+        m_xfFormats = std::move(globalXfs);
+        m_nextFormat = globalNext;
     }
-    buildCellFormats();
+    if (!ended) {
+        damaged("the workbook part has no end-of-file record");
+    }
+    buildCellFormats(m_styles->cellFormats);
+    for (std::size_t i = 0; i < sheetFormats.size(); ++i) {
+        if (!sheetFormats[i].empty()) {
+            auto styles = std::make_shared<WorkbookStyles>(*m_styles);
+            styles->cellFormats = std::move(sheetFormats[i]);
+            m_sheets[i].styles = std::move(styles);
+        }
+    }
 }
 
 void XlsWorkbook::readGlobalRecord(const BiffRecord& record, BiffRecordReader& reader)
@@ -478,7 +513,7 @@ std::string_view XlsWorkbook::formatCode(std::uint16_t id) const
     return it != m_formatCodes.end() ? std::string_view(it->second) : builtin;
 }
 
-void XlsWorkbook::buildCellFormats()
+void XlsWorkbook::buildCellFormats(std::vector<format::NumberFormat>& formats)
 {
     if (m_biff == Biff::V2 && m_xfFormats.empty()) {
         // Without XF records, each BIFF2 cell names its number format (six bits) itself.
@@ -488,7 +523,6 @@ void XlsWorkbook::buildCellFormats()
         }
     }
     std::map<std::uint16_t, format::NumberFormat> compiled;
-    auto& formats = m_styles->cellFormats;
     formats.reserve(m_xfFormats.size());
     for (const std::uint16_t id : m_xfFormats) {
         auto it = compiled.find(id);
@@ -549,7 +583,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
         throw ReadError(ReadError::Reason::MacroSheet);
     }
 
-    SheetBuilder builder(sheet.name, m_styles);
+    SheetBuilder builder(sheet.name, sheet.styles ? sheet.styles : m_styles);
     // The sheet's records run to the next sheet's; a cell record takes 10 to 20 bytes.
     std::size_t end = m_stream.size();
     for (const SheetEntry& other : m_sheets) {
