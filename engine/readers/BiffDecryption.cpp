@@ -310,6 +310,7 @@ constexpr std::array<std::uint16_t, 105> XorMatrix = {
     0x3331, 0x6662, 0xCCC4, 0x89A9, 0x0373, 0x06E6, 0x0DCC,
     0x1021, 0x2042, 0x4084, 0x8108, 0x1231, 0x2462, 0x48C4,
 };
+
 // clang-format on
 
 std::uint16_t xorVerifier(std::string_view password)
@@ -374,8 +375,8 @@ void decryptXor(std::span<std::byte> stream, std::size_t start, ByteView keyAndH
         [&](std::span<std::byte> bytes, std::size_t position, std::size_t recordSize) {
             for (std::size_t i = 0; i < bytes.size(); ++i) {
                 const std::uint8_t m = mask[(position + i + recordSize) % mask.size()];
-                bytes[i] = std::byte{
-                    rotateRight(static_cast<std::uint8_t>(std::to_integer<std::uint8_t>(bytes[i]) ^ m), 5)};
+                bytes[i] = std::byte{rotateRight(
+                    static_cast<std::uint8_t>(std::to_integer<std::uint8_t>(bytes[i]) ^ m), 5)};
             }
         });
 }

@@ -176,7 +176,9 @@ private:
     void readGlobalRecord(const BiffRecord& record, BiffRecordReader& reader);
     void readFormat(const BiffRecord& record);
     void readBoundSheet(const BiffRecord& record);
+
     void buildCellFormats() { buildCellFormats(m_styles->cellFormats); }
+
     // Compiles the number formats of the XF records read so far into formats, and forgets
     // the XF records.
     void buildCellFormats(std::vector<format::NumberFormat>& formats);
@@ -184,7 +186,9 @@ private:
     [[nodiscard]] std::optional<std::uint16_t> builtinFormatId(std::uint16_t id) const;
     [[nodiscard]] Sheet readSheet(const SheetEntry& sheet);
     void readLabel(const BiffRecord& record, SheetBuilder& builder);
+
     [[nodiscard]] bool isBiff8() const { return m_biff == Biff::V8; }
+
     [[nodiscard]] bool isBeforeBiff5() const { return m_biff < Biff::V5; }
 
     std::string m_fileName;
@@ -361,10 +365,8 @@ void XlsWorkbook::readGlobalRecord(const BiffRecord& record, BiffRecordReader& r
     case biff::FilePass:
         // Only the first FILEPASS counts; the records after it are decrypted once.
         if (!m_decrypted) {
-            decryptWithDefaultPassword(m_stream,
-                                       record,
-                                       isBiff8() ? FilePassLayout::Biff8
-                                                 : FilePassLayout::BeforeBiff8);
+            decryptWithDefaultPassword(
+                m_stream, record, isBiff8() ? FilePassLayout::Biff8 : FilePassLayout::BeforeBiff8);
             m_decrypted = true;
         }
         break;
@@ -375,8 +377,8 @@ void XlsWorkbook::readGlobalRecord(const BiffRecord& record, BiffRecordReader& r
         break;
     case biff::DateMode:
         requireSize(record, 2);
-        m_styles->dateSystem = le16(record.data, 0) != 0 ? format::DateSystem::Date1904
-                                                         : format::DateSystem::Date1900;
+        m_styles->dateSystem =
+            le16(record.data, 0) != 0 ? format::DateSystem::Date1904 : format::DateSystem::Date1900;
         break;
     case biff::Format:
     case biff::Format2:
@@ -663,13 +665,12 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
         if (pending.waiting && record.type != biff::String && record.type != biff::String2
             && record.type != biff::Continue) {
             // STRING may follow after ARRAY or SHRFMLA records; any cell record ends the wait.
-            const bool isCell = biff2Cell || record.type == biff::Number
-                || record.type == biff::Rk || record.type == biff::MulRk
-                || record.type == biff::LabelSst || record.type == biff::Label
-                || record.type == biff::Blank || record.type == biff::MulBlank
-                || record.type == biff::BoolErr || record.type == biff::Formula
-                || record.type == biff::Formula3 || record.type == biff::Formula4
-                || record.type == biff::RString;
+            const bool isCell = biff2Cell || record.type == biff::Number || record.type == biff::Rk
+                || record.type == biff::MulRk || record.type == biff::LabelSst
+                || record.type == biff::Label || record.type == biff::Blank
+                || record.type == biff::MulBlank || record.type == biff::BoolErr
+                || record.type == biff::Formula || record.type == biff::Formula3
+                || record.type == biff::Formula4 || record.type == biff::RString;
             if (isCell) {
                 builder.addText(pending.row, pending.column, "", pending.xf);
                 pending.waiting = false;

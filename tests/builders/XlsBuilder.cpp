@@ -531,8 +531,22 @@ std::array<std::uint8_t, 4> littleEndian(std::uint32_t value)
 
 const Octets& testSalt()
 {
-    static const Octets salt = {0x5A, 0x11, 0x7C, 0x03, 0x9E, 0x42, 0xB8, 0x66,
-                                0x21, 0xD4, 0x0F, 0x93, 0x57, 0xEA, 0x38, 0xC1};
+    static const Octets salt = {0x5A,
+                                0x11,
+                                0x7C,
+                                0x03,
+                                0x9E,
+                                0x42,
+                                0xB8,
+                                0x66,
+                                0x21,
+                                0xD4,
+                                0x0F,
+                                0x93,
+                                0x57,
+                                0xEA,
+                                0x38,
+                                0xC1};
     return salt;
 }
 
@@ -595,8 +609,8 @@ std::array<std::uint8_t, 16> xorMask()
     for (std::size_t i = 0; i < mask.size(); ++i) {
         const auto c =
             i < password.size() ? static_cast<std::uint8_t>(password[i]) : pad[i - password.size()];
-        const auto key = static_cast<std::uint8_t>(i % 2 != 0 ? DefaultXorKey >> 8
-                                                              : DefaultXorKey & 0xFF);
+        const auto key =
+            static_cast<std::uint8_t>(i % 2 != 0 ? DefaultXorKey >> 8 : DefaultXorKey & 0xFF);
         const auto mixed = static_cast<std::uint8_t>(c ^ key);
         mask[i] = static_cast<std::uint8_t>((mixed >> 1) | (mixed << 7));
     }
@@ -605,9 +619,8 @@ std::array<std::uint8_t, 16> xorMask()
 
 bool staysPlain(unsigned type)
 {
-    return type == 0x0809 || type == 0x0009 || type == 0x0209 || type == 0x0409
-        || type == 0x002F || type == 0x00E1 || type == 0x0138 || type == 0x0194
-        || type == 0x0195 || type == 0x0196;
+    return type == 0x0809 || type == 0x0009 || type == 0x0209 || type == 0x0409 || type == 0x002F
+        || type == 0x00E1 || type == 0x0138 || type == 0x0194 || type == 0x0195 || type == 0x0196;
 }
 
 Octets rc4Check(const Encryption& e, std::size_t hashSize)
@@ -651,8 +664,14 @@ Bytes filePassBody(const Encryption& encryption, bool biff8)
     case Encryption::Method::CryptoApiRc4: {
         const std::string provider = "Microsoft Base Cryptographic Provider v1.0";
         RecordData header;
-        header.u32(0x04).u32(0).u32(0x6801).u32(0x8004).u32(encryption.keyBits).u32(1).u32(0).u32(
-            0);
+        header.u32(0x04)
+            .u32(0)
+            .u32(0x6801)
+            .u32(0x8004)
+            .u32(encryption.keyBits)
+            .u32(1)
+            .u32(0)
+            .u32(0);
         for (const char c : provider) {
             header.u16(static_cast<unsigned char>(c));
         }
@@ -778,8 +797,9 @@ OldBiffBuilder&
 OldBiffBuilder::number(std::size_t sheet, unsigned row, unsigned col, double value, unsigned xf)
 {
     const Bytes head = cell(sheet, row, col, xf);
-    return addRecord(
-        sheet, m_version == OldBiff::V2 ? 0x0003 : 0x0203, RecordData().bytes(head).f64(value).data());
+    return addRecord(sheet,
+                     m_version == OldBiff::V2 ? 0x0003 : 0x0203,
+                     RecordData().bytes(head).f64(value).data());
 }
 
 OldBiffBuilder& OldBiffBuilder::label(

@@ -258,7 +258,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CellValue::Kind::Text,
                     0,
                     "ab"},
-        OldCellCase{"Biff3Rk", OldBiff::V3, {{0x027E, rk((7u << 2) | 2u)}}, CellValue::Kind::Number, 7, ""},
+        OldCellCase{
+            "Biff3Rk", OldBiff::V3, {{0x027E, rk((7u << 2) | 2u)}}, CellValue::Kind::Number, 7, ""},
         OldCellCase{"Biff3Label",
                     OldBiff::V3,
                     {{0x0204, RecordData().bytes(cell()).byteString("Pen").data()}},
@@ -438,21 +439,29 @@ INSTANTIATE_TEST_SUITE_P(
     XlsEncrypted,
     ::testing::Values(
         EncryptedCase{"Biff8Rc4",
-                      [](const auto& n) { return encryptedBook(true, {Method::Rc4}, n); }, "Data"},
+                      [](const auto& n) { return encryptedBook(true, {Method::Rc4}, n); },
+                      "Data"},
         EncryptedCase{"Biff8CryptoApi128",
-                      [](const auto& n) { return encryptedBook(true, {Method::CryptoApiRc4}, n); }, "Data"},
-        EncryptedCase{"Biff8CryptoApi40",
-                      [](const auto& n) {
-                          return encryptedBook(
-                              true, {Method::CryptoApiRc4, "VelvetSweatshop", 40}, n);
-                      }, "Data"},
+                      [](const auto& n) { return encryptedBook(true, {Method::CryptoApiRc4}, n); },
+                      "Data"},
+        EncryptedCase{
+            "Biff8CryptoApi40",
+            [](const auto& n) {
+                return encryptedBook(true, {Method::CryptoApiRc4, "VelvetSweatshop", 40}, n);
+            },
+            "Data"},
         EncryptedCase{"Biff8Xor",
-                      [](const auto& n) { return encryptedBook(true, {Method::Xor}, n); }, "Data"},
+                      [](const auto& n) { return encryptedBook(true, {Method::Xor}, n); },
+                      "Data"},
         EncryptedCase{"Biff5Xor",
-                      [](const auto& n) { return encryptedBook(false, {Method::Xor}, n); }, "Data"},
-        EncryptedCase{"Biff2Xor", [](const auto& n) { return encryptedOld(OldBiff::V2, n); }, "book"},
-        EncryptedCase{"Biff3Xor", [](const auto& n) { return encryptedOld(OldBiff::V3, n); }, "book"},
-        EncryptedCase{"Biff4Xor", [](const auto& n) { return encryptedOld(OldBiff::V4, n); }, "book"}),
+                      [](const auto& n) { return encryptedBook(false, {Method::Xor}, n); },
+                      "Data"},
+        EncryptedCase{
+            "Biff2Xor", [](const auto& n) { return encryptedOld(OldBiff::V2, n); }, "book"},
+        EncryptedCase{
+            "Biff3Xor", [](const auto& n) { return encryptedOld(OldBiff::V3, n); }, "book"},
+        EncryptedCase{
+            "Biff4Xor", [](const auto& n) { return encryptedOld(OldBiff::V4, n); }, "book"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(XlsReader, BlankCellsCountForTheUsedRange)
