@@ -407,9 +407,16 @@ TEST_P(XlsEncrypted, OpensWithTheDefaultPassword)
     }
 }
 
-Bytes encryptedBook(bool biff8, const Encryption& e, const std::vector<double>& numbers)
+Bytes encryptedBook(bool biff8,
+                    const Encryption& e,
+                    const std::vector<double>& numbers,
+                    bool secondFilePass = false)
 {
     XlsBuilder b(biff8);
+    if (secondFilePass) {
+        // Only the first FILEPASS counts; decrypting again would garble the records.
+        b.addGlobalRecord(0x002F, filePassBody(e, biff8));
+    }
     const auto s = b.addSheet("Data");
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         const auto row = static_cast<unsigned>(i);
@@ -450,6 +457,9 @@ INSTANTIATE_TEST_SUITE_P(
                 return encryptedBook(true, {Method::CryptoApiRc4, "VelvetSweatshop", 40}, n);
             },
             "Data"},
+        EncryptedCase{"Biff8Rc4TwoFilePass",
+                      [](const auto& n) { return encryptedBook(true, {Method::Rc4}, n, true); },
+                      "Data"},
         EncryptedCase{"Biff8Xor",
                       [](const auto& n) { return encryptedBook(true, {Method::Xor}, n); },
                       "Data"},
