@@ -258,8 +258,12 @@ void XlsWorkbook::readOldStream(BiffRecordReader& reader, const BiffRecord& bof)
         readBiff4Workbook(reader);
         return;
     }
-    if (substream != WorksheetSubstream) {
+    if (substream == ChartSubstream || substream == MacroSubstream) {
         throw ReadError(ReadError::Reason::SingleSheetFile);
+    }
+    if (substream != WorksheetSubstream) {
+        // A workspace, or a workbook of a version that has none.
+        unsupportedVersion(m_biff == Biff::V2 ? "BIFF2" : m_biff == Biff::V3 ? "BIFF3" : "BIFF4");
     }
     readWorksheetFile(reader);
 }
