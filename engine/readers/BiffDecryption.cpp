@@ -277,22 +277,11 @@ void decryptCryptoApiRc4(std::span<std::byte> stream, std::size_t start, ByteVie
 // XOR obfuscation, method 1 (MS-OFFCRYPTO 2.3.7.1 to 2.3.7.3).
 constexpr std::array<std::uint8_t, 15> XorPad = {
     0xBB, 0xFF, 0xFF, 0xBA, 0xFF, 0xFF, 0xB9, 0x80, 0x00, 0xBE, 0x0F, 0x00, 0xBF, 0x0F, 0x00};
-constexpr std::array<std::uint16_t, 15> XorInitialCode = {0xE1F0,
-                                                          0x1D0F,
-                                                          0xCC9C,
-                                                          0x84C0,
-                                                          0x110C,
-                                                          0x0E10,
-                                                          0xF1CE,
-                                                          0x313E,
-                                                          0x1872,
-                                                          0xE139,
-                                                          0xD40F,
-                                                          0x84F9,
-                                                          0x280C,
-                                                          0xA96A,
-                                                          0x4EC3};
 // clang-format off
+constexpr std::array<std::uint16_t, 15> XorInitialCode = {
+    0xE1F0, 0x1D0F, 0xCC9C, 0x84C0, 0x110C, 0x0E10, 0xF1CE, 0x313E,
+    0x1872, 0xE139, 0xD40F, 0x84F9, 0x280C, 0xA96A, 0x4EC3,
+};
 constexpr std::array<std::uint16_t, 105> XorMatrix = {
     0xAEFC, 0x4DD9, 0x9BB2, 0x2745, 0x4E8A, 0x9D14, 0x2A09,
     0x7B61, 0xF6C2, 0xFDA5, 0xEB6B, 0xC6F7, 0x9DCF, 0x2BBF,
