@@ -12,9 +12,24 @@ namespace sheetfray::engine::readers {
 
 class CodePageDecoder;
 
-// Record types this reader acts on (MS-XLS 2.3).
+// Record types this reader acts on (MS-XLS 2.3; BIFF2 to BIFF4 from the older BIFF documents).
 namespace biff {
-inline constexpr std::uint16_t Formula = 0x0006;
+// BIFF2 cells: a 7-byte header (row, column, three bytes of cell attributes), then the value.
+inline constexpr std::uint16_t Blank2 = 0x0001;
+inline constexpr std::uint16_t Integer2 = 0x0002;
+inline constexpr std::uint16_t Number2 = 0x0003;
+inline constexpr std::uint16_t Label2 = 0x0004;
+inline constexpr std::uint16_t BoolErr2 = 0x0005;
+inline constexpr std::uint16_t Formula = 0x0006; // BIFF5 and later; BIFF2's own FORMULA
+inline constexpr std::uint16_t String2 = 0x0007;
+inline constexpr std::uint16_t Format2 = 0x001E; // BIFF2 and BIFF3: numbered in file order
+inline constexpr std::uint16_t Xf2 = 0x0043;
+inline constexpr std::uint16_t Ixfe2 = 0x0044; // the XF index of the next BIFF2 cell
+inline constexpr std::uint16_t BundleHeader4 = 0x008F; // precedes each sheet of a BIFF4 workbook
+inline constexpr std::uint16_t Formula3 = 0x0206;
+inline constexpr std::uint16_t Xf3 = 0x0243;
+inline constexpr std::uint16_t Formula4 = 0x0406;
+inline constexpr std::uint16_t Xf4 = 0x0443;
 inline constexpr std::uint16_t Eof = 0x000A;
 inline constexpr std::uint16_t DateMode = 0x0022; // the 1904 flag
 inline constexpr std::uint16_t FilePass = 0x002F;
@@ -36,7 +51,7 @@ inline constexpr std::uint16_t String = 0x0207;
 inline constexpr std::uint16_t Rk = 0x027E;
 inline constexpr std::uint16_t Format = 0x041E;
 inline constexpr std::uint16_t Bof = 0x0809;
-// Beginning-of-file records of BIFF2, BIFF3 and BIFF4, which this reader does not read.
+// Beginning-of-file records of BIFF2, BIFF3 and BIFF4.
 inline constexpr std::uint16_t Bof2 = 0x0009;
 inline constexpr std::uint16_t Bof3 = 0x0209;
 inline constexpr std::uint16_t Bof4 = 0x0409;

@@ -1,5 +1,6 @@
 #include "engine/readers/XlsReader.h"
 
+#include "engine/readers/BiffDecryption.h"
 #include "engine/readers/BiffRecords.h"
 #include "engine/readers/CompoundFile.h"
 #include "engine/readers/LittleEndian.h"
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <bit>
 #include <map>
+#include <optional>
+#include <utility>
 
 namespace sheetfray::engine::readers {
 
@@ -16,12 +19,18 @@ namespace {
 
 enum class SheetType { Worksheet, Chart, MacroSheet, Module };
 
+// The BIFF version of the stream; BIFF7 reads as BIFF5.
+enum class Biff : std::uint8_t { V2, V3, V4, V5, V8 };
+
 struct SheetEntry
 {
     std::string name;
     std::size_t offset = 0; // of the sheet's BOF record in the workbook stream
     SheetType type = SheetType::Worksheet;
     bool hidden = false; // hidden or very hidden
+    // The sheet's own cell formats (a BIFF4 workbook's sheets carry their XF records); empty
+    // when it uses the workbook's.
+    std::shared_ptr<WorkbookStyles> styles;
 };
 
 // Substream types in the BOF record (MS-XLS 2.4.21).
@@ -29,6 +38,7 @@ constexpr std::uint16_t GlobalsSubstream = 0x0005;
 constexpr std::uint16_t WorksheetSubstream = 0x0010;
 constexpr std::uint16_t ChartSubstream = 0x0020;
 constexpr std::uint16_t MacroSubstream = 0x0040;
+constexpr std::uint16_t Biff4WorkbookSubstream = 0x0100;
 
 constexpr std::uint16_t Biff8Version = 0x0600;
 constexpr std::uint16_t Biff5Version = 0x0500;
@@ -41,6 +51,23 @@ constexpr std::uint16_t Biff5Version = 0x0500;
 [[noreturn]] void unsupportedVersion(std::string_view version)
 {
     throw ReadError(ReadError::Reason::OldFormat, std::string(version));
+}
+
+bool isBof(std::uint16_t type)
+{
+    return type == biff::Bof || type == biff::Bof2 || type == biff::Bof3 || type == biff::Bof4;
+}
+
+SheetType sheetTypeOf(std::uint16_t substream)
+{
+    switch (substream) {
+    case ChartSubstream:
+        return SheetType::Chart;
+    case MacroSubstream:
+        return SheetType::MacroSheet;
+    default:
+        return SheetType::Worksheet;
+    }
 }
 
 void requireSize(const BiffRecord& record, std::size_t size)
@@ -97,7 +124,7 @@ public:
     XlsWorkbook(std::string fileName, std::vector<std::byte> stream, bool biff8Expected)
         : m_fileName(std::move(fileName))
         , m_stream(std::move(stream))
-        , m_biff8(biff8Expected)
+        , m_biff(biff8Expected ? Biff::V8 : Biff::V5)
         , m_decoder(1252)
         , m_styles(std::make_shared<WorkbookStyles>())
     {
@@ -143,16 +170,34 @@ private:
     }
 
     void readGlobals();
+    void readOldStream(BiffRecordReader& reader, const BiffRecord& bof);
+    void readWorksheetFile(BiffRecordReader& reader);
+    void readBiff4Workbook(BiffRecordReader& reader);
+    void readGlobalRecord(const BiffRecord& record, BiffRecordReader& reader);
     void readFormat(const BiffRecord& record);
     void readBoundSheet(const BiffRecord& record);
-    void buildCellFormats();
+
+    void buildCellFormats() { buildCellFormats(m_styles->cellFormats); }
+
+    // Compiles the number formats of the XF records read so far into formats, and forgets
+    // the XF records.
+    void buildCellFormats(std::vector<format::NumberFormat>& formats);
     [[nodiscard]] std::string_view formatCode(std::uint16_t id) const;
+    [[nodiscard]] std::optional<std::uint16_t> builtinFormatId(std::uint16_t id) const;
     [[nodiscard]] Sheet readSheet(const SheetEntry& sheet);
     void readLabel(const BiffRecord& record, SheetBuilder& builder);
 
+    [[nodiscard]] bool isBiff8() const { return m_biff == Biff::V8; }
+
+    [[nodiscard]] bool isBeforeBiff5() const { return m_biff < Biff::V5; }
+
     std::string m_fileName;
     std::vector<std::byte> m_stream;
-    bool m_biff8;
+    Biff m_biff;
+    bool m_decrypted = false;
+    // BIFF2 files without XF records: the cells name their number format themselves.
+    bool m_formatsInCells = false;
+    std::uint16_t m_nextFormat = 0; // the id of the next FORMAT record before BIFF5
     CodePageDecoder m_decoder;
     std::shared_ptr<WorkbookStyles> m_styles;
     std::vector<SheetEntry> m_sheets;
@@ -167,32 +212,24 @@ void XlsWorkbook::readGlobals()
     if (!reader.next(record)) {
         damaged("the workbook stream is empty");
     }
-    if (record.type == biff::Bof2) {
-        unsupportedVersion("BIFF2");
-    }
-    if (record.type == biff::Bof3) {
-        unsupportedVersion("BIFF3");
-    }
-    if (record.type == biff::Bof4) {
-        unsupportedVersion("BIFF4");
+    if (record.type == biff::Bof2 || record.type == biff::Bof3 || record.type == biff::Bof4) {
+        readOldStream(reader, record);
+        return;
     }
     if (record.type != biff::Bof || record.data.size() < 4) {
         damaged("the workbook stream does not begin with a beginning-of-file record");
     }
     const std::uint16_t version = le16(record.data, 0);
     if (version == Biff8Version) {
-        m_biff8 = true;
+        m_biff = Biff::V8;
     } else if (version == Biff5Version) {
-        m_biff8 = false;
+        m_biff = Biff::V5;
     } else if (version != 0 && version < Biff5Version) {
         unsupportedVersion("BIFF4");
     }
     const std::uint16_t substream = le16(record.data, 2);
     if (substream == WorksheetSubstream) {
-        // A BIFF5 worksheet file: one sheet and no workbook globals; it takes the file's name.
-        const std::size_t dot = m_fileName.rfind('.');
-        m_sheets.push_back({m_fileName.substr(0, dot), 0, SheetType::Worksheet});
-        buildCellFormats();
+        readWorksheetFile(reader);
         return;
     }
     if (substream != GlobalsSubstream) {
@@ -200,61 +237,215 @@ void XlsWorkbook::readGlobals()
     }
 
     while (reader.next(record)) {
-        switch (record.type) {
-        case biff::Eof:
+        if (record.type == biff::Eof) {
             buildCellFormats();
             return;
-        case biff::FilePass:
-            throw ReadError(ReadError::Reason::PasswordProtected);
-        case biff::CodePage:
-            requireSize(record, 2);
-            // BIFF8 text is UTF-16 whatever this says; the page matters for BIFF5 and BIFF7.
-            m_decoder = CodePageDecoder(le16(record.data, 0));
-            break;
-        case biff::DateMode:
-            requireSize(record, 2);
-            m_styles->dateSystem = le16(record.data, 0) != 0 ? format::DateSystem::Date1904
-                                                             : format::DateSystem::Date1900;
-            break;
-        case biff::Format:
-            readFormat(record);
-            break;
-        case biff::Xf:
-            requireSize(record, 4);
-            m_xfFormats.push_back(le16(record.data, 2));
-            break;
-        case biff::BoundSheet:
-            readBoundSheet(record);
-            break;
-        case biff::Sst: {
-            BiffSegments segments(record.data);
-            segments.addContinues(reader);
-            // The stated counts are not trusted (writers get them wrong); the strings present
-            // are read until the data ends.
-            segments.skip(8);
-            auto& strings = m_styles->sharedStrings;
-            std::string text;
-            while (!segments.atEnd()) {
-                text.clear();
-                segments.appendRichExtendedString(text);
-                strings.push_back(text);
-            }
-            break;
         }
-        default:
-            break;
-        }
+        readGlobalRecord(record, reader);
     }
     damaged("the workbook part has no end-of-file record");
 }
 
+// BIFF2, BIFF3 and BIFF4 files are bare record streams: one worksheet, or a BIFF4 workbook.
+void XlsWorkbook::readOldStream(BiffRecordReader& reader, const BiffRecord& bof)
+{
+    m_biff = bof.type == biff::Bof2 ? Biff::V2 : bof.type == biff::Bof3 ? Biff::V3 : Biff::V4;
+    if (bof.data.size() < 4) {
+        damaged("the workbook stream does not begin with a beginning-of-file record");
+    }
+    const std::uint16_t substream = le16(bof.data, 2);
+    if (m_biff == Biff::V4 && substream == Biff4WorkbookSubstream) {
+        readBiff4Workbook(reader);
+        return;
+    }
+    if (substream == ChartSubstream || substream == MacroSubstream) {
+        throw ReadError(ReadError::Reason::SingleSheetFile);
+    }
+    if (substream != WorksheetSubstream) {
+        // A workspace, or a workbook of a version that has none.
+        unsupportedVersion(m_biff == Biff::V2 ? "BIFF2" : m_biff == Biff::V3 ? "BIFF3" : "BIFF4");
+    }
+    readWorksheetFile(reader);
+}
+
+// A worksheet saved alone (BIFF2 to BIFF5): its formats, code page and date system are among
+// its own records. The sheet takes the file's name, as the spreadsheet application shows it.
+void XlsWorkbook::readWorksheetFile(BiffRecordReader& reader)
+{
+    const std::size_t dot = m_fileName.rfind('.');
+    m_sheets.push_back({m_fileName.substr(0, dot), 0, SheetType::Worksheet, false, {}});
+    BiffRecord record;
+    int depth = 1;
+    while (depth > 0 && reader.next(record)) {
+        if (isBof(record.type)) {
+            ++depth;
+        } else if (record.type == biff::Eof) {
+            --depth;
+        } else if (depth == 1) {
+            readGlobalRecord(record, reader);
+        }
+    }
+    buildCellFormats();
+}
+
+// A BIFF4 workbook: the globals hold the sheets, each a SHEETHDR record (the size of the
+// sheet's records and its name) followed by the sheet's own BOF to EOF records, which carry
+// the sheet's formats and XF records.
+void XlsWorkbook::readBiff4Workbook(BiffRecordReader& reader)
+{
+    std::vector<std::vector<format::NumberFormat>> sheetFormats;
+    BiffRecord record;
+    bool ended = false;
+    while (!ended && reader.next(record)) {
+        if (record.type == biff::Eof) {
+            ended = true;
+            continue;
+        }
+        if (isBof(record.type)) {
+            // A sheet without its SHEETHDR: not a layout this reader knows.
+            unsupportedVersion("BIFF4");
+        }
+        if (record.type != biff::BundleHeader4) {
+            readGlobalRecord(record, reader);
+            continue;
+        }
+        requireSize(record, 5);
+        SheetEntry sheet;
+        BiffSegments name(record.data.subspan(4));
+        name.appendByteString(false, m_decoder, sheet.name);
+        BiffRecord bof;
+        if (reader.peekType() != biff::Bof4 || !reader.next(bof) || bof.data.size() < 4) {
+            unsupportedVersion("BIFF4");
+        }
+        sheet.offset = bof.offset;
+        sheet.type = sheetTypeOf(le16(bof.data, 2));
+        m_sheets.push_back(std::move(sheet));
+
+        auto globalCodes = std::exchange(m_formatCodes, {});
+        auto globalXfs = std::exchange(m_xfFormats, {});
+        const std::uint16_t globalNext = std::exchange(m_nextFormat, std::uint16_t{0});
+        int depth = 1;
+        while (depth > 0 && reader.next(record)) {
+            if (isBof(record.type)) {
+                ++depth;
+            } else if (record.type == biff::Eof) {
+                --depth;
+            } else if (depth == 1) {
+                switch (record.type) {
+                case biff::Format:
+                case biff::Format2:
+                case biff::Xf:
+                case biff::Xf3:
+                case biff::Xf4:
+                    readGlobalRecord(record, reader);
+                    break;
+                default:
+                    break;
+                }
+            }
+        }
+        sheetFormats.emplace_back();
+        buildCellFormats(sheetFormats.back());
+        m_formatCodes = std::move(globalCodes);
+        m_xfFormats = std::move(globalXfs);
+        m_nextFormat = globalNext;
+    }
+    if (!ended) {
+        damaged("the workbook part has no end-of-file record");
+    }
+    buildCellFormats(m_styles->cellFormats);
+    for (std::size_t i = 0; i < sheetFormats.size(); ++i) {
+        if (!sheetFormats[i].empty()) {
+            auto styles = std::make_shared<WorkbookStyles>(*m_styles);
+            styles->cellFormats = std::move(sheetFormats[i]);
+            m_sheets[i].styles = std::move(styles);
+        }
+    }
+}
+
+void XlsWorkbook::readGlobalRecord(const BiffRecord& record, BiffRecordReader& reader)
+{
+    switch (record.type) {
+    case biff::FilePass:
+        // Only the first FILEPASS counts; the records after it are decrypted once.
+        if (!m_decrypted) {
+            decryptWithDefaultPassword(
+                m_stream, record, isBiff8() ? FilePassLayout::Biff8 : FilePassLayout::BeforeBiff8);
+            m_decrypted = true;
+        }
+        break;
+    case biff::CodePage:
+        requireSize(record, 2);
+        // BIFF8 text is UTF-16 whatever this says; the page matters before BIFF8.
+        m_decoder = CodePageDecoder(le16(record.data, 0));
+        break;
+    case biff::DateMode:
+        requireSize(record, 2);
+        m_styles->dateSystem =
+            le16(record.data, 0) != 0 ? format::DateSystem::Date1904 : format::DateSystem::Date1900;
+        break;
+    case biff::Format:
+    case biff::Format2:
+        readFormat(record);
+        break;
+    case biff::Xf:
+        requireSize(record, 4);
+        m_xfFormats.push_back(le16(record.data, 2));
+        break;
+    case biff::Xf2:
+        if (m_biff == Biff::V2) {
+            requireSize(record, 3);
+            m_xfFormats.push_back(le8(record.data, 2) & 0x3F);
+        }
+        break;
+    case biff::Xf3:
+    case biff::Xf4:
+        if (isBeforeBiff5()) {
+            requireSize(record, 2);
+            m_xfFormats.push_back(le8(record.data, 1));
+        }
+        break;
+    case biff::BoundSheet:
+        readBoundSheet(record);
+        break;
+    case biff::Sst: {
+        BiffSegments segments(record.data);
+        segments.addContinues(reader);
+        // The stated counts are not trusted (writers get them wrong); the strings present
+        // are read until the data ends.
+        segments.skip(8);
+        auto& strings = m_styles->sharedStrings;
+        std::string text;
+        while (!segments.atEnd()) {
+            text.clear();
+            segments.appendRichExtendedString(text);
+            strings.push_back(text);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 void XlsWorkbook::readFormat(const BiffRecord& record)
 {
-    requireSize(record, 3);
     BiffSegments segments(record.data);
-    const std::uint16_t id = segments.u16();
+    std::uint16_t id = 0;
+    if (isBeforeBiff5()) {
+        // BIFF2 to BIFF4 number the formats in the order of their records, built-in ones
+        // included; the index field of BIFF4's record is not used.
+        if (record.type == biff::Format) {
+            requireSize(record, 3);
+            segments.skip(2);
+        }
+        id = m_nextFormat++;
+    } else {
+        requireSize(record, 3);
+        id = segments.u16();
+    }
     std::string code;
-    if (m_biff8) {
+    if (isBiff8()) {
         segments.appendUnicodeString(code);
     } else {
         segments.appendByteString(false, m_decoder, code);
@@ -285,7 +476,7 @@ void XlsWorkbook::readBoundSheet(const BiffRecord& record)
         break;
     }
     BiffSegments segments(record.data.subspan(6));
-    if (m_biff8) {
+    if (isBiff8()) {
         segments.appendShortUnicodeString(sheet.name);
     } else {
         segments.appendByteString(false, m_decoder, sheet.name);
@@ -293,22 +484,51 @@ void XlsWorkbook::readBoundSheet(const BiffRecord& record)
     m_sheets.push_back(std::move(sheet));
 }
 
+// The id of the built-in format (as BIFF5 and later number them) that a format id of this
+// file stands for. BIFF2 and BIFF3 lack the two fraction formats 12 and 13, so their dates and
+// times come two places earlier; BIFF4 numbers them as later versions do.
+std::optional<std::uint16_t> XlsWorkbook::builtinFormatId(std::uint16_t id) const
+{
+    switch (m_biff) {
+    case Biff::V2:
+    case Biff::V3:
+        if (id < 12) {
+            return id;
+        }
+        return id <= 20 ? std::optional<std::uint16_t>(id + 2) : std::nullopt;
+    case Biff::V4:
+        return id <= 22 ? std::optional<std::uint16_t>(id) : std::nullopt;
+    case Biff::V5:
+    case Biff::V8:
+        break;
+    }
+    return id;
+}
+
 std::string_view XlsWorkbook::formatCode(std::uint16_t id) const
 {
-    const std::string_view builtin = format::builtinFormatCode(id);
+    const std::optional<std::uint16_t> builtinId = builtinFormatId(id);
+    const std::string_view builtin =
+        builtinId ? format::builtinFormatCode(*builtinId) : std::string_view();
     // Formats 14 and 22 are the system's short date (and time); files carry the writer's
     // locale form of them, while the displayed text follows the reader's locale.
-    if ((id == 14 || id == 22) && !builtin.empty()) {
+    if ((builtinId == 14 || builtinId == 22) && !builtin.empty()) {
         return builtin;
     }
     const auto it = m_formatCodes.find(id);
     return it != m_formatCodes.end() ? std::string_view(it->second) : builtin;
 }
 
-void XlsWorkbook::buildCellFormats()
+void XlsWorkbook::buildCellFormats(std::vector<format::NumberFormat>& formats)
 {
+    if (m_biff == Biff::V2 && m_xfFormats.empty()) {
+        // Without XF records, each BIFF2 cell names its number format (six bits) itself.
+        m_formatsInCells = true;
+        for (std::uint16_t id = 0; id < 64; ++id) {
+            m_xfFormats.push_back(id);
+        }
+    }
     std::map<std::uint16_t, format::NumberFormat> compiled;
-    auto& formats = m_styles->cellFormats;
     formats.reserve(m_xfFormats.size());
     for (const std::uint16_t id : m_xfFormats) {
         auto it = compiled.find(id);
@@ -333,7 +553,7 @@ void XlsWorkbook::readLabel(const BiffRecord& record, SheetBuilder& builder)
     const std::uint16_t xf = le16(record.data, 4);
     BiffSegments segments(record.data.subspan(6));
     std::string text;
-    if (m_biff8) {
+    if (isBiff8()) {
         segments.appendUnicodeString(text);
     } else {
         segments.appendByteString(true, m_decoder, text);
@@ -358,7 +578,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
     }
     BiffRecordReader reader(m_stream, sheet.offset);
     BiffRecord record;
-    if (!reader.next(record) || record.type != biff::Bof || record.data.size() < 4) {
+    if (!reader.next(record) || !isBof(record.type) || record.data.size() < 4) {
         damaged("the sheet does not begin with a beginning-of-file record");
     }
     const std::uint16_t substream = le16(record.data, 2);
@@ -369,7 +589,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
         throw ReadError(ReadError::Reason::MacroSheet);
     }
 
-    SheetBuilder builder(sheet.name, m_styles);
+    SheetBuilder builder(sheet.name, sheet.styles ? sheet.styles : m_styles);
     // The sheet's records run to the next sheet's; a cell record takes 10 to 20 bytes.
     std::size_t end = m_stream.size();
     for (const SheetEntry& other : m_sheets) {
@@ -389,12 +609,49 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
     };
 
     PendingText pending;
+    // The cached result of a formula (MS-XLS 2.5.133 FormulaValue), eight bytes from `at`: a
+    // double, or a tagged value when the last two bytes are 0xFFFF. Every FORMULA record has
+    // one, so no formula of an .xls file lacks its result.
+    const auto addResult = [&](std::span<const std::byte> data,
+                               std::size_t at,
+                               std::int32_t row,
+                               std::int32_t column,
+                               std::uint16_t xf) {
+        if (le16(data, at + 6) != 0xFFFF) {
+            builder.addNumber(row, column, leDouble(data, at), xf);
+            return;
+        }
+        switch (le8(data, at)) {
+        case 0x00:
+            pending = PendingText{true, row, column, xf};
+            break;
+        case 0x01:
+            builder.addBoolean(row, column, le8(data, at + 2) != 0, xf);
+            break;
+        case 0x02:
+            builder.addError(row, column, errorText(le8(data, at + 2)), xf);
+            break;
+        default: // 0x03, an empty text
+            builder.addText(row, column, "", xf);
+            break;
+        }
+    };
+    // A BIFF2 cell's XF index is six bits of its attributes; 63 defers to the IXFE record
+    // before it. Without XF records the attributes' number format index stands in.
+    std::uint16_t ixfe = 0;
+    const auto biff2Xf = [&](std::span<const std::byte> data) -> std::uint16_t {
+        if (m_formatsInCells) {
+            return le8(data, 5) & 0x3F;
+        }
+        const std::uint16_t xf = le8(data, 4) & 0x3F;
+        return xf == 63 ? ixfe : xf;
+    };
     // Embedded charts are whole BOF..EOF substreams inside the sheet's; their records are not
     // cells of the sheet.
     int depth = 1;
     while (depth > 0 && reader.next(record)) {
         const std::span<const std::byte> data = record.data;
-        if (record.type == biff::Bof) {
+        if (isBof(record.type)) {
             ++depth;
             continue;
         }
@@ -405,19 +662,69 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
         if (depth != 1) {
             continue;
         }
-        if (pending.waiting && record.type != biff::String && record.type != biff::Continue) {
+        // The BIFF2 cell records share their numbers with nothing in BIFF5 and later, except
+        // FORMULA, whose header there is a byte shorter.
+        const bool biff2Cell =
+            isBeforeBiff5() && record.type >= biff::Blank2 && record.type <= biff::Formula;
+        if (pending.waiting && record.type != biff::String && record.type != biff::String2
+            && record.type != biff::Continue) {
             // STRING may follow after ARRAY or SHRFMLA records; any cell record ends the wait.
-            const bool isCell = record.type == biff::Number || record.type == biff::Rk
+            const bool isCell = biff2Cell || record.type == biff::Number || record.type == biff::Rk
                 || record.type == biff::MulRk || record.type == biff::LabelSst
                 || record.type == biff::Label || record.type == biff::Blank
                 || record.type == biff::MulBlank || record.type == biff::BoolErr
-                || record.type == biff::Formula || record.type == biff::RString;
+                || record.type == biff::Formula || record.type == biff::Formula3
+                || record.type == biff::Formula4 || record.type == biff::RString;
             if (isCell) {
                 builder.addText(pending.row, pending.column, "", pending.xf);
                 pending.waiting = false;
             }
         }
+        if (biff2Cell) {
+            requireSize(record, 7);
+            const std::int32_t row = le16(data, 0) + 1;
+            const std::int32_t column = le16(data, 2) + 1;
+            const std::uint16_t xf = biff2Xf(data);
+            switch (record.type) {
+            case biff::Blank2:
+                builder.addBlank(row, column, xf);
+                break;
+            case biff::Integer2:
+                requireSize(record, 9);
+                builder.addNumber(row, column, le16(data, 7), xf);
+                break;
+            case biff::Number2:
+                requireSize(record, 15);
+                builder.addNumber(row, column, leDouble(data, 7), xf);
+                break;
+            case biff::Label2: {
+                requireSize(record, 8);
+                BiffSegments segments(data.subspan(7));
+                std::string text;
+                segments.appendByteString(false, m_decoder, text);
+                builder.addText(row, column, text, xf);
+                break;
+            }
+            case biff::BoolErr2:
+                requireSize(record, 9);
+                if (le8(data, 8) != 0) {
+                    builder.addError(row, column, errorText(le8(data, 7)), xf);
+                } else {
+                    builder.addBoolean(row, column, le8(data, 7) != 0, xf);
+                }
+                break;
+            default: // FORMULA
+                requireSize(record, 15);
+                addResult(data, 7, row, column, xf);
+                break;
+            }
+            continue;
+        }
         switch (record.type) {
+        case biff::Ixfe2:
+            requireSize(record, 2);
+            ixfe = le16(data, 0);
+            break;
         case biff::WsBool:
             requireSize(record, 1);
             if ((le8(data, 0) & 0x10) != 0) {
@@ -484,43 +791,23 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             }
             break;
         }
-        case biff::Formula: {
+        case biff::Formula:
+        case biff::Formula3:
+        case biff::Formula4:
             requireSize(record, 14);
-            const std::int32_t row = le16(data, 0) + 1;
-            const std::int32_t column = le16(data, 2) + 1;
-            const std::uint16_t xf = le16(data, 4);
-            // The cached result (MS-XLS 2.5.133 FormulaValue): a double, or a tagged value
-            // when the last two bytes are 0xFFFF. Every FORMULA record has one, so no formula
-            // of an .xls file lacks its result.
-            if (le16(data, 12) != 0xFFFF) {
-                builder.addNumber(row, column, leDouble(data, 6), xf);
-                break;
-            }
-            switch (le8(data, 6)) {
-            case 0x00:
-                pending = PendingText{true, row, column, xf};
-                break;
-            case 0x01:
-                builder.addBoolean(row, column, le8(data, 8) != 0, xf);
-                break;
-            case 0x02:
-                builder.addError(row, column, errorText(le8(data, 8)), xf);
-                break;
-            default: // 0x03, an empty text
-                builder.addText(row, column, "", xf);
-                break;
-            }
+            addResult(data, 6, le16(data, 0) + 1, le16(data, 2) + 1, le16(data, 4));
             break;
-        }
         case biff::String:
+        case biff::String2:
             if (pending.waiting) {
                 BiffSegments segments(data);
                 segments.addContinues(reader);
                 std::string text;
-                if (m_biff8) {
+                if (isBiff8()) {
                     segments.appendUnicodeString(text);
                 } else {
-                    segments.appendByteString(true, m_decoder, text);
+                    // BIFF2's STRING counts its characters in one byte.
+                    segments.appendByteString(record.type == biff::String, m_decoder, text);
                 }
                 builder.addText(pending.row, pending.column, text, pending.xf);
                 pending.waiting = false;

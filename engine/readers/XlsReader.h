@@ -1,4 +1,6 @@
-// Reads .xls workbooks: BIFF8, BIFF5 and BIFF7 streams in an OLE compound file (MS-XLS).
+// Reads .xls workbooks: BIFF8, BIFF5 and BIFF7 streams in an OLE compound file (MS-XLS), and
+// the bare BIFF2, BIFF3 and BIFF4 streams before them; those encrypted with the default
+// password are decrypted as they are opened.
 #pragma once
 
 #include "engine/Host.h"

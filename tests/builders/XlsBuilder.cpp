@@ -1,7 +1,15 @@
 #include "tests/builders/XlsBuilder.h"
 
+#include <nettle/arcfour.h>
+#include <nettle/md5.h>
+#include <nettle/sha1.h>
+
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <functional>
+#include <initializer_list>
+#include <span>
 #include <stdexcept>
 
 namespace sheetfray::testing {
@@ -330,6 +338,12 @@ XlsBuilder& XlsBuilder::addGlobalRecord(std::uint16_t type, const Bytes& data)
     return *this;
 }
 
+XlsBuilder& XlsBuilder::encrypt(const Encryption& encryption)
+{
+    m_encryption = encryption;
+    return *this;
+}
+
 std::size_t XlsBuilder::addSheet(const std::string& name, SheetKind kind, std::uint8_t hiddenState)
 {
     m_sheets.push_back({name, kind, hiddenState, {}});
@@ -412,6 +426,11 @@ Bytes XlsBuilder::workbookStream() const
     };
     Bytes stream;
     appendRecord(stream, 0x0809, bof(0x0005));
+    const bool encrypted = m_encryption.method != Encryption::Method::None;
+    if (encrypted) {
+        appendRecord(stream, 0x002F, filePassBody(m_encryption, m_biff8));
+    }
+    const std::size_t afterFilePass = stream.size();
     for (const auto& [type, data] : m_globalRecords) {
         appendRecord(stream, type, data);
     }
@@ -453,12 +472,436 @@ Bytes XlsBuilder::workbookStream() const
         }
         appendRecord(stream, 0x000A, {});
     }
+    if (encrypted) {
+        encryptRecords(stream, afterFilePass, m_encryption);
+    }
     return stream;
 }
 
 Bytes XlsBuilder::build() const
 {
     return compoundFile({{m_biff8 ? "Workbook" : "Book", workbookStream()}});
+}
+
+namespace {
+
+using Octets = std::vector<std::uint8_t>;
+
+Octets md5Of(std::initializer_list<std::span<const std::uint8_t>> parts)
+{
+    md5_ctx context{};
+    md5_init(&context);
+    for (const auto part : parts) {
+        md5_update(&context, part.size(), part.data());
+    }
+    Octets digest(MD5_DIGEST_SIZE);
+    md5_digest(&context, digest.size(), digest.data());
+    return digest;
+}
+
+Octets sha1Of(std::initializer_list<std::span<const std::uint8_t>> parts)
+{
+    sha1_ctx context{};
+    sha1_init(&context);
+    for (const auto part : parts) {
+        sha1_update(&context, part.size(), part.data());
+    }
+    Octets digest(SHA1_DIGEST_SIZE);
+    sha1_digest(&context, digest.size(), digest.data());
+    return digest;
+}
+
+Octets utf16(const std::string& password)
+{
+    Octets out;
+    for (const char16_t unit : toUtf16(password)) {
+        out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return out;
+}
+
+std::array<std::uint8_t, 4> littleEndian(std::uint32_t value)
+{
+    return {static_cast<std::uint8_t>(value),
+            static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16),
+            static_cast<std::uint8_t>(value >> 24)};
+}
+
+const Octets& testSalt()
+{
+    static const Octets salt = {0x5A,
+                                0x11,
+                                0x7C,
+                                0x03,
+                                0x9E,
+                                0x42,
+                                0xB8,
+                                0x66,
+                                0x21,
+                                0xD4,
+                                0x0F,
+                                0x93,
+                                0x57,
+                                0xEA,
+                                0x38,
+                                0xC1};
+    return salt;
+}
+
+// The RC4 key of a 1024-byte block of the stream.
+std::function<Octets(std::uint32_t)> rc4Keys(const Encryption& e)
+{
+    if (e.method == Encryption::Method::Rc4) {
+        Octets h0 = md5Of({utf16(e.password)});
+        Octets buffer;
+        for (int i = 0; i < 16; ++i) {
+            buffer.insert(buffer.end(), h0.begin(), h0.begin() + 5);
+            buffer.insert(buffer.end(), testSalt().begin(), testSalt().end());
+        }
+        Octets h1 = md5Of({buffer});
+        h1.resize(5);
+        return [h1](std::uint32_t block) { return md5Of({h1, littleEndian(block)}); };
+    }
+    const Octets h0 = sha1Of({testSalt(), utf16(e.password)});
+    return [h0, bits = e.keyBits](std::uint32_t block) {
+        Octets key = sha1Of({h0, littleEndian(block)});
+        key.resize(bits / 8);
+        if (bits == 40) {
+            key.resize(16, 0);
+        }
+        return key;
+    };
+}
+
+// RC4 over bytes at a stream position, the key stream started afresh at each 1024-byte block.
+void rc4At(const std::function<Octets(std::uint32_t)>& keys,
+           std::uint8_t* data,
+           std::size_t count,
+           std::size_t position)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = position + i;
+        if (i == 0 || at % 1024 == 0) {
+            // Simple and slow: re-key and skip to the byte's place in its block.
+            arcfour_ctx context{};
+            const Octets key = keys(static_cast<std::uint32_t>(at / 1024));
+            arcfour_set_key(&context, key.size(), key.data());
+            std::vector<std::uint8_t> skip(at % 1024);
+            arcfour_crypt(&context, skip.size(), skip.data(), skip.data());
+            const std::size_t run = std::min(count - i, 1024 - at % 1024);
+            arcfour_crypt(&context, run, data + i, data + i);
+            i += run - 1;
+        }
+    }
+}
+
+constexpr std::uint16_t DefaultXorKey = 0xB359; // of "VelvetSweatshop"
+constexpr std::uint16_t DefaultXorVerifier = 0x9A0A;
+
+std::array<std::uint8_t, 16> xorMask()
+{
+    const std::string password = "VelvetSweatshop";
+    const std::array<std::uint8_t, 15> pad = {
+        0xBB, 0xFF, 0xFF, 0xBA, 0xFF, 0xFF, 0xB9, 0x80, 0x00, 0xBE, 0x0F, 0x00, 0xBF, 0x0F, 0x00};
+    std::array<std::uint8_t, 16> mask{};
+    for (std::size_t i = 0; i < mask.size(); ++i) {
+        const auto c =
+            i < password.size() ? static_cast<std::uint8_t>(password[i]) : pad[i - password.size()];
+        const auto key =
+            static_cast<std::uint8_t>(i % 2 != 0 ? DefaultXorKey >> 8 : DefaultXorKey & 0xFF);
+        const auto mixed = static_cast<std::uint8_t>(c ^ key);
+        mask[i] = static_cast<std::uint8_t>((mixed >> 1) | (mixed << 7));
+    }
+    return mask;
+}
+
+bool staysPlain(unsigned type)
+{
+    return type == 0x0809 || type == 0x0009 || type == 0x0209 || type == 0x0409 || type == 0x002F
+        || type == 0x00E1 || type == 0x0138 || type == 0x0194 || type == 0x0195 || type == 0x0196;
+}
+
+Octets rc4Check(const Encryption& e, std::size_t hashSize)
+{
+    // A verifier and its hash, encrypted with the key of block 0.
+    Octets verifier(16);
+    for (std::size_t i = 0; i < verifier.size(); ++i) {
+        verifier[i] = static_cast<std::uint8_t>(0xA0 + i);
+    }
+    Octets check = verifier;
+    const Octets hash = hashSize == 16 ? md5Of({verifier}) : sha1Of({verifier});
+    check.insert(check.end(), hash.begin(), hash.end());
+    rc4At(rc4Keys(e), check.data(), check.size(), 0);
+    return check;
+}
+
+} // namespace
+
+Bytes filePassBody(const Encryption& encryption, bool biff8)
+{
+    RecordData data;
+    switch (encryption.method) {
+    case Encryption::Method::None:
+        break;
+    case Encryption::Method::Xor:
+        if (biff8) {
+            data.u16(0);
+        }
+        data.u16(DefaultXorKey).u16(DefaultXorVerifier);
+        break;
+    case Encryption::Method::Rc4: {
+        data.u16(1).u16(1).u16(1);
+        for (const std::uint8_t b : testSalt()) {
+            data.u8(b);
+        }
+        for (const std::uint8_t b : rc4Check(encryption, 16)) {
+            data.u8(b);
+        }
+        break;
+    }
+    case Encryption::Method::CryptoApiRc4: {
+        const std::string provider = "Microsoft Base Cryptographic Provider v1.0";
+        RecordData header;
+        header.u32(0x04)
+            .u32(0)
+            .u32(0x6801)
+            .u32(0x8004)
+            .u32(encryption.keyBits)
+            .u32(1)
+            .u32(0)
+            .u32(0);
+        for (const char c : provider) {
+            header.u16(static_cast<unsigned char>(c));
+        }
+        header.u16(0);
+        data.u16(1).u16(4).u16(2).u32(0x04).u32(static_cast<std::uint32_t>(header.data().size()));
+        data.bytes(header.data());
+        data.u32(16);
+        for (const std::uint8_t b : testSalt()) {
+            data.u8(b);
+        }
+        const Octets check = rc4Check(encryption, 20);
+        for (std::size_t i = 0; i < 16; ++i) {
+            data.u8(check[i]);
+        }
+        data.u32(20);
+        for (std::size_t i = 16; i < check.size(); ++i) {
+            data.u8(check[i]);
+        }
+        break;
+    }
+    }
+    return data.data();
+}
+
+void encryptRecords(Bytes& stream, std::size_t from, const Encryption& encryption)
+{
+    const bool isXor = encryption.method == Encryption::Method::Xor;
+    const auto mask = xorMask();
+    const auto keys = isXor ? nullptr : rc4Keys(encryption);
+    std::size_t at = from;
+    while (at + 4 <= stream.size()) {
+        const unsigned type = std::to_integer<unsigned>(stream[at])
+            | (std::to_integer<unsigned>(stream[at + 1]) << 8);
+        const std::size_t length = std::to_integer<std::size_t>(stream[at + 2])
+            | (std::to_integer<std::size_t>(stream[at + 3]) << 8);
+        const std::size_t data = at + 4;
+        std::size_t plain = staysPlain(type) ? length : 0;
+        if (type == 0x0085) {
+            plain = std::min<std::size_t>(4, length);
+        }
+        for (std::size_t i = plain; i < length && isXor; ++i) {
+            const auto b = std::to_integer<std::uint8_t>(stream[data + i]);
+            const auto rotated = static_cast<std::uint8_t>((b << 5) | (b >> 3));
+            stream[data + i] = std::byte(rotated ^ mask[(data + i + length) % 16]);
+        }
+        if (!isXor && plain < length) {
+            rc4At(keys,
+                  reinterpret_cast<std::uint8_t*>(stream.data() + data + plain),
+                  length - plain,
+                  data + plain);
+        }
+        at = data + length;
+    }
+}
+
+OldBiffBuilder::OldBiffBuilder(OldBiff version, bool workbook)
+    : m_version(version)
+    , m_workbook(workbook)
+{
+    if (!workbook) {
+        m_sheets.push_back({"", SheetKind::Worksheet, {}});
+    }
+}
+
+std::uint16_t OldBiffBuilder::addFormat(const std::string& code)
+{
+    m_formats.push_back(code);
+    return static_cast<std::uint16_t>(m_formats.size() - 1);
+}
+
+std::uint16_t OldBiffBuilder::addXf(std::uint16_t formatId)
+{
+    m_xfFormats.push_back(formatId);
+    return static_cast<std::uint16_t>(m_xfFormats.size() - 1);
+}
+
+OldBiffBuilder& OldBiffBuilder::setDate1904(bool on)
+{
+    m_date1904 = on;
+    return *this;
+}
+
+OldBiffBuilder& OldBiffBuilder::setCodePage(std::uint16_t codePage)
+{
+    m_codePage = codePage;
+    return *this;
+}
+
+OldBiffBuilder& OldBiffBuilder::encryptXor(bool defaultPassword)
+{
+    m_encrypted = true;
+    m_defaultPassword = defaultPassword;
+    return *this;
+}
+
+std::size_t OldBiffBuilder::addSheet(const std::string& name, SheetKind kind)
+{
+    m_sheets.push_back({name, kind, {}});
+    return m_sheets.size() - 1;
+}
+
+OldBiffBuilder& OldBiffBuilder::addRecord(std::size_t sheet, std::uint16_t type, const Bytes& data)
+{
+    m_sheets.at(sheet).records.emplace_back(type, data);
+    return *this;
+}
+
+Bytes OldBiffBuilder::cell(std::size_t sheet, unsigned row, unsigned col, unsigned xf)
+{
+    RecordData data;
+    data.u16(row).u16(col);
+    if (m_version != OldBiff::V2) {
+        return data.u16(xf).data();
+    }
+    if (xf >= 63) {
+        addRecord(sheet, 0x0044, RecordData().u16(xf).data());
+    }
+    const unsigned format = xf < m_xfFormats.size() ? m_xfFormats[xf] : xf;
+    return data.u8(std::min(xf, 63u)).u8(format & 0x3F).u8(0).data();
+}
+
+OldBiffBuilder&
+OldBiffBuilder::number(std::size_t sheet, unsigned row, unsigned col, double value, unsigned xf)
+{
+    const Bytes head = cell(sheet, row, col, xf);
+    return addRecord(sheet,
+                     m_version == OldBiff::V2 ? 0x0003 : 0x0203,
+                     RecordData().bytes(head).f64(value).data());
+}
+
+OldBiffBuilder& OldBiffBuilder::label(
+    std::size_t sheet, unsigned row, unsigned col, const std::string& raw, unsigned xf)
+{
+    RecordData data;
+    data.bytes(cell(sheet, row, col, xf));
+    data.byteString(raw, m_version == OldBiff::V2);
+    return addRecord(sheet, m_version == OldBiff::V2 ? 0x0004 : 0x0204, data.data());
+}
+
+Bytes OldBiffBuilder::bof(unsigned substream) const
+{
+    RecordData data;
+    switch (m_version) {
+    case OldBiff::V2:
+        data.u16(0x0200).u16(substream);
+        break;
+    case OldBiff::V3:
+        data.u16(0x0300).u16(substream).u16(0);
+        break;
+    case OldBiff::V4:
+        data.u16(0x0400).u16(substream).u16(0);
+        break;
+    }
+    return data.data();
+}
+
+Bytes OldBiffBuilder::build() const
+{
+    const std::uint16_t bofType = m_version == OldBiff::V2 ? 0x0009
+        : m_version == OldBiff::V3                         ? 0x0209
+                                                           : 0x0409;
+    Bytes stream;
+    appendRecord(stream, bofType, bof(m_workbook ? 0x0100 : 0x0010));
+    std::size_t afterFilePass = 0;
+    if (m_encrypted) {
+        appendRecord(stream,
+                     0x002F,
+                     RecordData()
+                         .u16(DefaultXorKey)
+                         .u16(m_defaultPassword ? DefaultXorVerifier : DefaultXorVerifier ^ 1u)
+                         .data());
+        afterFilePass = stream.size();
+    }
+    appendRecord(stream, 0x0042, RecordData().u16(m_codePage).data());
+    appendRecord(stream, 0x0022, RecordData().u16(m_date1904 ? 1 : 0).data());
+    // Formats and XF records: those of the worksheet file, or of each sheet of a workbook.
+    const auto appendFormats = [&](Bytes& out) {
+        for (const std::string& code : m_formats) {
+            RecordData data;
+            if (m_version == OldBiff::V4) {
+                data.u16(0);
+            }
+            data.byteString(code, true);
+            appendRecord(out, m_version == OldBiff::V4 ? 0x041E : 0x001E, data.data());
+        }
+        for (const std::uint16_t format : m_xfFormats) {
+            if (m_version == OldBiff::V2) {
+                appendRecord(out, 0x0043, RecordData().u8(0).u8(0).u8(format & 0x3F).u8(0).data());
+            } else {
+                Bytes data = RecordData().u8(0).u8(format).data();
+                data.resize(12, std::byte{0});
+                appendRecord(out, m_version == OldBiff::V3 ? 0x0243 : 0x0443, data);
+            }
+        }
+    };
+    const auto appendCells = [&](Bytes& out, const Sheet& sheet) {
+        for (const auto& [type, data] : sheet.records) {
+            appendRecord(out, type, data);
+        }
+        appendRecord(out, 0x000A, {});
+    };
+    if (!m_workbook) {
+        appendFormats(stream);
+        appendCells(stream, m_sheets.front());
+    } else {
+        // Each sheet inside the globals: SHEETHDR (the size of the sheet's records, its name),
+        // then the sheet's BOF to EOF.
+        for (const Sheet& sheet : m_sheets) {
+            Bytes substream;
+            appendRecord(substream,
+                         bofType,
+                         bof(sheet.kind == SheetKind::Chart            ? 0x0020
+                                 : sheet.kind == SheetKind::MacroSheet ? 0x0040
+                                                                       : 0x0010));
+            appendFormats(substream);
+            appendCells(substream, sheet);
+            appendRecord(stream,
+                         0x008F,
+                         RecordData()
+                             .u32(static_cast<std::uint32_t>(substream.size()))
+                             .byteString(sheet.name, true)
+                             .data());
+            stream.insert(stream.end(), substream.begin(), substream.end());
+        }
+        appendRecord(stream, 0x000A, {});
+    }
+    if (m_encrypted) {
+        encryptRecords(stream, afterFilePass, {Encryption::Method::Xor});
+    }
+    return stream;
 }
 
 } // namespace sheetfray::testing

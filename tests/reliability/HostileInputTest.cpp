@@ -3,6 +3,7 @@
 #include "engine/readers/FileHost.h"
 #include "engine/readers/XlsxReader.h"
 #include "support/Error.h"
+#include "tests/builders/XlsBuilder.h"
 #include "tests/builders/XlsxBuilder.h"
 #include "tests/reliability/Faults.h"
 
@@ -414,18 +415,62 @@ TEST_F(HostileInput, BiffCountsAndLengthsThatLieAreBounded)
     }
 }
 
+// The .xls forms that no fixture holds: BIFF2 to BIFF4 streams and encrypted workbooks.
+std::vector<std::pair<std::string, std::string>> builtXlsForms()
+{
+    const auto text = [](const Bytes& bytes) {
+        return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    };
+    std::vector<std::pair<std::string, std::string>> forms;
+    for (const OldBiff version : {OldBiff::V2, OldBiff::V3, OldBiff::V4}) {
+        for (const bool encrypted : {false, true}) {
+            OldBiffBuilder b(version);
+            if (encrypted) {
+                b.encryptXor();
+            }
+            b.addFormat("General");
+            const auto xf = b.addXf(b.addFormat("0.00"));
+            for (unsigned row = 0; row < 20; ++row) {
+                b.number(0, row, 0, row * 1.5, xf).label(0, row, 1, "text");
+            }
+            forms.emplace_back("biff" + std::to_string(static_cast<int>(version) + 2)
+                                   + (encrypted ? "-xor.xls" : ".xls"),
+                               text(b.build()));
+        }
+    }
+    OldBiffBuilder workbook(OldBiff::V4, true);
+    for (const char* name : {"One", "Two"}) {
+        const auto sheet = workbook.addSheet(name);
+        workbook.number(sheet, 3, 3, 1).label(sheet, 0, 0, "text");
+    }
+    forms.emplace_back("biff4-workbook.xls", text(workbook.build()));
+    using Method = Encryption::Method;
+    for (const Method method : {Method::Xor, Method::Rc4, Method::CryptoApiRc4}) {
+        XlsBuilder b;
+        const auto s = b.addSheet("Data");
+        for (unsigned row = 0; row < 100; ++row) {
+            b.number(s, row, 0, row).label(s, row, 1, "text");
+        }
+        b.encrypt({method});
+        forms.emplace_back("encrypted" + std::to_string(static_cast<int>(method)) + ".xls",
+                           text(b.build()));
+    }
+    return forms;
+}
+
 // Every fixture cut short at ten points: a download that stopped, a copy to a full disk.
 TEST_F(HostileInput, TruncatedFilesGiveAClearErrorOrTheirCompletePart)
 {
+    std::vector<std::pair<std::string, std::string>> inputs = builtXlsForms();
     for (const auto& entry : fs::directory_iterator(SHEETFRAY_TEST_DATA)) {
-        if (!entry.is_regular_file() || entry.path().extension() == ".md") {
-            continue;
+        if (entry.is_regular_file() && entry.path().extension() != ".md") {
+            inputs.emplace_back(entry.path().filename().string(), bytesOf(entry.path()));
         }
-        const std::string bytes = bytesOf(entry.path());
+    }
+    for (const auto& [name, bytes] : inputs) {
         for (int cut = 0; cut < 10; ++cut) {
             const std::size_t size = cut == 9 ? bytes.size() - 1 : bytes.size() * cut / 9;
-            const fs::path path =
-                file("cut" + std::to_string(cut) + "-" + entry.path().filename().string());
+            const fs::path path = file("cut" + std::to_string(cut) + "-" + name);
             writeFile(path, bytes.substr(0, size));
             const std::string message = readWhole(path);
             EXPECT_TRUE(message.empty()

@@ -84,6 +84,8 @@ TEST(SharedWorkbooks, RefusesTheBrokenOnesForTheRightReason)
         {"ExcelDataReader__agile_AES128_SHA1_CBC_pwd_password.xlsx", "password-protected"},
         {"ExcelDataReader__EmptyZipFile.xlsx", "not a spreadsheet file"},
         {"openpyxl__null_file.xlsx", "not a spreadsheet file"},
+        // RC4 with a password other than the default one.
+        {"ExcelDataReader__Test_git_issue_242_std_rc4_pwd_password.xls", "password-protected"},
     };
     for (const auto& [file, reason] : cases) {
         try {
@@ -91,6 +93,33 @@ TEST(SharedWorkbooks, RefusesTheBrokenOnesForTheRightReason)
             ADD_FAILURE() << file << " opened";
         } catch (const ReadError& e) {
             EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+        }
+    }
+}
+
+// A BIFF2 worksheet file of another writer: Mac Roman text, 1904 dates, formats listed in order
+// and named through XF records, formulas. The texts are those SheetJS shows.
+TEST(SharedWorkbooks, Biff2WorksheetShowsTheTextsOfTheReference)
+{
+    const fs::path path = Folder / "ExcelDataReader__as3xls_BIFF2.xls";
+    if (!fs::exists(path)) {
+        GTEST_SKIP() << "the shared test data is not there";
+    }
+    std::ifstream in(Folder / "expected" / (path.filename().string() + ".sheetjs.json"));
+    const auto expected = nlohmann::json::parse(in);
+    const auto workbook = openWorkbookFile(path);
+    ASSERT_EQ(workbook->sheetCount(), 1);
+    EXPECT_EQ(workbook->sheetName(1), "ExcelDataReader__as3xls_BIFF2");
+    const Sheet sheet = workbook->loadSheet(1);
+    EXPECT_EQ(sheet.styles().dateSystem, format::DateSystem::Date1904);
+    const auto& rows = expected["sheets"][0]["rows"];
+    ASSERT_EQ(static_cast<std::size_t>(sheet.usedRange().lastRow), rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < rows[r].size(); ++c) {
+            const auto row = static_cast<std::int32_t>(r + 1);
+            const auto column = static_cast<std::int32_t>(c + 1);
+            EXPECT_EQ(sheet.text(row, column), rows[r][c].value("text", ""))
+                << "row " << row << ", column " << column;
         }
     }
 }

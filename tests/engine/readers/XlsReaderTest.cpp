@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 
 namespace sheetfray::testing {
@@ -160,6 +161,317 @@ INSTANTIATE_TEST_SUITE_P(
                  CellValue::Kind::Text,
                  0,
                  "ab"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A cell record of BIFF2, BIFF3 or BIFF4 in a worksheet file, at A1.
+struct OldCellCase
+{
+    const char* name;
+    OldBiff version;
+    std::vector<std::pair<std::uint16_t, Bytes>> records;
+    CellValue::Kind kind;
+    double number;
+    std::string text;
+};
+
+void PrintTo(const OldCellCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class OldBiffCell : public ::testing::TestWithParam<OldCellCase>
+{};
+
+TEST_P(OldBiffCell, GivesValueAndDisplayedText)
+{
+    const OldCellCase& c = GetParam();
+    OldBiffBuilder b(c.version);
+    for (const auto& [type, data] : c.records) {
+        b.addRecord(0, type, data);
+    }
+    const engine::Sheet s = openXlsWorkbook("old.xls", b.build())->loadSheet(1);
+    ASSERT_EQ(s.cells().size(), 1u);
+    const CellValue v = s.value(1, 1);
+    EXPECT_EQ(v.kind, c.kind);
+    if (c.kind == CellValue::Kind::Number) {
+        EXPECT_DOUBLE_EQ(v.number, c.number);
+    } else {
+        EXPECT_EQ(s.text(1, 1), c.text);
+    }
+}
+
+// Row, column and three attribute bytes: the BIFF2 cell header.
+Bytes cell2()
+{
+    return RecordData().u16(0).u16(0).u8(0).u8(0).u8(0).data();
+}
+
+Bytes formula2(const Bytes& value)
+{
+    return RecordData().bytes(cell2()).bytes(value).u8(0).u8(0).data();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records,
+    OldBiffCell,
+    ::testing::Values(
+        OldCellCase{"Biff2Integer",
+                    OldBiff::V2,
+                    {{0x0002, RecordData().bytes(cell2()).u16(65535).data()}},
+                    CellValue::Kind::Number,
+                    65535,
+                    ""},
+        OldCellCase{"Biff2Number",
+                    OldBiff::V2,
+                    {{0x0003, RecordData().bytes(cell2()).f64(-2.5).data()}},
+                    CellValue::Kind::Number,
+                    -2.5,
+                    ""},
+        OldCellCase{"Biff2Label",
+                    OldBiff::V2,
+                    {{0x0004, RecordData().bytes(cell2()).byteString("caf\xe9", true).data()}},
+                    CellValue::Kind::Text,
+                    0,
+                    "café"},
+        OldCellCase{"Biff2Boolean",
+                    OldBiff::V2,
+                    {{0x0005, RecordData().bytes(cell2()).u8(1).u8(0).data()}},
+                    CellValue::Kind::Boolean,
+                    0,
+                    "TRUE"},
+        OldCellCase{"Biff2Error",
+                    OldBiff::V2,
+                    {{0x0005, RecordData().bytes(cell2()).u8(0x07).u8(1).data()}},
+                    CellValue::Kind::Error,
+                    0,
+                    "#DIV/0!"},
+        OldCellCase{"Biff2FormulaNumber",
+                    OldBiff::V2,
+                    {{0x0006, formula2(RecordData().f64(42).data())}},
+                    CellValue::Kind::Number,
+                    42,
+                    ""},
+        OldCellCase{"Biff2FormulaText",
+                    OldBiff::V2,
+                    {{0x0006, formula2(taggedResult(0, 0))},
+                     {0x0007, RecordData().byteString("ab", true).data()}},
+                    CellValue::Kind::Text,
+                    0,
+                    "ab"},
+        OldCellCase{
+            "Biff3Rk", OldBiff::V3, {{0x027E, rk((7u << 2) | 2u)}}, CellValue::Kind::Number, 7, ""},
+        OldCellCase{"Biff3Label",
+                    OldBiff::V3,
+                    {{0x0204, RecordData().bytes(cell()).byteString("Pen").data()}},
+                    CellValue::Kind::Text,
+                    0,
+                    "Pen"},
+        OldCellCase{"Biff3FormulaText",
+                    OldBiff::V3,
+                    {{0x0206, formulaRecord(taggedResult(0, 0))},
+                     {0x0207, RecordData().byteString("cd").data()}},
+                    CellValue::Kind::Text,
+                    0,
+                    "cd"},
+        OldCellCase{"Biff4FormulaBoolean",
+                    OldBiff::V4,
+                    {{0x0406, formulaRecord(taggedResult(1, 1))}},
+                    CellValue::Kind::Boolean,
+                    0,
+                    "TRUE"},
+        OldCellCase{"Biff4BooleanError",
+                    OldBiff::V4,
+                    {{0x0205, errorNa}},
+                    CellValue::Kind::Error,
+                    0,
+                    "#N/A"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(XlsReader, OldWorksheetFilesTakeTheFileNameFormatsAndCodePage)
+{
+    for (const OldBiff version : {OldBiff::V2, OldBiff::V3, OldBiff::V4}) {
+        SCOPED_TRACE(static_cast<int>(version));
+        OldBiffBuilder b(version);
+        b.setCodePage(1251).setDate1904(true);
+        b.addFormat("General");
+        const auto twoPlaces = b.addXf(b.addFormat("0.00"));
+        b.number(0, 0, 0, 3.14159, twoPlaces);
+        b.label(0, 1, 0, "\xcc\xee\xf1\xea\xe2\xe0"); // "Москва"
+        auto book = openXlsWorkbook("Quarter 3.xls", b.build());
+        ASSERT_EQ(book->sheetCount(), 1);
+        EXPECT_EQ(book->sheetName(1), "Quarter 3");
+        const engine::Sheet s = book->loadSheet(1);
+        EXPECT_EQ(s.text(1, 1), "3.14");
+        EXPECT_EQ(s.text(2, 1), "Москва");
+        EXPECT_EQ(s.styles().dateSystem, engine::format::DateSystem::Date1904);
+    }
+}
+
+TEST(XlsReader, Biff3BuiltInFormatsLackTheFractions)
+{
+    // Without FORMAT records, BIFF3's format 12 is the short date (BIFF4's is "# ?/?").
+    OldBiffBuilder b3(OldBiff::V3);
+    b3.number(0, 0, 0, 45000, b3.addXf(12));
+    EXPECT_EQ(openXlsWorkbook("a.xls", b3.build())->loadSheet(1).value(1, 1).kind,
+              CellValue::Kind::Date);
+    OldBiffBuilder b4(OldBiff::V4);
+    b4.number(0, 0, 0, 0.5, b4.addXf(12));
+    EXPECT_EQ(openXlsWorkbook("a.xls", b4.build())->loadSheet(1).value(1, 1).kind,
+              CellValue::Kind::Number);
+}
+
+TEST(XlsReader, Biff2CellsFindTheirFormatThroughIxfeOrTheirOwnAttributes)
+{
+    OldBiffBuilder b(OldBiff::V2);
+    b.addFormat("General");
+    const auto percent = b.addFormat("0%");
+    for (int i = 0; i < 70; ++i) {
+        b.addXf(0);
+    }
+    const auto far = b.addXf(percent); // XF 70: the cell names 63 and an IXFE record says 70
+    b.number(0, 0, 0, 0.25, far);
+    EXPECT_EQ(openXlsWorkbook("a.xls", b.build())->loadSheet(1).text(1, 1), "25%");
+
+    // No XF records at all: the format index among the cell's attributes counts.
+    OldBiffBuilder bare(OldBiff::V2);
+    bare.addFormat("General");
+    bare.addFormat("0.0");
+    bare.addRecord(0, 0x0003, RecordData().u16(0).u16(0).u8(0).u8(1).u8(0).f64(2).data());
+    EXPECT_EQ(openXlsWorkbook("a.xls", bare.build())->loadSheet(1).text(1, 1), "2.0");
+}
+
+TEST(XlsReader, Biff4WorkbookSheetsFollowTheirHeaders)
+{
+    OldBiffBuilder b(OldBiff::V4, true);
+    const auto first = b.addSheet("First");
+    b.number(first, 0, 0, 1);
+    b.label(first, 1, 0, "one");
+    b.addSheet("Graph", SheetKind::Chart);
+    const auto third = b.addSheet("Third");
+    b.number(third, 2, 2, 3);
+    auto book = openXlsWorkbook("w.xls", b.build());
+    ASSERT_EQ(book->sheetCount(), 3);
+    EXPECT_EQ(book->sheetName(1), "First");
+    EXPECT_EQ(book->sheetName(3), "Third");
+    EXPECT_EQ(book->loadSheet(1).text(2, 1), "one");
+    EXPECT_THROW((void)book->loadSheet(2), SheetWithoutCells);
+    EXPECT_EQ(book->loadSheet(3).usedRange(), (engine::UsedRange{3, 3}));
+}
+
+TEST(XlsReader, Biff4WorkbookSheetsKeepTheirOwnFormats)
+{
+    // Each sheet of a BIFF4 workbook lists its own formats and XF records.
+    OldBiffBuilder b(OldBiff::V4, true);
+    b.addFormat("General");
+    const auto xf = b.addXf(b.addFormat("0.000"));
+    const auto first = b.addSheet("First");
+    b.number(first, 0, 0, 1.5, xf);
+    const auto second = b.addSheet("Second");
+    b.number(second, 0, 0, 2.5, xf);
+    auto book = openXlsWorkbook("w.xls", b.build());
+    EXPECT_EQ(book->loadSheet(1).text(1, 1), "1.500");
+    EXPECT_EQ(book->loadSheet(2).text(1, 1), "2.500");
+}
+
+struct EncryptedCase
+{
+    const char* name;
+    // One sheet: numbers in column A, text in column B.
+    std::function<Bytes(const std::vector<double>&)> build;
+    const char* sheetName;
+};
+
+void PrintTo(const EncryptedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class XlsEncrypted : public ::testing::TestWithParam<EncryptedCase>
+{};
+
+TEST_P(XlsEncrypted, OpensWithTheDefaultPassword)
+{
+    // Enough rows that the records run over several 1024-byte blocks.
+    std::vector<double> numbers;
+    for (int i = 0; i < 300; ++i) {
+        numbers.push_back(i * 1.25);
+    }
+    auto book = openXlsWorkbook("book.xls", GetParam().build(numbers));
+    ASSERT_EQ(book->sheetCount(), 1);
+    EXPECT_EQ(book->sheetName(1), GetParam().sheetName);
+    const engine::Sheet s = book->loadSheet(1);
+    EXPECT_EQ(s.usedRange(), (engine::UsedRange{300, 2}));
+    for (std::int32_t row : {1, 150, 300}) {
+        EXPECT_DOUBLE_EQ(s.value(row, 1).number, (row - 1) * 1.25) << row;
+        EXPECT_EQ(s.text(row, 2), "row " + std::to_string(row)) << row;
+    }
+}
+
+Bytes encryptedBook(bool biff8,
+                    const Encryption& e,
+                    const std::vector<double>& numbers,
+                    bool secondFilePass = false)
+{
+    XlsBuilder b(biff8);
+    if (secondFilePass) {
+        // Only the first FILEPASS counts; decrypting again would garble the records.
+        b.addGlobalRecord(0x002F, filePassBody(e, biff8));
+    }
+    const auto s = b.addSheet("Data");
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const auto row = static_cast<unsigned>(i);
+        b.number(s, row, 0, numbers[i]);
+        b.label(s, row, 1, "row " + std::to_string(i + 1));
+    }
+    b.encrypt(e);
+    return b.build();
+}
+
+Bytes encryptedOld(OldBiff version, const std::vector<double>& numbers)
+{
+    OldBiffBuilder b(version);
+    b.encryptXor();
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const auto row = static_cast<unsigned>(i);
+        b.number(0, row, 0, numbers[i]);
+        b.label(0, row, 1, "row " + std::to_string(i + 1));
+    }
+    return b.build();
+}
+
+using Method = Encryption::Method;
+
+INSTANTIATE_TEST_SUITE_P(
+    Methods,
+    XlsEncrypted,
+    ::testing::Values(
+        EncryptedCase{"Biff8Rc4",
+                      [](const auto& n) { return encryptedBook(true, {Method::Rc4}, n); },
+                      "Data"},
+        EncryptedCase{"Biff8CryptoApi128",
+                      [](const auto& n) { return encryptedBook(true, {Method::CryptoApiRc4}, n); },
+                      "Data"},
+        EncryptedCase{
+            "Biff8CryptoApi40",
+            [](const auto& n) {
+                return encryptedBook(true, {Method::CryptoApiRc4, "VelvetSweatshop", 40}, n);
+            },
+            "Data"},
+        EncryptedCase{"Biff8Rc4TwoFilePass",
+                      [](const auto& n) { return encryptedBook(true, {Method::Rc4}, n, true); },
+                      "Data"},
+        EncryptedCase{"Biff8Xor",
+                      [](const auto& n) { return encryptedBook(true, {Method::Xor}, n); },
+                      "Data"},
+        EncryptedCase{"Biff5Xor",
+                      [](const auto& n) { return encryptedBook(false, {Method::Xor}, n); },
+                      "Data"},
+        EncryptedCase{
+            "Biff2Xor", [](const auto& n) { return encryptedOld(OldBiff::V2, n); }, "book"},
+        EncryptedCase{
+            "Biff3Xor", [](const auto& n) { return encryptedOld(OldBiff::V3, n); }, "book"},
+        EncryptedCase{
+            "Biff4Xor", [](const auto& n) { return encryptedOld(OldBiff::V4, n); }, "book"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(XlsReader, BlankCellsCountForTheUsedRange)
@@ -385,9 +697,48 @@ Bytes sheetOffsetPastEnd()
     return compoundFile({{"Workbook", stream}});
 }
 
-Bytes biff2()
+Bytes biff2Chart()
 {
-    return RecordData().u16(0x0009).u16(4).u16(2).u16(0x10).u16(0x000A).u16(0).data();
+    return RecordData().u16(0x0009).u16(4).u16(2).u16(0x20).u16(0x000A).u16(0).data();
+}
+
+Bytes otherPassword(bool biff8, Encryption::Method method)
+{
+    XlsBuilder b(biff8);
+    b.encrypt({method, "secret"});
+    return withSheet(b);
+}
+
+Bytes xorOtherPassword()
+{
+    XlsBuilder b;
+    b.encrypt({Encryption::Method::Xor});
+    Bytes stream = b.workbookStream();
+    stream[4 + 16 + 4 + 4] ^= std::byte{1}; // the verifier in FILEPASS, right after BOF
+    return compoundFile({{"Workbook", stream}});
+}
+
+Bytes oldXorOtherPassword()
+{
+    OldBiffBuilder b(OldBiff::V3);
+    b.encryptXor(false).number(0, 0, 0, 1);
+    return b.build();
+}
+
+Bytes unknownRc4Version()
+{
+    XlsBuilder b;
+    b.addGlobalRecord(0x002F, RecordData().u16(1).u16(1).u16(3).bytes(Bytes(48)).data());
+    return withSheet(b);
+}
+
+Bytes sheetWithoutHeaderInBiff4Workbook()
+{
+    Bytes stream = RecordData().u16(0x0409).u16(6).u16(0x0400).u16(0x0100).u16(0).data();
+    appendRecord(stream, 0x0409, RecordData().u16(0x0400).u16(0x0010).u16(0).data());
+    appendRecord(stream, 0x000A, {});
+    appendRecord(stream, 0x000A, {});
+    return stream;
 }
 
 std::vector<BadFile> badFiles()
@@ -398,7 +749,20 @@ std::vector<BadFile> badFiles()
         {"EncryptedPackage",
          compoundFile({{"EncryptionInfo", Bytes(8)}, {"EncryptedPackage", Bytes(8)}}),
          "it is password-protected"},
-        {"Biff2", biff2(), "not supported"},
+        {"Biff2Chart", biff2Chart(), "single chart or macro sheet"},
+        {"Biff3Workspace",
+         RecordData().u16(0x0209).u16(6).u16(0x0300).u16(0x0100).u16(0).data(),
+         "old BIFF3 workbook format"},
+        {"Rc4OtherPassword", otherPassword(true, Encryption::Method::Rc4), "password-protected"},
+        {"CryptoApiOtherPassword",
+         otherPassword(true, Encryption::Method::CryptoApiRc4),
+         "password-protected"},
+        {"XorOtherPassword", xorOtherPassword(), "password-protected"},
+        {"Biff3XorOtherPassword", oldXorOtherPassword(), "password-protected"},
+        {"UnknownRc4Version", unknownRc4Version(), "password-protected"},
+        {"Biff4WorkbookSheetWithoutHeader",
+         sheetWithoutHeaderInBiff4Workbook(),
+         "old BIFF4 workbook format"},
         {"NoWorkbookStream",
          compoundFile({{"WordDocument", Bytes(100)}}),
          "it is not a spreadsheet file"},
