@@ -90,13 +90,14 @@ TEST_P(Contract, FirstSheetShowsWhatTheOfficeSuiteShowed)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats,
-                         Contract,
-                         ::testing::Values("contract.xlsx", "contract.xls", "contract.ods"),
-                         [](const auto& row) {
-                             const std::string name = row.param;
-                             return name.substr(name.find('.') + 1);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Formats,
+    Contract,
+    ::testing::Values("contract.xlsx", "contract.xls", "contract.ods", "contract.fods"),
+    [](const auto& row) {
+        const std::string name = row.param;
+        return name.substr(name.find('.') + 1);
+    });
 
 TEST(Contract, ValuesKeepTheirKinds)
 {
