@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace sheetfray::testing {
@@ -90,14 +92,38 @@ TEST_P(Contract, FirstSheetShowsWhatTheOfficeSuiteShowed)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats,
-    Contract,
-    ::testing::Values("contract.xlsx", "contract.xls", "contract.ods", "contract.fods"),
-    [](const auto& row) {
-        const std::string name = row.param;
-        return name.substr(name.find('.') + 1);
-    });
+INSTANTIATE_TEST_SUITE_P(Formats,
+                         Contract,
+                         ::testing::Values("contract.xlsx",
+                                           "contract.xls",
+                                           "contract.ods",
+                                           "contract.fods",
+                                           "contract-no-mimetype.ods"),
+                         [](const auto& row) {
+                             std::string name = std::string(row.param).substr(9);
+                             std::ranges::replace_if(
+                                 name, [](char c) { return !std::isalnum(c); }, '_');
+                             return name;
+                         });
+
+// The suite's text export of the first sheet in UTF-16 (with its byte-order mark, and in the
+// other byte order without one) reads as its UTF-8 export does.
+class ContractText : public ::testing::TestWithParam<const char*>
+{};
+
+TEST_P(ContractText, ReadsAsTheUtf8Export)
+{
+    EXPECT_EQ(firstDifference(load("contract.csv").sheets.front(), load(GetParam()).sheets.front()),
+              "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings,
+                         ContractText,
+                         ::testing::Values("contract-utf16.csv", "contract-utf16be.csv"),
+                         [](const auto& row) {
+                             const std::string name = row.param;
+                             return name.substr(9, name.find('.') - 9);
+                         });
 
 TEST(Contract, ValuesKeepTheirKinds)
 {
