@@ -414,6 +414,7 @@ private:
     [[nodiscard]] std::uint32_t codeStyle(const std::string& code);
     [[nodiscard]] std::string_view cellStyleAt(std::int64_t column) const;
     [[nodiscard]] const std::string& dateTimeCodeAt(std::int64_t column);
+    [[nodiscard]] const std::string& numberCodeAt(std::int64_t column);
 
     OdsWorkbook& m_book;
     OdsStyles& m_styles;
@@ -471,6 +472,7 @@ private:
     };
 
     std::vector<DateTimeCode> m_dateTimeCodes;
+    std::vector<DateTimeCode> m_numberCodes; // the same for number styles
     std::string m_uncachedCode;
 };
 
@@ -779,6 +781,22 @@ const std::string& ContentHandler::dateTimeCodeAt(std::int64_t column)
     return m_dateTimeCodes.back().code;
 }
 
+const std::string& ContentHandler::numberCodeAt(std::int64_t column)
+{
+    const std::string_view style = cellStyleAt(column);
+    for (const DateTimeCode& known : m_numberCodes) {
+        if (known.cellStyle == style) {
+            return known.code;
+        }
+    }
+    if (m_numberCodes.size() >= 32) {
+        m_uncachedCode = m_styles.numberCode(style);
+        return m_uncachedCode;
+    }
+    m_numberCodes.push_back({std::string(style), m_styles.numberCode(style)});
+    return m_numberCodes.back().code;
+}
+
 std::optional<ResolvedCell> ContentHandler::resolveCell()
 {
     ResolvedCell cell;
@@ -836,7 +854,10 @@ std::optional<ResolvedCell> ContentHandler::resolveCell()
     cell.number = *number;
     if (!m_hasParagraph) {
         // No stored text: the value is shown through the style's own format, if any.
-        if (code && !code->empty()) {
+        if (!code) {
+            code = &numberCodeAt(m_column);
+        }
+        if (!code->empty()) {
             cell.style = codeStyle(*code);
         }
         return cell;

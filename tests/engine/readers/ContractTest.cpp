@@ -34,14 +34,24 @@ LoadedBook load(const std::string& fileName)
     return loaded;
 }
 
-// The first difference between two sheets, or "" when they hold the same cells.
-std::string firstDifference(const engine::Sheet& a, const engine::Sheet& b)
+struct Cell
+{
+    std::int32_t row = 0;
+    std::int32_t column = 0;
+};
+
+// The first difference between two sheets, or "" when they hold the same cells (but for the
+// cell skipped).
+std::string firstDifference(const engine::Sheet& a, const engine::Sheet& b, Cell skipped = {})
 {
     if (a.usedRange() != b.usedRange()) {
         return "used ranges differ";
     }
     for (std::int32_t row = 1; row <= a.usedRange().lastRow; ++row) {
         for (std::int32_t column = 1; column <= a.usedRange().lastColumn; ++column) {
+            if (row == skipped.row && column == skipped.column) {
+                continue;
+            }
             const std::string where =
                 "row " + std::to_string(row) + ", column " + std::to_string(column) + ": ";
             if (a.text(row, column) != b.text(row, column)) {
@@ -124,6 +134,25 @@ INSTANTIATE_TEST_SUITE_P(Encodings,
                              const std::string name = row.param;
                              return name.substr(9, name.find('.') - 9);
                          });
+
+// The hand-written source stores no displayed texts: its cells show through their number,
+// percentage, currency, date and time styles. It agrees with the suite's copies in every
+// cell but C4 of "Cells", whose formula =1/0 it stores with the value 0 (the suite computed
+// the error when it loaded the file; this program reads stored results).
+TEST(Contract, HandWrittenSourceShowsItsValuesThroughItsStyles)
+{
+    const LoadedBook reference = load("contract.xlsx");
+    const LoadedBook source = load("contract-source.fods");
+    ASSERT_EQ(source.names, reference.names);
+    const Cell uncomputed{4, 3};
+    EXPECT_EQ(source.sheets[0].text(4, 3), "0");
+    for (std::size_t i = 0; i < reference.sheets.size(); ++i) {
+        EXPECT_EQ(
+            firstDifference(reference.sheets[i], source.sheets[i], i == 0 ? uncomputed : Cell{}),
+            "")
+            << "sheet " << reference.names[i];
+    }
+}
 
 TEST(Contract, ValuesKeepTheirKinds)
 {
