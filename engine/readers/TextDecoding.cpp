@@ -156,9 +156,30 @@ void UnitDecoder::append(std::span<const std::byte> bytes, std::string& out)
         }
     }
     const std::size_t whole = bytes.size() / m_unitSize * m_unitSize;
+    // ASCII, most of a delimited file, is gathered and appended a block at a time; the
+    // rest goes unit by unit.
+    std::array<char, 4096> ascii{};
+    std::size_t gathered = 0;
+    const std::size_t high = m_bigEndian ? 0 : m_unitSize - 1;
+    const std::size_t low = m_bigEndian ? m_unitSize - 1 : 0;
     for (std::size_t i = 0; i < whole; i += m_unitSize) {
-        appendUnit(unitAt(bytes.data() + i, m_unitSize, m_bigEndian), out);
+        const std::byte* unit = bytes.data() + i;
+        const bool isAscii = std::to_integer<unsigned>(unit[low]) < 0x80
+            && (m_unitSize == 2 ? unit[high] == std::byte{0}
+                                : unitAt(unit, m_unitSize, m_bigEndian) < 0x80);
+        if (isAscii && m_highSurrogate == 0) {
+            ascii[gathered++] = static_cast<char>(unit[low]);
+            if (gathered == ascii.size()) {
+                out.append(ascii.data(), gathered);
+                gathered = 0;
+            }
+            continue;
+        }
+        out.append(ascii.data(), gathered);
+        gathered = 0;
+        appendUnit(unitAt(unit, m_unitSize, m_bigEndian), out);
     }
+    out.append(ascii.data(), gathered);
     for (std::size_t i = whole; i < bytes.size(); ++i) {
         m_partial[m_partialSize++] = bytes[i];
     }
