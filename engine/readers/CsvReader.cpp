@@ -90,7 +90,8 @@ TextDialect takeSeparatorLine(std::string_view& text, TextDialect dialect)
     } else if (!text.empty()) {
         text.remove_prefix(1);
     }
-    return {line[4], true};
+    // A quote cannot both delimit and quote fields.
+    return {line[4], line[4] != '"'};
 }
 
 // Web pages and XML spreadsheets are often saved with a ".xls" name; read as delimited text
