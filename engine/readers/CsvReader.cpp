@@ -50,11 +50,7 @@ std::string_view decodeText(std::span<const std::byte> bytes, std::string& decod
     bytes = bytes.subspan(encoding.bomSize);
     if (encoding.units) {
         // Room for text mostly of ASCII, so that converted text is not copied as it grows.
-        decoded.reserve(
-            bytes.size()
-            / (*encoding.units == UnitEncoding::Utf16Le || *encoding.units == UnitEncoding::Utf16Be
-                   ? 2
-                   : 4));
+        decoded.reserve(bytes.size() / unitSize(*encoding.units));
         UnitDecoder decoder(*encoding.units);
         decoder.append(bytes, decoded);
         decoder.finish(decoded);
@@ -129,9 +125,9 @@ class TextFile
 {
 public:
     explicit TextFile(const std::filesystem::path& path)
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+        : m_descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
     {
-        if (m_fd < 0) {
+        if (m_descriptor.fd < 0) {
             throw ReadError(ReadError::Reason::FileNotOpened,
                             std::generic_category().message(errno));
         }
@@ -139,18 +135,12 @@ public:
         struct stat info
         {};
 
-        if (::fstat(m_fd, &info) != 0) {
-            ::close(m_fd);
+        if (::fstat(m_descriptor.fd, &info) != 0) {
             throw ReadError(ReadError::Reason::FileNotRead);
         }
         m_size = static_cast<std::uint64_t>(info.st_size);
         checkTextFileSize(m_size);
     }
-
-    ~TextFile() { ::close(m_fd); }
-
-    TextFile(const TextFile&) = delete;
-    TextFile& operator=(const TextFile&) = delete;
 
     // The size when opened.
     [[nodiscard]] std::uint64_t size() const { return m_size; }
@@ -160,7 +150,8 @@ public:
     {
         std::size_t filled = 0;
         while (filled < block.size()) {
-            const ::ssize_t got = ::read(m_fd, block.data() + filled, block.size() - filled);
+            const ::ssize_t got =
+                ::read(m_descriptor.fd, block.data() + filled, block.size() - filled);
             if (got < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -176,7 +167,27 @@ public:
     }
 
 private:
-    int m_fd;
+    // Closed however the constructor ends.
+    struct Descriptor
+    {
+        explicit Descriptor(int descriptor)
+            : fd(descriptor)
+        {}
+
+        Descriptor(const Descriptor&) = delete;
+        Descriptor& operator=(const Descriptor&) = delete;
+
+        ~Descriptor()
+        {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+
+        int fd;
+    };
+
+    Descriptor m_descriptor;
     std::uint64_t m_size = 0;
 };
 
@@ -193,10 +204,8 @@ readFileText(const std::filesystem::path& path, std::vector<std::byte>& bytes, s
     std::span<const std::byte> got = file.read(block);
     const TextEncoding encoding = detectTextEncoding(got.first(std::min(got.size(), SniffSize)));
     if (encoding.units) {
-        const bool utf16 =
-            *encoding.units == UnitEncoding::Utf16Le || *encoding.units == UnitEncoding::Utf16Be;
         // Room for text mostly of ASCII, so that the text is not copied as it grows.
-        decoded.reserve(static_cast<std::size_t>(file.size() / (utf16 ? 2 : 4)));
+        decoded.reserve(static_cast<std::size_t>(file.size() / unitSize(*encoding.units)));
         UnitDecoder decoder(*encoding.units);
         decoder.append(got.subspan(encoding.bomSize), decoded);
         while (!(got = file.read(block)).empty()) {

@@ -56,11 +56,6 @@ std::uint32_t unitAt(const std::byte* bytes, std::size_t size, bool bigEndian)
     return unit;
 }
 
-std::size_t unitSizeOf(UnitEncoding encoding)
-{
-    return encoding == UnitEncoding::Utf32Le || encoding == UnitEncoding::Utf32Be ? 4 : 2;
-}
-
 bool isBigEndian(UnitEncoding encoding)
 {
     return encoding == UnitEncoding::Utf16Be || encoding == UnitEncoding::Utf32Be;
@@ -73,9 +68,9 @@ bool isBigEndian(UnitEncoding encoding)
 // or those of one other block (Cyrillic, Greek), and a unit in eight is of the first kind.
 bool zeroBytesFit(std::span<const std::byte> head, UnitEncoding encoding)
 {
-    const std::size_t unitSize = unitSizeOf(encoding);
+    const std::size_t bytesPerUnit = unitSize(encoding);
     const bool bigEndian = isBigEndian(encoding);
-    const std::size_t units = head.size() / unitSize;
+    const std::size_t units = head.size() / bytesPerUnit;
     if (units < 2) {
         return false;
     }
@@ -83,14 +78,14 @@ bool zeroBytesFit(std::span<const std::byte> head, UnitEncoding encoding)
     std::size_t controls = 0;
     std::array<std::size_t, 256> blocks{}; // units by their bits above the lowest eight
     for (std::size_t i = 0; i < units; ++i) {
-        const std::byte* at = head.data() + i * unitSize;
-        const std::uint32_t unit = unitAt(at, unitSize, bigEndian);
+        const std::byte* at = head.data() + i * bytesPerUnit;
+        const std::uint32_t unit = unitAt(at, bytesPerUnit, bigEndian);
         if (unit == 0 || unit > 0x10FFFF) {
             return false;
         }
         // In UTF-16 a zero byte belongs at the high end of a unit; a zero low byte (U+0100,
         // U+4E00) is rare in text, and common in the other byte order or binary data.
-        if (unitSize == 2 && (unit & 0xFF) == 0) {
+        if (bytesPerUnit == 2 && (unit & 0xFF) == 0) {
             ++zeroLowBytes;
         }
         if ((unit >> 8) < blocks.size()) {
@@ -107,6 +102,11 @@ bool zeroBytesFit(std::span<const std::byte> head, UnitEncoding encoding)
 }
 
 } // namespace
+
+std::size_t unitSize(UnitEncoding encoding)
+{
+    return encoding == UnitEncoding::Utf32Le || encoding == UnitEncoding::Utf32Be ? 4 : 2;
+}
 
 TextEncoding detectTextEncoding(std::span<const std::byte> head)
 {
@@ -139,7 +139,7 @@ TextEncoding detectTextEncoding(std::span<const std::byte> head)
 }
 
 UnitDecoder::UnitDecoder(UnitEncoding encoding)
-    : m_unitSize(unitSizeOf(encoding))
+    : m_unitSize(unitSize(encoding))
     , m_bigEndian(isBigEndian(encoding))
     , m_utf16(m_unitSize == 2)
 {}

@@ -18,6 +18,9 @@ void appendUtf16(std::span<const char16_t> units, std::string& out);
 // The Unicode forms a text file may be stored in besides UTF-8.
 enum class UnitEncoding : std::uint8_t { Utf16Le, Utf16Be, Utf32Le, Utf32Be };
 
+// Bytes a unit: 2 or 4.
+[[nodiscard]] std::size_t unitSize(UnitEncoding encoding);
+
 // How a text file's bytes are told apart: by a byte-order mark, or without one by the pattern
 // of zero bytes that UTF-16 and UTF-32 give text of mostly Latin letters, digits and
 // delimiters.
