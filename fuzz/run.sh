@@ -48,7 +48,7 @@ seed() {
     local patterns=()
     case $target in
     xlsx) patterns=('*.xlsx' '*.xlsm' '*.xltx' '*.xltm') ;;
-    ods) patterns=('*.ods') ;;
+    ods) patterns=('*.ods' '*.fods') ;;
     xls) patterns=('*.xls') ;;
     csv) patterns=('*.csv') ;;
     esac

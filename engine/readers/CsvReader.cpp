@@ -41,52 +41,53 @@ void checkTextFileSize(std::uint64_t size)
     }
 }
 
-enum class Bom { None, Utf8, Utf16Le, Utf16Be };
-
-Bom byteOrderMark(std::span<const std::byte> bytes)
-{
-    const auto at = [&](std::size_t i) { return std::to_integer<unsigned>(bytes[i]); };
-    if (bytes.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
-        return Bom::Utf8;
-    }
-    if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE) {
-        return Bom::Utf16Le;
-    }
-    if (bytes.size() >= 2 && at(0) == 0xFE && at(1) == 0xFF) {
-        return Bom::Utf16Be;
-    }
-    return Bom::None;
-}
-
 // The text as UTF-8, without its byte-order mark: a view of the bytes themselves when they
 // are UTF-8 already, else a view of decoded, which holds the converted text.
 std::string_view decodeText(std::span<const std::byte> bytes, std::string& decoded)
 {
-    // Room for text mostly of ASCII, so that converted text is not copied as it grows.
-    const auto reserveDecoded = [&] { decoded.reserve(bytes.size()); };
-    switch (byteOrderMark(bytes)) {
-    case Bom::Utf8:
-        bytes = bytes.subspan(3);
-        break;
-    case Bom::Utf16Le:
-        reserveDecoded();
-        appendUtf16Bytes(bytes.subspan(2), false, decoded);
+    const TextEncoding encoding =
+        detectTextEncoding(bytes.first(std::min(bytes.size(), SniffSize)));
+    bytes = bytes.subspan(encoding.bomSize);
+    if (encoding.units) {
+        // Room for text mostly of ASCII, so that converted text is not copied as it grows.
+        decoded.reserve(bytes.size() / unitSize(*encoding.units));
+        UnitDecoder decoder(*encoding.units);
+        decoder.append(bytes, decoded);
+        decoder.finish(decoded);
         return decoded;
-    case Bom::Utf16Be:
-        reserveDecoded();
-        appendUtf16Bytes(bytes.subspan(2), true, decoded);
-        return decoded;
-    case Bom::None:
-        break;
     }
     if (isUtf8(bytes)) {
         return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
     }
     // Text that is not UTF-8 was most likely written in the Western Windows code page, as
     // this program's own output is on a system with that code page.
-    reserveDecoded();
+    decoded.reserve(bytes.size());
     CodePageDecoder(1252).append(bytes, decoded);
     return decoded;
+}
+
+// A first line "sep=;" (any one character, the line also in quotes as some writers put it)
+// names the delimiter, as spreadsheet programs read it; the line is not data. Takes the line
+// off the text and gives the dialect it names, quoted fields included.
+TextDialect takeSeparatorLine(std::string_view& text, TextDialect dialect)
+{
+    std::string_view line = text.substr(0, text.find_first_of("\r\n"));
+    const std::size_t lineSize = line.size();
+    if (line.size() == 7 && line.front() == '"' && line.back() == '"') {
+        line = line.substr(1, 5);
+    }
+    if (line.size() != 5 || !asciiLowered(line.substr(0, 4)).starts_with("sep=")
+        || static_cast<unsigned char>(line[4]) >= 0x80) {
+        return dialect;
+    }
+    text.remove_prefix(lineSize);
+    if (text.starts_with("\r\n")) {
+        text.remove_prefix(2);
+    } else if (!text.empty()) {
+        text.remove_prefix(1);
+    }
+    // A quote cannot both delimit and quote fields.
+    return {line[4], line[4] != '"'};
 }
 
 // Web pages and XML spreadsheets are often saved with a ".xls" name; read as delimited text
@@ -119,48 +120,109 @@ void appendQuoted(std::string_view text, std::string& field)
     field.append(text);
 }
 
-// The bytes of a text file, read whole when its sheet is loaded: the file may be far larger
-// than the sheet's cells need, so nothing of it is held while the workbook waits.
-std::vector<std::byte> readTextFile(const std::filesystem::path& path)
+// A text file opened to be read block by block.
+class TextFile
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        throw ReadError(ReadError::Reason::FileNotOpened, std::generic_category().message(errno));
-    }
-
-    struct Closer
+public:
+    explicit TextFile(const std::filesystem::path& path)
+        : m_descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
     {
-        int fd;
+        if (m_descriptor.fd < 0) {
+            throw ReadError(ReadError::Reason::FileNotOpened,
+                            std::generic_category().message(errno));
+        }
 
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+        struct stat info
+        {};
 
-    struct stat info
-    {};
-
-    if (::fstat(fd, &info) != 0) {
-        throw ReadError(ReadError::Reason::FileNotRead);
-    }
-    checkTextFileSize(static_cast<std::uint64_t>(info.st_size));
-    // Not zeroed first: a page of the buffer is touched only when the file's bytes fill it.
-    std::vector<std::byte> bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-    std::array<std::byte, 1 << 16> block{};
-    for (;;) {
-        const ::ssize_t got = ::read(fd, block.data(), block.size());
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+        if (::fstat(m_descriptor.fd, &info) != 0) {
             throw ReadError(ReadError::Reason::FileNotRead);
         }
-        if (got == 0) {
-            break;
-        }
-        bytes.insert(bytes.end(), block.data(), block.data() + got);
-        checkTextFileSize(bytes.size());
+        m_size = static_cast<std::uint64_t>(info.st_size);
+        checkTextFileSize(m_size);
     }
-    return bytes;
+
+    // The size when opened.
+    [[nodiscard]] std::uint64_t size() const { return m_size; }
+
+    // Fills block, short only at the end of the file; the bytes read.
+    std::span<const std::byte> read(std::span<std::byte> block)
+    {
+        std::size_t filled = 0;
+        while (filled < block.size()) {
+            const ::ssize_t got =
+                ::read(m_descriptor.fd, block.data() + filled, block.size() - filled);
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throw ReadError(ReadError::Reason::FileNotRead);
+            }
+            if (got == 0) {
+                break;
+            }
+            filled += static_cast<std::size_t>(got);
+        }
+        return block.first(filled);
+    }
+
+private:
+    // Closed however the constructor ends.
+    struct Descriptor
+    {
+        explicit Descriptor(int descriptor)
+            : fd(descriptor)
+        {}
+
+        Descriptor(const Descriptor&) = delete;
+        Descriptor& operator=(const Descriptor&) = delete;
+
+        ~Descriptor()
+        {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+
+        int fd;
+    };
+
+    Descriptor m_descriptor;
+    std::uint64_t m_size = 0;
+};
+
+// The text of a file as UTF-8, read when its sheet is loaded: the file may be far larger
+// than the sheet's cells need, so nothing of it is held while the workbook waits. UTF-16 and
+// UTF-32 are decoded into decoded block by block as they are read, so the file's own bytes
+// are never held beside their text; other text is read whole into bytes and given as
+// decodeText gives it.
+std::string_view
+readFileText(const std::filesystem::path& path, std::vector<std::byte>& bytes, std::string& decoded)
+{
+    TextFile file(path);
+    std::array<std::byte, 1 << 16> block{};
+    std::span<const std::byte> got = file.read(block);
+    const TextEncoding encoding = detectTextEncoding(got.first(std::min(got.size(), SniffSize)));
+    if (encoding.units) {
+        // Room for text mostly of ASCII, so that the text is not copied as it grows.
+        decoded.reserve(static_cast<std::size_t>(file.size() / unitSize(*encoding.units)));
+        UnitDecoder decoder(*encoding.units);
+        decoder.append(got.subspan(encoding.bomSize), decoded);
+        while (!(got = file.read(block)).empty()) {
+            decoder.append(got, decoded);
+            checkTextFileSize(decoded.size());
+        }
+        decoder.finish(decoded);
+        return decoded;
+    }
+    // Not zeroed first: a page of the buffer is touched only when the file's bytes fill it.
+    bytes.reserve(static_cast<std::size_t>(file.size()));
+    while (!got.empty()) {
+        bytes.insert(bytes.end(), got.begin(), got.end());
+        checkTextFileSize(bytes.size());
+        got = file.read(block);
+    }
+    return decodeText(bytes, decoded);
 }
 
 class TextWorkbook final : public Workbook
@@ -216,12 +278,9 @@ private:
     [[nodiscard]] Sheet load() const
     {
         std::vector<std::byte> read;
-        if (!m_path.empty()) {
-            read = readTextFile(m_path);
-        }
-        const std::span<const std::byte> bytes = m_path.empty() ? m_bytes : read;
         std::string decoded;
-        const std::string_view text = decodeText(bytes, decoded);
+        std::string_view text =
+            m_path.empty() ? decodeText(m_bytes, decoded) : readFileText(m_path, read, decoded);
         if (!decoded.empty()) {
             // The converted text is all the sheet needs.
             read = {};
@@ -231,10 +290,11 @@ private:
         if (isMarkup(text)) {
             throw ReadError(ReadError::Reason::MarkupText);
         }
-        return parse(text);
+        const TextDialect dialect = takeSeparatorLine(text, m_dialect);
+        return parse(text, dialect);
     }
 
-    [[nodiscard]] Sheet parse(std::string_view text) const;
+    [[nodiscard]] Sheet parse(std::string_view text, TextDialect dialect) const;
 
     std::string m_fileName;
     std::string m_sheetName;
@@ -243,12 +303,12 @@ private:
     TextDialect m_dialect;
 };
 
-Sheet TextWorkbook::parse(std::string_view text) const
+Sheet TextWorkbook::parse(std::string_view text, TextDialect dialect) const
 {
     SheetBuilder builder(m_sheetName, nullptr);
     // The fields together are never longer than the text.
     builder.reserveText(text.size());
-    const char delimiter = m_dialect.delimiter;
+    const char delimiter = dialect.delimiter;
     const std::size_t size = text.size();
     std::int32_t row = 1;
     std::int32_t column = 1;
@@ -256,7 +316,7 @@ Sheet TextWorkbook::parse(std::string_view text) const
     std::size_t pos = 0;
     while (pos < size) {
         field.clear();
-        const bool quoted = m_dialect.quoting && text[pos] == '"';
+        const bool quoted = dialect.quoting && text[pos] == '"';
         if (quoted) {
             // A quoted field runs to the next lone quote; a doubled quote stands for one.
             // An unclosed quote takes the rest of the file, as other readers do. A CR LF never
@@ -328,7 +388,9 @@ Sheet TextWorkbook::parse(std::string_view text) const
 
 bool looksLikeText(std::span<const std::byte> bytes)
 {
-    if (byteOrderMark(bytes) != Bom::None) {
+    const TextEncoding encoding =
+        detectTextEncoding(bytes.first(std::min(bytes.size(), SniffSize)));
+    if (encoding.units || encoding.bomSize > 0) {
         return true;
     }
     const std::span<const std::byte> head = bytes.first(std::min(bytes.size(), SniffSize));

@@ -13,8 +13,9 @@
 
 namespace sheetfray::engine::readers {
 
-// True when the bytes look like text rather than a binary file: a Unicode byte-order mark,
-// or no NUL bytes and hardly any other control characters in the first few kilobytes.
+// True when the bytes look like text rather than a binary file: a Unicode byte-order mark, the
+// zero bytes of UTF-16 or UTF-32, or no NUL bytes and hardly any other control characters in
+// the first few kilobytes.
 [[nodiscard]] bool looksLikeText(std::span<const std::byte> bytes);
 
 // How a text file separates its fields.
@@ -33,11 +34,14 @@ struct TextDialect
 [[nodiscard]] TextDialect dialectForName(std::string_view fileName);
 
 // Opens delimited text: records end with CR LF, LF or CR. The text is UTF-8 (with or
-// without a byte-order mark), UTF-16 with a byte-order mark, or else Windows-1252. Every
-// non-empty field is a text cell whose displayed text and value are the field unchanged but
-// for CR LF inside quotes, which becomes LF; the
-// sheet is named after the file without its extension. Throws ReadError naming the file when
-// the text is a web page or XML document, or has more rows or columns than a sheet holds.
+// without a byte-order mark), UTF-16 or UTF-32 in either byte order (with a byte-order mark,
+// or without one where the zero bytes show it clearly), or else Windows-1252. A first line
+// "sep=X" (or "\"sep=X\"") of one ASCII character X makes X the delimiter, with quoting, and
+// is not data. Every non-empty field is a text cell whose displayed text and value are the
+// field unchanged but for CR LF inside quotes, which becomes LF; the sheet is named after the
+// file without its extension. Empty text gives one empty sheet. Throws ReadError naming the
+// file when the text is a web page or XML document, or has more rows or columns than a sheet
+// holds.
 [[nodiscard]] std::unique_ptr<Workbook>
 openDelimitedText(std::string fileName, std::span<const std::byte> bytes, TextDialect dialect);
 

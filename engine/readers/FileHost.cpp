@@ -6,6 +6,7 @@
 #include "engine/readers/XlsxReader.h"
 #include "engine/readers/Zip.h"
 #include "support/Error.h"
+#include "support/Text.h"
 
 #include <cerrno>
 #include <fstream>
@@ -20,6 +21,9 @@ namespace {
 
 // Enough of the file's start to tell text from binary content.
 constexpr std::size_t SniffSize = 4096;
+// Enough of an XML file's start to hold its root's start tag, with the dozens of namespaces
+// OpenDocument writers declare there.
+constexpr std::size_t FlatSniffSize = 64 * 1024;
 
 enum class Container {
     Empty,
@@ -106,12 +110,60 @@ std::unique_ptr<Workbook> openZipWorkbook(const std::filesystem::path& path,
     return openXlsxWorkbook(std::move(archive));
 }
 
+bool hasExtension(std::string_view fileName, std::string_view extension)
+{
+    const std::size_t dot = fileName.rfind('.');
+    return dot != std::string_view::npos && asciiLowered(fileName.substr(dot + 1)) == extension;
+}
+
+// A flat OpenDocument file is XML whose root is office:document: one stating a spreadsheet
+// type, or any such document named ".fods". Other XML is left to the text reader, which
+// refuses markup.
+std::unique_ptr<Workbook> openFlatOpenDocument(const std::filesystem::path& path,
+                                               const std::string& fileName,
+                                               std::span<const std::byte> head)
+{
+    const std::string_view text(reinterpret_cast<const char*>(head.data()), head.size());
+    const std::size_t start = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+    if (start == std::string_view::npos || text[start] != '<') {
+        return nullptr;
+    }
+    // The root's start tag follows the XML declaration and may declare many namespaces.
+    const auto type = flatOpenDocumentType(readBytes(path, FlatSniffSize));
+    if (!type || (type->empty() && !hasExtension(fileName, "fods"))) {
+        return nullptr;
+    }
+    if (!type->empty() && !type->starts_with("application/vnd.oasis.opendocument.spreadsheet")) {
+        throw ReadError(ReadError::Reason::OtherOpenDocument, *type);
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw ReadError(ReadError::Reason::FileNotOpened, std::generic_category().message(errno));
+    }
+    return openFlatOdsWorkbook(fileName, [&in](char* buffer, std::size_t size) {
+        in.read(buffer, static_cast<std::streamsize>(size));
+        if (in.bad()) {
+            throw ReadError(ReadError::Reason::FileNotRead);
+        }
+        return static_cast<std::size_t>(in.gcount());
+    });
+}
+
 std::unique_ptr<Workbook> openFile(const std::filesystem::path& path, const std::string& fileName)
 {
     checkIsFile(path);
-    switch (sniff(readBytes(path, SniffSize))) {
+    const std::vector<std::byte> head = readBytes(path, SniffSize);
+    switch (sniff(head)) {
     case Container::Empty:
-        throw ReadError(ReadError::Reason::EmptyFile);
+        // An empty text file opens as a workbook of one empty sheet, as in spreadsheet
+        // programs; a package of no bytes is a file that was never written.
+        for (const std::string_view package :
+             {"xlsx", "xlsm", "xltx", "xltm", "xlsb", "ods", "ots", "fods"}) {
+            if (hasExtension(fileName, package)) {
+                throw ReadError(ReadError::Reason::EmptyFile);
+            }
+        }
+        return openDelimitedTextFile(path, fileName, dialectForName(fileName));
     case Container::Zip:
         return openZipWorkbook(path, fileName);
     case Container::CompoundFile:
@@ -119,6 +171,9 @@ std::unique_ptr<Workbook> openFile(const std::filesystem::path& path, const std:
         // The .xls reader also recognises encrypted Office Open XML packages.
         return openXlsWorkbook(fileName, readAll(path));
     case Container::Text:
+        if (auto flat = openFlatOpenDocument(path, fileName, head)) {
+            return flat;
+        }
         return openDelimitedTextFile(path, fileName, dialectForName(fileName));
     case Container::Other:
         break;

@@ -54,15 +54,21 @@ std::string readSmallPart(const ZipArchive& archive, std::string_view part)
     return text;
 }
 
-// Finds <manifest:encryption-data>: the parts it describes are encrypted (ODF 1.2 part 3, 4.8).
+// Finds <manifest:encryption-data>: the parts it describes are encrypted (ODF 1.2 part 3, 4.8);
+// and the media type of the package's root entry (full path "/"), which packages without a
+// mimetype entry state only there.
 class ManifestHandler final : public XmlHandler
 {
 public:
     bool encrypted = false;
+    std::string mediaType;
 
-    void startElement(std::string_view name, const XmlAttributes&) override
+    void startElement(std::string_view name, const XmlAttributes& attributes) override
     {
         encrypted = encrypted || isName(name, "encryption-data");
+        if (isName(name, "file-entry") && attributes.value("full-path") == "/") {
+            mediaType = attributes.value("media-type").value_or("");
+        }
     }
 
     void endElement(std::string_view) override {}
@@ -388,6 +394,10 @@ public:
     void endElement(std::string_view name) override;
     void characters(std::string_view text) override;
 
+    // Whether the document's root is an OpenDocument document (office:document-content, or
+    // office:document in a flat file).
+    [[nodiscard]] bool sawDocument() const { return m_sawDocument; }
+
 private:
     void startTable(const XmlAttributes& attributes);
     void endTable();
@@ -404,11 +414,15 @@ private:
     [[nodiscard]] std::uint32_t codeStyle(const std::string& code);
     [[nodiscard]] std::string_view cellStyleAt(std::int64_t column) const;
     [[nodiscard]] const std::string& dateTimeCodeAt(std::int64_t column);
+    [[nodiscard]] const std::string& numberCodeAt(std::int64_t column);
 
     OdsWorkbook& m_book;
     OdsStyles& m_styles;
     WorkbookStyles& m_workbookStyles;
+    bool m_sawRoot = false;
+    bool m_sawDocument = false;
     bool m_inBody = false;
+    bool m_sawBodyKind = false;
     int m_tableDepth = 0;
     // Table styles that hide their tables (table:display="false"), and the table style read.
     std::set<std::string, std::less<>> m_hiddenTableStyles;
@@ -458,11 +472,25 @@ private:
     };
 
     std::vector<DateTimeCode> m_dateTimeCodes;
+    std::vector<DateTimeCode> m_numberCodes; // the same for number styles
     std::string m_uncachedCode;
 };
 
 void ContentHandler::startElement(std::string_view name, const XmlAttributes& attributes)
 {
+    if (!m_sawRoot) {
+        m_sawRoot = true;
+        m_sawDocument = isName(name, "document-content") || isName(name, "document");
+    }
+    if (m_inBody && !m_sawBodyKind) {
+        // The body holds one element that says the document's kind (ODF 1.2 part 1, 3.4); a
+        // package that states no media type is told by it.
+        m_sawBodyKind = true;
+        if (!isName(name, "spreadsheet")) {
+            throw ReadError(ReadError::Reason::OtherOpenDocument,
+                            "application/vnd.oasis.opendocument." + std::string(name));
+        }
+    }
     if (!m_inBody) {
         if (isName(name, "body")) {
             m_inBody = true;
@@ -753,6 +781,22 @@ const std::string& ContentHandler::dateTimeCodeAt(std::int64_t column)
     return m_dateTimeCodes.back().code;
 }
 
+const std::string& ContentHandler::numberCodeAt(std::int64_t column)
+{
+    const std::string_view style = cellStyleAt(column);
+    for (const DateTimeCode& known : m_numberCodes) {
+        if (known.cellStyle == style) {
+            return known.code;
+        }
+    }
+    if (m_numberCodes.size() >= 32) {
+        m_uncachedCode = m_styles.numberCode(style);
+        return m_uncachedCode;
+    }
+    m_numberCodes.push_back({std::string(style), m_styles.numberCode(style)});
+    return m_numberCodes.back().code;
+}
+
 std::optional<ResolvedCell> ContentHandler::resolveCell()
 {
     ResolvedCell cell;
@@ -810,7 +854,10 @@ std::optional<ResolvedCell> ContentHandler::resolveCell()
     cell.number = *number;
     if (!m_hasParagraph) {
         // No stored text: the value is shown through the style's own format, if any.
-        if (code && !code->empty()) {
+        if (!code) {
+            code = &numberCodeAt(m_column);
+        }
+        if (!code->empty()) {
             cell.style = codeStyle(*code);
         }
         return cell;
@@ -914,26 +961,134 @@ void ContentHandler::endRow()
 
 } // namespace
 
+namespace {
+
+constexpr std::string_view OpenDocumentType = "application/vnd.oasis.opendocument";
+constexpr std::string_view SpreadsheetType = "application/vnd.oasis.opendocument.spreadsheet";
+
+// Stops parsing at the document's root element, keeping its name and one attribute.
+class RootHandler final : public XmlHandler
+{
+public:
+    struct Found
+    {};
+
+    explicit RootHandler(std::string_view attributeName)
+        : m_attribute(attributeName)
+    {}
+
+    std::string name;
+    std::optional<std::string> attribute;
+
+    void startElement(std::string_view element, const XmlAttributes& attributes) override
+    {
+        name = element;
+        if (const auto value = attributes.value(m_attribute)) {
+            attribute = std::string(*value);
+        }
+        throw Found();
+    }
+
+    void endElement(std::string_view) override {}
+
+    void characters(std::string_view) override {}
+
+private:
+    std::string_view m_attribute;
+};
+
+// The root element of an XML document read by read; nothing when the document is not XML,
+// or ends (or errs) before its root's start tag is whole.
+std::optional<RootHandler> rootElement(const ByteReader& read, std::string_view attribute)
+{
+    RootHandler root(attribute);
+    try {
+        parseXml(read, root, "root");
+    } catch (const RootHandler::Found&) {
+        return root;
+    } catch (const ReadError&) {
+    }
+    return std::nullopt;
+}
+
+std::optional<RootHandler>
+rootElement(const ZipArchive& archive, std::string_view part, std::string_view attribute)
+{
+    const auto index = archive.find(part);
+    if (!index) {
+        return std::nullopt;
+    }
+    try {
+        ZipEntry entry = archive.open(*index);
+        return rootElement(
+            [&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
+            attribute);
+    } catch (const ReadError&) {
+        return std::nullopt;
+    }
+}
+
+std::string manifestMediaType(const ZipArchive& archive)
+{
+    ManifestHandler manifest;
+    try {
+        parsePart(archive, "META-INF/manifest.xml", manifest);
+    } catch (const ReadError&) {
+        return {};
+    }
+    return manifest.mediaType;
+}
+
+void checkSpreadsheetType(std::string_view mediaType)
+{
+    if (!mediaType.empty() && !mediaType.starts_with(SpreadsheetType)) {
+        throw ReadError(ReadError::Reason::OtherOpenDocument, std::string(mediaType));
+    }
+}
+
+// Reads the document's tables; content is the whole document of a flat file, or the
+// package's content.xml after its styles.xml went to styles.
+void readContent(ContentHandler& content, const ByteReader& read, std::string_view part)
+{
+    parseXml(read, content, part);
+    if (!content.sawDocument()) {
+        throw ReadError(ReadError::Reason::UntypedOpenDocument);
+    }
+}
+
+} // namespace
+
 bool isOpenDocument(const ZipArchive& archive)
 {
     // The mimetype entry comes first in every OpenDocument package (ODF 1.2 part 3, 3.3);
-    // Office Open XML packages have a content-types part instead.
-    return archive.find("mimetype") && !archive.find("[Content_Types].xml");
+    // Office Open XML packages have a content-types part instead. Some writers leave the
+    // mimetype entry out: their manifest or content part still tells.
+    if (archive.find("[Content_Types].xml")) {
+        return false;
+    }
+    if (archive.find("mimetype")) {
+        return true;
+    }
+    if (manifestMediaType(archive).starts_with(OpenDocumentType)) {
+        return true;
+    }
+    const auto root = rootElement(archive, "content.xml", "");
+    return root && root->name == "document-content";
 }
 
 std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive)
 {
     const std::string fileName = archive.fileName();
     try {
-        const std::string mimetype = readSmallPart(archive, "mimetype");
-        if (mimetype.empty()) {
-            throw ReadError(ReadError::Reason::UntypedOpenDocument);
-        }
-        if (!mimetype.starts_with("application/vnd.oasis.opendocument.spreadsheet")) {
-            throw ReadError(ReadError::Reason::OtherOpenDocument, mimetype);
-        }
         ManifestHandler manifest;
         parsePart(archive, "META-INF/manifest.xml", manifest);
+        std::string mimetype = readSmallPart(archive, "mimetype");
+        if (mimetype.empty()) {
+            // Without a mimetype entry the manifest's root entry states the type; without
+            // that too, the content part's body shows the kind.
+            mimetype = manifest.mediaType;
+        }
+        checkSpreadsheetType(mimetype);
         if (manifest.encrypted) {
             throw ReadError(ReadError::Reason::PasswordProtected);
         }
@@ -941,9 +1096,46 @@ std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive)
         parsePart(archive, "styles.xml", styles);
         auto book = std::make_unique<OdsWorkbook>(fileName);
         ContentHandler content(*book, styles);
-        if (!parsePart(archive, "content.xml", content)) {
+        const auto index = archive.find("content.xml");
+        if (!index) {
             throw ReadError(ReadError::Reason::PartMissing, {}, {.part = "content.xml"});
         }
+        ZipEntry entry = archive.open(*index);
+        readContent(
+            content,
+            [&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
+            "content.xml");
+        return book;
+    } catch (ReadError& e) {
+        e.nameFile(fileName);
+        throw;
+    }
+}
+
+std::optional<std::string> flatOpenDocumentType(std::span<const std::byte> head)
+{
+    std::size_t offset = 0;
+    const auto root = rootElement(
+        [&](char* buffer, std::size_t size) {
+            const std::size_t count = std::min(size, head.size() - offset);
+            std::memcpy(buffer, head.data() + offset, count);
+            offset += count;
+            return count;
+        },
+        "mimetype");
+    if (!root || root->name != "document") {
+        return std::nullopt;
+    }
+    return root->attribute.value_or("");
+}
+
+std::unique_ptr<Workbook> openFlatOdsWorkbook(std::string fileName, const ByteReader& read)
+{
+    try {
+        OdsStyles styles;
+        auto book = std::make_unique<OdsWorkbook>(fileName);
+        ContentHandler content(*book, styles);
+        readContent(content, read, "the document");
         return book;
     } catch (ReadError& e) {
         e.nameFile(fileName);

@@ -1,15 +1,23 @@
-// Reads OpenDocument spreadsheets (.ods, .ots), streaming content.xml (ODF 1.2 part 1, 9).
+// Reads OpenDocument spreadsheets (.ods, .ots, and flat .fods), streaming content.xml or the
+// flat document (ODF 1.2 part 1, 9).
 #pragma once
 
 #include "engine/Host.h"
+#include "engine/readers/XmlStream.h"
 #include "engine/readers/Zip.h"
 
+#include <cstddef>
 #include <memory>
+#include <optional>
+#include <span>
+#include <string>
 
 namespace sheetfray::engine::readers {
 
-// True when a zip archive holds an OpenDocument document (it has a mimetype entry), whatever
-// kind; openOdsWorkbook refuses kinds other than spreadsheets.
+// True when a zip archive holds an OpenDocument document, whatever kind: it has a mimetype
+// entry, or (written without one) a manifest whose root entry has an OpenDocument media type
+// or a content.xml whose root is office:document-content. openOdsWorkbook refuses kinds other
+// than spreadsheets.
 [[nodiscard]] bool isOpenDocument(const ZipArchive& archive);
 
 // Reads every sheet of the document at once, hidden ones too. Repeated rows and
@@ -19,5 +27,16 @@ namespace sheetfray::engine::readers {
 // Throws ReadError naming the file when it is password-protected, not a spreadsheet or
 // damaged.
 [[nodiscard]] std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive);
+
+// The media type a flat OpenDocument file (one XML document, .fods) states in the
+// office:mimetype attribute of its office:document root, "" when the root states none;
+// nothing when the bytes (the start of a file) do not open such a root element.
+[[nodiscard]] std::optional<std::string> flatOpenDocumentType(std::span<const std::byte> head);
+
+// Reads a flat OpenDocument spreadsheet, its styles and tables from one XML stream, as
+// openOdsWorkbook reads a package's styles.xml and content.xml. Throws ReadError naming
+// fileName when the document is of another kind or damaged.
+[[nodiscard]] std::unique_ptr<Workbook> openFlatOdsWorkbook(std::string fileName,
+                                                            const ByteReader& read);
 
 } // namespace sheetfray::engine::readers

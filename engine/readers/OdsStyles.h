@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace sheetfray::engine::readers {
 
@@ -24,6 +25,12 @@ public:
     // parts that format codes cannot express (quarters, weeks, eras).
     [[nodiscard]] std::string dateTimeCode(std::string_view cellStyle) const;
 
+    // The same for number, percentage and currency styles ("#,##0.00", "0.0%",
+    // "\"$\"#,##0.00;\"-\"\"$\"#,##0.00"), their conditional maps as code sections; empty when
+    // the style has none or uses what codes cannot express. Writers that store no paragraph
+    // for a cell leave its display to this format.
+    [[nodiscard]] std::string numberCode(std::string_view cellStyle) const;
+
 private:
     struct CellStyle
     {
@@ -31,14 +38,25 @@ private:
         std::string dataStyle;
     };
 
+    // A style:map of a number style: which values it sends to another style.
+    struct Map
+    {
+        std::string condition; // "value()>=0"
+        std::string style;
+    };
+
     struct DataStyle
     {
         std::string code;
         bool expressible = true;
         bool dateOrTime = false;
+        bool percentage = false;
+        std::vector<Map> maps;
     };
 
     void appendLiteral(std::string_view text);
+    void startNumberPart(std::string_view name, const XmlAttributes& attributes);
+    [[nodiscard]] const DataStyle* dataStyleOf(std::string_view cellStyle) const;
 
     std::unordered_map<std::string, CellStyle> m_cellStyles;
     std::unordered_map<std::string, DataStyle> m_dataStyles;

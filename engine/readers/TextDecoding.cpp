@@ -4,6 +4,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <string_view>
@@ -43,27 +44,180 @@ void appendUtf16(std::span<const char16_t> units, std::string& out)
     }
 }
 
-void appendUtf16Bytes(std::span<const std::byte> bytes, bool bigEndian, std::string& out)
+namespace {
+
+std::uint32_t unitAt(const std::byte* bytes, std::size_t size, bool bigEndian)
 {
-    // Block by block, so that a file's text is never held as UTF-16 units as well.
-    std::array<char16_t, 4096> units{};
-    std::size_t count = 0;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto first = std::to_integer<unsigned>(bytes[i]);
-        const auto second = std::to_integer<unsigned>(bytes[i + 1]);
-        units[count++] =
-            static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
-        if (count == units.size()) {
-            // A high surrogate at the end waits for the block that holds its pair.
-            const bool carry = isHighSurrogate(units[count - 1]) && i + 3 < bytes.size();
-            appendUtf16(std::span(units.data(), carry ? count - 1 : count), out);
-            count = 0;
-            if (carry) {
-                units[count++] = units[units.size() - 1];
-            }
+    std::uint32_t unit = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto b = std::to_integer<std::uint32_t>(bytes[bigEndian ? i : size - 1 - i]);
+        unit = (unit << 8) | b;
+    }
+    return unit;
+}
+
+bool isBigEndian(UnitEncoding encoding)
+{
+    return encoding == UnitEncoding::Utf16Be || encoding == UnitEncoding::Utf32Be;
+}
+
+// Whether the head reads as text in this encoding: at least two units, none NUL, none beyond
+// U+10FFFF, at most one in a hundred a control character other than those text files hold
+// or (in UTF-16) with a zero low byte, and the units of one script: nine in ten have the
+// same bits above the lowest eight, zero (Latin letters, digits, delimiters and line ends)
+// or those of one other block (Cyrillic, Greek), and a unit in eight is of the first kind.
+bool zeroBytesFit(std::span<const std::byte> head, UnitEncoding encoding)
+{
+    const std::size_t bytesPerUnit = unitSize(encoding);
+    const bool bigEndian = isBigEndian(encoding);
+    const std::size_t units = head.size() / bytesPerUnit;
+    if (units < 2) {
+        return false;
+    }
+    std::size_t zeroLowBytes = 0;
+    std::size_t controls = 0;
+    std::array<std::size_t, 256> blocks{}; // units by their bits above the lowest eight
+    for (std::size_t i = 0; i < units; ++i) {
+        const std::byte* at = head.data() + i * bytesPerUnit;
+        const std::uint32_t unit = unitAt(at, bytesPerUnit, bigEndian);
+        if (unit == 0 || unit > 0x10FFFF) {
+            return false;
+        }
+        // In UTF-16 a zero byte belongs at the high end of a unit; a zero low byte (U+0100,
+        // U+4E00) is rare in text, and common in the other byte order or binary data.
+        if (bytesPerUnit == 2 && (unit & 0xFF) == 0) {
+            ++zeroLowBytes;
+        }
+        if ((unit >> 8) < blocks.size()) {
+            ++blocks[unit >> 8];
+        }
+        const bool usual = (unit >= 0x09 && unit <= 0x0D) || unit == 0x1A || unit == 0x1B;
+        if (unit < 0x20 && !usual) {
+            ++controls;
         }
     }
-    appendUtf16(std::span(units.data(), count), out);
+    const std::size_t mostOther = *std::max_element(blocks.begin() + 1, blocks.end());
+    return blocks[0] >= 2 && blocks[0] * 8 >= units && (blocks[0] + mostOther) * 10 >= units * 9
+        && zeroLowBytes * 100 <= units && controls * 100 <= units;
+}
+
+} // namespace
+
+std::size_t unitSize(UnitEncoding encoding)
+{
+    return encoding == UnitEncoding::Utf32Le || encoding == UnitEncoding::Utf32Be ? 4 : 2;
+}
+
+TextEncoding detectTextEncoding(std::span<const std::byte> head)
+{
+    const auto at = [&](std::size_t i) { return std::to_integer<unsigned>(head[i]); };
+    // UTF-32 first: its little-endian mark begins with UTF-16's.
+    if (head.size() >= 4 && at(0) == 0xFF && at(1) == 0xFE && at(2) == 0 && at(3) == 0) {
+        return {UnitEncoding::Utf32Le, 4};
+    }
+    if (head.size() >= 4 && at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF) {
+        return {UnitEncoding::Utf32Be, 4};
+    }
+    if (head.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
+        return {std::nullopt, 3};
+    }
+    if (head.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE) {
+        return {UnitEncoding::Utf16Le, 2};
+    }
+    if (head.size() >= 2 && at(0) == 0xFE && at(1) == 0xFF) {
+        return {UnitEncoding::Utf16Be, 2};
+    }
+    for (const UnitEncoding encoding : {UnitEncoding::Utf32Le,
+                                        UnitEncoding::Utf32Be,
+                                        UnitEncoding::Utf16Le,
+                                        UnitEncoding::Utf16Be}) {
+        if (zeroBytesFit(head, encoding)) {
+            return {encoding, 0};
+        }
+    }
+    return {};
+}
+
+UnitDecoder::UnitDecoder(UnitEncoding encoding)
+    : m_unitSize(unitSize(encoding))
+    , m_bigEndian(isBigEndian(encoding))
+    , m_utf16(m_unitSize == 2)
+{}
+
+void UnitDecoder::append(std::span<const std::byte> bytes, std::string& out)
+{
+    // The rest of a unit the last piece began.
+    while (m_partialSize > 0 && !bytes.empty()) {
+        m_partial[m_partialSize++] = bytes.front();
+        bytes = bytes.subspan(1);
+        if (m_partialSize == m_unitSize) {
+            appendUnit(unitAt(m_partial.data(), m_unitSize, m_bigEndian), out);
+            m_partialSize = 0;
+        }
+    }
+    const std::size_t whole = bytes.size() / m_unitSize * m_unitSize;
+    // ASCII, most of a delimited file, is gathered and appended a block at a time; the
+    // rest goes unit by unit.
+    std::array<char, 4096> ascii{};
+    std::size_t gathered = 0;
+    const std::size_t high = m_bigEndian ? 0 : m_unitSize - 1;
+    const std::size_t low = m_bigEndian ? m_unitSize - 1 : 0;
+    for (std::size_t i = 0; i < whole; i += m_unitSize) {
+        const std::byte* unit = bytes.data() + i;
+        const bool isAscii = std::to_integer<unsigned>(unit[low]) < 0x80
+            && (m_unitSize == 2 ? unit[high] == std::byte{0}
+                                : unitAt(unit, m_unitSize, m_bigEndian) < 0x80);
+        if (isAscii && m_highSurrogate == 0) {
+            ascii[gathered++] = static_cast<char>(unit[low]);
+            if (gathered == ascii.size()) {
+                out.append(ascii.data(), gathered);
+                gathered = 0;
+            }
+            continue;
+        }
+        out.append(ascii.data(), gathered);
+        gathered = 0;
+        appendUnit(unitAt(unit, m_unitSize, m_bigEndian), out);
+    }
+    out.append(ascii.data(), gathered);
+    for (std::size_t i = whole; i < bytes.size(); ++i) {
+        m_partial[m_partialSize++] = bytes[i];
+    }
+}
+
+void UnitDecoder::finish(std::string& out)
+{
+    if (m_highSurrogate != 0) {
+        appendUtf8(Replacement, out);
+        m_highSurrogate = 0;
+    }
+    m_partialSize = 0;
+}
+
+void UnitDecoder::appendUnit(std::uint32_t unit, std::string& out)
+{
+    if (!m_utf16) {
+        const bool valid = unit <= 0x10FFFF && (unit < 0xD800 || unit > 0xDFFF);
+        appendUtf8(valid ? static_cast<char32_t>(unit) : Replacement, out);
+        return;
+    }
+    const auto u = static_cast<char16_t>(unit);
+    if (m_highSurrogate != 0) {
+        const char16_t high = m_highSurrogate;
+        m_highSurrogate = 0;
+        if (isLowSurrogate(u)) {
+            appendUtf8(0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10)
+                           + (static_cast<char32_t>(u) - 0xDC00),
+                       out);
+            return;
+        }
+        appendUtf8(Replacement, out);
+    }
+    if (isHighSurrogate(u)) {
+        m_highSurrogate = u;
+    } else {
+        appendUtf8(isLowSurrogate(u) ? Replacement : static_cast<char32_t>(u), out);
+    }
 }
 
 bool isUtf8(std::span<const std::byte> bytes)

@@ -196,6 +196,15 @@ TEST_F(HostileInput, EntityDeclarationsAreRefusedInEveryPart)
                      "<text:p>&lol9;</text:p></table:table-cell></table:table-row></table:table>"
                      "</office:spreadsheet></office:body></office:document-content>"}});
     expectRefused(file("laughs.ods"), "document type declaration");
+
+    // A flat document with a document type is not taken for one: it is refused as markup.
+    writeFile(file("laughs.fods"),
+              billionLaughs("office:document")
+                  + "<office:document office:mimetype=\"application/vnd.oasis.opendocument."
+                    "spreadsheet\"><office:body><office:spreadsheet><table:table><table:table-row>"
+                    "<table:table-cell><text:p>&lol9;</text:p></table:table-cell></table:table-row>"
+                    "</table:table></office:spreadsheet></office:body></office:document>");
+    expectRefused(file("laughs.fods"), "web page or XML document");
 }
 
 TEST_F(HostileInput, ExtremeNestingIsRefused)
@@ -211,6 +220,13 @@ TEST_F(HostileInput, ExtremeNestingIsRefused)
 
     writeOds(file("deep.ods"), "<table:table-row><table:table-cell><text:p>" + deep);
     expectRefused(file("deep.ods"), "nests elements more than 256 levels deep");
+
+    writeFile(file("deep.fods"),
+              "<office:document office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\">"
+              "<office:body><office:spreadsheet><table:table><table:table-row><table:table-cell>"
+              "<text:p>"
+                  + deep);
+    expectRefused(file("deep.fods"), "nests elements more than 256 levels deep");
 }
 
 TEST_F(HostileInput, HostileTagsAreReadInBoundedTimeOrRefused)

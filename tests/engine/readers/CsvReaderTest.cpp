@@ -22,6 +22,31 @@ Bytes bytesOf(std::string_view text)
     return Bytes(data, data + text.size());
 }
 
+// text in UTF-16 or UTF-32 (unitSize 2 or 4), in either byte order, with or without its
+// byte-order mark.
+std::string unitsOf(std::u32string_view text, std::size_t unitSize, bool bigEndian, bool bom)
+{
+    std::string bytes;
+    const auto put = [&](std::uint32_t unit) {
+        for (std::size_t i = 0; i < unitSize; ++i) {
+            const std::size_t shift = 8 * (bigEndian ? unitSize - 1 - i : i);
+            bytes += static_cast<char>((unit >> shift) & 0xFF);
+        }
+    };
+    if (bom) {
+        put(0xFEFF);
+    }
+    for (const char32_t c : text) {
+        if (unitSize == 2 && c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return bytes;
+}
+
 constexpr TextDialect Csv{',', true};
 constexpr TextDialect Tsv{'\t', true};
 constexpr TextDialect Plain{'\t', false};
@@ -121,7 +146,43 @@ INSTANTIATE_TEST_SUITE_P(
                 }(),
                 Csv,
                 {{std::string(4095, 'a') + "\xF0\x9F\x98\x80"}}},
-        CsvCase{"Windows1252WhenNotUtf8", "caf\xE9,\x80", Csv, {{"café", "€"}}}),
+        CsvCase{"Windows1252WhenNotUtf8", "caf\xE9,\x80", Csv, {{"café", "€"}}},
+        CsvCase{"Utf16LittleEndianWithoutMark",
+                unitsOf(U"Name,Qty\r\nÄpfel,3", 2, false, false),
+                Csv,
+                {{"Name", "Qty"}, {"Äpfel", "3"}}},
+        CsvCase{"Utf16BigEndianWithoutMark",
+                unitsOf(U"Имя\tЦена\nx\t1", 2, true, false),
+                Tsv,
+                {{"Имя", "Цена"}, {"x", "1"}}},
+        CsvCase{"Utf32LittleEndian",
+                unitsOf(U"a,\U0001F600\n漢", 4, false, true),
+                Csv,
+                {{"a", "\xF0\x9F\x98\x80"}, {"漢"}}},
+        CsvCase{"Utf32BigEndian", unitsOf(U"a,b", 4, true, true), Csv, {{"a", "b"}}},
+        CsvCase{
+            "Utf32WithoutMark", unitsOf(U"ab,c\nd", 4, false, false), Csv, {{"ab", "c"}, {"d"}}},
+        CsvCase{"InvalidUnitsBecomeReplacementCharacters",
+                unitsOf(U"a,b\n", 4, false, true) + std::string("\x00\xD8\0\0\0\0\x11\0", 8),
+                Csv,
+                {{"a", "b"}, {"\xEF\xBF\xBD\xEF\xBF\xBD"}}},
+        CsvCase{"UnpairedSurrogatesBecomeReplacementCharacters",
+                std::string("\xFF\xFE"
+                            "a\0\x00\xDC,\0\x3D\xD8",
+                            10),
+                Csv,
+                {{"a\xEF\xBF\xBD", "\xEF\xBF\xBD"}}},
+        CsvCase{"SeparatorLine", "sep=;\na;b,c\n", Csv, {{"a", "b,c"}}},
+        CsvCase{"QuotedSeparatorLineAfterMark",
+                "\xEF\xBB\xBF\"sep=|\"\r\n\"x|y\"|z",
+                Csv,
+                {{"x|y", "z"}}},
+        CsvCase{"SeparatorLineQuotesPlainText", "sep=,\r\"a,b\",c", Plain, {{"a,b", "c"}}},
+        CsvCase{
+            "SeparatorLineInUtf16", unitsOf(U"sep=;\r\n1;2", 2, false, true), Csv, {{"1", "2"}}},
+        CsvCase{"SeparatorLineAlone", "sep=;", Csv, {}},
+        CsvCase{"LongerLineIsData", "sep=;;\nsep=\n", Csv, {{"sep=;;"}, {"sep="}}},
+        CsvCase{"OnlyAUtf32Mark", std::string("\xFF\xFE\0\0", 4), Csv, {}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DelimitedText, SheetIsNamedAfterTheFile)
@@ -177,6 +238,8 @@ TEST(DelimitedText, TextIsToldFromBinary)
                                                   "a\0",
                                                   4))));
     EXPECT_FALSE(looksLikeText(bytesOf(std::string("abc\0def", 7))));
+    EXPECT_TRUE(looksLikeText(bytesOf(unitsOf(U"Name,Qty\n", 2, false, false))));
+    EXPECT_TRUE(looksLikeText(bytesOf(unitsOf(U"Name,Qty\n", 4, true, false))));
     EXPECT_FALSE(looksLikeText(bytesOf("\x01\x02\x03\x04 binary \x05\x06")));
 }
 

@@ -94,6 +94,40 @@ INSTANTIATE_TEST_SUITE_P(
                         return "null.xlsx";
                     },
                     "not a spreadsheet file (the file is empty)"},
+        BadFileCase{"FlatTextDocument",
+                    [](const TempDir& dir) {
+                        testing::writeFile(
+                            dir.path() / "letter.fods",
+                            "<?xml version=\"1.0\"?>\n<office:document "
+                            "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                            "office:mimetype=\"application/vnd.oasis.opendocument.text\">"
+                            "<office:body><office:text/></office:body></office:document>");
+                        return "letter.fods";
+                    },
+                    "it is an OpenDocument \"application/vnd.oasis.opendocument.text\" document"},
+        BadFileCase{"FlatDocumentOfAnotherKindWithoutType",
+                    [](const TempDir& dir) {
+                        testing::writeFile(
+                            dir.path() / "slides.fods",
+                            "<office:document xmlns:office=\"urn:x\"><office:body>"
+                            "<office:presentation/></office:body></office:document>");
+                        return "slides.fods";
+                    },
+                    "\"application/vnd.oasis.opendocument.presentation\" document"},
+        BadFileCase{"FodsNamedXmlOfAnotherKind",
+                    [](const TempDir& dir) {
+                        testing::writeFile(dir.path() / "page.fods", "<html><body/></html>");
+                        return "page.fods";
+                    },
+                    "it is a web page or XML document"},
+        BadFileCase{"DamagedFlatDocument",
+                    [](const TempDir& dir) {
+                        testing::writeFile(dir.path() / "cut.fods",
+                                           "<office:document xmlns:office=\"urn:x\"><office:body>"
+                                           "<office:spreadsheet><table:table>");
+                        return "cut.fods";
+                    },
+                    "the workbook is damaged (the document: "},
         BadFileCase{"Binary",
                     [](const TempDir& dir) {
                         testing::writeFile(dir.path() / "photo.xlsx",
@@ -182,6 +216,86 @@ TEST(FileHost, TextFileIsReadWithoutCopiesOfItself)
     testing::writeFile(dir.path() / "line.csv", std::string(Size, 'x') + ",b");
     const std::string path = (dir.path() / "line.csv").string();
     EXPECT_EXIT(loadWithinMemory(path, Size, Size * 5 / 2), ::testing::ExitedWithCode(0), "");
+}
+
+// UTF-16 text is decoded as it is read: a line of 32 Mi characters (64 MiB of file) loads
+// within one and a half times the file's size, the decoded text and the sheet's copy of it.
+TEST(FileHost, Utf16FileIsNotHeldBesideItsText)
+{
+    TempDir dir;
+    constexpr std::size_t Characters = 32u << 20;
+    std::string bytes = "\xFF\xFE";
+    bytes.reserve(Characters * 2 + 8);
+    for (std::size_t i = 0; i < Characters; ++i) {
+        bytes += std::string_view("x\0", 2);
+    }
+    bytes += std::string_view(",\0b\0", 4);
+    testing::writeFile(dir.path() / "line.csv", bytes);
+    const std::size_t fileSize = bytes.size();
+    bytes = {};
+    const std::string path = (dir.path() / "line.csv").string();
+    EXPECT_EXIT(
+        loadWithinMemory(path, Characters, fileSize * 3 / 2), ::testing::ExitedWithCode(0), "");
+}
+
+// A file of no bytes, or of a byte-order mark alone, is a workbook of one empty sheet (used
+// range A1) as in spreadsheet programs, whatever text name it has; an empty package stays an
+// error (the Empty row of BadFiles).
+TEST(FileHost, EmptyTextFileIsOneEmptySheet)
+{
+    TempDir dir;
+    for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+             {"none.csv", ""},
+             {"none.xls", ""},
+             {"notes.txt", ""},
+             {"mark.csv", "\xEF\xBB\xBF"},
+             {"wide.tsv", std::string("\xFF\xFE\0\0", 4)}}) {
+        testing::writeFile(dir.path() / name, bytes);
+        const auto workbook = openWorkbookFile(dir.path() / name);
+        ASSERT_EQ(workbook->sheetCount(), 1) << name;
+        EXPECT_EQ(workbook->sheetName(1), name.substr(0, name.find('.')));
+        const Sheet sheet = workbook->loadSheet(1);
+        EXPECT_TRUE(sheet.cells().empty()) << name;
+        EXPECT_EQ(sheet.usedRange(), UsedRange{}) << name;
+    }
+}
+
+// Flat OpenDocument is told by its root and stated type, not its name; a root that states no
+// type is taken for one only under a .fods name.
+TEST(FileHost, FlatOpenDocumentIsToldByItsRoot)
+{
+    TempDir dir;
+    const std::string body =
+        R"(<office:body><office:spreadsheet><table:table table:name="Data"><table:table-row>)"
+        R"(<table:table-cell office:value-type="string"><text:p>x</text:p></table:table-cell>)"
+        R"(</table:table-row></table:table></office:spreadsheet></office:body></office:document>)";
+    const std::string namespaces =
+        R"(xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+        R"(xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" )"
+        R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0")";
+    // Writers declare dozens of namespaces on the root: the start tag outgrows the first
+    // few kilobytes.
+    std::string many;
+    for (int i = 0; i < 200; ++i) {
+        many +=
+            " xmlns:n" + std::to_string(i) + "=\"urn:example:namespace:" + std::to_string(i) + "\"";
+    }
+    const std::string typed =
+        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- saved -->\n<office:document "
+        + namespaces + many
+        + R"( office:mimetype="application/vnd.oasis.opendocument.spreadsheet">)" + body;
+    const std::string untyped = "<office:document " + namespaces + ">" + body;
+    for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+             {"typed.xml", typed}, {"typed.csv", typed}, {"untyped.fods", untyped}}) {
+        testing::writeFile(dir.path() / name, bytes);
+        const auto workbook = openWorkbookFile(dir.path() / name);
+        ASSERT_EQ(workbook->sheetCount(), 1) << name;
+        EXPECT_EQ(workbook->sheetName(1), "Data");
+        EXPECT_EQ(workbook->loadSheet(1).text(1, 1), "x") << name;
+    }
+    testing::writeFile(dir.path() / "untyped.xml", untyped);
+    EXPECT_NE(openError(dir.path() / "untyped.xml").find("web page or XML document"),
+              std::string::npos);
 }
 
 TEST(FileHost, ChoosesTheReaderByContentNotByName)

@@ -324,6 +324,36 @@ TEST(OdsReader, SheetsInOrderHiddenOnesIncluded)
     EXPECT_TRUE(book->loadSheet(3).cells().empty());
 }
 
+// Some writers leave the mimetype entry out: the manifest's root entry, or without a
+// manifest the content part, tells an OpenDocument package and its kind.
+TEST(OdsReader, PackageWithoutMimetypeIsToldByManifestOrContent)
+{
+    const auto book = [] {
+        OdsBuilder b;
+        b.addTable("Sheet1", row(R"(<table:table-cell><text:p>x</text:p></table:table-cell>)"));
+        b.removePart("mimetype");
+        return b;
+    };
+    TempDir dir;
+    EXPECT_EQ(open(book(), dir)->loadSheet(1).text(1, 1), "x");
+    EXPECT_EQ(open(book().removePart("META-INF/manifest.xml"), dir)->loadSheet(1).text(1, 1), "x");
+
+    const std::string textManifest =
+        R"(<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">)"
+        R"(<manifest:file-entry manifest:full-path="/" )"
+        R"(manifest:media-type="application/vnd.oasis.opendocument.text"/></manifest:manifest>)";
+    EXPECT_NE(failure(book().setPart("META-INF/manifest.xml", textManifest))
+                  .find(R"("application/vnd.oasis.opendocument.text" document)"),
+              std::string::npos);
+    const std::string textContent =
+        R"(<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0">)"
+        R"(<office:body><office:text/></office:body></office:document-content>)";
+    EXPECT_NE(
+        failure(book().removePart("META-INF/manifest.xml").setPart("content.xml", textContent))
+            .find(R"("application/vnd.oasis.opendocument.text" document)"),
+        std::string::npos);
+}
+
 TEST(OdsReader, DateStylesFromStylesPartApply)
 {
     OdsBuilder b;
