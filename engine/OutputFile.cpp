@@ -444,7 +444,8 @@ void GrowingFile::complete(const RunOutputs* outputs)
         off_t at = 0;
         int error = 0;
         while (error == 0 && (got = ::pread(file.get(), buffer.data(), buffer.size(), at)) > 0) {
-            error = writeAll(named.get(), std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+            error = writeAll(named.get(),
+                             std::string_view(buffer.data(), static_cast<std::size_t>(got)));
             at += got;
         }
         if (error == 0 && got < 0) {

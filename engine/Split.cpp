@@ -205,9 +205,8 @@ bool writesJson(const SplitContext& context)
 
 // The bytes of a file whose text is content: JSON is UTF-8 always; other text takes the
 // chosen encoding, else the code page's. Points into content or converted.
-std::string_view encodedContent(const SplitContext& context,
-                                const std::string& content,
-                                std::string& converted)
+std::string_view
+encodedContent(const SplitContext& context, const std::string& content, std::string& converted)
 {
     const SplitChoices* choices = context.choices;
     if (writesJson(context)) {
@@ -265,7 +264,9 @@ void saveOutput(const SplitContext& context,
                 std::string_view bookName,
                 std::string_view sheetName)
 {
-    const std::string_view extension = spreadsheet ? ".xls" : writesJson(context) ? ".json" : ".txt";
+    const std::string_view extension = spreadsheet ? ".xls"
+        : writesJson(context)                      ? ".json"
+                                                   : ".txt";
     ZipArchive* const archive = context.choices != nullptr ? context.choices->archive : nullptr;
     std::string name;
     NamingScheme scheme = NamingScheme::FileNamePlusNumber;

@@ -64,9 +64,8 @@ bool convert(iconv_t handle, std::string_view utf8, std::string_view questionMar
     for (;;) {
         char* outPtr = buffer.data() + used;
         std::size_t outLeft = buffer.size() - used;
-        const std::size_t result = inLeft == 0
-            ? iconv(handle, nullptr, nullptr, &outPtr, &outLeft)
-            : iconv(handle, &in, &inLeft, &outPtr, &outLeft);
+        const std::size_t result = inLeft == 0 ? iconv(handle, nullptr, nullptr, &outPtr, &outLeft)
+                                               : iconv(handle, &in, &inLeft, &outPtr, &outLeft);
         used = buffer.size() - outLeft;
         if (result != static_cast<std::size_t>(-1)) {
             if (inLeft == 0) {

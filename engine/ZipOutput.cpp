@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <limits>
 
@@ -63,7 +64,11 @@ class Deflater
 public:
     Deflater(int windowBits, int memLevel)
     {
-        if (deflateInit2(&m_stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -windowBits, memLevel,
+        if (deflateInit2(&m_stream,
+                         Z_DEFAULT_COMPRESSION,
+                         Z_DEFLATED,
+                         -windowBits,
+                         memLevel,
                          Z_DEFAULT_STRATEGY)
             != Z_OK) {
             throw Error("cannot start deflating: out of memory");
@@ -83,11 +88,14 @@ public:
         constexpr std::size_t Chunk = std::size_t{1} << 30;
         std::size_t done = 0;
         std::size_t used = start;
-        out.resize(start + deflateBound(&m_stream, static_cast<uLong>(std::min(bytes.size(), Chunk))) + 64);
+        out.resize(start
+                   + deflateBound(&m_stream, static_cast<uLong>(std::min(bytes.size(), Chunk)))
+                   + 64);
         for (;;) {
             const std::size_t piece = std::min(bytes.size() - done, Chunk);
             // zlib takes a non-const input pointer but does not write through it.
-            m_stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + done)); // NOLINT
+            m_stream.next_in =
+                reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + done)); // NOLINT
             m_stream.avail_in = static_cast<uInt>(piece);
             done += piece;
             const int flush = done == bytes.size() ? Z_FINISH : Z_NO_FLUSH;
@@ -101,8 +109,8 @@ public:
                 m_stream.avail_out = static_cast<uInt>(room);
                 result = deflate(&m_stream, flush);
                 used += room - m_stream.avail_out;
-            } while (result == Z_OK && (m_stream.avail_in > 0 || m_stream.avail_out == 0
-                                        || flush == Z_FINISH));
+            } while (result == Z_OK
+                     && (m_stream.avail_in > 0 || m_stream.avail_out == 0 || flush == Z_FINISH));
             if (result == Z_STREAM_END) {
                 break;
             }
@@ -117,10 +125,69 @@ private:
     z_stream m_stream{};
 };
 
+// Deflates a small entry as one block of fixed codes holding literals alone. A zlib stream
+// builds its code trees for every block, which costs a 100-byte row many times what its bytes
+// do; matches would save a tiny entry a few bytes of the archive, whose own headers take more.
+void deflateLiterals(std::string_view bytes, std::string& out)
+{
+    // The fixed code of each literal and of the end of block (256), bit-reversed as the stream
+    // takes them, and its length.
+    struct Codes
+    {
+        std::array<std::uint16_t, 257> code{};
+        std::array<std::uint8_t, 257> length{};
+    };
+
+    static const Codes codes = [] {
+        Codes table;
+        const auto reversed = [](unsigned value, unsigned bits) {
+            unsigned result = 0;
+            for (unsigned i = 0; i < bits; ++i) {
+                result = (result << 1) | ((value >> i) & 1U);
+            }
+            return static_cast<std::uint16_t>(result);
+        };
+        for (unsigned v = 0; v < 144; ++v) {
+            table.code[v] = reversed(0x30 + v, 8);
+            table.length[v] = 8;
+        }
+        for (unsigned v = 144; v < 256; ++v) {
+            table.code[v] = reversed(0x190 + v - 144, 9);
+            table.length[v] = 9;
+        }
+        table.code[256] = 0;
+        table.length[256] = 7;
+        return table;
+    }();
+
+    out.reserve(out.size() + bytes.size() + bytes.size() / 8 + 4);
+    std::uint64_t bits = 0b011; // the last block, of fixed codes
+    unsigned count = 3;
+    const auto put = [&](unsigned symbol) {
+        bits |= std::uint64_t{codes.code[symbol]} << count;
+        count += codes.length[symbol];
+        while (count >= 8) {
+            out += static_cast<char>(bits & 0xFF);
+            bits >>= 8;
+            count -= 8;
+        }
+    };
+    for (const char ch : bytes) {
+        put(static_cast<unsigned char>(ch));
+    }
+    put(256);
+    if (count > 0) {
+        out += static_cast<char>(bits & 0xFF);
+    }
+}
+
 void deflateInto(std::string_view bytes, std::string& out)
 {
+    constexpr std::size_t TinyEntry = 512;
     constexpr std::size_t SmallEntry = 4096;
-    if (bytes.size() <= SmallEntry) {
+    if (bytes.size() <= TinyEntry) {
+        deflateLiterals(bytes, out);
+    } else if (bytes.size() <= SmallEntry) {
         thread_local Deflater small(12, 2);
         small.deflateInto(bytes, out);
     } else {
@@ -148,8 +215,10 @@ ZipArchive::ZipArchive(std::string path, std::string root)
     std::tm local{};
     localtime_r(&now, &local);
     const int year = std::clamp(local.tm_year + 1900, 1980, 2107);
-    m_dosTime = static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
-    m_dosDate = static_cast<std::uint16_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+    m_dosTime = static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5)
+                                           | (local.tm_sec / 2));
+    m_dosDate = static_cast<std::uint16_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5)
+                                           | local.tm_mday);
     m_buffer.reserve(BufferSize + 4096);
 }
 
