@@ -96,6 +96,18 @@ bool convert(iconv_t handle, std::string_view utf8, std::string_view questionMar
     return true;
 }
 
+// The text with each byte that is not UTF-8 as U+FFFD, as a JSON file holds it.
+std::string validUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        appendUtf8(decodeUtf8(text, pos), out);
+    }
+    return out;
+}
+
 // "UTF-8", "utf8" and "Utf_8" alike: lower case without "-" and "_".
 std::string simplified(std::string_view name)
 {
@@ -221,10 +233,12 @@ std::vector<std::string> headerKeys(const LineText& line, std::size_t separatorL
     const std::vector<std::string_view> fields = fieldsOf(line, separatorLength);
     std::vector<std::string> keys;
     keys.reserve(fields.size());
-    std::unordered_set<std::string_view> taken;
+    // Two headers that differ only in bytes that are not UTF-8 are one key once written.
+    std::unordered_set<std::string> taken;
     for (const std::string_view field : fields) {
-        if (field.find_first_not_of(' ') != std::string_view::npos && taken.insert(field).second) {
-            keys.emplace_back(field);
+        std::string key = validUtf8(field);
+        if (key.find_first_not_of(' ') != std::string::npos && taken.insert(key).second) {
+            keys.push_back(std::move(key));
         } else {
             keys.emplace_back(); // named below, once every text has its claim
         }

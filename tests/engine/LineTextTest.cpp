@@ -142,6 +142,9 @@ TEST(JsonLine, EscapesWhatJsonMustAndGivesKeysToBlankOrRepeatedHeaders)
     EXPECT_EQ(keys, (std::vector<std::string>{"Name", "Qty", "C", "D", "B", "F"}));
     const engine::LineText clash = lineOf({"", "A"}, ",");
     EXPECT_EQ(engine::headerKeys(clash, 1), (std::vector<std::string>{"A (2)", "A"}));
+    // Headers that differ only in bytes that are not UTF-8 are written alike.
+    const engine::LineText broken = lineOf({"\xEF", "\xA9"}, ",");
+    EXPECT_EQ(engine::headerKeys(broken, 1), (std::vector<std::string>{"\xEF\xBF\xBD", "B"}));
 
     std::string out;
     engine::appendJsonLine(lineOf({"Pen", "", "x\"y"}, "\r\n"), 2, nullptr, out);
