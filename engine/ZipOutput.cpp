@@ -23,14 +23,18 @@ constexpr std::size_t BufferSize = std::size_t{1} << 20;
 
 void put16(std::string& out, std::uint32_t value)
 {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
+    const std::array<char, 2> bytes{static_cast<char>(value & 0xFF),
+                                    static_cast<char>((value >> 8) & 0xFF)};
+    out.append(bytes.data(), bytes.size());
 }
 
 void put32(std::string& out, std::uint32_t value)
 {
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
+    const std::array<char, 4> bytes{static_cast<char>(value & 0xFF),
+                                    static_cast<char>((value >> 8) & 0xFF),
+                                    static_cast<char>((value >> 16) & 0xFF),
+                                    static_cast<char>((value >> 24) & 0xFF)};
+    out.append(bytes.data(), bytes.size());
 }
 
 void put64(std::string& out, std::uint64_t value)
@@ -160,25 +164,34 @@ void deflateLiterals(std::string_view bytes, std::string& out)
         return table;
     }();
 
-    out.reserve(out.size() + bytes.size() + bytes.size() / 8 + 4);
+    // Nine bits a byte at most, the block's three and the end's seven, and room for the
+    // four bytes the bits are written out by.
+    const std::size_t start = out.size();
+    out.resize(start + bytes.size() + bytes.size() / 8 + 8);
+    char* next = out.data() + start;
     std::uint64_t bits = 0b011; // the last block, of fixed codes
     unsigned count = 3;
     const auto put = [&](unsigned symbol) {
         bits |= std::uint64_t{codes.code[symbol]} << count;
         count += codes.length[symbol];
-        while (count >= 8) {
-            out += static_cast<char>(bits & 0xFF);
-            bits >>= 8;
-            count -= 8;
+        if (count >= 32) {
+            for (int i = 0; i < 4; ++i) {
+                *next++ = static_cast<char>((bits >> (8 * i)) & 0xFF);
+            }
+            bits >>= 32;
+            count -= 32;
         }
     };
     for (const char ch : bytes) {
         put(static_cast<unsigned char>(ch));
     }
     put(256);
-    if (count > 0) {
-        out += static_cast<char>(bits & 0xFF);
+    while (count > 0) {
+        *next++ = static_cast<char>(bits & 0xFF);
+        bits >>= 8;
+        count = count > 8 ? count - 8 : 0;
     }
+    out.resize(static_cast<std::size_t>(next - out.data()));
 }
 
 void deflateInto(std::string_view bytes, std::string& out)
@@ -272,6 +285,7 @@ void ZipArchive::add(const std::string& path, std::string_view bytes)
     deflated.clear();
     deflateInto(bytes, deflated);
     entry.compressedSize = deflated.size();
+    entry.flags = isUtf8(entry.name) ? Utf8Names : 0;
     const bool zip64 = entry.size >= Limit32 || entry.compressedSize >= Limit32;
 
     const std::lock_guard lock(m_mutex);
@@ -282,7 +296,7 @@ void ZipArchive::add(const std::string& path, std::string_view bytes)
     const std::size_t before = m_buffer.size();
     put32(m_buffer, 0x04034b50);
     put16(m_buffer, zip64 ? Zip64Version : DeflateVersion);
-    put16(m_buffer, isUtf8(entry.name) ? Utf8Names : 0);
+    put16(m_buffer, entry.flags);
     put16(m_buffer, 8);
     put16(m_buffer, m_dosTime);
     put16(m_buffer, m_dosDate);
@@ -339,7 +353,7 @@ void ZipArchive::commit(const RunOutputs* outputs)
         put32(m_buffer, 0x02014b50);
         put16(m_buffer, (3U << 8) | Zip64Version); // made on Unix
         put16(m_buffer, zip64 ? Zip64Version : DeflateVersion);
-        put16(m_buffer, isUtf8(entry.name) ? Utf8Names : 0);
+        put16(m_buffer, entry.flags);
         put16(m_buffer, 8);
         put16(m_buffer, m_dosTime);
         put16(m_buffer, m_dosDate);

@@ -51,6 +51,7 @@ private:
         std::uint64_t compressedSize = 0;
         std::uint64_t size = 0;
         std::uint64_t offset = 0;
+        std::uint16_t flags = 0; // of the local header and the directory's
     };
 
     void flush(); // the buffer into the file; the mutex is held
