@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include "engine/TextOutput.h"
+
 #include <getopt.h>
 
 #include <array>
@@ -30,9 +32,15 @@ constexpr std::array<std::pair<std::string_view, engine::SplitMode>, 3> Modes{{
     {"cell", engine::SplitMode::Cells},
 }};
 
-constexpr std::array<std::pair<std::string_view, bool>, 2> Kinds{{
-    {"text", false},
-    {"spreadsheet", true},
+constexpr std::array<std::pair<std::string_view, engine::OutputKind>, 3> Kinds{{
+    {"text", engine::OutputKind::Text},
+    {"spreadsheet", engine::OutputKind::Spreadsheet},
+    {"json", engine::OutputKind::Json},
+}};
+
+constexpr std::array<std::pair<std::string_view, bool>, 2> LineEnds{{
+    {"crlf", false},
+    {"lf", true},
 }};
 
 constexpr std::array<std::pair<std::string_view, engine::SeparatorChoice>, 4> Separators{{
@@ -61,21 +69,31 @@ enum LongOnly : int {
     DryRun,
     NoClobber,
     Jobs,
+    Quote,
+    Header,
+    Encoding,
+    Eol,
+    Zip,
 };
 
 constexpr std::string_view ShortOptions = ":e:k:s:n:o:qvhV";
 
 // Sorted as --help lists them; getopt_long matches prefixes against this table.
-const std::array<option, 21> LongOptions{{
+const std::array<option, 26> LongOptions{{
     {"each", required_argument, nullptr, 'e'},
     {"kind", required_argument, nullptr, 'k'},
     {"separator", required_argument, nullptr, 's'},
     {"separator-text", required_argument, nullptr, SeparatorText},
+    {"quote", no_argument, nullptr, Quote},
+    {"header", no_argument, nullptr, Header},
+    {"encoding", required_argument, nullptr, Encoding},
+    {"eol", required_argument, nullptr, Eol},
     {"name", required_argument, nullptr, 'n'},
     {"name-template", required_argument, nullptr, NameTemplate},
     {"pad", required_argument, nullptr, Pad},
     {"output", required_argument, nullptr, 'o'},
     {"beside-source", no_argument, nullptr, BesideSource},
+    {"zip", required_argument, nullptr, Zip},
     {"sheet", required_argument, nullptr, Sheet},
     {"skip-hidden", no_argument, nullptr, SkipHidden},
     {"skip-empty", no_argument, nullptr, SkipEmpty},
@@ -144,6 +162,41 @@ std::optional<int> numberIn(std::string_view text, int least, int most)
     return value;
 }
 
+// Why options that each parse cannot go together; empty when they can.
+std::string conflictOf(const Options& options)
+{
+    const bool json = options.kind == engine::OutputKind::Json;
+    const bool text = options.kind == engine::OutputKind::Text;
+    if (options.header && !json) {
+        return "'--header' needs '--kind json'";
+    }
+    if (options.header && options.mode != engine::SplitMode::Rows) {
+        return "'--header' needs '--each row'";
+    }
+    if (options.quote && !text) {
+        return "'--quote' needs '--kind text'";
+    }
+    if (!options.encoding.empty()) {
+        const engine::TextEncoding encoding = engine::TextEncoding::named(options.encoding);
+        if (json && !encoding.isPlainUtf8()) {
+            return "'--kind json' is always written in UTF-8: leave out '--encoding "
+                + options.encoding + "'";
+        }
+        if (!json && !text && options.kind != engine::OutputKind::TabText) {
+            return "'--encoding' needs a text kind: text, tab-text or json";
+        }
+    }
+    if (!options.zip.empty()) {
+        if (options.folder == engine::FolderChoice::SourceFolder) {
+            return "'--zip' and '--beside-source' cannot go together";
+        }
+        if (options.outputFolder != ".") {
+            return "'--zip' writes no folder: leave out '--output'";
+        }
+    }
+    return {};
+}
+
 // getopt_long keeps its state in globals.
 std::mutex s_getoptLock;
 
@@ -157,16 +210,31 @@ std::string usageText()
            "A folder adds every workbook below it; - reads one workbook from standard input.\n"
            "\n"
            "  -e, --each row|column|cell                     default row\n"
-           "  -k, --kind text|spreadsheet                    default text (.txt); spreadsheet "
-           "writes .xls\n"
+           "  -k, --kind KIND                    default text; KIND is one of:\n"
+           "                                     text        the shown texts, each followed\n"
+           "                                                 by the separator (.txt)\n"
+           "                                     spreadsheet a workbook of one sheet (.xls)\n"
+           "                                     tab-text    tab-separated text named .xls\n"
+           "                                     xlsx        a workbook of one sheet (.xlsx)\n"
+           "                                     json        a JSON array of the shown texts,\n"
+           "                                                 a string for a cell (.json)\n"
            "  -s, --separator enter|comma-space|comma|space  default enter\n"
            "      --separator-text TEXT          custom separator, may be empty\n"
+           "      --eol crlf|lf                  the line end enter writes, default crlf\n"
+           "      --quote                        text: quote a field that holds the separator,\n"
+           "                                     a \" or a line break, as CSV does\n"
+           "      --header                       json rows: the first row of each sheet gives\n"
+           "                                     the keys and no file: {\"Name\":\"Pen\"}\n"
+           "      --encoding NAME                utf-8, utf-8-bom, utf-16le or an iconv name\n"
+           "                                     (cp1252); default: the locale's; json: utf-8\n"
            "  -n, --name number|location|first-value         default number\n"
            "      --name-template TEMPLATE       name files from {book} {sheet} {n} {row} {col}\n"
            "                                     {cell} {value}, e.g. '{book}_{sheet}_{row}'\n"
            "      --pad WIDTH                    zero-pad running numbers: Book1_0001\n"
            "  -o, --output DIR                   default: the current folder\n"
            "      --beside-source                write beside each workbook instead\n"
+           "      --zip FILE                     write every file into one zip archive instead;\n"
+           "                                     it appears only when the run succeeds\n"
            "      --sheet NAME|N                 split only this sheet (N from 1); repeatable\n"
            "      --skip-hidden                  pass over hidden sheets\n"
            "      --skip-empty                   no file for a row or column without text\n"
@@ -180,7 +248,9 @@ std::string usageText()
            "  -V, --version                      show the version\n"
            "\n"
            "Long options may be shortened to any unambiguous beginning, as --out.\n"
-           "Example: sheetfray-split -e column -s comma --pad 4 -o out Book1.xlsx\n"
+           "Examples: sheetfray-split -e column -s comma --pad 4 -o out Book1.xlsx\n"
+           "          sheetfray-split -s comma --quote --eol lf --zip rows.zip Book1.xlsx\n"
+           "          sheetfray-split -k json --header Book1.xlsx\n"
            "\n"
            "Exit status: 0 when every file was written, 1 when any failure was reported,\n"
            "2 for a wrong command line or when there is nothing to do.\n";
@@ -251,7 +321,9 @@ ParseResult parseOptions(const std::vector<std::string>& arguments)
             if (!kind) {
                 return wrongValue();
             }
-            options.spreadsheetKind = *kind;
+            options.kind = *kind;
+            options.spreadsheetKind =
+                *kind != engine::OutputKind::Text && *kind != engine::OutputKind::Json;
             break;
         }
         case 's': {
@@ -290,6 +362,35 @@ ParseResult parseOptions(const std::vector<std::string>& arguments)
         }
         case 'o':
             options.outputFolder = value;
+            break;
+        case Quote:
+            options.quote = true;
+            break;
+        case Header:
+            options.header = true;
+            break;
+        case Encoding:
+            try {
+                static_cast<void>(engine::TextEncoding::named(value));
+            } catch (const std::exception&) {
+                return {std::nullopt,
+                        "unknown encoding '" + value + "' for '" + optionWord(named, code) + "'"};
+            }
+            options.encoding = value;
+            break;
+        case Eol: {
+            const auto lf = lookUp(LineEnds, value);
+            if (!lf) {
+                return wrongValue();
+            }
+            options.lfLineEnds = *lf;
+            break;
+        }
+        case Zip:
+            if (value.empty()) {
+                return wrongValue();
+            }
+            options.zip = value;
             break;
         case BesideSource:
             options.folder = engine::FolderChoice::SourceFolder;
@@ -341,6 +442,9 @@ ParseResult parseOptions(const std::vector<std::string>& arguments)
     }
     for (int i = optind; i < argc; ++i) {
         options.workbooks.emplace_back(argv[static_cast<std::size_t>(i)]);
+    }
+    if (const std::string conflict = conflictOf(options); !conflict.empty()) {
+        return {std::nullopt, conflict};
     }
     return {std::move(options), {}};
 }

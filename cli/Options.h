@@ -12,7 +12,13 @@ namespace sheetfray::cli {
 struct Options
 {
     engine::SplitMode mode = engine::SplitMode::Rows;
-    bool spreadsheetKind = false;
+    bool spreadsheetKind = false; // the file kind as the window's controls know it
+    engine::OutputKind kind = engine::OutputKind::Text;
+    bool quote = false; // CSV quoting of text fields
+    bool header = false; // JSON rows: the first row gives the keys
+    std::string encoding; // empty: the locale's, as the window writes
+    bool lfLineEnds = false; // the enter separator writes LF instead of CR LF
+    std::string zip; // the archive that takes every file; empty: none
     engine::SeparatorChoice separator = engine::SeparatorChoice::Enter;
     std::string customSeparator;
     engine::NamingScheme naming = engine::NamingScheme::FileNamePlusNumber;

@@ -5,19 +5,27 @@
 #include "engine/Batch.h"
 #include "engine/RunOutputs.h"
 #include "engine/StopSignals.h"
+#include "engine/ZipOutput.h"
 #include "engine/readers/FileHost.h"
 #include "platform/LocaleSetup.h"
 #include "platform/SystemLocale.h"
+#include "support/Error.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -91,6 +99,16 @@ void splitLane(const Run& run, Lane& lane)
     engine::SplitContext context{
         hosts, controls, reporter, run.text.codePage, run.text.valueLocale, lane.outputs};
     context.choices = &run.choices;
+    if (run.choices.archive != nullptr) {
+        // Entries share the archive's blocks: a file takes its bytes, not a block at least.
+        context.diskSpace = [](const std::string& folder) {
+            std::optional<engine::DiskSpace> space = engine::SystemDiskSpace(folder);
+            if (space) {
+                space->blockSize = 1;
+            }
+            return space;
+        };
+    }
     for (const std::size_t index : lane.workbooks) {
         const cli::Input& input = run.inputs[index];
         controls.startWorkbook(input.shown);
@@ -165,6 +183,50 @@ void splitLanes(const Run& run, std::vector<std::unique_ptr<Lane>>& lanes, int j
     }
 }
 
+// The archive of a --zip run, made before any work so that a folder it cannot go into is told
+// at once; none for a dry run, which only checks the folder. Prints why and returns false when
+// the archive cannot be.
+bool prepareArchive(const std::string& path,
+                    const std::string& root,
+                    const engine::RunOutputs& workbooks,
+                    bool dryRun,
+                    std::optional<engine::ZipArchive>& archive)
+{
+    struct stat info
+    {};
+
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            std::fprintf(
+                stderr, "sheetfray-split: cannot write \"%s\": it is a folder\n", path.c_str());
+            return false;
+        }
+        if (workbooks.isWorkbook(info.st_dev, info.st_ino)) {
+            std::fprintf(stderr,
+                         "sheetfray-split: cannot write \"%s\": it is one of the workbooks being "
+                         "split\n",
+                         path.c_str());
+            return false;
+        }
+    }
+    const std::string folder = engine::FolderOfPath(path);
+    try {
+        if (dryRun) {
+            const std::string existing = folder.empty() ? "." : folder;
+            if (::access(existing.c_str(), W_OK | X_OK) != 0) {
+                throw WriteError("cannot write \"" + path + "\": " + std::strerror(errno),
+                                 std::strerror(errno));
+            }
+            return true;
+        }
+        archive.emplace(path, root);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "sheetfray-split: %s\n", e.what());
+        return false;
+    }
+    return true;
+}
+
 std::string plural(std::uint64_t count, const char* one, const char* many)
 {
     return std::to_string(count) + ' ' + (count == 1 ? one : many);
@@ -210,8 +272,13 @@ int run(const std::vector<std::string>& arguments)
         std::fputs("No files added.\n", stderr);
         return ExitUsage;
     }
-    // The output folder is used as given, made absolute once; nothing in it is cleaned.
-    const std::string outputFolder = absolutePath(options.outputFolder);
+    // The output folder is used as given, made absolute once; nothing in it is cleaned. An
+    // archive's entries are named as files in its folder would be.
+    const std::string outputFolder =
+        absolutePath(options.zip.empty() ? options.outputFolder
+                                         : (engine::FolderOfPath(options.zip).empty()
+                                                ? std::string(".")
+                                                : engine::FolderOfPath(options.zip)));
     std::vector<std::string> outputBases;
     for (const cli::Input& input : inputs.inputs) {
         // A workbook read from standard input has no folder of its own to write beside.
@@ -225,6 +292,14 @@ int run(const std::vector<std::string>& arguments)
     choices.skipEmpty = options.skipEmpty;
     choices.nameTemplate = options.nameTemplate;
     choices.pad = options.pad;
+    choices.kind = options.kind;
+    choices.quote = options.quote;
+    choices.header = options.header;
+    std::optional<engine::TextEncoding> encoding;
+    if (!options.encoding.empty()) {
+        encoding = engine::TextEncoding::named(options.encoding);
+        choices.encoding = &*encoding;
+    }
 
     std::vector<std::unique_ptr<Lane>> lanes = makeLanes(options, outputBases);
     // No output may replace a workbook of the run, whichever lane splits it; they are looked
@@ -234,15 +309,37 @@ int run(const std::vector<std::string>& arguments)
         workbooks.addWorkbook(input.path);
     }
     const auto shared = workbooks.workbooksToShare();
+    std::optional<engine::ZipArchive> archive;
+    if (!options.zip.empty()) {
+        if (!prepareArchive(options.zip, outputFolder, workbooks, options.dryRun, archive)) {
+            return ExitUsage;
+        }
+        choices.archive = archive ? &*archive : nullptr;
+    }
     for (const auto& lane : lanes) {
         lane->outputs.shareWorkbooks(shared);
         lane->outputs.setNoClobber(options.noClobber);
-        if (options.dryRun) {
+        if (options.dryRun && options.zip.empty()) {
             lane->outputs.setPreview(
                 [&listing](const std::string& path) { listing.write(path + "\n"); });
+        } else if (options.dryRun) {
+            // The names the archive's entries would have.
+            lane->outputs.setPreview([&listing, &outputFolder](const std::string& path) {
+                std::string_view name = path;
+                if (name.starts_with(outputFolder)) {
+                    name.remove_prefix(outputFolder.size());
+                }
+                while (name.starts_with('/')) {
+                    name.remove_prefix(1);
+                }
+                listing.write(std::string(name) + "\n");
+            });
         }
     }
-    const std::string separator = engine::separatorText(options.separator, options.customSeparator);
+    const std::string separator =
+        options.lfLineEnds && options.separator == engine::SeparatorChoice::Enter
+        ? std::string("\n")
+        : engine::separatorText(options.separator, options.customSeparator);
     const bool terminal = platform::isTerminal(2);
     const Run run{options,
                   text,
@@ -260,6 +357,19 @@ int run(const std::vector<std::string>& arguments)
     for (const auto& lane : lanes) {
         totals.addCounts(lane->outputs);
         failures += lane->failures;
+    }
+    // An archive is all of the run or nothing: after any failure the older file stays.
+    if (archive && failures == 0) {
+        try {
+            archive->commit(&workbooks);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "sheetfray-split: %s\n", e.what());
+            ++failures;
+        }
+    } else if (archive) {
+        std::fprintf(stderr,
+                     "sheetfray-split: \"%s\" not written because of the failures above\n",
+                     archive->path().c_str());
     }
     if (const std::string note = engine::renamedFilesNote(totals);
         !note.empty() && !options.quiet) {

@@ -363,6 +363,137 @@ void WriteTextFile(std::string_view bytes, const std::string& path, const RunOut
     writeThroughNamedTemporary(bytes, path, outputs);
 }
 
+namespace {
+
+// A hidden temporary beside path, created exclusively; its descriptor, and its name in
+// temporary. Throws WriteError.
+int createNamedTemporary(const std::string& path, std::string& temporary)
+{
+    for (unsigned attempt = 0; attempt < 16; ++attempt) {
+        temporary = temporaryNameBeside(path, attempt);
+        const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            return fd;
+        }
+        if (errno != EEXIST) {
+            fail(path, errno);
+        }
+    }
+    fail(path, EEXIST);
+}
+
+} // namespace
+
+GrowingFile::GrowingFile(std::string path)
+    : m_path(std::move(path))
+{
+    refuseNul(m_path);
+#ifdef O_TMPFILE
+    m_fd = ::open(folderOf(m_path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (m_fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        fail(m_path, errno);
+    }
+#endif
+    if (m_fd < 0) {
+        m_fd = createNamedTemporary(m_path, m_temporary);
+    }
+}
+
+GrowingFile::~GrowingFile()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        if (!m_temporary.empty()) {
+            ::unlink(m_temporary.c_str());
+        }
+    }
+}
+
+void GrowingFile::append(std::string_view bytes)
+{
+    if (m_fd < 0) {
+        fail(m_path, EBADF);
+    }
+    if (const int error = writeAll(m_fd, bytes); error != 0) {
+        fail(m_path, error);
+    }
+}
+
+void GrowingFile::complete(const RunOutputs* outputs)
+{
+    if (m_fd < 0) {
+        fail(m_path, EBADF);
+    }
+    Descriptor file(std::exchange(m_fd, -1));
+    const std::string temporary = std::exchange(m_temporary, {});
+    const auto removeTemporary = [&temporary] {
+        if (!temporary.empty()) {
+            ::unlink(temporary.c_str());
+        }
+    };
+#ifdef O_TMPFILE
+    if (temporary.empty()) {
+        if (nameUnnamed(file.get(), AT_FDCWD, m_path, m_path, outputs)) {
+            return;
+        }
+        // No /proc to name it through: its bytes go into a named temporary instead.
+        std::string copy;
+        Descriptor named(createNamedTemporary(m_path, copy));
+        std::array<char, 1 << 16> buffer{};
+        ssize_t got = 0;
+        off_t at = 0;
+        int error = 0;
+        while (error == 0 && (got = ::pread(file.get(), buffer.data(), buffer.size(), at)) > 0) {
+            error = writeAll(named.get(),
+                             std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+            at += got;
+        }
+        if (error == 0 && got < 0) {
+            error = errno;
+        }
+        if (const int closeError = named.close(); error == 0) {
+            error = closeError;
+        }
+        if (error != 0) {
+            ::unlink(copy.c_str());
+            fail(m_path, error);
+        }
+        const std::optional<mode_t> keptMode = [&] {
+            try {
+                return checkReplaceable(AT_FDCWD, m_path, m_path, outputs);
+            } catch (...) {
+                ::unlink(copy.c_str());
+                throw;
+            }
+        }();
+        if (keptMode) {
+            ::chmod(copy.c_str(), *keptMode);
+        }
+        renameInto(copy, m_path);
+        return;
+    }
+#endif
+    std::optional<mode_t> keptMode;
+    try {
+        keptMode = checkReplaceable(AT_FDCWD, m_path, m_path, outputs);
+    } catch (...) {
+        removeTemporary();
+        throw;
+    }
+    int error = 0;
+    if (keptMode && ::fchmod(file.get(), *keptMode) != 0) {
+        error = errno;
+    }
+    if (const int closeError = file.close(); error == 0) {
+        error = closeError;
+    }
+    if (error != 0) {
+        removeTemporary();
+        fail(m_path, error);
+    }
+    renameInto(temporary, m_path);
+}
+
 // Files written and waiting for their names, in a ring; the naming thread takes them in
 // order. Each holds its unnamed file and the folder it was made in, so a folder renamed in
 // the meantime gets the file, as it would have had the file been named at once.

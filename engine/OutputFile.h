@@ -48,6 +48,33 @@ void WriteTextFile(std::string_view bytes,
                    const std::string& path,
                    const RunOutputs* outputs = nullptr);
 
+// One file written piece by piece, with WriteTextFile's promise: it gets its name only when
+// complete(), replacing a file of that name only then and only as WriteTextFile may. Until
+// then it has no name (on file systems without unnamed files, a hidden temporary beside the
+// target), so a run that fails, or is killed, leaves nothing under the name.
+class GrowingFile
+{
+public:
+    // Throws WriteError when the folder cannot take the file (missing, not writable).
+    explicit GrowingFile(std::string path);
+    ~GrowingFile(); // a file never completed is removed
+    GrowingFile(const GrowingFile&) = delete;
+    GrowingFile& operator=(const GrowingFile&) = delete;
+
+    // Throws WriteError; the file is of no use after that.
+    void append(std::string_view bytes);
+
+    // Gives the complete file its name. Throws WriteError, and the file is removed then.
+    void complete(const RunOutputs* outputs = nullptr);
+
+    [[nodiscard]] const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    std::string m_temporary; // the hidden temporary's name; empty while the file has none
+};
+
 // Writes a walk's many files as WriteTextFile does, with the same promise, but gives them
 // their names on a second thread: the caller creates and fills each unnamed file while the
 // one before is linked in, and the two halves of creating a file overlap. Files get their

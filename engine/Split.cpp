@@ -198,6 +198,35 @@ private:
     std::string m_stopMessage;
 };
 
+bool writesJson(const SplitContext& context)
+{
+    return context.choices != nullptr && context.choices->kind == OutputKind::Json;
+}
+
+// The bytes of a file whose text is content: JSON is UTF-8 always; other text takes the
+// chosen encoding, else the code page's. Points into content or converted.
+std::string_view
+encodedContent(const SplitContext& context, const std::string& content, std::string& converted)
+{
+    const SplitChoices* choices = context.choices;
+    if (writesJson(context)) {
+        return content;
+    }
+    if (choices != nullptr && choices->encoding != nullptr) {
+        if (choices->encoding->isPlainUtf8()) {
+            return content;
+        }
+        converted = choices->encoding->encode(content);
+        return converted;
+    }
+    // Text is UTF-8 already; only a single-byte code page needs a converted copy.
+    if (context.codePage.isUtf8()) {
+        return content;
+    }
+    converted = context.codePage.encode(content);
+    return converted;
+}
+
 // Files are named on the writer's own thread: a failure there is reported with the number of
 // the statement that wrote the file, as soon as the walk learns of it.
 void reportNamingFailures(Trap& trap, OutputWriter& writer, RunOutputs& outputs)
@@ -235,7 +264,10 @@ void saveOutput(const SplitContext& context,
                 std::string_view bookName,
                 std::string_view sheetName)
 {
-    const std::string_view extension = spreadsheet ? ".xls" : ".txt";
+    const std::string_view extension = spreadsheet ? ".xls"
+        : writesJson(context)                      ? ".json"
+                                                   : ".txt";
+    ZipArchive* const archive = context.choices != nullptr ? context.choices->archive : nullptr;
     std::string name;
     NamingScheme scheme = NamingScheme::FileNamePlusNumber;
     trap.step(firstLabel, [&] {
@@ -267,6 +299,9 @@ void saveOutput(const SplitContext& context,
             context.outputs.claim(std::move(name), extension.size(), [&](const std::string& path) {
                 struct stat info
                 {};
+                if (archive != nullptr) {
+                    return archive->holds(path);
+                }
                 return writer.holds(path) || ::lstat(path.c_str(), &info) == 0;
             });
     });
@@ -277,11 +312,12 @@ void saveOutput(const SplitContext& context,
     bool failed = false;
     trap.step(firstLabel + 4, [&] {
         try {
-            // Text is UTF-8 already; only a single-byte code page needs a converted copy.
-            if (context.codePage.isUtf8()) {
-                writer.write(content, name, firstLabel + 4);
+            std::string converted;
+            const std::string_view bytes = encodedContent(context, content, converted);
+            if (archive != nullptr) {
+                archive->add(name, bytes);
             } else {
-                writer.write(context.codePage.encode(content), name, firstLabel + 4);
+                writer.write(bytes, name, firstLabel + 4);
             }
         } catch (const WriteError& e) {
             failed = true;
@@ -470,6 +506,11 @@ void saveEachLine(const SplitContext& context,
     }
     const auto sheetCount = static_cast<std::int32_t>(sheets.size());
     const bool skipEmpty = context.choices && context.choices->skipEmpty;
+    const bool json = writesJson(context);
+    const bool header = json && byRow && context.choices->header;
+    const bool quote = !json && context.choices && context.choices->quote;
+    std::optional<std::vector<std::string>> keys; // the sheet's header, once read
+    std::string jsonText;
     std::int32_t fileCounter = 0;
 
     LineText line;
@@ -505,6 +546,7 @@ void saveEachLine(const SplitContext& context,
         progress.lastColumn = range.lastColumn;
         progress.steps = static_cast<std::size_t>(std::max(lineCount, 0));
         std::size_t rowStart = 0; // where the next row's cells start in the sheet's cells
+        keys.reset();
         std::optional<ColumnsAhead> ahead;
         if (!byRow && lineCount > 1 && cellCount >= ColumnsAhead::MinimumPositions) {
             try {
@@ -551,6 +593,10 @@ void saveEachLine(const SplitContext& context,
             if (skipEmpty && !hasText(line, separator.size())) {
                 continue;
             }
+            if (header && !keys) {
+                keys = headerKeys(line, separator.size());
+                continue;
+            }
             ++fileCounter;
             const std::int32_t lineIndex = index;
             const std::int32_t crossIndex = 1;
@@ -569,6 +615,14 @@ void saveEachLine(const SplitContext& context,
             if (spreadsheet && !separator.empty()) {
                 separatorsToTabs(line.text, line.separatorOffsets, separator.size());
             }
+            const std::string* content = &line.text;
+            if (json) {
+                jsonText.clear();
+                appendJsonLine(line, separator.size(), keys ? &*keys : nullptr, jsonText);
+                content = &jsonText;
+            } else if (quote && !spreadsheet) {
+                quoteFields(line, separator);
+            }
             const CellLocation location = byRow ? CellLocation{1, index} : CellLocation{index, 1};
             const int firstLabel = spreadsheet ? labels.spreadsheetName : labels.textName;
             saveOutput(context,
@@ -581,10 +635,10 @@ void saveEachLine(const SplitContext& context,
                        firstValue,
                        fileCounter,
                        fallback,
-                       line.text,
+                       *content,
                        source->nameForCells,
                        sheet->name());
-            if (space.runningLow(line.text.size())) {
+            if (space.runningLow(content->size())) {
                 trap.report(firstLabel + 4, space.stopMessage());
                 finishOutput(trap, writer, context.outputs);
                 return;
@@ -708,6 +762,13 @@ void SaveEachCell(const SplitContext& context,
             trap.step(spreadsheet ? 132 : 138, [&] {
                 appendValueText(
                     sheet->value(cell), sheet->styles().dateSystem, context.locale, content);
+                if (writesJson(context)) {
+                    std::string json;
+                    appendJsonString(content, json);
+                    content = std::move(json) + '\n';
+                } else if (context.choices && context.choices->quote && !spreadsheet) {
+                    quoteField(content);
+                }
             });
             const int firstLabel = spreadsheet ? 128 : 134;
             saveOutput(context,

@@ -6,6 +6,8 @@
 #include "engine/OutputFile.h"
 #include "engine/RunControls.h"
 #include "engine/RunOutputs.h"
+#include "engine/TextOutput.h"
+#include "engine/ZipOutput.h"
 #include "engine/format/NumberFormat.h"
 #include "support/ErrorReport.h"
 
@@ -43,6 +45,18 @@ struct SplitChoices
     // Names files from placeholders (see ExpandNameTemplate); empty: the naming scheme.
     std::string nameTemplate;
     int pad = 0; // running numbers take at least this many digits
+    // Text files: a field holding the separator, a double quote, CR or LF goes between double
+    // quotes, its quotes doubled (CSV). A cell file has no separator: it is quoted for a
+    // double quote, CR or LF.
+    bool quote = false;
+    // JSON row files: the first row of each sheet that would give a file gives the keys
+    // instead, and each later row is an object. The header row takes no running number.
+    bool header = false;
+    // The encoding of text files; none: the code page's, as the window writes them. JSON is
+    // always UTF-8.
+    const TextEncoding* encoding = nullptr;
+    // Every file goes into this archive instead of the folder, named as in the folder.
+    ZipArchive* archive = nullptr;
 };
 
 // Everything a splitting call works with besides its arguments.

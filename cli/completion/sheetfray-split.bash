@@ -6,19 +6,28 @@ _sheetfray_split()
     prev=${COMP_WORDS[COMP_CWORD-1]}
     case $prev in
         -e|--each) COMPREPLY=($(compgen -W 'row column cell' -- "$cur")); return ;;
-        -k|--kind) COMPREPLY=($(compgen -W 'text spreadsheet' -- "$cur")); return ;;
+        -k|--kind) COMPREPLY=($(compgen -W 'text spreadsheet tab-text xlsx json' -- "$cur")); return ;;
         -s|--separator)
             COMPREPLY=($(compgen -W 'enter comma-space comma space' -- "$cur")); return ;;
         -n|--name) COMPREPLY=($(compgen -W 'number location first-value' -- "$cur")); return ;;
         -o|--output) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+        --eol) COMPREPLY=($(compgen -W 'crlf lf' -- "$cur")); return ;;
+        --encoding)
+            COMPREPLY=($(compgen -W 'utf-8 utf-8-bom utf-16le cp1252 latin1' -- "$cur")); return ;;
+        --zip)
+            local IFS=$'\n'
+            COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.@(zip|ZIP)' -- "$cur"))
+            compopt -o filenames 2>/dev/null
+            return ;;
         --name-template)
             COMPREPLY=($(compgen -W "'{book}_{n}' '{book}_{sheet}_{row}' '{value}'" -- "$cur"))
             return ;;
         --pad|--jobs|--sheet|--separator-text|--stdin-name) return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--each --kind --separator --separator-text --name
-            --name-template --pad --output --beside-source --sheet --skip-hidden --skip-empty
+        COMPREPLY=($(compgen -W '--each --kind --separator --separator-text --eol --quote
+            --header --encoding --name --name-template --pad --output --beside-source --zip
+            --sheet --skip-hidden --skip-empty
             --stdin-name --dry-run --no-clobber --jobs --quiet --verbose --help --version -e -k
             -s -n -o -q -v -h -V' -- "$cur"))
         return

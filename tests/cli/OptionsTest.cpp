@@ -79,6 +79,20 @@ TEST(CommandLine, ShortOptionsPrefixesAndWorkbooksAnywhere)
     EXPECT_EQ(parse({"b.xls"}).workbooks, (std::vector<std::string>{"b.xls"}));
 }
 
+TEST(CommandLine, TextFormChoices)
+{
+    const cli::Options options =
+        parse({"--kind=json", "--head", "--enc", "UTF-8", "--eol=lf", "--zip", "a.zip", "b"});
+    EXPECT_EQ(options.kind, engine::OutputKind::Json);
+    EXPECT_FALSE(options.spreadsheetKind);
+    EXPECT_TRUE(options.header);
+    EXPECT_EQ(options.encoding, "UTF-8");
+    EXPECT_TRUE(options.lfLineEnds);
+    EXPECT_EQ(options.zip, "a.zip");
+    EXPECT_FALSE(parse({"--eol", "crlf", "a"}).lfLineEnds);
+    EXPECT_TRUE(parse({"--quote", "-s", "comma", "a"}).quote);
+}
+
 TEST(CommandLine, CustomSeparatorMayBeEmpty)
 {
     const cli::Options empty = parse({"--separator-text", "", "a"});
@@ -105,6 +119,18 @@ TEST(CommandLine, WrongWordsAreRefusedWithTheReason)
         {{"--jobs", "0"}, "invalid argument '0' for '--jobs'"},
         {{"--jobs=2x"}, "invalid argument '2x' for '--jobs'"},
         {{"--stdin-name", "a/b"}, "invalid argument 'a/b' for '--stdin-name'"},
+        {{"--eol", "cr"}, "invalid argument 'cr' for '--eol'"},
+        {{"--zip="}, "invalid argument '' for '--zip'"},
+        {{"--encoding", "klingon"}, "unknown encoding 'klingon' for '--encoding'"},
+        {{"--header", "a"}, "'--header' needs '--kind json'"},
+        {{"-k", "json", "--header", "-e", "column"}, "'--header' needs '--each row'"},
+        {{"-k", "json", "--quote"}, "'--quote' needs '--kind text'"},
+        {{"-k", "json", "--encoding", "cp1252"},
+         "'--kind json' is always written in UTF-8: leave out '--encoding cp1252'"},
+        {{"-k", "spreadsheet", "--encoding", "utf-16le"},
+         "'--encoding' needs a text kind: text, tab-text or json"},
+        {{"--zip", "a.zip", "--beside-source"}, "'--zip' and '--beside-source' cannot go together"},
+        {{"--zip", "a.zip", "-o", "out"}, "'--zip' writes no folder: leave out '--output'"},
     };
     for (const auto& [arguments, error] : cases) {
         const cli::ParseResult result = cli::parseOptions(arguments);

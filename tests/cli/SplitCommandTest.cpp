@@ -122,6 +122,31 @@ protected:
         }
         return path.string();
     }
+
+    // What a Python script prints about the file at path: an independent reader of CSV and zip.
+    std::string python(const std::string& script, const std::filesystem::path& path)
+    {
+        const auto output = dir.path() / "python.txt";
+        const std::string command = "/usr/bin/python3 -c " + quoted(script) + ' '
+            + quoted(path.string()) + " >" + quoted(output.string());
+        EXPECT_EQ(std::system(command.c_str()), 0) << script;
+        std::string printed = readFile(output);
+        std::filesystem::remove(output);
+        return printed;
+    }
+
+    // Names, content and the odd cells a text form must take care of.
+    std::string awkwardBook()
+    {
+        const auto path = in / "Stock.xlsx";
+        XlsxBuilder()
+            .addTableSheet("S",
+                           {{"Name", "Qty", "Name", ""},
+                            {"Pen, blue", 3, "say \"hi\"", "two\nlines"},
+                            {"Ink \xE2\x82\xAC", 1}})
+            .save(path);
+        return path.string();
+    }
 };
 
 TEST_F(SplitCommand, WritesTheWorkedExamplesByteForByte)
@@ -340,6 +365,134 @@ TEST_F(SplitCommand, ParallelRunsWriteWhatASerialRunWrites)
         EXPECT_EQ(filesWritten(arguments), serial);
         EXPECT_EQ(serial.size(), 12U);
     }
+}
+
+TEST_F(SplitCommand, JsonRowsColumnsAndCellsWithAndWithoutHeader)
+{
+    const std::string book = awkwardBook();
+    EXPECT_EQ(filesWritten({"-k", "json", "--header", "-o", out.string(), book}),
+              (Files{{"Stock_1.json",
+                      R"({"Name":"Pen, blue","Qty":"3","C":"say \"hi\"","D":"two\nlines"})"
+                      "\n"},
+                     {"Stock_2.json",
+                      "{\"Name\":\"Ink \xE2\x82\xAC\",\"Qty\":\"1\",\"C\":\"\",\"D\":\"\"}\n"}}));
+    EXPECT_EQ(
+        filesWritten({"-k", "json", "-e", "column", "-n", "location", "-o", out.string(), book}),
+        (Files{{"A1.json", "[\"Name\",\"Pen, blue\",\"Ink \xE2\x82\xAC\"]\n"},
+               {"B1.json", "[\"Qty\",\"3\",\"1\"]\n"},
+               {"C1.json",
+                R"(["Name","say \"hi\"",""])"
+                "\n"},
+               {"D1.json",
+                R"(["","two\nlines",""])"
+                "\n"}}));
+    const Files cells = filesWritten({"-k", "json", "-e", "cell", "-o", out.string(), book});
+    EXPECT_EQ(cells.at("Stock_7.json"),
+              R"("two\nlines")"
+              "\n");
+    EXPECT_EQ(cells.size(), 9U);
+}
+
+TEST_F(SplitCommand, QuotedCommaSeparatedFilesReadBackAsTheirCells)
+{
+    const std::string book = awkwardBook();
+    const Files files =
+        filesWritten({"-s", "comma", "--quote", "--eol", "lf", "-o", out.string(), book});
+    EXPECT_EQ(files.at("Stock_2.txt"), "\"Pen, blue\",3,\"say \"\"hi\"\"\",\"two\nlines\",");
+    const std::string reader = "import csv, json, sys\n"
+                               "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                               "    print(json.dumps(list(csv.reader(f))))";
+    EXPECT_EQ(python(reader, out / "Stock_2.txt"),
+              R"([["Pen, blue", "3", "say \"hi\"", "two\nlines", ""]])"
+              "\n");
+    // A cell file is one field: quoted for a quote or a line break, not for a comma.
+    const Files cells =
+        filesWritten({"-e", "cell", "-s", "comma", "--quote", "-o", out.string(), book});
+    EXPECT_EQ(cells.at("Stock_4.txt"), "Pen, blue");
+    EXPECT_EQ(cells.at("Stock_5.txt"), "3");
+    EXPECT_EQ(cells.at("Stock_6.txt"), "\"say \"\"hi\"\"\"");
+}
+
+TEST_F(SplitCommand, EncodingsAndLineEndsOfTextFiles)
+{
+    const std::string book = book1();
+    EXPECT_EQ(filesWritten({"--encoding", "utf-16le", "-o", out.string(), book}).at("Book1_2.txt"),
+              std::string("\xFF\xFEP\0e\0n\0\r\0\n\0"
+                          "3\0\r\0\n\0",
+                          18));
+    EXPECT_EQ(filesWritten({"--eol", "lf", "-o", out.string(), book}),
+              (Files{{"Book1_1.txt", "Name\nQty\n"}, {"Book1_2.txt", "Pen\n3\n"}}));
+    // Only the enter separator takes the line end.
+    EXPECT_EQ(
+        filesWritten({"--eol", "lf", "-s", "comma", "-o", out.string(), book}).at("Book1_2.txt"),
+        "Pen,3,");
+    const std::string stock = awkwardBook();
+    EXPECT_EQ(filesWritten({"--encoding", "cp1252", "-s", "comma", "-o", out.string(), stock})
+                  .at("Stock_3.txt"),
+              "Ink \x80,1,,,");
+    EXPECT_EQ(filesWritten({"--encoding", "utf-8-bom", "-o", out.string(), book}).at("Book1_2.txt"),
+              "\xEF\xBB\xBFPen\r\n3\r\n");
+}
+
+TEST_F(SplitCommand, ZipHoldsWhatTheFolderWouldAndAppearsOnlyAfterASuccessfulRun)
+{
+    const std::string book = book1();
+    std::filesystem::create_directories(in / "again");
+    std::filesystem::copy_file(book, in / "again" / "Book1.xlsx");
+    const std::filesystem::path zips = dir.path() / "zips";
+    std::filesystem::create_directories(zips);
+    const std::filesystem::path zip = zips / "all.zip";
+    const std::vector<std::string> books{book, (in / "again" / "Book1.xlsx").string()};
+    const auto withBooks = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), books.begin(), books.end());
+        return arguments;
+    };
+    const std::string lister = "import json, sys, zipfile\n"
+                               "z = zipfile.ZipFile(sys.argv[1])\n"
+                               "assert z.testzip() is None\n"
+                               "print(json.dumps([[i.filename, i.compress_type, "
+                               "z.read(i).decode()] for i in z.infolist()]))";
+    const std::string entries = R"([["Name.txt", 8, "Name\r\nQty\r\n"], )"
+                                R"(["Pen.txt", 8, "Pen\r\n3\r\n"], )"
+                                R"(["Name (2).txt", 8, "Name\r\nQty\r\n"], )"
+                                R"(["Pen (2).txt", 8, "Pen\r\n3\r\n"]])"
+                                "\n";
+    const Outcome listed =
+        run(withBooks({"--dry-run", "--zip", zip.string(), "-n", "first-value"}));
+    EXPECT_EQ(listed.status, 0) << listed.errors;
+    EXPECT_EQ(listed.output, "Name.txt\nPen.txt\nName (2).txt\nPen (2).txt\n");
+    EXPECT_TRUE(filesIn(zips).empty());
+    for (const char* jobs : {"1", "2"}) {
+        const Outcome zipped =
+            run(withBooks({"--zip", zip.string(), "-n", "first-value", "--jobs", jobs}));
+        EXPECT_EQ(zipped.status, 0) << zipped.errors;
+        EXPECT_EQ(python(lister, zip), entries) << jobs;
+    }
+    EXPECT_TRUE(filesIn(out).empty());
+
+    // A failed run leaves the older archive as it was, and no temporary beside it.
+    const std::string before = readFile(zip);
+    const auto bad = in / "bad.xlsx";
+    writeFile(bad, std::string(16, '\0') + "junk");
+    const Outcome failed = run({"--zip", zip.string(), book, bad.string()});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.errors.find("\"" + zip.string() + "\" not written"), std::string::npos)
+        << failed.errors;
+    EXPECT_EQ(filesIn(zips), (Files{{"all.zip", before}}));
+
+    // What cannot be an archive is told before any work.
+    const Outcome missing = run({"--zip", (zips / "no" / "a.zip").string(), book});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.errors,
+              "sheetfray-split: cannot write \"" + (zips / "no" / "a.zip").string()
+                  + "\": No such file or directory\n");
+    const std::string workbook = readFile(book);
+    const Outcome onWorkbook = run({"--zip", book, book});
+    EXPECT_EQ(onWorkbook.status, 2);
+    EXPECT_EQ(onWorkbook.errors,
+              "sheetfray-split: cannot write \"" + book
+                  + "\": it is one of the workbooks being split\n");
+    EXPECT_EQ(readFile(book), workbook);
 }
 
 TEST_F(SplitCommand, VerboseEndsWithASummaryAndQuietPrintsFailuresOnly)

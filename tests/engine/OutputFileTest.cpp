@@ -1,5 +1,6 @@
 #include "engine/OutputFile.h"
 
+#include "engine/ZipOutput.h"
 #include "support/Error.h"
 #include "tests/fakes/MemoryLimit.h"
 #include "tests/fakes/TempDir.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <zip.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -277,6 +279,76 @@ TEST(OutputWriter, FinishingEveryWriterNamesAllFilesWritten)
     }
     engine::OutputWriter::finishAll();
     EXPECT_EQ(filesIn(dir.path()), expected);
+}
+
+// The entries of a zip archive as libzip reads them, checked for consistency.
+std::map<std::string, std::string> zipEntries(const std::string& path)
+{
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    if (archive == nullptr) {
+        ADD_FAILURE() << "libzip cannot open it: " << error;
+        return {};
+    }
+    std::map<std::string, std::string> entries;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t info;
+        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &info);
+        EXPECT_EQ(info.comp_method, ZIP_CM_DEFLATE) << info.name;
+        std::string bytes(info.size, '\0');
+        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
+        EXPECT_EQ(zip_fread(file, bytes.data(), bytes.size()),
+                  static_cast<zip_int64_t>(bytes.size()));
+        zip_fclose(file);
+        entries[info.name] = bytes;
+    }
+    zip_discard(archive);
+    return entries;
+}
+
+TEST(ZipArchive, AppearsOnlyWhenCommittedAndHoldsEveryEntryPastPlainZipsLimits)
+{
+    TempDir dir;
+    const std::string root = dir.path().string();
+    const std::string path = root + "/all.zip";
+    std::string large;
+    for (int i = 0; i < 20000; ++i) {
+        large += std::to_string(i * 7919 % 1000) + (i % 3 == 0 ? "\r\n" : ",");
+    }
+    // Each way an entry is deflated: literals alone, a small stream, the full one.
+    std::map<std::string, std::string> expected{
+        {"empty.txt", ""},
+        {"tiny.txt", "Pen\r\n3\r\n"},
+        {"high.txt", "\xC3\xA9\xFF\x90\x8F bytes past 143"},
+        {"mid.txt", std::string(2000, 'a') + "b"},
+        {"large.txt", large},
+        {"P\xC3\xA9n.txt", "utf-8 name"},
+    };
+    // More entries than a zip without its 64-bit records can count.
+    for (int i = 0; i < 70000; ++i) {
+        expected["n" + std::to_string(i) + ".txt"] = std::to_string(i);
+    }
+    {
+        engine::ZipArchive archive(path, root);
+        for (const auto& [name, bytes] : expected) {
+            archive.add(root + "/" + name, bytes);
+        }
+        EXPECT_TRUE(archive.holds(root + "/tiny.txt"));
+        EXPECT_FALSE(archive.holds(root + "/other.txt"));
+        EXPECT_TRUE(filesIn(dir.path()).empty()); // no name, not even a temporary one
+        archive.commit(nullptr);
+    }
+    EXPECT_EQ(zipEntries(path), expected);
+    const std::string committed = readFile(path);
+
+    // One never committed leaves the older archive as it was, and nothing beside it.
+    {
+        engine::ZipArchive again(path, root);
+        again.add(root + "/tiny.txt", "other");
+    }
+    EXPECT_EQ(filesIn(dir.path()), (std::map<std::string, std::string>{{"all.zip", committed}}));
+    EXPECT_THROW(engine::ZipArchive(root + "/no/such.zip", root), WriteError);
 }
 
 } // namespace

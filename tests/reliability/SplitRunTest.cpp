@@ -18,14 +18,20 @@ namespace {
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
 
-// Starts sheetfray-split on the workbooks; its standard error goes to the errors file.
+// Starts sheetfray-split on the workbooks; its standard error goes to the errors file. An
+// empty out gives no --output, for options that write elsewhere.
 pid_t startSplit(const std::vector<fs::path>& books,
                  const fs::path& out,
                  const char* each = "row",
-                 const fs::path& errors = "/dev/null")
+                 const fs::path& errors = "/dev/null",
+                 const std::vector<std::string>& options = {})
 {
     std::vector<std::string> arguments{
-        SHEETFRAY_SPLIT_PROGRAM, "--each", each, "--separator", "comma", "--output", out.string()};
+        SHEETFRAY_SPLIT_PROGRAM, "--each", each, "--separator", "comma"};
+    if (!out.empty()) {
+        arguments.insert(arguments.end(), {"--output", out.string()});
+    }
+    arguments.insert(arguments.end(), options.begin(), options.end());
     for (const fs::path& book : books) {
         arguments.push_back(book.string());
     }
@@ -220,6 +226,45 @@ TEST(SplitRun, InterruptedRunEndsByTheSignalWithEveryWrittenFileNamed)
             EXPECT_EQ(found->second, std::to_string(r) + "," + std::string(r % 89 + 1, 'y') + ",")
                 << r;
         }
+    }
+}
+
+// The archive has no name until the run completes: a run stopped or killed at any moment
+// leaves the older archive as it was and nothing beside it.
+TEST(SplitRun, StoppedOrKilledZipRunLeavesTheOlderArchiveAlone)
+{
+    TempDir dir;
+    std::vector<std::vector<TableCell>> rows;
+    for (int r = 1; r <= 12'000; ++r) {
+        rows.push_back({r, std::string(static_cast<std::size_t>(r % 89 + 1), 'z'), r * 0.5});
+    }
+    const fs::path book = dir.path() / "Big.xlsx";
+    XlsxBuilder().addTableSheet("Sheet1", rows).save(book);
+    const fs::path zips = dir.path() / "zips";
+    fs::create_directories(zips);
+    const fs::path zip = zips / "all.zip";
+    writeFile(zip, "older archive");
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        const pid_t pid = startSplit({book}, {}, "cell", "/dev/null", {"--zip", zip.string()});
+        ASSERT_GT(pid, 0);
+        // The archive is being written once the process holds a file without a name there.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        const std::string descriptors = "/proc/" + std::to_string(pid) + "/fd";
+        bool writing = false;
+        int status = 0;
+        while (!writing && std::chrono::steady_clock::now() < deadline) {
+            ASSERT_NE(waitpid(pid, &status, WNOHANG), pid) << "the run ended before the signal";
+            std::error_code ignored;
+            for (const auto& entry : fs::directory_iterator(descriptors, ignored)) {
+                const std::string target = fs::read_symlink(entry.path(), ignored).string();
+                writing = writing || target.starts_with(zips.string() + "/");
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        kill(pid, signal);
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before the signal";
+        EXPECT_EQ(filesIn(zips), (Files{{"all.zip", "older archive"}}));
     }
 }
 
