@@ -3,7 +3,9 @@
 #include "support/Error.h"
 #include "support/Text.h"
 
+#include <algorithm>
 #include <cctype>
+#include <vector>
 
 namespace sheetfray::platform {
 
@@ -72,7 +74,152 @@ std::string_view codeFor(char conversion)
     }
 }
 
+// Conversions that show part of a time of day, or its zone.
+bool isTimeConversion(char conversion)
+{
+    return std::string_view("HIklMSpPrRTzZs").find(conversion) != std::string_view::npos;
+}
+
+// A pattern's conversions ("%-d" with its flags) and literal characters, in order.
+struct PatternItem
+{
+    std::string_view text;
+    char conversion = 0; // 0 for a literal character
+};
+
+std::vector<PatternItem> splitPattern(std::string_view pattern)
+{
+    std::vector<PatternItem> items;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '%' || i + 1 == pattern.size()) {
+            items.push_back({pattern.substr(i, 1), 0});
+            continue;
+        }
+        const std::size_t start = i++;
+        while (i + 1 < pattern.size()
+               && std::string_view("EO-_0^#").find(pattern[i]) != std::string_view::npos) {
+            ++i;
+        }
+        items.push_back({pattern.substr(start, i - start + 1), pattern[i]});
+    }
+    return items;
+}
+
+// A language and region other than en_US: its forms replace the en-US built-in ones.
+bool hasOwnForms(const LocaleInfo& locale)
+{
+    return !locale.isPosix && locale.name.rfind("en_US", 0) != 0;
+}
+
+// A separator of a single-byte locale in UTF-8.
+std::string separatorInUtf8(const std::string& separator, const engine::CodePage& codePage)
+{
+    if (codePage.isUtf8()) {
+        return separator;
+    }
+    try {
+        return codePage.decode(separator);
+    } catch (const Error&) {
+        return "";
+    }
+}
+
+engine::format::DisplayLocale displayLocaleFor(const LocaleInfo& locale,
+                                               const engine::CodePage& codePage)
+{
+    engine::format::DisplayLocale display = engine::format::DisplayLocale::enUS();
+    if (locale.isPosix) {
+        return display;
+    }
+    if (const std::string decimal = separatorInUtf8(locale.decimalPoint, codePage);
+        !decimal.empty()) {
+        display.decimalSeparator = decimal;
+    }
+    display.thousandsSeparator = separatorInUtf8(locale.thousandsSeparator, codePage);
+    if (!hasOwnForms(locale)) {
+        return display;
+    }
+    if (const std::string date = formatCodeFromStrftime(locale.dateFormat); !date.empty()) {
+        display.shortDate = date;
+    }
+    if (const std::string time = formatCodeFromStrftime(locale.timeFormat); !time.empty()) {
+        display.time = time;
+        display.longTime = time;
+        display.shortTime = formatCodeFromStrftime(strftimeWithoutSeconds(locale.timeFormat));
+    }
+    const std::string longDate = formatCodeFromStrftime(strftimeLongDate(locale.longDateFormat));
+    display.longDate = longDate.empty() ? display.shortDate : longDate;
+    return display;
+}
+
 } // namespace
+
+std::string strftimeWithoutSeconds(std::string_view pattern)
+{
+    std::string expanded;
+    for (const PatternItem& item : splitPattern(pattern)) {
+        if (item.conversion == 'T') {
+            expanded += "%H:%M:%S";
+        } else if (item.conversion == 'r') {
+            expanded += "%I:%M:%S %p";
+        } else {
+            expanded += item.text;
+        }
+    }
+    const std::vector<PatternItem> items = splitPattern(expanded);
+    std::string out;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        if (items[k].conversion == 'S') {
+            // The seconds go with the separator before them.
+            while (!out.empty() && (out.back() == ':' || out.back() == '.')) {
+                out.pop_back();
+            }
+            continue;
+        }
+        out += items[k].text;
+    }
+    return out;
+}
+
+std::string strftimeLongDate(std::string_view pattern)
+{
+    const std::vector<PatternItem> items = splitPattern(pattern);
+    std::string out;
+    std::size_t k = 0;
+    while (k < items.size()) {
+        // A run of time conversions with the blanks and colons between them becomes one blank.
+        std::size_t end = k;
+        bool hasTime = false;
+        while (end < items.size()
+               && (isTimeConversion(items[end].conversion) || items[end].text == " "
+                   || items[end].text == ":")) {
+            hasTime = hasTime || items[end].conversion != 0;
+            ++end;
+        }
+        if (hasTime) {
+            if (!out.empty() && end < items.size()) {
+                out += ' ';
+            }
+            k = end;
+            continue;
+        }
+        const std::size_t stop = std::max(end, k + 1);
+        for (; k < stop; ++k) {
+            const char conversion = items[k].conversion;
+            if (conversion == 'a') {
+                out += "%A";
+            } else if (conversion == 'b' || conversion == 'h') {
+                out += "%B";
+            } else {
+                out += items[k].text;
+            }
+        }
+    }
+    while (!out.empty() && out.back() == ' ') {
+        out.pop_back();
+    }
+    return out;
+}
 
 std::string formatCodeFromStrftime(std::string_view pattern)
 {
@@ -81,13 +228,19 @@ std::string formatCodeFromStrftime(std::string_view pattern)
         const char ch = pattern[i];
         if (ch == '%' && i + 1 < pattern.size()) {
             char conversion = pattern[++i];
-            // Flags and the E and O modifiers change nothing a number format can show.
+            // Flags and the E and O modifiers change nothing a number format can show, but
+            // "-" drops the padding of a day, month or hour.
+            bool unpadded = false;
             while ((conversion == 'E' || conversion == 'O' || conversion == '-' || conversion == '_'
                     || conversion == '0' || conversion == '^' || conversion == '#')
                    && i + 1 < pattern.size()) {
+                unpadded = unpadded || conversion == '-';
                 conversion = pattern[++i];
             }
-            code += codeFor(conversion);
+            const std::string_view converted = codeFor(conversion);
+            const bool padded =
+                converted == "dd" || converted == "hh" || (converted == "mm" && conversion == 'm');
+            code += unpadded && padded ? converted.substr(1) : converted;
         } else if (std::isalpha(static_cast<unsigned char>(ch)) || ch == '"' || ch == '\\') {
             // Letters would be read as format codes: show them literally.
             code += '\\';
@@ -101,7 +254,10 @@ std::string formatCodeFromStrftime(std::string_view pattern)
 
 TextSetup textSetupFor(const LocaleInfo& locale)
 {
-    TextSetup setup{engine::CodePage::utf8(), engine::format::ValueLocale::enUS(), {}};
+    TextSetup setup{engine::CodePage::utf8(),
+                    engine::format::ValueLocale::enUS(),
+                    engine::format::DisplayLocale::enUS(),
+                    {}};
     if (locale.isPosix) {
         return setup;
     }
@@ -119,6 +275,14 @@ TextSetup textSetupFor(const LocaleInfo& locale)
     if (const std::string time = formatCodeFromStrftime(locale.timeFormat); !time.empty()) {
         setup.valueLocale.longTime = time;
     }
+    setup.displayLocale = displayLocaleFor(locale, setup.codePage);
+    return setup;
+}
+
+TextSetup adoptTextSetup()
+{
+    TextSetup setup = textSetupFor(adoptSystemLocale());
+    engine::format::setDisplayLocale(setup.displayLocale);
     return setup;
 }
 

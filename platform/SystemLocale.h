@@ -1,4 +1,4 @@
-// What the user's locale says about text: character set, decimal point, date and time forms.
+// What the user's locale says about text: character set, separators, date and time forms.
 #pragma once
 
 #include <string>
@@ -12,6 +12,9 @@ struct LocaleInfo
     std::string dateFormat; // strftime form of the short date ("%m/%d/%Y")
     std::string timeFormat; // strftime form of the time ("%r")
     bool isPosix = true; // the C or POSIX locale, where nothing was chosen
+    std::string thousandsSeparator; // "," or "." or empty where numbers are not grouped
+    std::string longDateFormat; // strftime form of date(1)'s output, time parts included
+    std::string name; // the name of the time locale ("de_DE.UTF-8")
 };
 
 // Adopts the environment's locale (LANG, LC_ALL, ...) for the process and describes it.

@@ -553,6 +553,9 @@ bool buildSystemSection(std::string_view code,
     }
     RawSection& raw = sections->front();
     raw.condition = condition;
+    // The locale's form is never itself a system code.
+    raw.systemDate = false;
+    raw.systemTime = false;
     return buildSection(raw, format, section);
 }
 
@@ -561,12 +564,15 @@ bool buildSystemSection(std::string_view code,
 bool buildSection(RawSection& raw, CompiledFormat& format, Section& section)
 {
     if (raw.systemDate) {
-        return buildSystemSection("dddd, mmmm d, yyyy", raw.condition, format, section);
+        return buildSystemSection(displayLocale().longDate, raw.condition, format, section);
     }
     if (raw.systemTime) {
-        return buildSystemSection("h:mm:ss AM/PM", raw.condition, format, section);
+        return buildSystemSection(displayLocale().longTime, raw.condition, format, section);
     }
     section.condition = raw.condition;
+    if (raw.separators) {
+        section.separators = raw.separators;
+    }
     SectionBuilder out(format, section);
     const bool hasDate = std::any_of(raw.tokens.begin(), raw.tokens.end(), isDateToken);
     const bool hasPlaceholder = hasKind(raw, RawKind::Placeholder);

@@ -18,9 +18,14 @@ LocaleInfo adoptSystemLocale()
     }
     const std::string messages = chosen ? std::setlocale(LC_TIME, nullptr) : "C";
     info.isPosix = messages == "C" || messages == "POSIX" || messages.rfind("C.", 0) == 0;
+    info.name = messages;
     info.codeset = nl_langinfo(CODESET);
     info.dateFormat = nl_langinfo(D_FMT);
     info.timeFormat = nl_langinfo(T_FMT);
+#ifdef _DATE_FMT
+    info.longDateFormat = nl_langinfo(_DATE_FMT);
+#endif
+    info.thousandsSeparator = nl_langinfo(THOUSEP);
     const std::lconv* conventions = std::localeconv();
     info.decimalPoint = conventions && conventions->decimal_point && *conventions->decimal_point
         ? conventions->decimal_point

@@ -1,0 +1,50 @@
+// The user's locale as displayed texts follow it: separators, and the forms that the built-in
+// date and time formats and the system date and time codes take there.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sheetfray::engine::format {
+
+// What a number format's "." and "," show as.
+struct Separators
+{
+    std::string_view decimal = ".";
+    std::string_view thousands = ",";
+};
+
+// The display forms of one locale. Date and time forms are number-format codes.
+struct DisplayLocale
+{
+    std::string decimalSeparator = ".";
+    std::string thousandsSeparator = ",";
+    std::string shortDate = "m/d/yyyy"; // built-in 14 and the date of 22
+    std::string shortTime = "h:mm"; // built-in 20 and the time of 22
+    std::string time = "h:mm:ss"; // built-in 21
+    std::string longDate = "dddd, mmmm d, yyyy"; // [$-F800]
+    std::string longTime = "h:mm:ss AM/PM"; // [$-F400]
+
+    static DisplayLocale enUS() { return {}; }
+};
+
+// Sets the locale of displayed texts for the run: formats compiled from now on take its date
+// and time forms, and every number shown takes its separators. Call it before any workbook is
+// read and never while one is: rendering reads it from every thread without a lock.
+void setDisplayLocale(const DisplayLocale& locale);
+
+[[nodiscard]] const DisplayLocale& displayLocale();
+
+// The display locale's separators (valid until the next setDisplayLocale).
+[[nodiscard]] const Separators& displaySeparators();
+
+// The built-in codes that follow the display locale: 14, 20, 21, 22 and the East Asian ids
+// that show as them; empty for every other id.
+[[nodiscard]] std::string_view localeBuiltinCode(int id);
+
+// The separators of a locale id from a [$-407] tag (its low 16 bits name the language and
+// region); nullptr for ids this program does not know, which show the display locale's.
+[[nodiscard]] const Separators* separatorsOfLocaleId(std::uint32_t id);
+
+} // namespace sheetfray::engine::format
