@@ -621,6 +621,9 @@ bool buildSection(RawSection& raw, CompiledFormat& format, Section& section)
         if (!buildFraction(raw, out, section)) {
             section = Section{};
             section.condition = raw.condition;
+            if (raw.separators) {
+                section.separators = raw.separators;
+            }
             section.kind = SectionKind::Number;
             SectionBuilder plain(format, section);
             buildNumber(raw, plain, section);
