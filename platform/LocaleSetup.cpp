@@ -139,6 +139,13 @@ engine::format::DisplayLocale displayLocaleFor(const LocaleInfo& locale,
     if (!hasOwnForms(locale)) {
         return display;
     }
+    // The date separator is the mark between the first two parts of the short date (a
+    // pattern of words, "%Y年%m月%d日", keeps "/").
+    const std::vector<PatternItem> dateItems = splitPattern(locale.dateFormat);
+    if (dateItems.size() >= 3 && dateItems[0].conversion != 0 && dateItems[1].conversion == 0
+        && dateItems[2].conversion != 0 && dateItems[1].text.find_first_of("./-") == 0) {
+        display.dateSeparator = std::string(dateItems[1].text);
+    }
     if (const std::string date = formatCodeFromStrftime(locale.dateFormat); !date.empty()) {
         display.shortDate = date;
     }

@@ -28,20 +28,20 @@ struct LocaleSeparators
 // Windows' separators for the locales whose tags workbooks carry most. The narrow no-break
 // space is French grouping in current systems and office suites.
 constexpr std::array<LocaleSeparators, 14> KnownLocales = {{
-    {0x0407, {",", "."}}, // de-DE
-    {0x0409, {".", ","}}, // en-US
-    {0x040A, {",", "."}}, // es-ES (traditional sort)
-    {0x040C, {",", "\u202F"}}, // fr-FR
-    {0x0410, {",", "."}}, // it-IT
-    {0x0413, {",", "."}}, // nl-NL
-    {0x0416, {",", "."}}, // pt-BR
-    {0x0809, {".", ","}}, // en-GB
-    {0x0C07, {",", "."}}, // de-AT
-    {0x0C09, {".", ","}}, // en-AU
-    {0x0C0A, {",", "."}}, // es-ES
-    {0x1009, {".", ","}}, // en-CA
-    {0x1409, {".", ","}}, // en-NZ
-    {0x1809, {".", ","}}, // en-IE
+    {0x0407, {",", ".", "."}}, // de-DE
+    {0x0409, {".", ",", "/"}}, // en-US
+    {0x040A, {",", ".", "/"}}, // es-ES (traditional sort)
+    {0x040C, {",", "\u202F", "/"}}, // fr-FR
+    {0x0410, {",", ".", "/"}}, // it-IT
+    {0x0413, {",", ".", "-"}}, // nl-NL
+    {0x0416, {",", ".", "/"}}, // pt-BR
+    {0x0809, {".", ",", "/"}}, // en-GB
+    {0x0C07, {",", ".", "."}}, // de-AT
+    {0x0C09, {".", ",", "/"}}, // en-AU
+    {0x0C0A, {",", ".", "/"}}, // es-ES
+    {0x1009, {".", ",", "-"}}, // en-CA
+    {0x1409, {".", ",", "/"}}, // en-NZ
+    {0x1809, {".", ",", "/"}}, // en-IE
 }};
 
 } // namespace
@@ -51,7 +51,7 @@ void setDisplayLocale(const DisplayLocale& locale)
     State& s = state();
     s.locale = locale;
     s.dateTime = locale.shortDate + ' ' + locale.shortTime;
-    s.separators = {s.locale.decimalSeparator, s.locale.thousandsSeparator};
+    s.separators = {s.locale.decimalSeparator, s.locale.thousandsSeparator, s.locale.dateSeparator};
 }
 
 const DisplayLocale& displayLocale()

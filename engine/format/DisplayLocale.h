@@ -8,11 +8,12 @@
 
 namespace sheetfray::engine::format {
 
-// What a number format's "." and "," show as.
+// What a number format's "." and "," show as, and a date's "/".
 struct Separators
 {
     std::string_view decimal = ".";
     std::string_view thousands = ",";
+    std::string_view date = "/";
 };
 
 // The display forms of one locale. Date and time forms are number-format codes.
@@ -20,6 +21,7 @@ struct DisplayLocale
 {
     std::string decimalSeparator = ".";
     std::string thousandsSeparator = ",";
+    std::string dateSeparator = "/";
     std::string shortDate = "m/d/yyyy"; // built-in 14 and the date of 22
     std::string shortTime = "h:mm"; // built-in 20 and the time of 22
     std::string time = "h:mm:ss"; // built-in 21

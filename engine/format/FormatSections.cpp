@@ -435,7 +435,7 @@ bool buildDate(const RawSection& raw, SectionBuilder& out, Section& section)
                 out.literal(token.text);
                 break;
             }
-            out.literal(token.text);
+            out.literal(section.separators->decimal);
             Token& subSecond = out.add(TokenKind::SubSecond);
             subSecond.count = static_cast<std::uint8_t>(std::min(digits, 3));
             section.subSecondDigits = std::max<int>(section.subSecondDigits, subSecond.count);
@@ -534,6 +534,10 @@ bool buildDate(const RawSection& raw, SectionBuilder& out, Section& section)
             previousDate = &token;
             break;
         }
+        case RawKind::Slash:
+            // "/" in a date is the locale's date separator.
+            out.literal(section.separators->date);
+            break;
         default:
             out.literal(token.text);
             break;

@@ -74,6 +74,7 @@ TEST(LocaleSetup, DisplayFormsFollowTheLocale)
     const auto de = textSetupFor(german).displayLocale;
     EXPECT_EQ(de.decimalSeparator, ",");
     EXPECT_EQ(de.thousandsSeparator, ".");
+    EXPECT_EQ(de.dateSeparator, ".");
     EXPECT_EQ(de.shortDate, "dd.mm.yyyy");
     EXPECT_EQ(de.shortTime, "hh:mm");
     EXPECT_EQ(de.time, "hh:mm:ss");
@@ -92,6 +93,7 @@ TEST(LocaleSetup, DisplayFormsFollowTheLocale)
     const auto enUS = engine::format::DisplayLocale::enUS();
     EXPECT_EQ(us.decimalSeparator, enUS.decimalSeparator);
     EXPECT_EQ(us.thousandsSeparator, enUS.thousandsSeparator);
+    EXPECT_EQ(us.dateSeparator, enUS.dateSeparator);
     EXPECT_EQ(us.shortDate, enUS.shortDate);
     EXPECT_EQ(us.shortTime, enUS.shortTime);
     EXPECT_EQ(us.time, enUS.time);

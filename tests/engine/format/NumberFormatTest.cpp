@@ -114,7 +114,14 @@ void PrintTo(const LocaleCase& c, std::ostream* os)
 
 DisplayLocale germanDisplay()
 {
-    return {",", ".", "dd.mm.yyyy", "hh:mm", "hh:mm:ss", "dddd d. mmmm yyyy", "hh:mm:ss"};
+    return {.decimalSeparator = ",",
+            .thousandsSeparator = ".",
+            .dateSeparator = ".",
+            .shortDate = "dd.mm.yyyy",
+            .shortTime = "hh:mm",
+            .time = "hh:mm:ss",
+            .longDate = "dddd d. mmmm yyyy",
+            .longTime = "hh:mm:ss"};
 }
 
 // Sets the display locale for one test and restores en-US after it.
@@ -160,7 +167,10 @@ INSTANTIATE_TEST_SUITE_P(
         LocaleCase{"Builtin21Time", true, 21, "", 0.75, "18:00:00"},
         LocaleCase{"Builtin22DateAndTime", true, 22, "", 44439.75, "31.08.2021 18:00"},
         LocaleCase{"EastAsianDateAsBuiltin14", true, 30, "", 44439, "31.08.2021"},
-        LocaleCase{"CustomDateKeepsItsCode", true, -1, "m/d/yyyy", 44439, "8/31/2021"},
+        LocaleCase{"CustomDateTakesTheDateSeparator", true, -1, "m/d/yyyy", 44439, "8.31.2021"},
+        LocaleCase{"EscapedSlashStays", true, -1, "m\\/d", 44439, "8/31"},
+        LocaleCase{"UsTagKeepsTheSlash", true, -1, "[$-409]m/d/yyyy", 44439, "8/31/2021"},
+        LocaleCase{"SubSecondDecimal", true, -1, "mm:ss.0", 1.5 / 86400, "00:01,5"},
         LocaleCase{"SystemLongDate",
                    true,
                    -1,
