@@ -4,7 +4,9 @@
 #include "support/Text.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <utility>
 #include <vector>
 
 namespace sheetfray::platform {
@@ -111,8 +113,8 @@ bool hasOwnForms(const LocaleInfo& locale)
     return !locale.isPosix && locale.name.rfind("en_US", 0) != 0;
 }
 
-// A separator of a single-byte locale in UTF-8.
-std::string separatorInUtf8(const std::string& separator, const engine::CodePage& codePage)
+// A separator or name of a single-byte locale in UTF-8.
+std::string inUtf8(const std::string& separator, const engine::CodePage& codePage)
 {
     if (codePage.isUtf8()) {
         return separator;
@@ -124,6 +126,22 @@ std::string separatorInUtf8(const std::string& separator, const engine::CodePage
     }
 }
 
+// The locale's names where it gives every one of them; the English ones otherwise.
+template <std::size_t N>
+void copyNames(const std::array<std::string, N>& names,
+               const engine::CodePage& codePage,
+               std::array<std::string, N>& out)
+{
+    std::array<std::string, N> converted;
+    for (std::size_t i = 0; i < N; ++i) {
+        converted[i] = inUtf8(names[i], codePage);
+        if (converted[i].empty()) {
+            return;
+        }
+    }
+    out = std::move(converted);
+}
+
 engine::format::DisplayLocale displayLocaleFor(const LocaleInfo& locale,
                                                const engine::CodePage& codePage)
 {
@@ -131,11 +149,10 @@ engine::format::DisplayLocale displayLocaleFor(const LocaleInfo& locale,
     if (locale.isPosix) {
         return display;
     }
-    if (const std::string decimal = separatorInUtf8(locale.decimalPoint, codePage);
-        !decimal.empty()) {
+    if (const std::string decimal = inUtf8(locale.decimalPoint, codePage); !decimal.empty()) {
         display.decimalSeparator = decimal;
     }
-    display.thousandsSeparator = separatorInUtf8(locale.thousandsSeparator, codePage);
+    display.thousandsSeparator = inUtf8(locale.thousandsSeparator, codePage);
     if (!hasOwnForms(locale)) {
         return display;
     }
@@ -154,6 +171,10 @@ engine::format::DisplayLocale displayLocaleFor(const LocaleInfo& locale,
         display.longTime = time;
         display.shortTime = formatCodeFromStrftime(strftimeWithoutSeconds(locale.timeFormat));
     }
+    copyNames(locale.months, codePage, display.names.months);
+    copyNames(locale.monthAbbreviations, codePage, display.names.monthAbbreviations);
+    copyNames(locale.days, codePage, display.names.days);
+    copyNames(locale.dayAbbreviations, codePage, display.names.dayAbbreviations);
     const std::string longDate = formatCodeFromStrftime(strftimeLongDate(locale.longDateFormat));
     display.longDate = longDate.empty() ? display.shortDate : longDate;
     return display;

@@ -1,7 +1,5 @@
 #include "engine/format/DisplayLocale.h"
 
-#include <array>
-
 namespace sheetfray::engine::format {
 
 namespace {
@@ -89,6 +87,13 @@ std::string_view localeBuiltinCode(int id)
     default:
         return {};
     }
+}
+
+const DateNames* namesOfLocaleId(std::uint32_t id)
+{
+    // The low ten bits name the language; 0x09 is English.
+    static const DateNames english;
+    return (id & 0x3FFU) == 0x09 ? &english : nullptr;
 }
 
 const Separators* separatorsOfLocaleId(std::uint32_t id)

@@ -2,6 +2,7 @@
 // date and time formats and the system date and time codes take there.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,6 +17,28 @@ struct Separators
     std::string_view date = "/";
 };
 
+// The names a date shows for its month and weekday (Sunday first).
+struct DateNames
+{
+    std::array<std::string, 12> months{"January",
+                                       "February",
+                                       "March",
+                                       "April",
+                                       "May",
+                                       "June",
+                                       "July",
+                                       "August",
+                                       "September",
+                                       "October",
+                                       "November",
+                                       "December"};
+    std::array<std::string, 12> monthAbbreviations{
+        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::array<std::string, 7> days{
+        "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    std::array<std::string, 7> dayAbbreviations{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+};
+
 // The display forms of one locale. Date and time forms are number-format codes.
 struct DisplayLocale
 {
@@ -27,6 +50,7 @@ struct DisplayLocale
     std::string time = "h:mm:ss"; // built-in 21
     std::string longDate = "dddd, mmmm d, yyyy"; // [$-F800]
     std::string longTime = "h:mm:ss AM/PM"; // [$-F400]
+    DateNames names;
 
     static DisplayLocale enUS() { return {}; }
 };
@@ -40,6 +64,10 @@ void setDisplayLocale(const DisplayLocale& locale);
 
 // The display locale's separators (valid until the next setDisplayLocale).
 [[nodiscard]] const Separators& displaySeparators();
+
+// The names a locale tag asks for: English for an English tag ([$-409], [$-809]), else
+// nullptr, for the display locale's.
+[[nodiscard]] const DateNames* namesOfLocaleId(std::uint32_t id);
 
 // The built-in codes that follow the display locale: 14, 20, 21, 22 and the East Asian ids
 // that show as them; empty for every other id.

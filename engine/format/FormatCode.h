@@ -126,6 +126,7 @@ struct Section
     std::vector<Token> tokens;
     // What "." and "," show: an explicit locale tag's, else the display locale's.
     const Separators* separators = &displaySeparators();
+    const DateNames* names = &displayLocale().names; // of months and days
 
     // Numbers, scientific and fractions.
     int integerDigits = 0; // placeholders of the integer part (mantissa, whole number)

@@ -106,6 +106,7 @@ bool readBracket(std::string_view content, RawSection& section)
             const auto parsed = std::from_chars(locale.data(), last, id, 16);
             if (parsed.ec == std::errc() && parsed.ptr == last) {
                 section.separators = separatorsOfLocaleId(id);
+                section.names = namesOfLocaleId(id);
             }
         }
         return true;

@@ -577,6 +577,9 @@ bool buildSection(RawSection& raw, CompiledFormat& format, Section& section)
     if (raw.separators) {
         section.separators = raw.separators;
     }
+    if (raw.names) {
+        section.names = raw.names;
+    }
     SectionBuilder out(format, section);
     const bool hasDate = std::any_of(raw.tokens.begin(), raw.tokens.end(), isDateToken);
     const bool hasPlaceholder = hasKind(raw, RawKind::Placeholder);
@@ -627,6 +630,9 @@ bool buildSection(RawSection& raw, CompiledFormat& format, Section& section)
             section.condition = raw.condition;
             if (raw.separators) {
                 section.separators = raw.separators;
+            }
+            if (raw.names) {
+                section.names = raw.names;
             }
             section.kind = SectionKind::Number;
             SectionBuilder plain(format, section);

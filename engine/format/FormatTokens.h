@@ -45,6 +45,7 @@ struct RawSection
     bool systemDate = false; // [$-F800]: the system's long date replaces the section
     bool systemTime = false; // [$-F400]: the system's long time replaces the section
     const Separators* separators = nullptr; // a [$-407] tag's; nullptr: the display locale's
+    const DateNames* names = nullptr; // likewise
 };
 
 } // namespace sheetfray::engine::format

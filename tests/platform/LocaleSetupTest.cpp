@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace sheetfray::testing {
 namespace {
 
@@ -11,6 +13,27 @@ using platform::strftimeLongDate;
 using platform::strftimeWithoutSeconds;
 using platform::TextSetup;
 using platform::textSetupFor;
+
+// A locale as the C library describes it, without names of months and days.
+LocaleInfo describe(const std::string& name,
+                    const std::string& codeset,
+                    const std::string& decimalPoint,
+                    const std::string& thousandsSeparator,
+                    const std::string& dateFormat,
+                    const std::string& timeFormat,
+                    const std::string& longDateFormat)
+{
+    LocaleInfo info;
+    info.codeset = codeset;
+    info.decimalPoint = decimalPoint;
+    info.dateFormat = dateFormat;
+    info.timeFormat = timeFormat;
+    info.isPosix = name == "C";
+    info.thousandsSeparator = thousandsSeparator;
+    info.longDateFormat = longDateFormat;
+    info.name = name;
+    return info;
+}
 
 TEST(LocaleSetup, StrftimePatternsBecomeFormatCodes)
 {
@@ -43,14 +66,8 @@ TEST(LocaleSetup, LongDateIsDateOfDateCommandPattern)
 
 TEST(LocaleSetup, PosixLocaleGivesUtf8AndEnUsForms)
 {
-    const LocaleInfo posix{.codeset = "ANSI_X3.4-1968",
-                           .decimalPoint = ".",
-                           .dateFormat = "%m/%d/%y",
-                           .timeFormat = "%H:%M:%S",
-                           .isPosix = true,
-                           .thousandsSeparator = "",
-                           .longDateFormat = "%a %b %e %H:%M:%S %Z %Y",
-                           .name = "C"};
+    const LocaleInfo posix =
+        describe("C", "ANSI_X3.4-1968", ".", "", "%m/%d/%y", "%H:%M:%S", "%a %b %e %H:%M:%S %Z %Y");
     const TextSetup setup = textSetupFor(posix);
     EXPECT_TRUE(setup.codePage.isUtf8());
     EXPECT_EQ(setup.valueLocale.shortDate, "m/d/yyyy");
@@ -63,15 +80,26 @@ TEST(LocaleSetup, PosixLocaleGivesUtf8AndEnUsForms)
 // keeps the built-in forms the application shows there (the C library pads its month and day).
 TEST(LocaleSetup, DisplayFormsFollowTheLocale)
 {
-    const LocaleInfo german{.codeset = "UTF-8",
-                            .decimalPoint = ",",
-                            .dateFormat = "%d.%m.%Y",
-                            .timeFormat = "%T",
-                            .isPosix = false,
-                            .thousandsSeparator = ".",
-                            .longDateFormat = "%a %-d. %b %H:%M:%S %Z %Y",
-                            .name = "de_DE.UTF-8"};
+    LocaleInfo german =
+        describe("de_DE.UTF-8", "UTF-8", ",", ".", "%d.%m.%Y", "%T", "%a %-d. %b %H:%M:%S %Z %Y");
+    german.months[2] = "März";
+    const auto withoutAllNames = textSetupFor(german).displayLocale;
+    EXPECT_EQ(withoutAllNames.names.months[2], "March");
+    german.months = {"Januar",
+                     "Februar",
+                     "März",
+                     "April",
+                     "Mai",
+                     "Juni",
+                     "Juli",
+                     "August",
+                     "September",
+                     "Oktober",
+                     "November",
+                     "Dezember"};
     const auto de = textSetupFor(german).displayLocale;
+    EXPECT_EQ(de.names.months[2], "März");
+    EXPECT_EQ(de.names.days[0], "Sunday"); // none given
     EXPECT_EQ(de.decimalSeparator, ",");
     EXPECT_EQ(de.thousandsSeparator, ".");
     EXPECT_EQ(de.dateSeparator, ".");
@@ -81,14 +109,9 @@ TEST(LocaleSetup, DisplayFormsFollowTheLocale)
     EXPECT_EQ(de.longTime, "hh:mm:ss");
     EXPECT_EQ(de.longDate, "dddd d. mmmm yyyy");
 
-    const LocaleInfo american{.codeset = "UTF-8",
-                              .decimalPoint = ".",
-                              .dateFormat = "%m/%d/%Y",
-                              .timeFormat = "%r",
-                              .isPosix = false,
-                              .thousandsSeparator = ",",
-                              .longDateFormat = "%a %b %e %r %Z %Y",
-                              .name = "en_US.UTF-8"};
+    LocaleInfo american =
+        describe("en_US.UTF-8", "UTF-8", ".", ",", "%m/%d/%Y", "%r", "%a %b %e %r %Z %Y");
+    american.months = german.months;
     const auto us = textSetupFor(american).displayLocale;
     const auto enUS = engine::format::DisplayLocale::enUS();
     EXPECT_EQ(us.decimalSeparator, enUS.decimalSeparator);
@@ -99,31 +122,19 @@ TEST(LocaleSetup, DisplayFormsFollowTheLocale)
     EXPECT_EQ(us.time, enUS.time);
     EXPECT_EQ(us.longDate, enUS.longDate);
     EXPECT_EQ(us.longTime, enUS.longTime);
+    EXPECT_EQ(us.names.months, enUS.names.months);
 }
 
 TEST(LocaleSetup, SingleByteLocaleKeepsItsCharacterSet)
 {
-    const LocaleInfo german{.codeset = "ISO-8859-1",
-                            .decimalPoint = ",",
-                            .dateFormat = "%d.%m.%Y",
-                            .timeFormat = "%T",
-                            .isPosix = false,
-                            .thousandsSeparator = ".",
-                            .longDateFormat = "%a %-d. %b %H:%M:%S %Z %Y",
-                            .name = "de_DE.ISO-8859-1"};
+    const LocaleInfo german = describe(
+        "de_DE.ISO-8859-1", "ISO-8859-1", ",", ".", "%d.%m.%Y", "%T", "%a %-d. %b %H:%M:%S %Z %Y");
     const TextSetup setup = textSetupFor(german);
     EXPECT_FALSE(setup.codePage.isUtf8());
     EXPECT_EQ(setup.valueLocale.decimalSeparator, ",");
     EXPECT_EQ(setup.valueLocale.shortDate, "dd.mm.yyyy");
     EXPECT_EQ(setup.displayLocale.thousandsSeparator, ".");
-    const LocaleInfo unknown{.codeset = "NO-SUCH-SET",
-                             .decimalPoint = ".",
-                             .dateFormat = "",
-                             .timeFormat = "",
-                             .isPosix = false,
-                             .thousandsSeparator = ",",
-                             .longDateFormat = "",
-                             .name = "xx_XX"};
+    const LocaleInfo unknown = describe("xx_XX", "NO-SUCH-SET", ".", ",", "", "", "");
     const TextSetup fallback = textSetupFor(unknown);
     EXPECT_TRUE(fallback.codePage.isUtf8());
     EXPECT_FALSE(fallback.warning.empty());

@@ -114,14 +114,43 @@ void PrintTo(const LocaleCase& c, std::ostream* os)
 
 DisplayLocale germanDisplay()
 {
-    return {.decimalSeparator = ",",
-            .thousandsSeparator = ".",
-            .dateSeparator = ".",
-            .shortDate = "dd.mm.yyyy",
-            .shortTime = "hh:mm",
-            .time = "hh:mm:ss",
-            .longDate = "dddd d. mmmm yyyy",
-            .longTime = "hh:mm:ss"};
+    return {
+        .decimalSeparator = ",",
+        .thousandsSeparator = ".",
+        .dateSeparator = ".",
+        .shortDate = "dd.mm.yyyy",
+        .shortTime = "hh:mm",
+        .time = "hh:mm:ss",
+        .longDate = "dddd d. mmmm yyyy",
+        .longTime = "hh:mm:ss",
+        .names = {
+            .months = {"Januar",
+                       "Februar",
+                       "März",
+                       "April",
+                       "Mai",
+                       "Juni",
+                       "Juli",
+                       "August",
+                       "September",
+                       "Oktober",
+                       "November",
+                       "Dezember"},
+            .monthAbbreviations = {"Jan",
+                                   "Feb",
+                                   "Mär",
+                                   "Apr",
+                                   "Mai",
+                                   "Jun",
+                                   "Jul",
+                                   "Aug",
+                                   "Sep",
+                                   "Okt",
+                                   "Nov",
+                                   "Dez"},
+            .days =
+                {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"},
+            .dayAbbreviations = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"}}};
 }
 
 // Sets the display locale for one test and restores en-US after it.
@@ -169,6 +198,9 @@ INSTANTIATE_TEST_SUITE_P(
         LocaleCase{"EastAsianDateAsBuiltin14", true, 30, "", 44439, "31.08.2021"},
         LocaleCase{"CustomDateTakesTheDateSeparator", true, -1, "m/d/yyyy", 44439, "8.31.2021"},
         LocaleCase{"EscapedSlashStays", true, -1, "m\\/d", 44439, "8/31"},
+        LocaleCase{"MonthNamesOfTheLocale", true, -1, "mmmm mmm mmmmm", 45361, "März Mär M"},
+        LocaleCase{"DayNamesOfTheLocale", true, -1, "dddd ddd", 45361, "Sonntag So"},
+        LocaleCase{"UsTagKeepsEnglishNames", true, -1, "[$-409]dddd mmmm", 45361, "Sunday March"},
         LocaleCase{"UsTagKeepsTheSlash", true, -1, "[$-409]m/d/yyyy", 44439, "8/31/2021"},
         LocaleCase{"SubSecondDecimal", true, -1, "mm:ss.0", 1.5 / 86400, "00:01,5"},
         LocaleCase{"SystemLongDate",
@@ -176,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(
                    -1,
                    "[$-F800]dddd\\,\\ mmmm\\ dd\\,\\ yyyy",
                    44439,
-                   "Tuesday 31. August 2021"},
+                   "Dienstag 31. August 2021"},
         LocaleCase{"SystemTime", true, -1, "[$-F400]h:mm:ss\\ AM/PM", 0.75, "18:00:00"},
         LocaleCase{"UsTagKeepsUsSeparators", true, -1, "[$-409]#,##0.00", 1234.5, "1,234.50"},
         LocaleCase{"UsTagWithCalendarBits", true, -1, "[$-1010409]0.0", 2.5, "2.5"},
