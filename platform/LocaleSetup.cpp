@@ -114,13 +114,13 @@ bool hasOwnForms(const LocaleInfo& locale)
 }
 
 // A separator or name of a single-byte locale in UTF-8.
-std::string inUtf8(const std::string& separator, const engine::CodePage& codePage)
+std::string inUtf8(const std::string& text, const engine::CodePage& codePage)
 {
     if (codePage.isUtf8()) {
-        return separator;
+        return text;
     }
     try {
-        return codePage.decode(separator);
+        return codePage.decode(text);
     } catch (const Error&) {
         return "";
     }
@@ -194,17 +194,16 @@ std::string strftimeWithoutSeconds(std::string_view pattern)
             expanded += item.text;
         }
     }
-    const std::vector<PatternItem> items = splitPattern(expanded);
     std::string out;
-    for (std::size_t k = 0; k < items.size(); ++k) {
-        if (items[k].conversion == 'S') {
+    for (const PatternItem& item : splitPattern(expanded)) {
+        if (item.conversion == 'S') {
             // The seconds go with the separator before them.
             while (!out.empty() && (out.back() == ':' || out.back() == '.')) {
                 out.pop_back();
             }
             continue;
         }
-        out += items[k].text;
+        out += item.text;
     }
     return out;
 }
