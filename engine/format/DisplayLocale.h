@@ -39,6 +39,16 @@ struct DateNames
     std::array<std::string, 7> dayAbbreviations{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 };
 
+// Appends a separator; most are one byte, which a push takes fastest.
+inline void appendSeparator(std::string_view separator, std::string& out)
+{
+    if (separator.size() == 1) {
+        out.push_back(separator.front());
+    } else {
+        out.append(separator);
+    }
+}
+
 // The display forms of one locale. Date and time forms are number-format codes.
 struct DisplayLocale
 {

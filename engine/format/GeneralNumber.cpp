@@ -1,5 +1,7 @@
 #include "engine/format/GeneralNumber.h"
 
+#include "engine/format/DisplayLocale.h"
+
 #include <cmath>
 
 namespace sheetfray::engine::format {
@@ -31,7 +33,7 @@ void appendFixed(const DecimalDigits& number, std::string_view decimal, std::str
         out += digitChar(number, power);
     }
     if (lastPower < 0) {
-        out += decimal;
+        appendSeparator(decimal, out);
         for (int power = -1; power >= lastPower; --power) {
             out += digitChar(number, power);
         }
@@ -57,7 +59,7 @@ void appendShortScientific(DecimalDigits number,
     }
     out += static_cast<char>('0' + number.digits[0]);
     if (number.count > 1) {
-        out += decimal;
+        appendSeparator(decimal, out);
         for (int i = 1; i < number.count; ++i) {
             out += static_cast<char>('0' + number.digits[static_cast<std::size_t>(i)]);
         }

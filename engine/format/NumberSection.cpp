@@ -66,7 +66,7 @@ void appendIntegerPlaceholder(const Token& token,
         for (int power = digitCount - 1; power >= placeholders; --power) {
             out += digitChar(number, power);
             if (!thousands.empty() && power % 3 == 0) {
-                out += thousands;
+                appendSeparator(thousands, out);
             }
         }
     }
@@ -78,7 +78,7 @@ void appendIntegerPlaceholder(const Token& token,
     }
     if (!thousands.empty() && position > 0 && position % 3 == 0) {
         if (shown == Shown::Digit) {
-            out += thousands;
+            appendSeparator(thousands, out);
         } else if (shown == Shown::Blank) {
             out += ' ';
         }
@@ -93,7 +93,7 @@ void appendAllIntegerDigits(const DecimalDigits& number,
     for (int power = digitCount - 1; power >= 0; --power) {
         out += digitChar(number, power);
         if (!thousands.empty() && power > 0 && power % 3 == 0) {
-            out += thousands;
+            appendSeparator(thousands, out);
         }
     }
 }
@@ -122,7 +122,7 @@ bool appendNumberToken(const CompiledFormat& format,
         if (section.integerDigits == 0) {
             appendAllIntegerDigits(number, digitCount, thousandsOf(section), out);
         }
-        out += section.separators->decimal;
+        appendSeparator(section.separators->decimal, out);
         return true;
     case TokenKind::Digit:
         if (token.role == DigitRole::Integer) {
