@@ -235,7 +235,7 @@ std::string plural(std::uint64_t count, const char* one, const char* many)
 int run(const std::vector<std::string>& arguments)
 {
     const auto started = std::chrono::steady_clock::now();
-    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::adoptTextSetup();
     const cli::ParseResult parsed = cli::parseOptions(arguments);
     if (!parsed.options) {
         return usageError(parsed.error);

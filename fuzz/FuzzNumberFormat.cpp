@@ -1,4 +1,5 @@
 // Fuzzes the number-format parser and renderer: any code, any value, both date systems.
+#include "engine/format/DisplayLocale.h"
 #include "engine/format/NumberFormat.h"
 
 #include <cmath>
@@ -60,6 +61,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     out.clear();
     if (std::isfinite(fromInput)) {
         appendDateValueText(fromInput, DateSystem::Date1900, locale, out);
+        // The code as a display locale's forms, with separators and names of several bytes.
+        DisplayLocale display;
+        display.decimalSeparator = ",";
+        display.thousandsSeparator = "\u202F";
+        display.dateSeparator = ".";
+        display.shortDate = std::string(code);
+        display.shortTime = std::string(code);
+        display.time = std::string(code);
+        display.longDate = std::string(code);
+        display.longTime = std::string(code);
+        display.names.months[2] = "M\u00E4rz";
+        display.names.days[0] = "";
+        setDisplayLocale(display);
+        for (const int id : {14, 20, 21, 22}) {
+            out.clear();
+            NumberFormat::compile(builtinFormatCode(id))
+                .render(fromInput, DateSystem::Date1900, out);
+        }
+        out.clear();
+        NumberFormat::compile(code).render(fromInput, DateSystem::Date1904, out);
+        out.clear();
+        NumberFormat::compile("[$-F800]dddd;[$-F400]h")
+            .render(fromInput, DateSystem::Date1900, out);
+        setDisplayLocale(DisplayLocale::enUS());
     }
     return 0;
 }

@@ -13,6 +13,7 @@ packages=(
     clang-14 libclang-rt-14-dev clang-format git
     dpkg-dev file   # cpack finds the Debian package's library dependencies with these
     lintian appstream desktop-file-utils   # the package test checks the packages with these
+    locales   # the displayed texts are also tested under de_DE.UTF-8
 )
 missing=()
 for package in "${packages[@]}"; do
@@ -22,4 +23,8 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# The German locale the displayed-text tests run under (skipped where it is missing).
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+    localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

@@ -73,7 +73,7 @@ int run(int& argc, char** argv)
     QApplication::setFont(font);
     window::installTranslations(QLocale::system());
 
-    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::adoptTextSetup();
     if (!text.warning.empty()) {
         std::fprintf(stderr, "sheetfray: %s\n", text.warning.c_str());
     }

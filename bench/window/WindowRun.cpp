@@ -78,7 +78,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    const platform::TextSetup text = platform::textSetupFor(platform::adoptSystemLocale());
+    const platform::TextSetup text = platform::adoptTextSetup();
     QTemporaryDir config;
     window::IniSettingsStore store(config.filePath(QStringLiteral("Sheetfray.ini")));
     UnattendedDialogs dialogs;

@@ -1,4 +1,5 @@
 // The built-in number formats (builtinFormatCode of NumberFormat.h).
+#include "engine/format/DisplayLocale.h"
 #include "engine/format/NumberFormat.h"
 
 #include <array>
@@ -7,8 +8,9 @@ namespace sheetfray::engine::format {
 
 namespace {
 
-// en-US codes of the ids a workbook may use without defining them. ECMA-376 Part 1, 18.8.30
-// lists most; [MS-OI29500] 2.1.712 gives what the application uses where it differs.
+// en-US codes of the ids a workbook may use without defining them (the dates and times among
+// them follow the display locale: localeBuiltinCode). ECMA-376 Part 1, 18.8.30 lists most;
+// [MS-OI29500] 2.1.712 gives what the application uses where it differs.
 constexpr std::array<std::string_view, 50> BuiltinCodes = {
     "General", // 0
     "0", // 1
@@ -68,6 +70,9 @@ std::string_view builtinFormatCode(int id)
 {
     if (id < 0 || id >= static_cast<int>(BuiltinCodes.size())) {
         return {};
+    }
+    if (const std::string_view local = localeBuiltinCode(id); !local.empty()) {
+        return local;
     }
     return BuiltinCodes[static_cast<std::size_t>(id)];
 }

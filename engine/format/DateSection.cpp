@@ -10,21 +10,15 @@ namespace sheetfray::engine::format {
 
 namespace {
 
-// en-US names; ECMA-376 leaves them to the locale.
-constexpr std::string_view MonthNames[] = {"January",
-                                           "February",
-                                           "March",
-                                           "April",
-                                           "May",
-                                           "June",
-                                           "July",
-                                           "August",
-                                           "September",
-                                           "October",
-                                           "November",
-                                           "December"};
-constexpr std::string_view DayNames[] = {
-    "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+// The first character of a name (one UTF-8 sequence).
+std::string_view firstLetter(std::string_view name)
+{
+    std::size_t length = name.empty() ? 0 : 1;
+    while (length < name.size() && (static_cast<unsigned char>(name[length]) & 0xC0U) == 0x80U) {
+        ++length;
+    }
+    return name.substr(0, length);
+}
 
 // Appends n in decimal, padded with zeros to at least `width` digits.
 void appendPadded(std::int64_t n, int width, std::string& out)
@@ -92,22 +86,22 @@ bool renderDateSection(const CompiledFormat& format,
             appendPadded(parts->month, token.count, out);
             break;
         case TokenKind::MonthAbbr:
-            out += MonthNames[parts->month - 1].substr(0, 3);
+            out += section.names->monthAbbreviations[static_cast<std::size_t>(parts->month - 1)];
             break;
         case TokenKind::MonthName:
-            out += MonthNames[parts->month - 1];
+            out += section.names->months[static_cast<std::size_t>(parts->month - 1)];
             break;
         case TokenKind::MonthLetter:
-            out += MonthNames[parts->month - 1][0];
+            out += firstLetter(section.names->months[static_cast<std::size_t>(parts->month - 1)]);
             break;
         case TokenKind::Day:
             appendPadded(parts->day, token.count, out);
             break;
         case TokenKind::DayAbbr:
-            out += DayNames[parts->weekday].substr(0, 3);
+            out += section.names->dayAbbreviations[static_cast<std::size_t>(parts->weekday)];
             break;
         case TokenKind::DayName:
-            out += DayNames[parts->weekday];
+            out += section.names->days[static_cast<std::size_t>(parts->weekday)];
             break;
         case TokenKind::Hour:
             if (section.twelveHour && !elapsedHours) {

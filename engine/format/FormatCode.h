@@ -1,6 +1,8 @@
 // The compiled form of a number-format code: sections of tokens, shared by parser and renderers.
 #pragma once
 
+#include "engine/format/DisplayLocale.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -122,6 +124,9 @@ struct Section
     SectionKind kind = SectionKind::Literal;
     Condition condition;
     std::vector<Token> tokens;
+    // What "." and "," show: an explicit locale tag's, else the display locale's.
+    const Separators* separators = &displaySeparators();
+    const DateNames* names = &displayLocale().names; // of months and days
 
     // Numbers, scientific and fractions.
     int integerDigits = 0; // placeholders of the integer part (mantissa, whole number)

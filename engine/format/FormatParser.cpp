@@ -92,12 +92,22 @@ bool readBracket(std::string_view content, RawSection& section)
         if (!symbol.empty()) {
             section.tokens.push_back({RawKind::Literal, 0, false, true, 0, symbol});
         }
-        // F800 and F400 stand for the system's long date and time (en-US forms here).
+        // F800 and F400 stand for the system's long date and time (the display locale's).
         if (startsWithNoCase(locale, 0, "f800") || startsWithNoCase(locale, 0, "x-sysdate")) {
             section.systemDate = true;
         } else if (startsWithNoCase(locale, 0, "f400")
                    || startsWithNoCase(locale, 0, "x-systime")) {
             section.systemTime = true;
+        } else if (symbol.empty()) {
+            // A bare tag ([$-407]) shows numbers as that locale does; beside a currency
+            // symbol ([$€-407]) it names only the symbol's locale.
+            std::uint32_t id = 0;
+            const char* last = locale.data() + locale.size();
+            const auto parsed = std::from_chars(locale.data(), last, id, 16);
+            if (parsed.ec == std::errc() && parsed.ptr == last) {
+                section.separators = separatorsOfLocaleId(id);
+                section.names = namesOfLocaleId(id);
+            }
         }
         return true;
     }

@@ -435,7 +435,7 @@ bool buildDate(const RawSection& raw, SectionBuilder& out, Section& section)
                 out.literal(token.text);
                 break;
             }
-            out.literal(token.text);
+            out.literal(section.separators->decimal);
             Token& subSecond = out.add(TokenKind::SubSecond);
             subSecond.count = static_cast<std::uint8_t>(std::min(digits, 3));
             section.subSecondDigits = std::max<int>(section.subSecondDigits, subSecond.count);
@@ -534,6 +534,10 @@ bool buildDate(const RawSection& raw, SectionBuilder& out, Section& section)
             previousDate = &token;
             break;
         }
+        case RawKind::Slash:
+            // "/" in a date is the locale's date separator.
+            out.literal(section.separators->date);
+            break;
         default:
             out.literal(token.text);
             break;
@@ -553,6 +557,9 @@ bool buildSystemSection(std::string_view code,
     }
     RawSection& raw = sections->front();
     raw.condition = condition;
+    // The locale's form is never itself a system code.
+    raw.systemDate = false;
+    raw.systemTime = false;
     return buildSection(raw, format, section);
 }
 
@@ -561,12 +568,18 @@ bool buildSystemSection(std::string_view code,
 bool buildSection(RawSection& raw, CompiledFormat& format, Section& section)
 {
     if (raw.systemDate) {
-        return buildSystemSection("dddd, mmmm d, yyyy", raw.condition, format, section);
+        return buildSystemSection(displayLocale().longDate, raw.condition, format, section);
     }
     if (raw.systemTime) {
-        return buildSystemSection("h:mm:ss AM/PM", raw.condition, format, section);
+        return buildSystemSection(displayLocale().longTime, raw.condition, format, section);
     }
     section.condition = raw.condition;
+    if (raw.separators) {
+        section.separators = raw.separators;
+    }
+    if (raw.names) {
+        section.names = raw.names;
+    }
     SectionBuilder out(format, section);
     const bool hasDate = std::any_of(raw.tokens.begin(), raw.tokens.end(), isDateToken);
     const bool hasPlaceholder = hasKind(raw, RawKind::Placeholder);
@@ -615,6 +628,12 @@ bool buildSection(RawSection& raw, CompiledFormat& format, Section& section)
         if (!buildFraction(raw, out, section)) {
             section = Section{};
             section.condition = raw.condition;
+            if (raw.separators) {
+                section.separators = raw.separators;
+            }
+            if (raw.names) {
+                section.names = raw.names;
+            }
             section.kind = SectionKind::Number;
             SectionBuilder plain(format, section);
             buildNumber(raw, plain, section);

@@ -2,6 +2,7 @@
 // section builders (FormatSections.cpp).
 #pragma once
 
+#include "engine/format/DisplayLocale.h"
 #include "engine/format/FormatCode.h"
 
 #include <cstdint>
@@ -43,6 +44,8 @@ struct RawSection
     Condition condition;
     bool systemDate = false; // [$-F800]: the system's long date replaces the section
     bool systemTime = false; // [$-F400]: the system's long time replaces the section
+    const Separators* separators = nullptr; // a [$-407] tag's; nullptr: the display locale's
+    const DateNames* names = nullptr; // likewise
 };
 
 } // namespace sheetfray::engine::format

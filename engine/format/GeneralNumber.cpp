@@ -1,5 +1,7 @@
 #include "engine/format/GeneralNumber.h"
 
+#include "engine/format/DisplayLocale.h"
+
 #include <cmath>
 
 namespace sheetfray::engine::format {
@@ -17,7 +19,7 @@ char digitChar(const DecimalDigits& number, int power)
 }
 
 // Plain positional notation of the digits, no sign.
-void appendFixed(const DecimalDigits& number, std::string& out)
+void appendFixed(const DecimalDigits& number, std::string_view decimal, std::string& out)
 {
     if (number.count == 0) {
         out += '0';
@@ -31,7 +33,7 @@ void appendFixed(const DecimalDigits& number, std::string& out)
         out += digitChar(number, power);
     }
     if (lastPower < 0) {
-        out += '.';
+        appendSeparator(decimal, out);
         for (int power = -1; power >= lastPower; --power) {
             out += digitChar(number, power);
         }
@@ -45,7 +47,10 @@ int lastPower(const DecimalDigits& number)
 
 } // namespace
 
-void appendShortScientific(DecimalDigits number, int decimals, std::string& out)
+void appendShortScientific(DecimalDigits number,
+                           int decimals,
+                           std::string_view decimal,
+                           std::string& out)
 {
     roundToSignificant(number, decimals + 1);
     if (number.count == 0) {
@@ -54,7 +59,7 @@ void appendShortScientific(DecimalDigits number, int decimals, std::string& out)
     }
     out += static_cast<char>('0' + number.digits[0]);
     if (number.count > 1) {
-        out += '.';
+        appendSeparator(decimal, out);
         for (int i = 1; i < number.count; ++i) {
             out += static_cast<char>('0' + number.digits[static_cast<std::size_t>(i)]);
         }
@@ -69,14 +74,14 @@ void appendShortScientific(DecimalDigits number, int decimals, std::string& out)
     out += static_cast<char>('0' + exponent % 10);
 }
 
-void appendGeneralMagnitude(const DecimalDigits& number, std::string& out)
+void appendGeneralMagnitude(const DecimalDigits& number, std::string_view decimal, std::string& out)
 {
     if (number.count == 0) {
         out += '0';
         return;
     }
     if (number.exponent >= MaxWidth) {
-        appendShortScientific(number, ScientificDecimals, out);
+        appendShortScientific(number, ScientificDecimals, decimal, out);
         return;
     }
     if (number.exponent >= 0) {
@@ -85,9 +90,9 @@ void appendGeneralMagnitude(const DecimalDigits& number, std::string& out)
         const int decimals = number.exponent >= MaxWidth - 2 ? 0 : MaxWidth - 2 - number.exponent;
         roundToDecimals(fixed, decimals);
         if (fixed.exponent >= MaxWidth) {
-            appendShortScientific(number, ScientificDecimals, out);
+            appendShortScientific(number, ScientificDecimals, decimal, out);
         } else {
-            appendFixed(fixed, out);
+            appendFixed(fixed, decimal, out);
         }
         return;
     }
@@ -98,15 +103,15 @@ void appendGeneralMagnitude(const DecimalDigits& number, std::string& out)
     DecimalDigits scientific = number;
     roundToSignificant(scientific, ScientificDecimals + 1);
     if (fixed.count > 0 && fixed.exponent < 0 && lastPower(fixed) <= lastPower(scientific)) {
-        appendFixed(fixed, out);
+        appendFixed(fixed, decimal, out);
     } else if (fixed.count > 0 && fixed.exponent >= 0) {
         out += '1';
     } else {
-        appendShortScientific(number, ScientificDecimals, out);
+        appendShortScientific(number, ScientificDecimals, decimal, out);
     }
 }
 
-void appendGeneralNumber(double value, std::string& out)
+void appendGeneralNumber(double value, std::string_view decimal, std::string& out)
 {
     if (!std::isfinite(value)) {
         out += "#NUM!";
@@ -116,7 +121,7 @@ void appendGeneralNumber(double value, std::string& out)
     if (number.negative && number.count > 0) {
         out += '-';
     }
-    appendGeneralMagnitude(number, out);
+    appendGeneralMagnitude(number, decimal, out);
 }
 
 } // namespace sheetfray::engine::format

@@ -2,6 +2,7 @@
 
 #include "engine/format/DateSection.h"
 #include "engine/format/DecimalDigits.h"
+#include "engine/format/DisplayLocale.h"
 #include "engine/format/FormatCode.h"
 #include "engine/format/FormatParser.h"
 #include "engine/format/GeneralNumber.h"
@@ -104,7 +105,7 @@ bool NumberFormat::isGeneral() const
 void NumberFormat::render(double value, DateSystem system, std::string& out) const
 {
     if (!m_compiled || !std::isfinite(value)) {
-        appendGeneralNumber(value, out);
+        appendGeneralNumber(value, displaySeparators().decimal, out);
         return;
     }
     const CompiledFormat& format = *m_compiled;
@@ -118,7 +119,7 @@ void NumberFormat::render(double value, DateSystem system, std::string& out) con
         if (choice.minus) {
             out += '-';
         }
-        appendGeneralMagnitude(toDecimalDigits(magnitude), out);
+        appendGeneralMagnitude(toDecimalDigits(magnitude), displaySeparators().decimal, out);
         return;
     }
     const Section& section = format.sections[static_cast<std::size_t>(choice.index)];

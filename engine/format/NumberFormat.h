@@ -38,7 +38,9 @@ private:
     std::shared_ptr<const CompiledFormat> m_compiled;
 };
 
-// The en-US code of a built-in format id; empty when the id has no built-in code.
+// The code of a built-in format id, as the display locale shows it (en-US unless
+// setDisplayLocale chose another; the text lives until then); empty when the id has no
+// built-in code.
 [[nodiscard]] std::string_view builtinFormatCode(int id);
 
 // True when a number shown through the code is a date value (NumberFormat::isDate).

@@ -18,6 +18,12 @@ constexpr int MaxDenominatorDigits = 9;
 constexpr int MaxFractionSteps = 64;
 constexpr double FractionTolerance = 1e-14;
 
+// The grouping separator a section shows; empty when it groups no thousands.
+std::string_view thousandsOf(const Section& section)
+{
+    return section.thousands ? section.separators->thousands : std::string_view();
+}
+
 // What a placeholder showed, which decides the thousands separator after it.
 enum class Shown : std::uint8_t { Nothing, Digit, Blank };
 
@@ -52,15 +58,15 @@ void appendIntegerPlaceholder(const Token& token,
                               const DecimalDigits& number,
                               int digitCount,
                               int placeholders,
-                              bool thousands,
+                              std::string_view thousands,
                               std::string& out)
 {
     const int position = token.position;
     if (position == placeholders - 1) {
         for (int power = digitCount - 1; power >= placeholders; --power) {
             out += digitChar(number, power);
-            if (thousands && power % 3 == 0) {
-                out += ',';
+            if (!thousands.empty() && power % 3 == 0) {
+                appendSeparator(thousands, out);
             }
         }
     }
@@ -70,9 +76,9 @@ void appendIntegerPlaceholder(const Token& token,
     } else {
         shown = appendPad(token.placeholder, out);
     }
-    if (thousands && position > 0 && position % 3 == 0) {
+    if (!thousands.empty() && position > 0 && position % 3 == 0) {
         if (shown == Shown::Digit) {
-            out += ',';
+            appendSeparator(thousands, out);
         } else if (shown == Shown::Blank) {
             out += ' ';
         }
@@ -81,13 +87,13 @@ void appendIntegerPlaceholder(const Token& token,
 
 void appendAllIntegerDigits(const DecimalDigits& number,
                             int digitCount,
-                            bool thousands,
+                            std::string_view thousands,
                             std::string& out)
 {
     for (int power = digitCount - 1; power >= 0; --power) {
         out += digitChar(number, power);
-        if (thousands && power > 0 && power % 3 == 0) {
-            out += ',';
+        if (!thousands.empty() && power > 0 && power % 3 == 0) {
+            appendSeparator(thousands, out);
         }
     }
 }
@@ -114,14 +120,14 @@ bool appendNumberToken(const CompiledFormat& format,
     case TokenKind::DecimalPoint:
         // Without integer placeholders the integer digits still show, before the point.
         if (section.integerDigits == 0) {
-            appendAllIntegerDigits(number, digitCount, section.thousands, out);
+            appendAllIntegerDigits(number, digitCount, thousandsOf(section), out);
         }
-        out += '.';
+        appendSeparator(section.separators->decimal, out);
         return true;
     case TokenKind::Digit:
         if (token.role == DigitRole::Integer) {
             appendIntegerPlaceholder(
-                token, number, digitCount, section.integerDigits, section.thousands, out);
+                token, number, digitCount, section.integerDigits, thousandsOf(section), out);
             return true;
         }
         if (token.role == DigitRole::Decimal) {
@@ -227,7 +233,7 @@ void renderScientific(const CompiledFormat& format,
                 out += sign;
             }
             appendIntegerPlaceholder(
-                token, exponentDigits, exponentDigitCount, section.exponentDigits, false, out);
+                token, exponentDigits, exponentDigitCount, section.exponentDigits, {}, out);
         }
     }
 }
@@ -391,17 +397,21 @@ void renderFraction(const CompiledFormat& format,
             out += '/';
             break;
         case TokenKind::FixedDenominator:
-            appendAllIntegerDigits(denominator, denominatorCount, false, out);
+            appendAllIntegerDigits(denominator, denominatorCount, {}, out);
             break;
         case TokenKind::Digit:
             switch (token.role) {
             case DigitRole::Integer:
-                appendIntegerPlaceholder(
-                    token, wholeDigits, wholeCount, section.integerDigits, section.thousands, out);
+                appendIntegerPlaceholder(token,
+                                         wholeDigits,
+                                         wholeCount,
+                                         section.integerDigits,
+                                         thousandsOf(section),
+                                         out);
                 break;
             case DigitRole::Numerator:
                 appendIntegerPlaceholder(
-                    token, numerator, numeratorCount, section.numeratorDigits, false, out);
+                    token, numerator, numeratorCount, section.numeratorDigits, {}, out);
                 break;
             case DigitRole::Denominator:
                 // Digits from the left: '0' pads before them, '?' after, so bars line up.
@@ -420,7 +430,7 @@ void renderFraction(const CompiledFormat& format,
                             ++blanks;
                         }
                     }
-                    appendAllIntegerDigits(denominator, denominatorCount, false, out);
+                    appendAllIntegerDigits(denominator, denominatorCount, {}, out);
                     out.append(static_cast<std::size_t>(blanks), ' ');
                 }
                 break;
@@ -451,7 +461,7 @@ void renderWithGeneral(const CompiledFormat& format,
         if (token.kind == TokenKind::Literal) {
             appendLiteral(format, token, out);
         } else if (token.kind == TokenKind::General) {
-            appendGeneralMagnitude(number, out);
+            appendGeneralMagnitude(number, section.separators->decimal, out);
         }
     }
 }
@@ -491,7 +501,7 @@ void renderNumberSection(const CompiledFormat& format,
         if (minus && magnitude != 0) {
             out += '-';
         }
-        appendGeneralMagnitude(toDecimalDigits(magnitude), out);
+        appendGeneralMagnitude(toDecimalDigits(magnitude), section.separators->decimal, out);
         break;
     }
 }

@@ -7,20 +7,32 @@
 // where its displayed text equals that agreed text.
 //
 //   sheetfray-compare [--mismatches N] WORKBOOKS_FOLDER
+//
+// The second form measures the displayed texts under a locale against those the office suite
+// showed under it (its text export with "save cell contents as shown"): the numbers and dates
+// of the workbook's first sheet, cell by cell. Cells listed in KNOWN (cell, tab, reason)
+// differ for a known reason; any other difference, or a listed cell that now agrees, fails.
+// Exits 77 when the locale is not installed.
+//
+//   sheetfray-compare --shown LOCALE WORKBOOK SHOWN_CSV [KNOWN]
 #include "engine/readers/FileHost.h"
+#include "platform/LocaleSetup.h"
 #include "support/Error.h"
 #include "support/Text.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -357,18 +369,155 @@ int run(const fs::path& folder, int mismatchesToShow)
     return 0;
 }
 
+// The fields of a CSV text (RFC 4180: commas, double quotes), row by row.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text)
+{
+    std::vector<std::vector<std::string>> rows(1);
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().push_back(std::move(field));
+            field.clear();
+        } else if (c == '\n') {
+            rows.back().push_back(std::move(field));
+            field.clear();
+            rows.emplace_back();
+        } else if (c != '\r') {
+            field += c;
+        }
+    }
+    if (!field.empty() || !rows.back().empty()) {
+        rows.back().push_back(std::move(field));
+    } else {
+        rows.pop_back();
+    }
+    return rows;
+}
+
+std::string readWhole(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot open " + path.string());
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Cell name, tab, reason; lines starting with # are comments.
+std::map<std::string, std::string> loadKnown(const fs::path& path)
+{
+    std::map<std::string, std::string> known;
+    std::istringstream in(readWhole(path));
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t tab = line.find('\t');
+        if (line.empty() || line[0] == '#' || tab == std::string::npos) {
+            continue;
+        }
+        known[line.substr(0, tab)] = line.substr(tab + 1);
+    }
+    return known;
+}
+
+int runShown(const std::string& locale,
+             const fs::path& workbookPath,
+             const fs::path& shownPath,
+             const std::optional<fs::path>& knownPath)
+{
+    ::setenv("LC_ALL", locale.c_str(), 1);
+    const sheetfray::platform::LocaleInfo info = sheetfray::platform::adoptSystemLocale();
+    if (info.name != locale) {
+        std::cerr << "sheetfray-compare: the locale " << locale << " is not installed\n";
+        return 77;
+    }
+    // The display locale holds what the texts need; the report's own numbers stay plain.
+    std::setlocale(LC_NUMERIC, "C");
+    sheetfray::engine::format::setDisplayLocale(
+        sheetfray::platform::textSetupFor(info).displayLocale);
+    const auto shown = parseCsv(readWhole(shownPath));
+    const auto known = knownPath ? loadKnown(*knownPath) : std::map<std::string, std::string>();
+    const auto workbook = sheetfray::engine::readers::openWorkbookFile(workbookPath);
+    const sheetfray::engine::Sheet sheet = workbook->loadSheet(1);
+    long compared = 0;
+    long passed = 0;
+    bool failed = false;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        for (std::size_t j = 0; j < shown[i].size(); ++j) {
+            const Position position{static_cast<std::int32_t>(i) + 1,
+                                    static_cast<std::int32_t>(j) + 1};
+            const auto kind = sheet.value(position.first, position.second).kind;
+            using Kind = sheetfray::engine::CellValue::Kind;
+            if (kind != Kind::Number && kind != Kind::Date) {
+                continue;
+            }
+            ++compared;
+            const std::string ours = sheet.text(position.first, position.second);
+            const std::string name = cellName(position);
+            const auto reason = known.find(name);
+            if (ours == shown[i][j]) {
+                ++passed;
+                if (reason != known.end()) {
+                    failed = true;
+                    std::cout << "    " << name << ": agrees now; drop it from the known list\n";
+                }
+                continue;
+            }
+            std::cout << "    " << name << ": shown \"" << shown[i][j] << "\", ours \"" << ours
+                      << '"';
+            if (reason != known.end()) {
+                std::cout << " (known: " << reason->second << ')';
+            } else {
+                failed = true;
+            }
+            std::cout << '\n';
+        }
+    }
+    std::printf("%s under %s: %ld cells compared, %ld agree  %s\n",
+                workbookPath.filename().string().c_str(),
+                locale.c_str(),
+                compared,
+                passed,
+                percent(passed, compared).c_str());
+    return failed ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     int mismatches = 0;
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    if ((arguments.size() == 4 || arguments.size() == 5) && arguments[0] == "--shown") {
+        try {
+            return runShown(arguments[1],
+                            arguments[2],
+                            arguments[3],
+                            arguments.size() == 5 ? std::optional<fs::path>(arguments[4])
+                                                  : std::nullopt);
+        } catch (const std::exception& e) {
+            std::cerr << "sheetfray-compare: " << e.what() << '\n';
+            return 3;
+        }
+    }
     if (arguments.size() == 3 && arguments[0] == "--mismatches") {
         mismatches = std::atoi(arguments[1].c_str());
         arguments.erase(arguments.begin(), arguments.begin() + 2);
     }
     if (arguments.size() != 1) {
-        std::cerr << "usage: sheetfray-compare [--mismatches N] WORKBOOKS_FOLDER\n";
+        std::cerr << "usage: sheetfray-compare [--mismatches N] WORKBOOKS_FOLDER\n"
+                     "       sheetfray-compare --shown LOCALE WORKBOOK SHOWN_CSV [KNOWN]\n";
         return 2;
     }
     try {

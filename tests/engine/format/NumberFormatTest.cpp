@@ -2,6 +2,8 @@
 // built-in ids, bad and hostile codes, and the value texts of cell files.
 #include "engine/format/NumberFormat.h"
 
+#include "engine/format/DisplayLocale.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -91,6 +93,136 @@ INSTANTIATE_TEST_SUITE_P(
         RenderCase{"SubnormalIsZero", "0.0", 5e-324, D1900, "0.0"},
         RenderCase{"FixedDenominatorCarries", "# ?/8", 0.99, D1900, "1    "}),
     [](const ::testing::TestParamInfo<RenderCase>& param) {
+        return std::string(param.param.name);
+    });
+
+// Displayed texts under a German display locale, and explicit locale tags under any.
+struct LocaleCase
+{
+    const char* name;
+    bool german; // the display locale: de_DE's forms, else en-US
+    int builtin; // a built-in id, or -1 for the code
+    const char* code;
+    double value;
+    const char* expected;
+};
+
+void PrintTo(const LocaleCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+DisplayLocale germanDisplay()
+{
+    return {
+        .decimalSeparator = ",",
+        .thousandsSeparator = ".",
+        .dateSeparator = ".",
+        .shortDate = "dd.mm.yyyy",
+        .shortTime = "hh:mm",
+        .time = "hh:mm:ss",
+        .longDate = "dddd d. mmmm yyyy",
+        .longTime = "hh:mm:ss",
+        .names = {
+            .months = {"Januar",
+                       "Februar",
+                       "März",
+                       "April",
+                       "Mai",
+                       "Juni",
+                       "Juli",
+                       "August",
+                       "September",
+                       "Oktober",
+                       "November",
+                       "Dezember"},
+            .monthAbbreviations = {"Jan",
+                                   "Feb",
+                                   "Mär",
+                                   "Apr",
+                                   "Mai",
+                                   "Jun",
+                                   "Jul",
+                                   "Aug",
+                                   "Sep",
+                                   "Okt",
+                                   "Nov",
+                                   "Dez"},
+            .days =
+                {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"},
+            .dayAbbreviations = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"}}};
+}
+
+// Sets the display locale for one test and restores en-US after it.
+class DisplayLocaleScope
+{
+public:
+    explicit DisplayLocaleScope(const DisplayLocale& locale) { setDisplayLocale(locale); }
+
+    ~DisplayLocaleScope() { setDisplayLocale(DisplayLocale::enUS()); }
+
+    DisplayLocaleScope(const DisplayLocaleScope&) = delete;
+    DisplayLocaleScope& operator=(const DisplayLocaleScope&) = delete;
+};
+
+class LocaleRender : public ::testing::TestWithParam<LocaleCase>
+{};
+
+TEST_P(LocaleRender, ShowsTheLocalesText)
+{
+    const LocaleCase& c = GetParam();
+    const DisplayLocaleScope scope(c.german ? germanDisplay() : DisplayLocale::enUS());
+    const std::string code = c.builtin >= 0 ? std::string(builtinFormatCode(c.builtin)) : c.code;
+    EXPECT_EQ(render(code, c.value), c.expected) << code;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales,
+    LocaleRender,
+    ::testing::Values(
+        LocaleCase{"GeneralDecimal", true, -1, "General", 1234.5, "1234,5"},
+        LocaleCase{"DefaultFormatIsGeneral", true, 0, "", -0.25, "-0,25"},
+        LocaleCase{"GeneralScientific", true, -1, "General", 123456789012, "1,23457E+11"},
+        LocaleCase{"GeneralInSection", true, -1, "General\\ \\k\\g", 2.5, "2,5 kg"},
+        LocaleCase{"Grouping", true, 4, "", 1234.5, "1.234,50"},
+        LocaleCase{"GroupingEveryThreeDigits", true, -1, "#,##0", 1234567, "1.234.567"},
+        LocaleCase{"GroupingBeyondPlaceholders", true, -1, "#,##0", 1e9, "1.000.000.000"},
+        LocaleCase{"PercentDecimal", true, -1, "0.00%", 0.1234, "12,34%"},
+        LocaleCase{"ScientificDecimal", true, -1, "0.00E+00", 12345, "1,23E+04"},
+        LocaleCase{"PointWithoutIntegerPlaceholders", true, -1, ".00", 12.5, "12,50"},
+        LocaleCase{"FractionHasNoSeparator", true, -1, "# ?/?", 1.5, "1 1/2"},
+        LocaleCase{"Builtin14ShortDate", true, 14, "", 44439, "31.08.2021"},
+        LocaleCase{"Builtin20ShortTime", true, 20, "", 0.75, "18:00"},
+        LocaleCase{"Builtin21Time", true, 21, "", 0.75, "18:00:00"},
+        LocaleCase{"Builtin22DateAndTime", true, 22, "", 44439.75, "31.08.2021 18:00"},
+        LocaleCase{"EastAsianDateAsBuiltin14", true, 30, "", 44439, "31.08.2021"},
+        LocaleCase{"CustomDateTakesTheDateSeparator", true, -1, "m/d/yyyy", 44439, "8.31.2021"},
+        LocaleCase{"EscapedSlashStays", true, -1, "m\\/d", 44439, "8/31"},
+        LocaleCase{"MonthNamesOfTheLocale", true, -1, "mmmm mmm mmmmm", 45361, "März Mär M"},
+        LocaleCase{"DayNamesOfTheLocale", true, -1, "dddd ddd", 45361, "Sonntag So"},
+        LocaleCase{"UsTagKeepsEnglishNames", true, -1, "[$-409]dddd mmmm", 45361, "Sunday March"},
+        LocaleCase{"UsTagKeepsTheSlash", true, -1, "[$-409]m/d/yyyy", 44439, "8/31/2021"},
+        LocaleCase{"SubSecondDecimal", true, -1, "mm:ss.0", 1.5 / 86400, "00:01,5"},
+        LocaleCase{"SystemLongDate",
+                   true,
+                   -1,
+                   "[$-F800]dddd\\,\\ mmmm\\ dd\\,\\ yyyy",
+                   44439,
+                   "Dienstag 31. August 2021"},
+        LocaleCase{"SystemTime", true, -1, "[$-F400]h:mm:ss\\ AM/PM", 0.75, "18:00:00"},
+        LocaleCase{"UsTagKeepsUsSeparators", true, -1, "[$-409]#,##0.00", 1234.5, "1,234.50"},
+        LocaleCase{"UsTagWithCalendarBits", true, -1, "[$-1010409]0.0", 2.5, "2.5"},
+        LocaleCase{"UsTagOnGeneral", true, -1, "[$-409]General", 1234.5, "1234.5"},
+        LocaleCase{"FrenchTag", true, -1, "[$-40C]#,##0.00", 1234.5, "1\u202F234,50"},
+        LocaleCase{"GermanTagUnderUs", false, -1, "[$-407]#,##0.00", 1234.5, "1.234,50"},
+        LocaleCase{"BritishTagUnderGerman", true, -1, "[$-809]#,##0.00", 1234.5, "1,234.50"},
+        LocaleCase{"UnknownTagShowsTheUsers", true, -1, "[$-FFFF]0.0", 2.5, "2,5"},
+        LocaleCase{
+            "CurrencyTagNamesOnlyTheSymbol", false, -1, "[$€-407] #,##0.00", 1234.5, "€ 1,234.50"},
+        LocaleCase{"CurrencyTagUnderGerman", true, -1, "#,##0.00\\ [$€-407]", 1234.5, "1.234,50 €"},
+        LocaleCase{"TagOfOneSectionOnly", true, -1, "[$-409]0.0;0.0", -2.5, "2,5"},
+        LocaleCase{"UsBuiltins", false, 22, "", 44439.75, "8/31/2021 18:00"}),
+    [](const ::testing::TestParamInfo<LocaleCase>& param) {
         return std::string(param.param.name);
     });
 
