@@ -30,9 +30,11 @@ constexpr std::array<std::pair<std::string_view, engine::SplitMode>, 3> Modes{{
     {"cell", engine::SplitMode::Cells},
 }};
 
-constexpr std::array<std::pair<std::string_view, bool>, 2> Kinds{{
-    {"text", false},
-    {"spreadsheet", true},
+constexpr std::array<std::pair<std::string_view, engine::OutputKind>, 4> Kinds{{
+    {"text", engine::OutputKind::Text},
+    {"spreadsheet", engine::OutputKind::Spreadsheet},
+    {"tab-text", engine::OutputKind::TabText},
+    {"xlsx", engine::OutputKind::Xlsx},
 }};
 
 constexpr std::array<std::pair<std::string_view, engine::SeparatorChoice>, 4> Separators{{
@@ -157,8 +159,9 @@ std::string usageText()
            "A folder adds every workbook below it; - reads one workbook from standard input.\n"
            "\n"
            "  -e, --each row|column|cell                     default row\n"
-           "  -k, --kind text|spreadsheet                    default text (.txt); spreadsheet "
+           "  -k, --kind text|spreadsheet|tab-text|xlsx      default text (.txt); spreadsheet "
            "writes .xls\n"
+           "                                     workbooks, tab-text tab-separated .xls text\n"
            "  -s, --separator enter|comma-space|comma|space  default enter\n"
            "      --separator-text TEXT          custom separator, may be empty\n"
            "  -n, --name number|location|first-value         default number\n"
@@ -251,7 +254,8 @@ ParseResult parseOptions(const std::vector<std::string>& arguments)
             if (!kind) {
                 return wrongValue();
             }
-            options.spreadsheetKind = *kind;
+            options.kind = *kind;
+            options.spreadsheetKind = *kind != engine::OutputKind::Text;
             break;
         }
         case 's': {

@@ -12,7 +12,8 @@ namespace sheetfray::cli {
 struct Options
 {
     engine::SplitMode mode = engine::SplitMode::Rows;
-    bool spreadsheetKind = false;
+    engine::OutputKind kind = engine::OutputKind::Text;
+    bool spreadsheetKind = false; // any kind but text: the window's "spreadsheet" choice
     engine::SeparatorChoice separator = engine::SeparatorChoice::Enter;
     std::string customSeparator;
     engine::NamingScheme naming = engine::NamingScheme::FileNamePlusNumber;

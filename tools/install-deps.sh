@@ -4,7 +4,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
     cmake g++ make pkg-config ca-certificates
-    libzip-dev libexpat1-dev
+    libzip-dev libexpat1-dev zlib1g-dev
     libgtest-dev libbenchmark-dev nlohmann-json3-dev
     qt6-base-dev fonts-liberation xvfb xauth
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n   # translations: lupdate/lrelease, Qt's own
