@@ -3,6 +3,7 @@
 #include "engine/XlsWriter.h"
 #include "engine/XlsxWriter.h"
 #include "engine/readers/FileHost.h"
+#include "engine/readers/XlsReader.h"
 #include "support/Error.h"
 #include "tests/fakes/FakeHost.h"
 #include "tests/fakes/TempDir.h"
@@ -262,6 +263,56 @@ INSTANTIATE_TEST_SUITE_P(
                                  engine::MaxRows,
                                  engine::MaxColumns}),
     [](const auto& row) { return std::string(row.param.name); });
+
+} // namespace
+} // namespace sheetfray::testing
+
+namespace sheetfray::testing {
+namespace {
+
+// Texts longer than a record go on in CONTINUE records, each part saying again whether its
+// characters are 8- or 16-bit; a text past the format's 32,767 characters is cut, and a cell
+// past column IV left out, both counted.
+TEST(XlsWriter, LongTextsCrossRecordsAndWhatDoesNotFitIsCounted)
+{
+    auto styles = std::make_shared<engine::WorkbookStyles>();
+    engine::SheetBuilder builder("S", styles);
+    const std::string ascii(20000, 'a');
+    std::string wide;
+    for (int i = 0; i < 9000; ++i) {
+        wide += i % 3 == 0 ? "\xF0\x9F\x98\x80" : "\xC3\xA9"; // U+1F600 takes two units
+    }
+    const std::string tooLong(40000, 'z');
+    builder.addText(1, 1, ascii, 0);
+    builder.addText(1, 2, wide, 0);
+    builder.addText(1, 3, tooLong, 0);
+    for (std::int32_t c = 4; c <= 256; ++c) {
+        builder.addText(1, c, "cell " + std::to_string(c), 0);
+    }
+    builder.addText(1, 300, "beyond IV", 0);
+    const engine::Sheet sheet = builder.finish();
+    engine::XlsWriter writer(sheet);
+    writer.begin();
+    for (const engine::StoredCell& cell : sheet.cells()) {
+        writer.add(1, cell.column, cell);
+    }
+    std::string bytes;
+    writer.finish(bytes);
+    EXPECT_EQ(writer.unfit(), 2u);
+    std::vector<std::byte> image(bytes.size());
+    std::transform(bytes.begin(), bytes.end(), image.begin(), [](char c) {
+        return std::byte(static_cast<unsigned char>(c));
+    });
+    const engine::Sheet back =
+        engine::readers::openXlsWorkbook("long.xls", std::move(image))->loadSheet(1);
+    EXPECT_TRUE(back.text(1, 1) == ascii);
+    EXPECT_TRUE(back.text(1, 2) == wide);
+    EXPECT_TRUE(back.text(1, 3) == tooLong.substr(0, 32767));
+    for (std::int32_t c = 4; c <= 256; ++c) {
+        EXPECT_EQ(back.text(1, c), "cell " + std::to_string(c));
+    }
+    EXPECT_EQ(back.usedRange().lastColumn, 256);
+}
 
 } // namespace
 } // namespace sheetfray::testing
