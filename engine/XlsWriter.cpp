@@ -207,6 +207,7 @@ XlsWriter::XlsWriter(const Sheet& sheet)
     putString(body, outputSheetName(sheet.name()), true);
     m_sheetOffsetAt = g.size() + 4;
     record(g, BoundSheet, body);
+    record(m_sheetBof, Bof, bof(0x0010));
 }
 
 void XlsWriter::begin()
@@ -342,7 +343,7 @@ void XlsWriter::finish(std::string& out)
     m_stream += m_strings;
     header(m_stream, Eof, 0);
     set32(m_stream, m_sheetOffsetAt, static_cast<std::uint32_t>(m_stream.size()));
-    record(m_stream, Bof, bof(0x0010));
+    m_stream += m_sheetBof;
     header(m_stream, Dimensions, 14);
     const bool empty = m_lastRow == 0;
     put32(m_stream, empty ? 0 : static_cast<std::uint32_t>(m_firstRow - 1));

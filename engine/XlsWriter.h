@@ -33,6 +33,7 @@ private:
 
     std::string m_globals; // the globals up to the shared strings
     std::size_t m_sheetOffsetAt = 0; // where BOUNDSHEET holds the sheet's stream offset
+    std::string m_sheetBof; // the record that starts the sheet
     std::vector<std::uint16_t> m_xfOfFormat; // the cell format of each used number format
     std::string m_strings; // the SST record and its CONTINUE records
     std::size_t m_stringRecord = 0; // where the last of them starts in m_strings

@@ -488,6 +488,26 @@ TEST_F(SplitTest, CellFilesHoldTheValueNotTheDisplayedText)
               (Files{{"A1.xls", "True"}, {"B1.xls", "#N/A"}, {"C1.xls", "0.125"}}));
 }
 
+TEST_F(SplitTest, CellsBeyondTheGridOfXlsFilesAreLeftOutWithAWarning)
+{
+    const std::string path = addBook("G.xlsx", {{{"Tall", [](engine::SheetBuilder& b) {
+                                                      b.addText(1, 1, "top", 0);
+                                                      b.addText(70000, 1, "bottom", 0);
+                                                  }}}});
+    choices.emplace().kind = engine::OutputKind::Spreadsheet;
+    columns(path);
+    EXPECT_EQ(filesIn(out.path()).size(), 1u);
+    EXPECT_EQ(outputs.takeWarnings(),
+              std::vector<std::string>{
+                  "\"/in/G.xlsx\": 1 cell of sheet \"Tall\" did not fit in .xls files (rows "
+                  "after 65,536, columns after IV, texts over 32,767 characters) and was left "
+                  "out or cut"});
+    // The same column as .xlsx has room for it.
+    choices->kind = engine::OutputKind::Xlsx;
+    columns(path);
+    EXPECT_TRUE(outputs.takeWarnings().empty());
+}
+
 TEST_F(SplitTest, SingleByteCodePageEncodesContentAndReplacesMissingCharacters)
 {
     codePage = engine::CodePage::singleByte("WINDOWS-1252");
