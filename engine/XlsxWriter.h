@@ -11,7 +11,9 @@ namespace sheetfray::engine {
 // Every file written from one sheet shares the package's fixed parts (content types,
 // relationships, workbook, styles), built once with their zip entries; a file adds the sheet
 // part and the zip directory. Entries are stored, not deflated: the parts are small, and
-// deflating them would cost more than the bytes saved.
+// deflating them would cost more than the bytes saved. Written here rather than through
+// libxlsxwriter, measured on a row of ten cells: 21 µs per file here (1.5 times a text
+// file), 2,470 µs there, which writes each part to a temporary file and deflates them.
 class XlsxWriter final : public WorkbookWriter
 {
 public:

@@ -58,8 +58,8 @@ private:
     std::size_t m_at = 0;
 };
 
-[[noreturn]] void differs(const char* kind, std::int32_t column, const std::string& got,
-                          const std::string& want)
+[[noreturn]] void
+differs(const char* kind, std::int32_t column, const std::string& got, const std::string& want)
 {
     std::fprintf(stderr,
                  "%s cell %d shows \"%s\" instead of \"%s\"\n",
@@ -92,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Input input(data, size);
     auto styles = std::make_shared<engine::WorkbookStyles>();
     const std::uint8_t flags = input.byte();
-    styles->dateSystem =
-        (flags & 1) != 0 ? engine::format::DateSystem::Date1904 : engine::format::DateSystem::Date1900;
+    styles->dateSystem = (flags & 1) != 0 ? engine::format::DateSystem::Date1904
+                                          : engine::format::DateSystem::Date1900;
     const int formats = input.byte() % 8;
     styles->cellFormats.emplace_back();
     for (int k = 0; k < formats; ++k) {
