@@ -127,6 +127,9 @@ void WorkbookWriter::add(std::int32_t row, std::int32_t column, const StoredCell
         const int code = errorCodeOf(out.text);
         out.kind = code < 0 ? OutputCell::Kind::Text : OutputCell::Kind::Error;
         out.errorCode = static_cast<std::uint8_t>(code < 0 ? 0 : code);
+        if (code < 0) {
+            out.format = 0; // an error shows its text, whatever the format would make of it
+        }
         break;
     }
     }

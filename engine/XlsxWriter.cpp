@@ -78,7 +78,7 @@ void putCentralHeader(std::string& out,
     out += name;
 }
 
-// Text as XML character data (inAttribute: also quotes). Characters XML cannot hold, and a
+// Text as XML character data (inAttribute: an attribute's value). Characters XML cannot hold, and a
 // carriage return that a parser would turn into a line feed, take the "_xHHHH_" escape; a
 // "_x" that would read as one takes it for its "_".
 void appendEscaped(std::string_view text, bool inAttribute, std::string& out)
@@ -95,6 +95,9 @@ void appendEscaped(std::string_view text, bool inAttribute, std::string& out)
             out += "&gt;";
         } else if (c == '"' && inAttribute) {
             out += "&quot;";
+        } else if (inAttribute && (c == '\t' || c == '\n' || c == '\r')) {
+            // A parser turns white space in an attribute into blanks unless it is a reference.
+            out += c == '\t' ? "&#9;" : c == '\n' ? "&#10;" : "&#13;";
         } else if ((byte < 0x20 && c != '\t' && c != '\n') || c == 0x7F
                    || (c == '_' && !inAttribute && i + 1 < text.size() && text[i + 1] == 'x')) {
             out += "_x00";

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 
 namespace sheetfray::testing {
 namespace {
@@ -243,6 +244,30 @@ TEST_P(SharedRoundTrip, EveryCellShowsItsSourceText)
     EXPECT_GT(sheets, 40);
     EXPECT_GT(compared, 10000u);
     EXPECT_EQ(failureCount, 0) << failures;
+}
+
+// Cells no shared workbook holds: each must show its text through both formats.
+TEST_P(SharedRoundTrip, AwkwardCellsShowTheirText)
+{
+    auto styles = std::make_shared<engine::WorkbookStyles>();
+    styles->dateSystem = engine::format::DateSystem::Date1904;
+    for (const char* code : {"General", "@\" kg\"", "0.00\t\"a\"\"b\"", "[h]:mm:ss", "d-mmm-yy"}) {
+        styles->cellFormats.push_back(engine::format::NumberFormat::compile(code));
+    }
+    engine::SheetBuilder builder("Name: [with] 'odd' characters", styles);
+    builder.addError(1, 1, "#SPILL!", 1); // no error of the file formats: kept as text
+    builder.addError(1, 2, "#DIV/0!", 1);
+    builder.addText(1, 3, "_x000D_ a\r\nb\x01 <&> caf\xC3\xA9 \xF0\x9F\x98\x80", 1);
+    builder.addNumber(1, 4, 1.25, 2);
+    builder.addNumber(1, 5, std::numeric_limits<double>::quiet_NaN(), 2);
+    builder.addNumber(1, 6, 1.5, 3);
+    builder.addNumber(1, 7, 40000, 4);
+    builder.addBoolean(1, 8, true, 1);
+    builder.addNumber(2, 1, -0.1 - 0.2, 0);
+    const engine::Sheet sheet = builder.finish();
+    checkSheet("made", sheet);
+    EXPECT_EQ(failureCount, 0) << failures;
+    EXPECT_EQ(compared, 32u); // two rows and eight columns of eight and two cells
 }
 
 INSTANTIATE_TEST_SUITE_P(
