@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <ostream>
 
 namespace sheetfray::testing {
 namespace {
@@ -44,6 +45,11 @@ struct KindCase
     engine::OutputKind kind;
     const char* extension;
 };
+
+void PrintTo(const KindCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class OwnOutput : public ::testing::TestWithParam<KindCase>, protected SplitHarness
 {
@@ -142,6 +148,11 @@ struct WriterCase
     std::int32_t maxRows; // the file format's grid
     std::int32_t maxColumns;
 };
+
+void PrintTo(const WriterCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class SharedRoundTrip : public ::testing::TestWithParam<WriterCase>
 {
