@@ -1,5 +1,6 @@
 #include "engine/WorkbookWriter.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
@@ -71,7 +72,8 @@ std::string_view outputSheetName(std::string_view name)
     appendUtf16Units(name, units);
     const bool valid = !units.empty() && units.size() <= 31
         && name.find_first_of("[]:*?/\\") == std::string_view::npos && name.front() != '\''
-        && name.back() != '\'';
+        && name.back() != '\''
+        && std::ranges::none_of(units, [](char16_t unit) { return unit < 0x20; });
     return valid ? name : "Sheet1";
 }
 

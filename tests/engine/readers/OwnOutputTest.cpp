@@ -277,8 +277,12 @@ TEST_P(SharedRoundTrip, AwkwardCellsShowTheirText)
     builder.addNumber(2, 1, -0.1 - 0.2, 0);
     const engine::Sheet sheet = builder.finish();
     checkSheet("made", sheet);
+    // A sheet name with a control character takes the default name.
+    const engine::Sheet controlName = engine::SheetBuilder("Bell\aName", styles).finish();
+    EXPECT_EQ(engine::outputSheetName(controlName.name()), "Sheet1");
+    checkSheet("made", controlName);
     EXPECT_EQ(failureCount, 0) << failures;
-    EXPECT_EQ(compared, 32u); // two rows and eight columns of eight and two cells
+    EXPECT_EQ(compared, 34u); // two rows and eight columns of eight and two cells, and A1
 }
 
 INSTANTIATE_TEST_SUITE_P(
