@@ -6,7 +6,7 @@ _sheetfray_split()
     prev=${COMP_WORDS[COMP_CWORD-1]}
     case $prev in
         -e|--each) COMPREPLY=($(compgen -W 'row column cell' -- "$cur")); return ;;
-        -k|--kind) COMPREPLY=($(compgen -W 'text spreadsheet' -- "$cur")); return ;;
+        -k|--kind) COMPREPLY=($(compgen -W 'text spreadsheet tab-text xlsx' -- "$cur")); return ;;
         -s|--separator)
             COMPREPLY=($(compgen -W 'enter comma-space comma space' -- "$cur")); return ;;
         -n|--name) COMPREPLY=($(compgen -W 'number location first-value' -- "$cur")); return ;;
