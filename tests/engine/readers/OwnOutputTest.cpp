@@ -262,7 +262,8 @@ TEST_P(SharedRoundTrip, AwkwardCellsShowTheirText)
 {
     auto styles = std::make_shared<engine::WorkbookStyles>();
     styles->dateSystem = engine::format::DateSystem::Date1904;
-    for (const char* code : {"General", "@\" kg\"", "0.00\t\"a\"\"b\"", "[h]:mm:ss", "d-mmm-yy"}) {
+    for (const char* code :
+         {"General", "@\" kg\"", "0.00\t\"a\"\"b\"", "[h]:mm:ss", "d-mmm-yy", "\x01\x02#,##0"}) {
         styles->cellFormats.push_back(engine::format::NumberFormat::compile(code));
     }
     engine::SheetBuilder builder("Name: [with] 'odd' characters", styles);
@@ -274,6 +275,7 @@ TEST_P(SharedRoundTrip, AwkwardCellsShowTheirText)
     builder.addNumber(1, 6, 1.5, 3);
     builder.addNumber(1, 7, 40000, 4);
     builder.addBoolean(1, 8, true, 1);
+    builder.addNumber(1, 9, -1234.5, 5);
     builder.addNumber(2, 1, -0.1 - 0.2, 0);
     const engine::Sheet sheet = builder.finish();
     checkSheet("made", sheet);
@@ -282,7 +284,7 @@ TEST_P(SharedRoundTrip, AwkwardCellsShowTheirText)
     EXPECT_EQ(engine::outputSheetName(controlName.name()), "Sheet1");
     checkSheet("made", controlName);
     EXPECT_EQ(failureCount, 0) << failures;
-    EXPECT_EQ(compared, 34u); // two rows and eight columns of eight and two cells, and A1
+    EXPECT_EQ(compared, 38u); // two rows and nine columns of nine and two cells, A1 twice
 }
 
 INSTANTIATE_TEST_SUITE_P(
