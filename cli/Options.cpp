@@ -32,9 +32,11 @@ constexpr std::array<std::pair<std::string_view, engine::SplitMode>, 3> Modes{{
     {"cell", engine::SplitMode::Cells},
 }};
 
-constexpr std::array<std::pair<std::string_view, engine::OutputKind>, 3> Kinds{{
+constexpr std::array<std::pair<std::string_view, engine::OutputKind>, 5> Kinds{{
     {"text", engine::OutputKind::Text},
     {"spreadsheet", engine::OutputKind::Spreadsheet},
+    {"tab-text", engine::OutputKind::TabText},
+    {"xlsx", engine::OutputKind::Xlsx},
     {"json", engine::OutputKind::Json},
 }};
 

@@ -287,6 +287,7 @@ int run(const std::vector<std::string>& arguments)
         outputBases.push_back(engine::composeOutputBase(folder, outputFolder, input.path));
     }
     engine::SplitChoices choices;
+    choices.kind = options.kind;
     choices.sheets = options.sheets;
     choices.skipHidden = options.skipHidden;
     choices.skipEmpty = options.skipEmpty;

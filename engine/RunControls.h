@@ -52,7 +52,7 @@ class RunControls
 public:
     virtual ~RunControls() = default;
 
-    // True when output files are spreadsheet files (".xls", cells separated by tabs).
+    // True when output files are spreadsheet files (.xls workbooks of one sheet).
     [[nodiscard]] virtual bool isSpreadsheetKind() = 0;
     [[nodiscard]] virtual NamingScheme namingScheme() = 0;
 

@@ -2,6 +2,8 @@
 
 #include "engine/LineText.h"
 #include "engine/OutputFile.h"
+#include "engine/XlsWriter.h"
+#include "engine/XlsxWriter.h"
 #include "support/Error.h"
 #include "support/Quote.h"
 #include "support/Text.h"
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <system_error>
 
@@ -66,29 +69,123 @@ constexpr LineLabels ColumnLabels{Location::SaveEachCol,
                                   134,
                                   140};
 
-// In a spreadsheet file the separators become tabs; a "|" inside a cell's text stays, so the
-// file holds the cell as it was. offsets are where each separator starts in the line.
-void separatorsToTabs(std::string& line,
-                      const std::vector<std::size_t>& offsets,
-                      std::size_t separatorLength)
+// A tab-separated cell: in double quotes, inner ones doubled, when it holds a tab, a line
+// break or a double quote, so that a reader of tab-separated text takes it whole.
+void appendTabCell(std::string_view cell, std::string& out)
 {
-    if (separatorLength == 1) {
-        for (const std::size_t offset : offsets) {
-            line[offset] = '\t';
-        }
+    if (cell.find_first_of("\t\r\n\"") == std::string_view::npos) {
+        out += cell;
         return;
     }
-    std::string tabbed;
-    tabbed.reserve(line.size());
+    out += '"';
+    for (const char c : cell) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    out += '"';
+}
+
+// The line as tab-separated text: each separator a tab (none when the separator is empty),
+// each cell quoted where it needs it.
+void tabSeparated(const LineText& line, std::size_t separatorLength, std::string& out)
+{
+    out.clear();
     std::size_t from = 0;
-    for (const std::size_t offset : offsets) {
-        tabbed.append(line, from, offset - from);
-        tabbed += '\t';
+    for (const std::size_t offset : line.separatorOffsets) {
+        appendTabCell(std::string_view(line.text).substr(from, offset - from), out);
+        if (separatorLength != 0) {
+            out += '\t';
+        }
         from = offset + separatorLength;
     }
-    tabbed.append(line, from);
-    line = std::move(tabbed);
+    appendTabCell(std::string_view(line.text).substr(from), out);
 }
+
+// What the files hold: the command line's kind, else the window's choice.
+OutputKind outputKind(const SplitContext& context, bool spreadsheet)
+{
+    if (context.choices && context.choices->kind) {
+        return *context.choices->kind;
+    }
+    return spreadsheet ? OutputKind::Spreadsheet : OutputKind::Text;
+}
+
+bool isWorkbookKind(OutputKind kind)
+{
+    return kind == OutputKind::Spreadsheet || kind == OutputKind::Xlsx;
+}
+
+std::string_view extensionOf(OutputKind kind)
+{
+    switch (kind) {
+    case OutputKind::Text:
+        return ".txt";
+    case OutputKind::Spreadsheet:
+    case OutputKind::TabText:
+        return ".xls";
+    case OutputKind::Xlsx:
+        return ".xlsx";
+    case OutputKind::Json:
+        return ".json";
+    }
+    return ".txt";
+}
+
+// The workbook writer of one sheet, made on the first file that needs it: its formats and
+// fixed parts are built once for all the sheet's files.
+class SheetBooks
+{
+public:
+    SheetBooks(RunOutputs& outputs, const std::string& workbookPath)
+        : m_outputs(outputs)
+        , m_workbookPath(workbookPath)
+    {}
+
+    WorkbookWriter& writer(OutputKind kind, const Sheet& sheet)
+    {
+        if (!m_writer || kind != m_kind) {
+            warnOfUnfit();
+            m_writer.reset();
+            if (kind == OutputKind::Xlsx) {
+                m_writer = std::make_unique<XlsxWriter>(sheet);
+            } else {
+                m_writer = std::make_unique<XlsWriter>(sheet);
+            }
+            m_kind = kind;
+            m_sheet = sheet.name();
+        }
+        return *m_writer;
+    }
+
+    // Ends the sheet: says how many of its cells its files could not hold.
+    void finishSheet()
+    {
+        warnOfUnfit();
+        m_writer.reset();
+    }
+
+private:
+    void warnOfUnfit()
+    {
+        if (!m_writer || m_writer->unfit() == 0) {
+            return;
+        }
+        const std::uint64_t count = m_writer->unfit();
+        m_outputs.warn(quotedPath(m_workbookPath) + ": " + groupedNumber(count)
+                       + (count == 1 ? " cell" : " cells") + " of sheet \"" + m_sheet
+                       + "\" did not fit in .xls files (rows after 65,536, columns after IV, "
+                         "texts over 32,767 characters) and "
+                       + (count == 1 ? "was" : "were") + " left out or cut");
+    }
+
+    std::unique_ptr<WorkbookWriter> m_writer;
+    OutputKind m_kind = OutputKind::Spreadsheet;
+    std::string m_sheet;
+    RunOutputs& m_outputs;
+    const std::string& m_workbookPath;
+};
 
 // "17.2 GB", "640.0 kB", "512 bytes": a size as file managers show it.
 std::string shownSize(std::uint64_t bytes)
@@ -205,11 +302,14 @@ bool writesJson(const SplitContext& context)
 
 // The bytes of a file whose text is content: JSON is UTF-8 always; other text takes the
 // chosen encoding, else the code page's. Points into content or converted.
-std::string_view
-encodedContent(const SplitContext& context, const std::string& content, std::string& converted)
+std::string_view encodedContent(const SplitContext& context,
+                                OutputKind kind,
+                                std::string_view content,
+                                std::string& converted)
 {
     const SplitChoices* choices = context.choices;
-    if (writesJson(context)) {
+    // JSON is UTF-8 always; a workbook file holds its texts in its own encoding.
+    if (kind == OutputKind::Json || isWorkbookKind(kind)) {
         return content;
     }
     if (choices != nullptr && choices->encoding != nullptr) {
@@ -254,19 +354,17 @@ void saveOutput(const SplitContext& context,
                 Trap& trap,
                 OutputWriter& writer,
                 int firstLabel,
-                bool spreadsheet,
+                OutputKind kind,
                 std::string_view outputBase,
                 CellLocation location,
                 std::string_view firstValue,
                 std::int32_t fileCounter,
                 std::string_view fallbackName,
-                const std::string& content,
+                std::string_view content,
                 std::string_view bookName,
                 std::string_view sheetName)
 {
-    const std::string_view extension = spreadsheet ? ".xls"
-        : writesJson(context)                      ? ".json"
-                                                   : ".txt";
+    const std::string_view extension = extensionOf(kind);
     ZipArchive* const archive = context.choices != nullptr ? context.choices->archive : nullptr;
     std::string name;
     NamingScheme scheme = NamingScheme::FileNamePlusNumber;
@@ -313,7 +411,7 @@ void saveOutput(const SplitContext& context,
     trap.step(firstLabel + 4, [&] {
         try {
             std::string converted;
-            const std::string_view bytes = encodedContent(context, content, converted);
+            const std::string_view bytes = encodedContent(context, kind, content, converted);
             if (archive != nullptr) {
                 archive->add(name, bytes);
             } else {
@@ -519,9 +617,14 @@ void saveEachLine(const SplitContext& context,
     progress.sheetCount = sheetCount;
     std::string firstValue;
     std::string fallback;
+    std::string fileBytes; // a tab-text or workbook file's content
+    std::span<const StoredCell> rowCells;
+    std::vector<const StoredCell*> columnCells;
     OutputWriter writer(&context.outputs);
     SpaceWatch space(context.diskSpace, outputBase, fileNameOfPath(workbookPath));
+    SheetBooks books(context.outputs, workbookPath);
     for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
+        books.finishSheet();
         const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
         const std::optional<Sheet> sheet =
             source->load(trap, labels.lines, s, context.outputs, workbookPath);
@@ -579,8 +682,7 @@ void saveEachLine(const SplitContext& context,
                     while (end < all.size() && all[end].row == index) {
                         ++end;
                     }
-                    const std::span<const StoredCell> rowCells =
-                        all.subspan(rowStart, end - rowStart);
+                    rowCells = all.subspan(rowStart, end - rowStart);
                     rowStart = end;
                     renderRow(*sheet, rowCells, cellCount, separator, line);
                 } else if (ahead) {
@@ -612,16 +714,40 @@ void saveEachLine(const SplitContext& context,
             });
             bool spreadsheet = false;
             trap.step(labels.kind, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });
-            if (spreadsheet && !separator.empty()) {
-                separatorsToTabs(line.text, line.separatorOffsets, separator.size());
+            const OutputKind kind = outputKind(context, spreadsheet);
+            std::string_view content = line.text;
+            if (kind == OutputKind::TabText) {
+                tabSeparated(line, separator.size(), fileBytes);
+                content = fileBytes;
+            } else if (isWorkbookKind(kind)) {
+                // A row goes to row 1 and a column to column A, each cell at its place.
+                if (!trap.step(labels.kind, [&] {
+                        WorkbookWriter& book = books.writer(kind, *sheet);
+                        book.begin();
+                        if (byRow) {
+                            for (const StoredCell& cell : rowCells) {
+                                book.add(1, cell.column, cell);
+                            }
+                        } else {
+                            sheet->columnCells(index, columnCells);
+                            for (const StoredCell* cell : columnCells) {
+                                book.add(cell->row, 1, *cell);
+                            }
+                        }
+                        fileBytes.clear();
+                        book.finish(fileBytes);
+                    })) {
+                    continue;
+                }
+                content = fileBytes;
             }
-            const std::string* content = &line.text;
-            if (json) {
+            if (kind == OutputKind::Json) {
                 jsonText.clear();
                 appendJsonLine(line, separator.size(), keys ? &*keys : nullptr, jsonText);
-                content = &jsonText;
-            } else if (quote && !spreadsheet) {
+                content = jsonText;
+            } else if (quote && kind == OutputKind::Text) {
                 quoteFields(line, separator);
+                content = line.text;
             }
             const CellLocation location = byRow ? CellLocation{1, index} : CellLocation{index, 1};
             const int firstLabel = spreadsheet ? labels.spreadsheetName : labels.textName;
@@ -629,16 +755,16 @@ void saveEachLine(const SplitContext& context,
                        trap,
                        writer,
                        firstLabel,
-                       spreadsheet,
+                       kind,
                        outputBase,
                        location,
                        firstValue,
                        fileCounter,
                        fallback,
-                       *content,
+                       content,
                        source->nameForCells,
                        sheet->name());
-            if (space.runningLow(content->size())) {
+            if (space.runningLow(content.size())) {
                 trap.report(firstLabel + 4, space.stopMessage());
                 finishOutput(trap, writer, context.outputs);
                 return;
@@ -646,6 +772,7 @@ void saveEachLine(const SplitContext& context,
         }
         finishOutput(trap, writer, context.outputs);
     }
+    books.finishSheet();
     warnOfFormulasWithoutResult(context, workbookPath, source->formulasWithoutResult);
 }
 
@@ -703,7 +830,9 @@ void SaveEachCell(const SplitContext& context,
     std::string content;
     OutputWriter writer(&context.outputs);
     SpaceWatch space(context.diskSpace, outputBase, fileNameOfPath(workbookPath));
+    SheetBooks books(context.outputs, workbookPath);
     for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
+        books.finishSheet();
         const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
         const std::optional<Sheet> sheet =
             source->load(trap, 110, s, context.outputs, workbookPath);
@@ -758,15 +887,27 @@ void SaveEachCell(const SplitContext& context,
             });
             bool spreadsheet = false;
             trap.step(126, [&] { spreadsheet = context.controls.isSpreadsheetKind(); });
+            const OutputKind kind = outputKind(context, spreadsheet);
             content.clear();
             trap.step(spreadsheet ? 132 : 138, [&] {
+                if (isWorkbookKind(kind)) {
+                    WorkbookWriter& book = books.writer(kind, *sheet);
+                    book.begin();
+                    book.add(1, 1, cell);
+                    book.finish(content);
+                    return;
+                }
                 appendValueText(
                     sheet->value(cell), sheet->styles().dateSystem, context.locale, content);
-                if (writesJson(context)) {
+                if (kind == OutputKind::Json) {
                     std::string json;
                     appendJsonString(content, json);
                     content = std::move(json) + '\n';
-                } else if (context.choices && context.choices->quote && !spreadsheet) {
+                } else if (kind == OutputKind::TabText) {
+                    text.clear();
+                    appendTabCell(content, text);
+                    content.swap(text);
+                } else if (context.choices && context.choices->quote && kind == OutputKind::Text) {
                     quoteField(content);
                 }
             });
@@ -775,7 +916,7 @@ void SaveEachCell(const SplitContext& context,
                        trap,
                        writer,
                        firstLabel,
-                       spreadsheet,
+                       kind,
                        outputBase,
                        CellLocation{cell.column, cell.row},
                        firstValue,
@@ -792,6 +933,7 @@ void SaveEachCell(const SplitContext& context,
         }
         finishOutput(trap, writer, context.outputs);
     }
+    books.finishSheet();
     warnOfFormulasWithoutResult(context, workbookPath, source->formulasWithoutResult);
 }
 

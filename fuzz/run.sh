@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang (address and undefined-behaviour sanitizers, release
 # optimisation) and runs them. Exits non-zero on any finding; the input is kept in
 # build/fuzz/findings/. The corpus grows in build/fuzz/corpus/TARGET across runs.
-#   fuzz/run.sh TARGET SECONDS    one target (xlsx ods xls csv number-format naming text-forms)
+#   fuzz/run.sh TARGET SECONDS    one target (xlsx ods xls csv number-format naming text-forms writers)
 #   fuzz/run.sh --all SECONDS     each target in turn, SECONDS each
 #   fuzz/run.sh --ci              each target for a few seconds (about a minute in all)
 set -euo pipefail
@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=${SHEETFRAY_FUZZ_BUILD:-$root/build/fuzz}
 shared=${SHEETFRAY_SHARED_TESTDATA:-$root/../shared/testdata}
-targets=(xlsx ods xls csv number-format naming text-forms)
+targets=(xlsx ods xls csv number-format naming text-forms writers)
 
 usage() { sed -n '2,7p' "$0" >&2; exit 2; }
 [ $# -ge 1 ] || usage

@@ -158,6 +158,7 @@ struct CompiledFormat
     int numericSections = 0; // sections before the text section
     std::string literals;
     bool date = false; // a section for numbers shows a date or time
+    std::string code; // the code as written, for writers that store the format
 };
 
 } // namespace sheetfray::engine::format

@@ -298,6 +298,7 @@ std::shared_ptr<const CompiledFormat> parseFormatCode(std::string_view code)
         return nullptr;
     }
     auto format = std::make_shared<CompiledFormat>();
+    format->code = code;
     format->sections.resize(rawSections->size());
     for (std::size_t k = 0; k < rawSections->size(); ++k) {
         if (!buildSection((*rawSections)[k], *format, format->sections[k])) {

@@ -89,6 +89,7 @@ NumberFormat NumberFormat::compile(std::string_view code)
     if (!equalsIgnoringAsciiCase(code, "general")) {
         format.m_compiled = parseFormatCode(code);
     }
+
     return format;
 }
 
@@ -100,6 +101,11 @@ bool NumberFormat::isDate() const
 bool NumberFormat::isGeneral() const
 {
     return !m_compiled;
+}
+
+std::string_view NumberFormat::code() const
+{
+    return m_compiled ? std::string_view(m_compiled->code) : std::string_view("General");
 }
 
 void NumberFormat::render(double value, DateSystem system, std::string& out) const

@@ -26,6 +26,8 @@ public:
     // True for a date or time format: a number shown through it is a date value.
     [[nodiscard]] bool isDate() const;
     [[nodiscard]] bool isGeneral() const;
+    // The code this format renders: as compiled, or "General" when it could not be.
+    [[nodiscard]] std::string_view code() const;
 
     // Appends the displayed text of a number, as a wide enough column shows it.
     void render(double value, DateSystem system, std::string& out) const;

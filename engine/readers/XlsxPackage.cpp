@@ -204,7 +204,10 @@ public:
         } else if (m_inNumFmts && isName(name, "numFmt")) {
             const auto id = parseInteger<int>(attributes.value("numFmtId").value_or(""));
             if (id) {
-                codes[*id] = std::string(attributes.value("formatCode").value_or(""));
+                // A format code is an escaped string as cell texts are: "_x0001_" is U+0001.
+                std::string& code = codes[*id];
+                code = std::string(attributes.value("formatCode").value_or(""));
+                decodeEscapes(code);
             }
         } else if (m_inCellXfs && isName(name, "xf")) {
             // A style without a format id shows its numbers as General (id 0).

@@ -30,7 +30,7 @@ TEST(CommandLine, EveryChoiceInBothSpellings)
 {
     const cli::Options options = parse({"--each",
                                         "cell",
-                                        "--kind=spreadsheet",
+                                        "--kind=tab-text",
                                         "--name",
                                         "first-value",
                                         "--output=/tmp",
@@ -39,6 +39,7 @@ TEST(CommandLine, EveryChoiceInBothSpellings)
                                         "--",
                                         "--odd.xlsx"});
     EXPECT_EQ(options.mode, engine::SplitMode::Cells);
+    EXPECT_EQ(options.kind, engine::OutputKind::TabText);
     EXPECT_TRUE(options.spreadsheetKind);
     EXPECT_EQ(options.naming, engine::NamingScheme::FirstCellValue);
     EXPECT_EQ(options.outputFolder, "/tmp");
@@ -66,6 +67,7 @@ TEST(CommandLine, ShortOptionsPrefixesAndWorkbooksAnywhere)
                                         "--",
                                         "-o"});
     EXPECT_EQ(options.mode, engine::SplitMode::Columns);
+    EXPECT_EQ(options.kind, engine::OutputKind::Spreadsheet);
     EXPECT_TRUE(options.spreadsheetKind);
     EXPECT_TRUE(options.quiet);
     EXPECT_TRUE(options.verbose);

@@ -163,20 +163,41 @@ TEST_F(SplitCommand, WritesTheWorkedExamplesByteForByte)
     EXPECT_EQ(
         filesWritten({"--each=cell",
                       "--name=first-value",
-                      "--kind=spreadsheet",
+                      "--kind=tab-text",
                       "--output",
                       out.string(),
                       book}),
         (Files{{"Name.xls", "Name"}, {"Qty.xls", "Qty"}, {"Pen.xls", "Pen"}, {"3.xls", "3"}}));
 }
 
-TEST_F(SplitCommand, SpreadsheetKindIgnoresTheSeparatorChoice)
+TEST_F(SplitCommand, TabTextKindIgnoresTheSeparatorChoice)
 {
-    EXPECT_EQ(
-        run({"--kind", "spreadsheet", "--separator", "comma", "--output", out.string(), book1()})
-            .status,
-        0);
+    EXPECT_EQ(run({"--kind", "tab-text", "--separator", "comma", "--output", out.string(), book1()})
+                  .status,
+              0);
     EXPECT_EQ(filesIn(out), (Files{{"Book1_1.xls", "Name\tQty\t"}, {"Book1_2.xls", "Pen\t3\t"}}));
+}
+
+TEST_F(SplitCommand, WorkbookKindsWriteWorkbooksOfTheirFormat)
+{
+    const struct
+    {
+        const char* kind;
+        const char* extension;
+        std::string_view magic;
+    } kinds[] = {{"spreadsheet", ".xls", "\xD0\xCF\x11\xE0"}, {"xlsx", ".xlsx", "PK\x03\x04"}};
+
+    for (const auto& kind : kinds) {
+        const std::filesystem::path folder = out / kind.kind;
+        std::filesystem::create_directory(folder);
+        EXPECT_EQ(run({"--kind", kind.kind, "--output", folder.string(), book1()}).status, 0);
+        const Files files = filesIn(folder);
+        EXPECT_EQ(files.size(), 2u) << kind.kind;
+        for (const auto& [name, content] : files) {
+            EXPECT_TRUE(name.ends_with(kind.extension)) << name;
+            EXPECT_TRUE(content.starts_with(kind.magic)) << name;
+        }
+    }
 }
 
 TEST_F(SplitCommand, BesideSourceWritesIntoEachWorkbooksFolder)

@@ -141,22 +141,29 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"Name.txt", "Name"}, {"Qty.txt", "Qty"}, {"Pen.txt", "Pen"}, {"3.txt", "3"}}}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(SplitTest, SpreadsheetKindTurnsOnlySeparatorsIntoTabs)
+TEST_F(SplitTest, TabTextTurnsOnlySeparatorsIntoTabsAndQuotesCellsThatNeedIt)
 {
-    // A "|" inside a cell stays: the file must hold the cell's text as it is.
-    const std::string path = addBook("Book1.xlsx", {{{"S", table({{"a|b", "c"}})}}});
-    controls.spreadsheet = true;
+    // A "|" inside a cell stays: the file must hold the cell's text as it is. A cell holding
+    // a tab, a line break or a quote is quoted, so that it stays one cell.
+    const std::string path =
+        addBook("Book1.xlsx", {{{"S", table({{"a|b", "c"}, {"x\ty", "say \"hi\"", "1\r\n2"}})}}});
+    choices.emplace().kind = engine::OutputKind::TabText;
     engine::splitWorkbook(context(), engine::SplitMode::Rows, true, path, base("Book1"), ",");
     engine::splitWorkbook(context(), engine::SplitMode::Cells, true, path, base("Cells"), ",");
     EXPECT_EQ(filesIn(out.path()),
-              (Files{{"Book1_1.xls", "a|b\tc\t"}, {"Cells_1.xls", "a|b"}, {"Cells_2.xls", "c"}}));
+              (Files{{"Book1_1.xls", "a|b\tc\t\t"},
+                     {"Book1_2.xls", "\"x\ty\"\t\"say \"\"hi\"\"\"\t\"1\r\n2\"\t"},
+                     {"Cells_1.xls", "a|b"},
+                     {"Cells_2.xls", "c"},
+                     {"Cells_3.xls", "\"x\ty\""},
+                     {"Cells_4.xls", "\"say \"\"hi\"\"\""},
+                     {"Cells_5.xls", "\"1\r\n2\""}}));
 }
 
 TEST_F(SplitTest, SeparatorOfSeveralCharactersBecomesOneTab)
 {
-    // The kind is read per file: switching to spreadsheet files mid-run tabs the separators.
     const std::string path = addBook("M.xlsx", {{{"S", table({{"x, y", "z"}})}}});
-    controls.spreadsheet = true;
+    choices.emplace().kind = engine::OutputKind::TabText;
     rows(path, ", ");
     EXPECT_EQ(filesIn(out.path()), (Files{{"M_1.xls", "x, y\tz\t"}}));
 }
@@ -294,7 +301,7 @@ TEST_F(SplitTest, NamesThatClashWithinARunTakeTheNextFreeNumber)
     controls.scheme = NamingScheme::FirstCellValue;
     rows(path);
     controls.scheme = NamingScheme::CellLocation;
-    controls.spreadsheet = true;
+    choices.emplace().kind = engine::OutputKind::TabText;
     rows(path);
     const Files firstRun{{"k.txt", "k,1,"},
                          {"k (2).txt", "k,2,"},
@@ -311,10 +318,10 @@ TEST_F(SplitTest, NamesThatClashWithinARunTakeTheNextFreeNumber)
     // A second run writes the same names again: files from before a run are replaced.
     outputs = {};
     controls.scheme = NamingScheme::FirstCellValue;
-    controls.spreadsheet = false;
+    choices.reset();
     rows(path);
     controls.scheme = NamingScheme::CellLocation;
-    controls.spreadsheet = true;
+    choices.emplace().kind = engine::OutputKind::TabText;
     rows(path);
     EXPECT_EQ(filesIn(out.path()), firstRun);
     EXPECT_TRUE(reporter.reports.empty());
@@ -424,8 +431,13 @@ TEST_F(SplitTest, ChoicesAreReadAnewForEveryFile)
         }
     };
     rows(path);
-    EXPECT_EQ(filesIn(out.path()),
-              (Files{{"L_1.txt", "a,"}, {"A2.xls", "b\t"}, {"A3.xls", "c\t"}}));
+    // The window's spreadsheet files are workbooks: compound files.
+    Files files = filesIn(out.path());
+    for (const char* name : {"A2.xls", "A3.xls"}) {
+        EXPECT_TRUE(files[name].starts_with("\xD0\xCF\x11\xE0")) << name;
+        files[name] = "workbook";
+    }
+    EXPECT_EQ(files, (Files{{"L_1.txt", "a,"}, {"A2.xls", "workbook"}, {"A3.xls", "workbook"}}));
 }
 
 TEST_F(SplitTest, RowCaptionsAndBusyPointer)
@@ -470,10 +482,30 @@ TEST_F(SplitTest, CellFilesHoldTheValueNotTheDisplayedText)
                                                       b.addNumber(1, 3, 0.125, 0);
                                                   }}}});
     controls.scheme = NamingScheme::CellLocation;
-    controls.spreadsheet = true;
+    choices.emplace().kind = engine::OutputKind::TabText;
     cells(path);
     EXPECT_EQ(filesIn(out.path()),
               (Files{{"A1.xls", "True"}, {"B1.xls", "#N/A"}, {"C1.xls", "0.125"}}));
+}
+
+TEST_F(SplitTest, CellsBeyondTheGridOfXlsFilesAreLeftOutWithAWarning)
+{
+    const std::string path = addBook("G.xlsx", {{{"Tall", [](engine::SheetBuilder& b) {
+                                                      b.addText(1, 1, "top", 0);
+                                                      b.addText(70000, 1, "bottom", 0);
+                                                  }}}});
+    choices.emplace().kind = engine::OutputKind::Spreadsheet;
+    columns(path);
+    EXPECT_EQ(filesIn(out.path()).size(), 1u);
+    EXPECT_EQ(outputs.takeWarnings(),
+              std::vector<std::string>{
+                  "\"/in/G.xlsx\": 1 cell of sheet \"Tall\" did not fit in .xls files (rows "
+                  "after 65,536, columns after IV, texts over 32,767 characters) and was left "
+                  "out or cut"});
+    // The same column as .xlsx has room for it.
+    choices->kind = engine::OutputKind::Xlsx;
+    columns(path);
+    EXPECT_TRUE(outputs.takeWarnings().empty());
 }
 
 TEST_F(SplitTest, SingleByteCodePageEncodesContentAndReplacesMissingCharacters)

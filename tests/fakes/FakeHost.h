@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -185,10 +186,13 @@ struct SplitHarness
     engine::CodePage codePage = engine::CodePage::utf8();
     engine::format::ValueLocale locale = engine::format::ValueLocale::enUS();
     engine::RunOutputs outputs;
+    std::optional<engine::SplitChoices> choices; // none: the window's choices alone
 
     engine::SplitContext context()
     {
-        return {hosts, controls, reporter, codePage, locale, outputs};
+        engine::SplitContext made{hosts, controls, reporter, codePage, locale, outputs};
+        made.choices = choices ? &*choices : nullptr;
+        return made;
     }
 };
 

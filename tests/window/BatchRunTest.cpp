@@ -369,10 +369,10 @@ private slots:
         QTest::newRow("empty custom separator") << QStringList{"Option7"} << ""
                                                 << "a_1.txt"
                                                 << "a1x";
-        QTest::newRow("spreadsheet rows take tabs whatever the separator")
+        QTest::newRow("spreadsheet rows are workbooks whatever the separator")
             << QStringList{"Option5", "Option11"} << ""
             << "a_1.xls"
-            << "a1\tx\t";
+            << "compound file";
         QTest::newRow("columns to text") << QStringList{"Option4", "Option2"} << ""
                                          << "a_1.txt"
                                          << "a1, ";
@@ -395,7 +395,10 @@ private slots:
         const auto files = filesIn(f.out);
         QVERIFY(!files.empty());
         QCOMPARE(files.begin()->first, name.toStdString());
-        QCOMPARE(files.begin()->second, content.toStdString());
+        // A workbook is told by its first bytes: those of a compound file.
+        const std::string& got = files.begin()->second;
+        QCOMPARE(got.starts_with("\xD0\xCF\x11\xE0") ? std::string("compound file") : got,
+                 content.toStdString());
     }
 
     void unreadableWorkbookIsReportedAndTheRunGoesOn()

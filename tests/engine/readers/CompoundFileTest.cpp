@@ -1,5 +1,6 @@
 #include "engine/readers/CompoundFile.h"
 
+#include "engine/CompoundFileWriter.h"
 #include "support/Error.h"
 #include "tests/builders/XlsBuilder.h"
 
@@ -49,6 +50,36 @@ TEST(CompoundFile, ReadsStreamsFromMiniStreamAndRegularSectors)
     EXPECT_TRUE(file.readStream("Empty").empty());
     EXPECT_FALSE(file.hasStream("Workbook"));
     EXPECT_EQ(file.streamNames(), (std::vector<std::string>{"Small", "Large", "Empty"}));
+}
+
+TEST(CompoundFile, ReadsBackWhatTheWriterWroteOfEverySize)
+{
+    // Below 4096 bytes in the mini stream; from 4096 in sectors; past 109 allocation-table
+    // sectors (7 MB) with their numbers in DIFAT sectors as well.
+    for (const std::size_t size : {std::size_t{0},
+                                   std::size_t{1},
+                                   std::size_t{64},
+                                   std::size_t{4095},
+                                   std::size_t{4096},
+                                   std::size_t{70000},
+                                   std::size_t{109 * 128 * 512},
+                                   std::size_t{9'000'000}}) {
+        const Bytes stream = pattern(size, 3);
+        std::string image = "kept";
+        engine::appendCompoundFile(
+            "Workbook",
+            std::string_view(reinterpret_cast<const char*>(stream.data()), stream.size()),
+            image);
+        ASSERT_EQ(image.substr(0, 4), "kept");
+        EXPECT_EQ((image.size() - 4) % 512, 0u) << size;
+        Bytes bytes(image.size() - 4);
+        std::transform(image.begin() + 4, image.end(), bytes.begin(), [](char c) {
+            return std::byte(static_cast<unsigned char>(c));
+        });
+        const CompoundFile file(std::move(bytes));
+        EXPECT_EQ(file.streamNames(), std::vector<std::string>{"Workbook"}) << size;
+        EXPECT_TRUE(file.readStream("Workbook") == stream) << size;
+    }
 }
 
 TEST(CompoundFile, SectorChainThatLoopsIsDamaged)
