@@ -1,9 +1,11 @@
 #include "engine/Sheet.h"
 
+#include "engine/Host.h"
 #include "support/Error.h"
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace sheetfray::engine {
 
@@ -271,6 +273,27 @@ CellValue Sheet::value(std::int32_t row, std::int32_t column) const
     return cell ? value(*cell) : CellValue{};
 }
 
+SheetSummary summaryOf(const Sheet& sheet)
+{
+    SheetSummary summary;
+    summary.usedRange = sheet.usedRange();
+    summary.storedCells = sheet.cells().size();
+    summary.valuedCells = static_cast<std::uint64_t>(std::ranges::count_if(
+        sheet.cells(), [](const StoredCell& cell) { return cell.kind != CellKind::Blank; }));
+    summary.formulasWithoutResult = sheet.formulasWithoutResult();
+    return summary;
+}
+
+WholeSheetParts::WholeSheetParts(Sheet sheet)
+    : m_summary(summaryOf(sheet))
+    , m_sheet(std::move(sheet))
+{}
+
+std::optional<Sheet> WholeSheetParts::next()
+{
+    return std::exchange(m_sheet, std::nullopt);
+}
+
 SheetBuilder::SheetBuilder(std::string name, std::shared_ptr<const WorkbookStyles> styles)
     : m_name(std::move(name))
     , m_styles(std::move(styles))
@@ -428,6 +451,24 @@ void SheetBuilder::addError(std::int32_t row,
                             std::uint32_t style)
 {
     storeText(add(row, column, CellKind::Error, style), text);
+}
+
+Sheet SheetBuilder::finishPart(UsedRange atLeast)
+{
+    if (!m_sorted || m_cleared) {
+        sortCells();
+    }
+    const UsedRange extent{std::max(atLeast.lastRow, m_extent.lastRow),
+                           std::max(atLeast.lastColumn, m_extent.lastColumn)};
+    Sheet sheet(m_name,
+                m_styles,
+                std::exchange(m_cells, {}),
+                std::exchange(m_textPool, {}),
+                std::exchange(m_formulasWithoutResult, 0),
+                extent);
+    m_extent = {};
+    m_lastStored = 0;
+    return sheet;
 }
 
 Sheet SheetBuilder::finish()

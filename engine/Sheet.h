@@ -194,6 +194,9 @@ public:
 
     // Sorts the cells and hands them to the sheet; the builder is empty afterwards.
     [[nodiscard]] Sheet finish();
+    // The same for a part of a sheet, whose used range is at least atLeast; the builder keeps
+    // its name and styles for the next part.
+    [[nodiscard]] Sheet finishPart(UsedRange atLeast);
 
 private:
     StoredCell& add(std::int32_t row, std::int32_t column, CellKind kind, std::uint32_t style);

@@ -357,6 +357,96 @@ struct SplitSource
         }
         return sheet;
     }
+
+    // The same for a walk from the first row to the last: the sheet in parts, and the first.
+    std::optional<Sheet> loadParts(Trap& trap,
+                                   int line,
+                                   std::int32_t s,
+                                   RunOutputs& outputs,
+                                   const std::string& path,
+                                   std::unique_ptr<SheetParts>& parts)
+    {
+        std::optional<Sheet> first;
+        trap.step(line, [&] {
+            try {
+                parts = workbook().loadSheetInParts(s);
+                first = parts->next();
+            } catch (const SheetWithoutCells&) {
+            } catch (const std::exception& e) {
+                outputs.markUnreadable(path, e.what());
+                throw;
+            }
+        });
+        if (!first) {
+            parts.reset();
+            return first;
+        }
+        formulasWithoutResult += parts->summary().formulasWithoutResult;
+        return first;
+    }
+};
+
+// Takes the cells of a sheet in parts, part after part, the current one in sheet. Reading
+// a later part is statement line of the trap; a part that cannot be read ends the walk.
+class PartWalk
+{
+public:
+    PartWalk(Trap& trap, int line, SheetParts* parts, std::optional<Sheet>& sheet)
+        : m_trap(trap)
+        , m_line(line)
+        , m_parts(parts)
+        , m_sheet(sheet)
+    {}
+
+    // The next stored cell, row by row; nothing after the last.
+    const StoredCell* nextCell()
+    {
+        while (m_next == m_sheet->cells().size()) {
+            if (!advance()) {
+                return nullptr;
+            }
+        }
+        return &m_sheet->cells()[m_next++];
+    }
+
+    // The stored cells of row, which comes after the rows asked for before.
+    std::span<const StoredCell> rowCells(std::int32_t row)
+    {
+        // Rows come in order, so each row's cells follow the last row's: taking them saves a
+        // search per row (1.5% of splitting 100,000 rows).
+        while (m_next == m_sheet->cells().size() && advance()) {
+        }
+        const std::span<const StoredCell> all = m_sheet->cells();
+        std::size_t end = m_next;
+        while (end < all.size() && all[end].row == row) {
+            ++end;
+        }
+        const std::span<const StoredCell> cells = all.subspan(m_next, end - m_next);
+        m_next = end;
+        return cells;
+    }
+
+private:
+    bool advance()
+    {
+        std::optional<Sheet> part;
+        if (m_parts) {
+            m_trap.step(m_line, [&] { part = m_parts->next(); });
+        }
+        if (!part) {
+            m_parts = nullptr;
+            return false;
+        }
+        m_sheet = std::move(part);
+        m_next = 0;
+        return true;
+    }
+
+    Trap& m_trap;
+    int m_line;
+    SheetParts* m_parts;
+    std::optional<Sheet>& m_sheet;
+    std::size_t m_next = 0; // the next cell in the current part
 };
 
 // Opens the workbook as statement 100 of the trap. Nothing when that fails: without a
@@ -482,8 +572,10 @@ void saveEachLine(const SplitContext& context,
     SpaceWatch space(context.diskSpace, outputBase, fileNameOfPath(workbookPath));
     for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
         const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
-        const std::optional<Sheet> sheet =
-            source->load(trap, labels.lines, s, context.outputs, workbookPath);
+        std::unique_ptr<SheetParts> parts;
+        std::optional<Sheet> sheet = byRow
+            ? source->loadParts(trap, labels.lines, s, context.outputs, workbookPath, parts)
+            : source->load(trap, labels.lines, s, context.outputs, workbookPath);
         if (!sheet) {
             continue;
         }
@@ -504,7 +596,7 @@ void saveEachLine(const SplitContext& context,
         progress.lastRow = range.lastRow;
         progress.lastColumn = range.lastColumn;
         progress.steps = static_cast<std::size_t>(std::max(lineCount, 0));
-        std::size_t rowStart = 0; // where the next row's cells start in the sheet's cells
+        PartWalk rows(trap, labels.lines, parts.get(), sheet);
         std::optional<ColumnsAhead> ahead;
         if (!byRow && lineCount > 1 && cellCount >= ColumnsAhead::MinimumPositions) {
             try {
@@ -530,16 +622,7 @@ void saveEachLine(const SplitContext& context,
             line.clear();
             trap.step(labels.cells, [&] {
                 if (byRow) {
-                    // Rows come in order, so each row's cells follow the last row's: taking
-                    // them saves a search per row (1.5% of splitting 100,000 rows).
-                    const std::span<const StoredCell> all = sheet->cells();
-                    std::size_t end = rowStart;
-                    while (end < all.size() && all[end].row == index) {
-                        ++end;
-                    }
-                    const std::span<const StoredCell> rowCells =
-                        all.subspan(rowStart, end - rowStart);
-                    rowStart = end;
+                    const std::span<const StoredCell> rowCells = rows.rowCells(index);
                     renderRow(*sheet, rowCells, cellCount, separator, line);
                 } else if (ahead) {
                     ahead->next(index, lineCount, line);
@@ -651,13 +734,14 @@ void SaveEachCell(const SplitContext& context,
     SpaceWatch space(context.diskSpace, outputBase, fileNameOfPath(workbookPath));
     for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
         const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
-        const std::optional<Sheet> sheet =
-            source->load(trap, 110, s, context.outputs, workbookPath);
+        std::unique_ptr<SheetParts> parts;
+        std::optional<Sheet> sheet =
+            source->loadParts(trap, 110, s, context.outputs, workbookPath, parts);
         if (!sheet) {
             continue;
         }
-        const auto valued = static_cast<std::uint64_t>(std::ranges::count_if(
-            sheet->cells(), [](const StoredCell& cell) { return cell.kind != CellKind::Blank; }));
+        const SheetSummary& summary = parts->summary();
+        const std::uint64_t valued = summary.valuedCells;
         if (const std::string refusal = space.refusal(valued, 0, sheet->name()); !refusal.empty()) {
             trap.report(110, refusal);
             continue;
@@ -668,9 +752,11 @@ void SaveEachCell(const SplitContext& context,
         progress.sheet = walked;
         progress.lastRow = range.lastRow;
         progress.lastColumn = range.lastColumn;
-        progress.steps = sheet->cells().size();
+        progress.steps = summary.storedCells;
         progress.step = 0;
-        for (const StoredCell& cell : sheet->cells()) {
+        PartWalk cells(trap, 110, parts.get(), sheet);
+        while (const StoredCell* next = cells.nextCell()) {
+            const StoredCell& cell = *next;
             trap.step(114, [&] {
                 progress.row = cell.row;
                 progress.column = cell.column;
