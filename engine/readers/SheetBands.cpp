@@ -38,7 +38,8 @@ HandOver BandTally::handOver()
         m_summary.storedCells += band.storedCells;
         m_summary.valuedCells += band.valuedCells;
         constexpr std::uint32_t Most = std::numeric_limits<std::uint32_t>::max();
-        m_summary.formulasWithoutResult = band.formulasWithoutResult >= Most - m_summary.formulasWithoutResult
+        m_summary.formulasWithoutResult =
+            band.formulasWithoutResult >= Most - m_summary.formulasWithoutResult
             ? Most
             : m_summary.formulasWithoutResult + band.formulasWithoutResult;
     };

@@ -407,12 +407,12 @@ public:
 private:
     void nameFileIn(ReadError& e) const
     {
-            // The sheet store's own limits have always come through this reader without the
-            // file's name.
-            if (e.reason() != ReadError::Reason::CellOutsideSheet
-                && e.reason() != ReadError::Reason::TooMuchText) {
-                e.nameFile(m_archive.fileName());
-            }
+        // The sheet store's own limits have always come through this reader without the
+        // file's name.
+        if (e.reason() != ReadError::Reason::CellOutsideSheet
+            && e.reason() != ReadError::Reason::TooMuchText) {
+            e.nameFile(m_archive.fileName());
+        }
     }
 
     const XlsxSheet& sheet(std::int32_t index) const
@@ -424,6 +424,18 @@ private:
         }
         return m_sheets[static_cast<std::size_t>(index - 1)];
     }
+
+    // A cell takes some 35 bytes of sheet XML, which deflates to a fifth or less; the
+    // compressed size bounds a directory that lies.
+    static std::size_t cellEstimate(const ZipEntry& entry)
+    {
+        return static_cast<std::size_t>(std::min(entry.declaredSize(), entry.compressedSize() * 20)
+                                        / 32);
+    }
+
+    // A sheet of up to about this many cells (48 MB of them) is read once and held whole:
+    // reading it twice would cost more time than holding it costs memory.
+    static constexpr std::size_t WholeCells = std::size_t{2} << 20;
 
     // The sheet's part; nothing for a worksheet without one.
     std::optional<ZipEntry> openSheet(const XlsxSheet& info) const
@@ -451,7 +463,7 @@ private:
     std::unique_ptr<SheetParts> readSheetInParts(const XlsxSheet& info)
     {
         std::optional<ZipEntry> entry = openSheet(info);
-        if (!entry) {
+        if (!entry || cellEstimate(*entry) <= WholeCells) {
             return std::make_unique<WholeSheetParts>(readSheet(info));
         }
         BandTally tally;
@@ -490,10 +502,7 @@ private:
         std::optional<ZipEntry> entry = openSheet(info);
         SheetBuilder builder(info.name, m_styles);
         if (entry) {
-            // A cell takes some 35 bytes of sheet XML, which deflates to a fifth or less; the
-            // compressed size bounds a directory that lies.
-            builder.reserve(static_cast<std::size_t>(
-                std::min(entry->declaredSize(), entry->compressedSize() * 20) / 32));
+            builder.reserve(cellEstimate(*entry));
             SheetHandler handler(builder, *m_styles, info.name);
             parsePart(*entry, info.part, handler);
         }
