@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sheetfray::engine {
 
@@ -19,6 +20,8 @@ struct SheetSummary
     std::uint64_t storedCells = 0; // one per position, blanks with a format too
     std::uint64_t valuedCells = 0; // stored cells that are not blank
     std::uint32_t formulasWithoutResult = 0;
+    // Stored cells by column, from column 1 at index 1, when a reader counted them.
+    std::vector<std::uint64_t> columnCells;
 };
 
 // The summary of a sheet loaded whole.
@@ -32,6 +35,11 @@ public:
     virtual ~SheetParts() = default;
 
     [[nodiscard]] virtual const SheetSummary& summary() const = 0;
+
+    // The same parts again from the first, for a walk that takes several passes; nothing
+    // when they cannot be read again (the parts of a sheet read whole are never needed so).
+    [[nodiscard]] virtual std::unique_ptr<SheetParts> again() const { return nullptr; }
+
     // The next part, the first always (empty for a sheet without cells); nothing after the
     // last. Throws ReadError as loadSheet does.
     [[nodiscard]] virtual std::optional<Sheet> next() = 0;

@@ -400,6 +400,15 @@ void SheetBuilder::storeText(StoredCell& cell, std::string_view text)
     m_textPool.append(text);
 }
 
+void SheetBuilder::addCopy(const Sheet& from, const StoredCell& cell)
+{
+    StoredCell& copy = add(cell.row, cell.column, cell.kind, cell.style);
+    copy.data = cell.data;
+    if (cell.kind == CellKind::Text || cell.kind == CellKind::Error) {
+        storeText(copy, from.value(cell).text);
+    }
+}
+
 void SheetBuilder::addBlank(std::int32_t row, std::int32_t column, std::uint32_t style)
 {
     add(row, column, CellKind::Blank, style);

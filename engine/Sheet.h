@@ -138,6 +138,11 @@ public:
 
     [[nodiscard]] const WorkbookStyles& styles() const { return *m_styles; }
 
+    [[nodiscard]] const std::shared_ptr<const WorkbookStyles>& sharedStyles() const
+    {
+        return m_styles;
+    }
+
     // How many formula cells the file stores without a calculated result (as scripts write
     // them); they are read as blank cells, or not at all when the file gives them no format.
     [[nodiscard]] std::uint32_t formulasWithoutResult() const { return m_formulasWithoutResult; }
@@ -174,6 +179,8 @@ public:
     addShownNumber(std::int32_t row, std::int32_t column, double value, std::uint32_t sharedIndex);
     void
     addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
+    // A copy of a cell of another sheet of the same styles.
+    void addCopy(const Sheet& from, const StoredCell& cell);
     // A cell that holds nothing (a blank cell, whatever its format): it widens the used range
     // and clears an earlier cell at its position, but is not stored. It takes room only while
     // stored cells are out of order and it may clear one of them, until the next sort.

@@ -13,6 +13,7 @@
 #include <array>
 #include <limits>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 
 namespace sheetfray::engine {
@@ -449,6 +450,63 @@ private:
     std::size_t m_next = 0; // the next cell in the current part
 };
 
+// The columns of a sheet too large to hold whole, a group of them at a time: each group is a
+// pass over the sheet's parts that keeps the cells of its own columns alone, as many columns
+// as GroupCells allows (one at the least).
+class ColumnGroups
+{
+public:
+    static constexpr std::uint64_t GroupCells = 3'500'000; // 84 MB of cells
+
+    ColumnGroups(const SheetParts& parts, const Sheet& first)
+        : m_parts(parts)
+        , m_name(first.name())
+        , m_styles(first.sharedStyles())
+        , m_range(first.usedRange())
+    {}
+
+    // The last column of the group read last; 0 before the first.
+    [[nodiscard]] std::int32_t last() const { return m_last; }
+
+    // Reads the group that starts at column first into sheet, which holds no cells should the
+    // reading fail.
+    void read(std::int32_t first, std::optional<Sheet>& sheet)
+    {
+        const std::vector<std::uint64_t>& counts = m_parts.summary().columnCells;
+        const auto countOf = [&](std::int32_t column) {
+            const auto c = static_cast<std::size_t>(column);
+            return c < counts.size() ? counts[c] : 0;
+        };
+        std::uint64_t cells = countOf(first);
+        m_last = first;
+        while (m_last < m_range.lastColumn && cells + countOf(m_last + 1) <= GroupCells) {
+            cells += countOf(++m_last);
+        }
+        sheet = SheetBuilder(m_name, m_styles).finishPart(m_range);
+        const std::unique_ptr<SheetParts> pass = m_parts.again();
+        if (!pass) {
+            throw std::runtime_error("the sheet cannot be read again");
+        }
+        SheetBuilder builder(m_name, m_styles);
+        builder.reserve(static_cast<std::size_t>(cells));
+        while (const std::optional<Sheet> part = pass->next()) {
+            for (const StoredCell& cell : part->cells()) {
+                if (cell.column >= first && cell.column <= m_last) {
+                    builder.addCopy(*part, cell);
+                }
+            }
+        }
+        sheet = builder.finishPart(m_range);
+    }
+
+private:
+    const SheetParts& m_parts;
+    std::string m_name;
+    std::shared_ptr<const WorkbookStyles> m_styles;
+    UsedRange m_range;
+    std::int32_t m_last = 0;
+};
+
 // Opens the workbook as statement 100 of the trap. Nothing when that fails: without a
 // workbook every later statement would fail in turn, so one report says it.
 std::optional<SplitSource>
@@ -573,11 +631,16 @@ void saveEachLine(const SplitContext& context,
     for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
         const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
         std::unique_ptr<SheetParts> parts;
-        std::optional<Sheet> sheet = byRow
-            ? source->loadParts(trap, labels.lines, s, context.outputs, workbookPath, parts)
-            : source->load(trap, labels.lines, s, context.outputs, workbookPath);
+        std::optional<Sheet> sheet =
+            source->loadParts(trap, labels.lines, s, context.outputs, workbookPath, parts);
         if (!sheet) {
             continue;
+        }
+        // A sheet in more than one part is walked by rows part after part, and by columns a
+        // group of columns at a time.
+        std::optional<ColumnGroups> groups;
+        if (!byRow && sheet->cells().size() < parts->summary().storedCells) {
+            groups.emplace(*parts, *sheet);
         }
         const UsedRange range = sheet->usedRange();
         const std::int32_t lineCount = byRow ? range.lastRow : range.lastColumn;
@@ -598,12 +661,17 @@ void saveEachLine(const SplitContext& context,
         progress.steps = static_cast<std::size_t>(std::max(lineCount, 0));
         PartWalk rows(trap, labels.lines, parts.get(), sheet);
         std::optional<ColumnsAhead> ahead;
-        if (!byRow && lineCount > 1 && cellCount >= ColumnsAhead::MinimumPositions) {
-            try {
-                ahead.emplace(*sheet, cellCount, separator);
-            } catch (const std::system_error&) {
-                // No second thread to be had: the walk renders every column itself.
+        const auto startAhead = [&](std::int32_t columns) {
+            if (!byRow && columns > 1 && cellCount >= ColumnsAhead::MinimumPositions) {
+                try {
+                    ahead.emplace(*sheet, cellCount, separator);
+                } catch (const std::system_error&) {
+                    // No second thread to be had: the walk renders every column itself.
+                }
             }
+        };
+        if (!groups) {
+            startAhead(lineCount);
         }
         for (std::int32_t index = 1; index <= lineCount; ++index) {
             if (labels.busy != 0) {
@@ -624,10 +692,17 @@ void saveEachLine(const SplitContext& context,
                 if (byRow) {
                     const std::span<const StoredCell> rowCells = rows.rowCells(index);
                     renderRow(*sheet, rowCells, cellCount, separator, line);
-                } else if (ahead) {
-                    ahead->next(index, lineCount, line);
                 } else {
-                    renderColumn(*sheet, index, cellCount, separator, line);
+                    if (groups && index > groups->last()) {
+                        ahead.reset();
+                        groups->read(index, sheet);
+                        startAhead(groups->last() - index + 1);
+                    }
+                    if (ahead) {
+                        ahead->next(index, groups ? groups->last() : lineCount, line);
+                    } else {
+                        renderColumn(*sheet, index, cellCount, separator, line);
+                    }
                 }
                 firstValue = NameablePart(std::string_view(line.text).substr(0, line.firstLength));
             });

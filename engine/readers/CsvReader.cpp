@@ -1,5 +1,6 @@
 #include "engine/readers/CsvReader.h"
 
+#include "engine/readers/SheetBands.h"
 #include "engine/readers/TextDecoding.h"
 #include "support/Error.h"
 #include "support/Text.h"
@@ -195,14 +196,34 @@ public:
     [[nodiscard]] Sheet loadSheet(std::int32_t index) override
     {
         requireSheet(index);
-        try {
-            return load();
-        } catch (ReadError& e) {
-            e.nameFile(m_fileName);
-            throw;
-        } catch (const std::bad_alloc&) {
-            throw ReadError(ReadError::Reason::OutOfMemory, {}, {.file = m_fileName});
-        }
+        return named([&] { return parse(loadText()->text); });
+    }
+
+    // A text of more than WholeBytes is read twice, the second time in bands of rows; its
+    // bytes are held meanwhile, as they are while a sheet is loaded whole.
+    [[nodiscard]] std::unique_ptr<SheetParts> loadSheetInParts(std::int32_t index) override
+    {
+        requireSheet(index);
+        return named([&]() -> std::unique_ptr<SheetParts> {
+            std::shared_ptr<const LoadedText> loaded = loadText();
+            if (loaded->text.size() <= WholeBytes) {
+                return std::make_unique<WholeSheetParts>(parse(loaded->text));
+            }
+            BandTally tally;
+            parse(loaded->text, tally.handOver());
+            const UsedRange range = tally.summary().usedRange;
+            try {
+                return std::make_unique<ThreadedSheetParts>(
+                    tally.summary(), [this, loaded, range](const HandOver& handOver) {
+                        named([&] {
+                            parse(loaded->text, handOver, range);
+                            return 0;
+                        });
+                    });
+            } catch (const std::system_error&) {
+                return std::make_unique<WholeSheetParts>(parse(loaded->text));
+            }
+        });
     }
 
 private:
@@ -213,14 +234,39 @@ private:
         }
     }
 
-    [[nodiscard]] Sheet load() const
+    static constexpr std::size_t WholeBytes = std::size_t{64} << 20;
+
+    // The text of the file, and the bytes it is held in.
+    struct LoadedText
     {
         std::vector<std::byte> read;
+        std::string decoded;
+        std::string_view text;
+    };
+
+    // What f returns; a failure names the file.
+    template <typename F>
+    auto named(F&& f) const -> decltype(f())
+    {
+        try {
+            return f();
+        } catch (ReadError& e) {
+            e.nameFile(m_fileName);
+            throw;
+        } catch (const std::bad_alloc&) {
+            throw ReadError(ReadError::Reason::OutOfMemory, {}, {.file = m_fileName});
+        }
+    }
+
+    [[nodiscard]] std::shared_ptr<const LoadedText> loadText() const
+    {
+        auto loaded = std::make_shared<LoadedText>();
+        std::vector<std::byte>& read = loaded->read;
         if (!m_path.empty()) {
             read = readTextFile(m_path);
         }
         const std::span<const std::byte> bytes = m_path.empty() ? m_bytes : read;
-        std::string decoded;
+        std::string& decoded = loaded->decoded;
         const std::string_view text = decodeText(bytes, decoded);
         if (!decoded.empty()) {
             // The converted text is all the sheet needs.
@@ -231,10 +277,29 @@ private:
         if (isMarkup(text)) {
             throw ReadError(ReadError::Reason::MarkupText);
         }
-        return parse(text);
+        loaded->text = text;
+        return loaded;
     }
 
-    [[nodiscard]] Sheet parse(std::string_view text) const;
+    [[nodiscard]] Sheet parse(std::string_view text) const
+    {
+        SheetBuilder builder(m_sheetName, nullptr);
+        // The fields together are never longer than the text.
+        builder.reserveText(text.size());
+        parseInto(text, builder, nullptr);
+        return builder.finish();
+    }
+
+    // Hands over the sheet in bands of rows whose used range is at least atLeast.
+    void parse(std::string_view text, const HandOver& handOver, UsedRange atLeast = {}) const
+    {
+        SheetBuilder builder(m_sheetName, nullptr);
+        RowBands bands(builder, handOver, atLeast);
+        parseInto(text, builder, &bands);
+        bands.finish();
+    }
+
+    void parseInto(std::string_view text, SheetBuilder& builder, RowBands* bands) const;
 
     std::string m_fileName;
     std::string m_sheetName;
@@ -243,11 +308,8 @@ private:
     TextDialect m_dialect;
 };
 
-Sheet TextWorkbook::parse(std::string_view text) const
+void TextWorkbook::parseInto(std::string_view text, SheetBuilder& builder, RowBands* bands) const
 {
-    SheetBuilder builder(m_sheetName, nullptr);
-    // The fields together are never longer than the text.
-    builder.reserveText(text.size());
     const char delimiter = m_dialect.delimiter;
     const std::size_t size = text.size();
     std::int32_t row = 1;
@@ -303,6 +365,9 @@ Sheet TextWorkbook::parse(std::string_view text) const
                                 "line " + std::to_string(row) + " has more than "
                                     + std::to_string(MaxColumns) + " fields");
             }
+            if (bands) {
+                bands->beforeCell(row);
+            }
             builder.addText(row, column, value, 0);
         }
         if (pos >= size) {
@@ -321,7 +386,6 @@ Sheet TextWorkbook::parse(std::string_view text) const
         ++row;
         column = 1;
     }
-    return builder.finish();
 }
 
 } // namespace

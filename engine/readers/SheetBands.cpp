@@ -36,6 +36,11 @@ HandOver BandTally::handOver()
         m_summary.usedRange.lastColumn =
             std::max(m_summary.usedRange.lastColumn, band.usedRange.lastColumn);
         m_summary.storedCells += band.storedCells;
+        std::vector<std::uint64_t>& columns = m_summary.columnCells;
+        columns.resize(static_cast<std::size_t>(m_summary.usedRange.lastColumn) + 1);
+        for (const StoredCell& cell : part.cells()) {
+            ++columns[static_cast<std::size_t>(cell.column)];
+        }
         m_summary.valuedCells += band.valuedCells;
         constexpr std::uint32_t Most = std::numeric_limits<std::uint32_t>::max();
         m_summary.formulasWithoutResult =
@@ -104,6 +109,11 @@ std::optional<Sheet> ThreadedSheetParts::next()
         std::rethrow_exception(std::exchange(m_failure, nullptr));
     }
     return std::nullopt;
+}
+
+std::unique_ptr<SheetParts> ThreadedSheetParts::again() const
+{
+    return std::make_unique<ThreadedSheetParts>(m_summary, m_reading);
 }
 
 } // namespace sheetfray::engine::readers

@@ -71,6 +71,8 @@ public:
 
     [[nodiscard]] std::optional<Sheet> next() override;
 
+    [[nodiscard]] std::unique_ptr<SheetParts> again() const override;
+
 private:
     struct Stopped
     {};
