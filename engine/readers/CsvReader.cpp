@@ -234,7 +234,7 @@ private:
         }
     }
 
-    static constexpr std::size_t WholeBytes = std::size_t{64} << 20;
+    static constexpr std::size_t WholeBytes = std::size_t{8} << 20;
 
     // The text of the file, and the bytes it is held in.
     struct LoadedText
