@@ -4,13 +4,15 @@
 # files), and reports each run's peak resident memory (/usr/bin/time -f %M).
 # Usage: bench/split/run.sh [BUILD_DIR] [ROWS...]   (defaults: build/release, 100000 1000000)
 # Works in /dev/shm. A cell split of more rows than CELL_FILES_ROWS (default 200000) would
-# write millions of files: it runs with --dry-run (names only, no files), for its memory.
+# write millions of files: it runs with --dry-run (names only, no files), for its memory,
+# into DRY_OUTPUT (default /var/tmp), whose free space must seem enough for the files.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build/release}
 shift || true
 rows_list=${*:-100000 1000000}
 cell_files_rows=${CELL_FILES_ROWS:-200000}
+dry_output=${DRY_OUTPUT:-/var/tmp}
 if [ ! -x "$build/cli/sheetfray-split" ]; then
     cmake --preset release -DSHEETFRAY_BENCH=ON -DSHEETFRAY_TESTS=ON >/dev/null
     cmake --build "$build" -j2 --target sheetfray-split sheetfray-bench-workbook sheetfray-bench-floor
@@ -51,8 +53,11 @@ PY
             rm -rf "$out" "$work/floor"
             mkdir "$out" "$work/floor"
             t0=$(now)
-            peak=$( { /usr/bin/time -f %M "$split" --each "$mode" "${dry[@]}" --output "$out" "$input" \
-                >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+            target=$out
+            [ ${#dry[@]} -eq 0 ] || target=$dry_output
+            /usr/bin/time -o "$work/peak" -f %M "$split" --each "$mode" "${dry[@]}" \
+                --output "$target" "$input" >/dev/null 2>&1 || true
+            peak=$(tail -1 "$work/peak")
             t1=$(now)
             files=$(find "$out" -type f | wc -l)
             took=$(elapsed "$t0" "$t1")
