@@ -79,6 +79,7 @@ struct Example
     engine::SplitMode mode;
     NamingScheme scheme;
     Files files;
+    bool inParts = false; // the sheet comes a row at a time, as a large one does
 };
 
 // Names the case in a failure message.
@@ -93,7 +94,9 @@ class WorkedExample : public SplitTest, public ::testing::WithParamInterface<Exa
 TEST_P(WorkedExample, WritesTheseFilesExactly)
 {
     const Example& example = GetParam();
-    const std::string path = addBook("Book1.xlsx", {{{"Sheet1", nameQty}}});
+    FakeBook book{{{"Sheet1", nameQty}}};
+    book.inParts = example.inParts;
+    const std::string path = addBook("Book1.xlsx", std::move(book));
     controls.scheme = example.scheme;
     engine::splitWorkbook(context(), example.mode, false, path, base("Book1"), ",");
     EXPECT_EQ(filesIn(out.path()), example.files);
@@ -124,6 +127,21 @@ INSTANTIATE_TEST_SUITE_P(
                 engine::SplitMode::Columns,
                 NamingScheme::CellLocation,
                 {{"A1.txt", "Name,Pen,"}, {"B1.txt", "Qty,3,"}}},
+        Example{"RowsInParts",
+                engine::SplitMode::Rows,
+                NamingScheme::CellLocation,
+                {{"A1.txt", "Name,Qty,"}, {"A2.txt", "Pen,3,"}},
+                true},
+        Example{"ColumnsInParts",
+                engine::SplitMode::Columns,
+                NamingScheme::CellLocation,
+                {{"A1.txt", "Name,Pen,"}, {"B1.txt", "Qty,3,"}},
+                true},
+        Example{"CellsInParts",
+                engine::SplitMode::Cells,
+                NamingScheme::CellLocation,
+                {{"A1.txt", "Name"}, {"B1.txt", "Qty"}, {"A2.txt", "Pen"}, {"B2.txt", "3"}},
+                true},
         Example{"CellsByNumber",
                 engine::SplitMode::Cells,
                 NamingScheme::FileNamePlusNumber,
