@@ -192,6 +192,9 @@ public:
 
     [[nodiscard]] std::size_t cellCount() const { return m_cells.size(); }
 
+    // Bytes of the sheet's own text held so far.
+    [[nodiscard]] std::size_t textBytes() const { return m_textPool.size(); }
+
     // Makes room for about this many cells, a reader's estimate from the size of its input,
     // so that the store is not copied as it grows. Only a hint: the room given is bounded.
     void reserve(std::size_t cells);

@@ -206,7 +206,8 @@ public:
         requireSheet(index);
         return named([&]() -> std::unique_ptr<SheetParts> {
             std::shared_ptr<const LoadedText> loaded = loadText();
-            if (loaded->text.size() <= WholeBytes) {
+            // A few long lines are held whole, and the file's bytes go before the walk.
+            if (loaded->text.size() <= WholeBytes || !hasMoreLines(loaded->text, WholeLines)) {
                 return std::make_unique<WholeSheetParts>(parse(loaded->text));
             }
             BandTally tally;
@@ -235,6 +236,21 @@ private:
     }
 
     static constexpr std::size_t WholeBytes = std::size_t{8} << 20;
+    static constexpr std::size_t WholeLines = 65536;
+
+    // Whether text has more than lines line feeds.
+    static bool hasMoreLines(std::string_view text, std::size_t lines)
+    {
+        std::size_t found = 0;
+        for (const char* at = text.data(); found <= lines; ++found, ++at) {
+            const std::size_t left = text.size() - static_cast<std::size_t>(at - text.data());
+            at = static_cast<const char*>(std::memchr(at, '\n', left));
+            if (!at) {
+                return false;
+            }
+        }
+        return true;
+    }
 
     // The text of the file, and the bytes it is held in.
     struct LoadedText

@@ -17,7 +17,7 @@ void RowBands::beforeCell(std::int32_t row)
     if (row < m_row) {
         throw OutOfOrder{};
     }
-    if (row > m_row && m_builder.cellCount() >= BandCells) {
+    if (row > m_row && (m_builder.cellCount() >= BandCells || m_builder.textBytes() >= BandBytes)) {
         m_handOver(m_builder.finishPart(m_atLeast));
     }
     m_row = row;
@@ -31,6 +31,7 @@ void RowBands::finish()
 HandOver BandTally::handOver()
 {
     return [this](Sheet part) {
+        ++m_bands;
         const SheetSummary band = summaryOf(part);
         m_summary.usedRange.lastRow = std::max(m_summary.usedRange.lastRow, band.usedRange.lastRow);
         m_summary.usedRange.lastColumn =

@@ -17,7 +17,8 @@ namespace sheetfray::engine::readers {
 using HandOver = std::function<void(Sheet)>;
 
 // Cuts a sheet whose rows come in order into bands of whole rows: before a cell of a new
-// row, once the builder holds BandCells cells, they go to handOver as one part. A cell of an
+// row, once the builder holds BandCells cells or BandBytes of text, they go to handOver as
+// one part. A cell of an
 // earlier row than the one before it throws OutOfOrder: such a sheet is read whole.
 class RowBands
 {
@@ -26,6 +27,7 @@ public:
     {};
 
     static constexpr std::size_t BandCells = std::size_t{1} << 16;
+    static constexpr std::size_t BandBytes = std::size_t{4} << 20;
 
     // Every band's used range is at least atLeast.
     RowBands(SheetBuilder& builder, HandOver handOver, UsedRange atLeast = {});
@@ -49,8 +51,12 @@ public:
 
     [[nodiscard]] const SheetSummary& summary() const { return m_summary; }
 
+    // How many bands were handed over: a sheet of one is better held whole, its bytes let go.
+    [[nodiscard]] std::size_t bands() const { return m_bands; }
+
 private:
     SheetSummary m_summary;
+    std::size_t m_bands = 0;
 };
 
 // The parts of a sheet that a reading on a thread of its own hands over: it runs one band

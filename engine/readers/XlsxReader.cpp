@@ -476,6 +476,9 @@ private:
         } catch (const RowBands::OutOfOrder&) {
             return std::make_unique<WholeSheetParts>(readSheet(info));
         }
+        if (tally.bands() == 1) {
+            return std::make_unique<WholeSheetParts>(readSheet(info));
+        }
         const UsedRange range = tally.summary().usedRange;
         try {
             return std::make_unique<ThreadedSheetParts>(

@@ -794,6 +794,30 @@ TEST(SheetBands, FailuresReachTheWalkAndAnEarlyEndStopsTheReading)
     // Leaving with 99 bands unread must not wait for them.
 }
 
+// Long texts cut bands of fewer cells: a band's text stays near BandBytes.
+TEST(SheetBands, LongTextsCutBandsToo)
+{
+    SheetBuilder builder("Data", nullptr);
+    std::vector<std::size_t> bandBytes;
+    RowBands bands(builder, [&](Sheet part) {
+        std::size_t bytes = 0;
+        for (const StoredCell& cell : part.cells()) {
+            bytes += part.value(cell).text.size();
+        }
+        bandBytes.push_back(bytes);
+    });
+    const std::string text(std::size_t{1} << 20, 't');
+    for (std::int32_t row = 1; row <= 12; ++row) {
+        bands.beforeCell(row);
+        builder.addText(row, 1, text, 0);
+    }
+    bands.finish();
+    ASSERT_EQ(bandBytes.size(), 3U);
+    for (const std::size_t bytes : bandBytes) {
+        EXPECT_LE(bytes, RowBands::BandBytes);
+    }
+}
+
 // A sheet whose rows go back is not cut in bands.
 TEST(SheetBands, RowsOutOfOrderAreTold)
 {
