@@ -607,6 +607,7 @@ void OutputWriter::Queue::name(Pending& pending)
     ::close(pending.folder);
     pending.file = -1;
     pending.folder = -1;
+    pending.bytes = std::string(); // a column's file may be a sizeable part of the sheet
     if (!failure.empty()) {
         const std::lock_guard lock(mutex);
         failures.push_back({pending.tag, std::move(failure), std::move(reason)});
@@ -723,7 +724,8 @@ void OutputWriter::write(std::string_view bytes, const std::string& path, int ta
             }
             ++queue.count;
             waitingFiles.fetch_add(1, std::memory_order_relaxed);
-            if (queue.namerWaiting && queue.count >= Queue::Batch) {
+            // A kept copy waits no longer than it must: once a link has worked no file is kept.
+            if (queue.namerWaiting && (queue.count >= Queue::Batch || pending.kept)) {
                 queue.filled.notify_one();
             }
             return;

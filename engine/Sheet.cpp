@@ -1,13 +1,22 @@
 #include "engine/Sheet.h"
 
+#include "engine/Host.h"
 #include "support/Error.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
+#include <utility>
 
 namespace sheetfray::engine {
 
 namespace {
+
+std::uint64_t nextSerial()
+{
+    static std::atomic<std::uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 bool rowMajorLess(const StoredCell& a, const StoredCell& b)
 {
@@ -111,6 +120,7 @@ Sheet::Sheet(std::string name,
     , m_textPool(std::move(textPool))
     , m_usedRange(extent)
     , m_formulasWithoutResult(formulasWithoutResult)
+    , m_serial(nextSerial())
 {
     if (!m_styles) {
         m_styles = std::make_shared<WorkbookStyles>();
@@ -271,6 +281,27 @@ CellValue Sheet::value(std::int32_t row, std::int32_t column) const
     return cell ? value(*cell) : CellValue{};
 }
 
+SheetSummary summaryOf(const Sheet& sheet)
+{
+    SheetSummary summary;
+    summary.usedRange = sheet.usedRange();
+    summary.storedCells = sheet.cells().size();
+    summary.valuedCells = static_cast<std::uint64_t>(std::ranges::count_if(
+        sheet.cells(), [](const StoredCell& cell) { return cell.kind != CellKind::Blank; }));
+    summary.formulasWithoutResult = sheet.formulasWithoutResult();
+    return summary;
+}
+
+WholeSheetParts::WholeSheetParts(Sheet sheet)
+    : m_summary(summaryOf(sheet))
+    , m_sheet(std::move(sheet))
+{}
+
+std::optional<Sheet> WholeSheetParts::next()
+{
+    return std::exchange(m_sheet, std::nullopt);
+}
+
 SheetBuilder::SheetBuilder(std::string name, std::shared_ptr<const WorkbookStyles> styles)
     : m_name(std::move(name))
     , m_styles(std::move(styles))
@@ -377,6 +408,15 @@ void SheetBuilder::storeText(StoredCell& cell, std::string_view text)
     m_textPool.append(text);
 }
 
+void SheetBuilder::addCopy(const Sheet& from, const StoredCell& cell)
+{
+    StoredCell& copy = add(cell.row, cell.column, cell.kind, cell.style);
+    copy.data = cell.data;
+    if (cell.kind == CellKind::Text || cell.kind == CellKind::Error) {
+        storeText(copy, from.value(cell).text);
+    }
+}
+
 void SheetBuilder::addBlank(std::int32_t row, std::int32_t column, std::uint32_t style)
 {
     add(row, column, CellKind::Blank, style);
@@ -428,6 +468,24 @@ void SheetBuilder::addError(std::int32_t row,
                             std::uint32_t style)
 {
     storeText(add(row, column, CellKind::Error, style), text);
+}
+
+Sheet SheetBuilder::finishPart(UsedRange atLeast)
+{
+    if (!m_sorted || m_cleared) {
+        sortCells();
+    }
+    const UsedRange extent{std::max(atLeast.lastRow, m_extent.lastRow),
+                           std::max(atLeast.lastColumn, m_extent.lastColumn)};
+    Sheet sheet(m_name,
+                m_styles,
+                std::exchange(m_cells, {}),
+                std::exchange(m_textPool, {}),
+                std::exchange(m_formulasWithoutResult, 0),
+                extent);
+    m_extent = {};
+    m_lastStored = 0;
+    return sheet;
 }
 
 Sheet SheetBuilder::finish()

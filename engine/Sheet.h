@@ -138,6 +138,16 @@ public:
 
     [[nodiscard]] const WorkbookStyles& styles() const { return *m_styles; }
 
+    // A number no other sheet of this process had when it was made: a sheet handed over in
+    // parts gives each part its own, so what was built from one part is known not to fit the
+    // next.
+    [[nodiscard]] std::uint64_t serial() const { return m_serial; }
+
+    [[nodiscard]] const std::shared_ptr<const WorkbookStyles>& sharedStyles() const
+    {
+        return m_styles;
+    }
+
     // How many formula cells the file stores without a calculated result (as scripts write
     // them); they are read as blank cells, or not at all when the file gives them no format.
     [[nodiscard]] std::uint32_t formulasWithoutResult() const { return m_formulasWithoutResult; }
@@ -151,6 +161,7 @@ private:
     std::string m_textPool;
     UsedRange m_usedRange;
     std::uint32_t m_formulasWithoutResult = 0;
+    std::uint64_t m_serial = 0;
     // The column index, built on first use: cell indices by column, then row, and where each
     // column's run starts in it (column c from m_columnStart[c] to m_columnStart[c + 1]).
     mutable std::vector<std::uint32_t> m_columnOrder;
@@ -174,6 +185,8 @@ public:
     addShownNumber(std::int32_t row, std::int32_t column, double value, std::uint32_t sharedIndex);
     void
     addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint32_t style);
+    // A copy of a cell of another sheet of the same styles.
+    void addCopy(const Sheet& from, const StoredCell& cell);
     // A cell that holds nothing (a blank cell, whatever its format): it widens the used range
     // and clears an earlier cell at its position, but is not stored. It takes room only while
     // stored cells are out of order and it may clear one of them, until the next sort.
@@ -185,6 +198,9 @@ public:
 
     [[nodiscard]] std::size_t cellCount() const { return m_cells.size(); }
 
+    // Bytes of the sheet's own text held so far.
+    [[nodiscard]] std::size_t textBytes() const { return m_textPool.size(); }
+
     // Makes room for about this many cells, a reader's estimate from the size of its input,
     // so that the store is not copied as it grows. Only a hint: the room given is bounded.
     void reserve(std::size_t cells);
@@ -194,6 +210,9 @@ public:
 
     // Sorts the cells and hands them to the sheet; the builder is empty afterwards.
     [[nodiscard]] Sheet finish();
+    // The same for a part of a sheet, whose used range is at least atLeast; the builder keeps
+    // its name and styles for the next part.
+    [[nodiscard]] Sheet finishPart(UsedRange atLeast);
 
 private:
     StoredCell& add(std::int32_t row, std::int32_t column, CellKind kind, std::uint32_t style);

@@ -16,6 +16,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 
 namespace sheetfray::engine {
@@ -145,8 +146,10 @@ public:
 
     WorkbookWriter& writer(OutputKind kind, const Sheet& sheet)
     {
-        if (!m_writer || kind != m_kind) {
-            warnOfUnfit();
+        // A writer knows the formats of the cells it was made from: a sheet handed over in
+        // parts takes a new one for each part.
+        if (!m_writer || kind != m_kind || sheet.serial() != m_serial) {
+            countUnfit();
             m_writer.reset();
             if (kind == OutputKind::Xlsx) {
                 m_writer = std::make_unique<XlsxWriter>(sheet);
@@ -154,6 +157,7 @@ public:
                 m_writer = std::make_unique<XlsWriter>(sheet);
             }
             m_kind = kind;
+            m_serial = sheet.serial();
             m_sheet = sheet.name();
         }
         return *m_writer;
@@ -162,17 +166,13 @@ public:
     // Ends the sheet: says how many of its cells its files could not hold.
     void finishSheet()
     {
-        warnOfUnfit();
+        countUnfit();
         m_writer.reset();
-    }
-
-private:
-    void warnOfUnfit()
-    {
-        if (!m_writer || m_writer->unfit() == 0) {
+        const std::uint64_t count = m_unfit;
+        m_unfit = 0;
+        if (count == 0) {
             return;
         }
-        const std::uint64_t count = m_writer->unfit();
         m_outputs.warn(quotedPath(m_workbookPath) + ": " + groupedNumber(count)
                        + (count == 1 ? " cell" : " cells") + " of sheet \"" + m_sheet
                        + "\" did not fit in .xls files (rows after 65,536, columns after IV, "
@@ -180,7 +180,17 @@ private:
                        + (count == 1 ? "was" : "were") + " left out or cut");
     }
 
+private:
+    void countUnfit()
+    {
+        if (m_writer) {
+            m_unfit += m_writer->unfit();
+        }
+    }
+
     std::unique_ptr<WorkbookWriter> m_writer;
+    std::uint64_t m_serial = 0;
+    std::uint64_t m_unfit = 0; // cells of the sheet that did not fit, over its parts
     OutputKind m_kind = OutputKind::Spreadsheet;
     std::string m_sheet;
     RunOutputs& m_outputs;
@@ -491,6 +501,153 @@ struct SplitSource
         }
         return sheet;
     }
+
+    // The same for a walk from the first row to the last: the sheet in parts, and the first.
+    std::optional<Sheet> loadParts(Trap& trap,
+                                   int line,
+                                   std::int32_t s,
+                                   RunOutputs& outputs,
+                                   const std::string& path,
+                                   std::unique_ptr<SheetParts>& parts)
+    {
+        std::optional<Sheet> first;
+        trap.step(line, [&] {
+            try {
+                parts = workbook().loadSheetInParts(s);
+                first = parts->next();
+            } catch (const SheetWithoutCells&) {
+            } catch (const std::exception& e) {
+                outputs.markUnreadable(path, e.what());
+                throw;
+            }
+        });
+        if (!first) {
+            parts.reset();
+            return first;
+        }
+        formulasWithoutResult += parts->summary().formulasWithoutResult;
+        return first;
+    }
+};
+
+// Takes the cells of a sheet in parts, part after part, the current one in sheet. Reading
+// a later part is statement line of the trap; a part that cannot be read ends the walk.
+class PartWalk
+{
+public:
+    PartWalk(Trap& trap, int line, SheetParts* parts, std::optional<Sheet>& sheet)
+        : m_trap(trap)
+        , m_line(line)
+        , m_parts(parts)
+        , m_sheet(sheet)
+    {}
+
+    // The next stored cell, row by row; nothing after the last.
+    const StoredCell* nextCell()
+    {
+        while (m_next == m_sheet->cells().size()) {
+            if (!advance()) {
+                return nullptr;
+            }
+        }
+        return &m_sheet->cells()[m_next++];
+    }
+
+    // The stored cells of row, which comes after the rows asked for before.
+    std::span<const StoredCell> rowCells(std::int32_t row)
+    {
+        // Rows come in order, so each row's cells follow the last row's: taking them saves a
+        // search per row (1.5% of splitting 100,000 rows).
+        while (m_next == m_sheet->cells().size() && advance()) {
+        }
+        const std::span<const StoredCell> all = m_sheet->cells();
+        std::size_t end = m_next;
+        while (end < all.size() && all[end].row == row) {
+            ++end;
+        }
+        const std::span<const StoredCell> cells = all.subspan(m_next, end - m_next);
+        m_next = end;
+        return cells;
+    }
+
+private:
+    bool advance()
+    {
+        std::optional<Sheet> part;
+        if (m_parts) {
+            m_trap.step(m_line, [&] { part = m_parts->next(); });
+        }
+        if (!part) {
+            m_parts = nullptr;
+            return false;
+        }
+        m_sheet = std::move(part);
+        m_next = 0;
+        return true;
+    }
+
+    Trap& m_trap;
+    int m_line;
+    SheetParts* m_parts;
+    std::optional<Sheet>& m_sheet;
+    std::size_t m_next = 0; // the next cell in the current part
+};
+
+// The columns of a sheet too large to hold whole, a group of them at a time: each group is a
+// pass over the sheet's parts that keeps the cells of its own columns alone, as many columns
+// as GroupCells allows (one at the least).
+class ColumnGroups
+{
+public:
+    static constexpr std::uint64_t GroupCells = 3'500'000; // 84 MB of cells
+
+    ColumnGroups(const SheetParts& parts, const Sheet& first)
+        : m_parts(parts)
+        , m_name(first.name())
+        , m_styles(first.sharedStyles())
+        , m_range(first.usedRange())
+    {}
+
+    // The last column of the group read last; 0 before the first.
+    [[nodiscard]] std::int32_t last() const { return m_last; }
+
+    // Reads the group that starts at column first into sheet, which holds no cells should the
+    // reading fail.
+    void read(std::int32_t first, std::optional<Sheet>& sheet)
+    {
+        const std::vector<std::uint64_t>& counts = m_parts.summary().columnCells;
+        const auto countOf = [&](std::int32_t column) {
+            const auto c = static_cast<std::size_t>(column);
+            return c < counts.size() ? counts[c] : 0;
+        };
+        std::uint64_t cells = countOf(first);
+        m_last = first;
+        while (m_last < m_range.lastColumn && cells + countOf(m_last + 1) <= GroupCells) {
+            cells += countOf(++m_last);
+        }
+        sheet = SheetBuilder(m_name, m_styles).finishPart(m_range);
+        const std::unique_ptr<SheetParts> pass = m_parts.again();
+        if (!pass) {
+            throw std::runtime_error("the sheet cannot be read again");
+        }
+        SheetBuilder builder(m_name, m_styles);
+        builder.reserve(static_cast<std::size_t>(cells));
+        while (const std::optional<Sheet> part = pass->next()) {
+            for (const StoredCell& cell : part->cells()) {
+                if (cell.column >= first && cell.column <= m_last) {
+                    builder.addCopy(*part, cell);
+                }
+            }
+        }
+        sheet = builder.finishPart(m_range);
+    }
+
+private:
+    const SheetParts& m_parts;
+    std::string m_name;
+    std::shared_ptr<const WorkbookStyles> m_styles;
+    UsedRange m_range;
+    std::int32_t m_last = 0;
 };
 
 // Opens the workbook as statement 100 of the trap. Nothing when that fails: without a
@@ -626,10 +783,17 @@ void saveEachLine(const SplitContext& context,
     for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
         books.finishSheet();
         const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
-        const std::optional<Sheet> sheet =
-            source->load(trap, labels.lines, s, context.outputs, workbookPath);
+        std::unique_ptr<SheetParts> parts;
+        std::optional<Sheet> sheet =
+            source->loadParts(trap, labels.lines, s, context.outputs, workbookPath, parts);
         if (!sheet) {
             continue;
+        }
+        // A sheet in more than one part is walked by rows part after part, and by columns a
+        // group of columns at a time.
+        std::optional<ColumnGroups> groups;
+        if (!byRow && sheet->cells().size() < parts->summary().storedCells) {
+            groups.emplace(*parts, *sheet);
         }
         const UsedRange range = sheet->usedRange();
         const std::int32_t lineCount = byRow ? range.lastRow : range.lastColumn;
@@ -648,15 +812,20 @@ void saveEachLine(const SplitContext& context,
         progress.lastRow = range.lastRow;
         progress.lastColumn = range.lastColumn;
         progress.steps = static_cast<std::size_t>(std::max(lineCount, 0));
-        std::size_t rowStart = 0; // where the next row's cells start in the sheet's cells
+        PartWalk rows(trap, labels.lines, parts.get(), sheet);
         keys.reset();
         std::optional<ColumnsAhead> ahead;
-        if (!byRow && lineCount > 1 && cellCount >= ColumnsAhead::MinimumPositions) {
-            try {
-                ahead.emplace(*sheet, cellCount, separator);
-            } catch (const std::system_error&) {
-                // No second thread to be had: the walk renders every column itself.
+        const auto startAhead = [&](std::int32_t columns) {
+            if (!byRow && columns > 1 && cellCount >= ColumnsAhead::MinimumPositions) {
+                try {
+                    ahead.emplace(*sheet, cellCount, separator);
+                } catch (const std::system_error&) {
+                    // No second thread to be had: the walk renders every column itself.
+                }
             }
+        };
+        if (!groups) {
+            startAhead(lineCount);
         }
         for (std::int32_t index = 1; index <= lineCount; ++index) {
             if (labels.busy != 0) {
@@ -675,20 +844,19 @@ void saveEachLine(const SplitContext& context,
             line.clear();
             trap.step(labels.cells, [&] {
                 if (byRow) {
-                    // Rows come in order, so each row's cells follow the last row's: taking
-                    // them saves a search per row (1.5% of splitting 100,000 rows).
-                    const std::span<const StoredCell> all = sheet->cells();
-                    std::size_t end = rowStart;
-                    while (end < all.size() && all[end].row == index) {
-                        ++end;
-                    }
-                    rowCells = all.subspan(rowStart, end - rowStart);
-                    rowStart = end;
+                    rowCells = rows.rowCells(index);
                     renderRow(*sheet, rowCells, cellCount, separator, line);
-                } else if (ahead) {
-                    ahead->next(index, lineCount, line);
                 } else {
-                    renderColumn(*sheet, index, cellCount, separator, line);
+                    if (groups && index > groups->last()) {
+                        ahead.reset();
+                        groups->read(index, sheet);
+                        startAhead(groups->last() - index + 1);
+                    }
+                    if (ahead) {
+                        ahead->next(index, groups ? groups->last() : lineCount, line);
+                    } else {
+                        renderColumn(*sheet, index, cellCount, separator, line);
+                    }
                 }
                 firstValue = NameablePart(std::string_view(line.text).substr(0, line.firstLength));
             });
@@ -834,13 +1002,14 @@ void SaveEachCell(const SplitContext& context,
     for (std::int32_t walked = 1; walked <= sheetCount; ++walked) {
         books.finishSheet();
         const std::int32_t s = sheets[static_cast<std::size_t>(walked - 1)];
-        const std::optional<Sheet> sheet =
-            source->load(trap, 110, s, context.outputs, workbookPath);
+        std::unique_ptr<SheetParts> parts;
+        std::optional<Sheet> sheet =
+            source->loadParts(trap, 110, s, context.outputs, workbookPath, parts);
         if (!sheet) {
             continue;
         }
-        const auto valued = static_cast<std::uint64_t>(std::ranges::count_if(
-            sheet->cells(), [](const StoredCell& cell) { return cell.kind != CellKind::Blank; }));
+        const SheetSummary& summary = parts->summary();
+        const std::uint64_t valued = summary.valuedCells;
         if (const std::string refusal = space.refusal(valued, 0, sheet->name()); !refusal.empty()) {
             trap.report(110, refusal);
             continue;
@@ -851,9 +1020,11 @@ void SaveEachCell(const SplitContext& context,
         progress.sheet = walked;
         progress.lastRow = range.lastRow;
         progress.lastColumn = range.lastColumn;
-        progress.steps = sheet->cells().size();
+        progress.steps = summary.storedCells;
         progress.step = 0;
-        for (const StoredCell& cell : sheet->cells()) {
+        PartWalk cells(trap, 110, parts.get(), sheet);
+        while (const StoredCell* next = cells.nextCell()) {
+            const StoredCell& cell = *next;
             trap.step(114, [&] {
                 progress.row = cell.row;
                 progress.column = cell.column;

@@ -1,45 +1,81 @@
 #!/usr/bin/env bash
-# Times sheetfray-split --each row on a generated 100,000-row by 10-column workbook against
-# the floor measured in the same run: inflating the sheet XML plus writing the same files.
-# Usage: bench/split/run.sh [BUILD_DIR] [ROWS]   (BUILD_DIR defaults to build/release)
+# Times sheetfray-split in every mode on generated workbooks of 10 columns, .xlsx and .csv,
+# against the floor measured in the same run (getting at the sheet data plus writing the same
+# files), and reports each run's peak resident memory (/usr/bin/time -f %M).
+# Usage: bench/split/run.sh [BUILD_DIR] [ROWS...]   (defaults: build/release, 100000 1000000)
+# Works in /dev/shm. A cell split of more rows than CELL_FILES_ROWS (default 200000) would
+# write millions of files: it runs with --dry-run (names only, no files), for its memory,
+# into DRY_OUTPUT (default /var/tmp), whose free space must seem enough for the files.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build/release}
-rows=${2:-100000}
+shift || true
+rows_list=${*:-100000 1000000}
+cell_files_rows=${CELL_FILES_ROWS:-200000}
+dry_output=${DRY_OUTPUT:-/var/tmp}
 if [ ! -x "$build/cli/sheetfray-split" ]; then
     cmake --preset release -DSHEETFRAY_BENCH=ON -DSHEETFRAY_TESTS=ON >/dev/null
     cmake --build "$build" -j2 --target sheetfray-split sheetfray-bench-workbook sheetfray-bench-floor
 fi
-work=$(mktemp -d /tmp/sheetfray-bench.XXXXXX)
+split="$build/cli/sheetfray-split"
+floor="$build/bench/split/sheetfray-bench-floor"
+work=$(mktemp -d /dev/shm/sheetfray-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-book="$work/book.xlsx"
-"$build/bench/split/sheetfray-bench-workbook" "$book" "$rows" 10
 
 now() { date +%s.%N; }
 elapsed() { echo "$2 - $1" | bc -l; }
 
-# A first run gives the files the floor writes again, and warms the caches.
-mkdir "$work/warm"
-"$build/cli/sheetfray-split" --each row --output "$work/warm" "$book"
-"$build/bench/split/sheetfray-bench-floor" pack "$work/warm" "$work/manifest"
-files=$(ls "$work/warm" | wc -l)
-
-best_split=999999; best_floor=999999
-for round in 1 2 3; do
-    # Fresh, empty folders each time: creating files where many were just deleted is slower.
-    mkdir "$work/split$round" "$work/floor$round"
-    t0=$(now)
-    "$build/cli/sheetfray-split" --each row --output "$work/split$round" "$book"
-    t1=$(now)
-    "$build/bench/split/sheetfray-bench-floor" inflate "$book" >/dev/null
-    "$build/bench/split/sheetfray-bench-floor" write "$work/manifest" "$work/floor$round"
-    t2=$(now)
-    split=$(elapsed "$t0" "$t1"); floor=$(elapsed "$t1" "$t2")
-    best_split=$(echo "if ($split < $best_split) $split else $best_split" | bc -l)
-    best_floor=$(echo "if ($floor < $best_floor) $floor else $best_floor" | bc -l)
+printf '| rows | input | mode | files | sheetfray s | peak MB | floor s | ratio to floor |\n'
+printf '|---|---|---|---|---|---|---|---|\n'
+for rows in $rows_list; do
+    book="$work/book$rows.xlsx"
+    "$build/bench/split/sheetfray-bench-workbook" "$book" "$rows" 10
+    # A text workbook of as many rows by 10 columns of words, integers and decimals.
+    csv="$work/book$rows.csv"
+    python3 - "$csv" "$rows" <<'PY'
+import random, sys
+random.seed(7)
+words = ["word%d" % i for i in range(500)]
+with open(sys.argv[1], "w") as out:
+    for r in range(int(sys.argv[2])):
+        out.write(",".join([random.choice(words), str(random.randint(-100000, 100000)),
+                            "%.2f" % random.uniform(-1e4, 1e4), random.choice(words), "",
+                            str(r), "%.2f" % random.random(), random.choice(words),
+                            str(random.randint(0, 9)), "x"]) + "\n")
+PY
+    for input in "$book" "$csv"; do
+        for mode in row column cell; do
+            dry=()
+            if [ "$mode" = cell ] && [ "$rows" -gt "$cell_files_rows" ]; then
+                dry=(--dry-run)
+            fi
+            out="$work/out"
+            rm -rf "$out" "$work/floor"
+            mkdir "$out" "$work/floor"
+            t0=$(now)
+            target=$out
+            [ ${#dry[@]} -eq 0 ] || target=$dry_output
+            /usr/bin/time -o "$work/peak" -f %M "$split" --each "$mode" "${dry[@]}" \
+                --output "$target" "$input" >/dev/null 2>&1 || true
+            peak=$(tail -1 "$work/peak")
+            t1=$(now)
+            files=$(find "$out" -type f | wc -l)
+            took=$(elapsed "$t0" "$t1")
+            floor_s=-; ratio=-
+            if [ ${#dry[@]} -eq 0 ]; then
+                "$floor" pack "$out" "$work/manifest"
+                rm -rf "$out"
+                t2=$(now)
+                "$floor" inflate "$input" >/dev/null
+                "$floor" write "$work/manifest" "$work/floor"
+                t3=$(now)
+                floor_s=$(printf '%.2f' "$(elapsed "$t2" "$t3")")
+                ratio=$(printf '%.2f' "$(echo "$took / $(elapsed "$t2" "$t3")" | bc -l)")
+            else
+                files="(dry run)"
+            fi
+            printf '| %s | %s | %s | %s | %.2f | %d | %s | %s |\n' "$rows" "${input##*.}" "$mode" \
+                "$files" "$took" "$((peak / 1024))" "$floor_s" "$ratio"
+        done
+    done
 done
-diff -r "$work/split1" "$work/floor1" >/dev/null || { echo "floor wrote different files" >&2; exit 1; }
-printf 'rows %d, files %d\n' "$rows" "$files"
-printf 'sheetfray-split --each row  %.3f s\n' "$best_split"
-printf 'floor (inflate + write)     %.3f s\n' "$best_floor"
-printf 'ratio                       %.2f\n' "$(echo "$best_split / $best_floor" | bc -l)"

@@ -1,5 +1,6 @@
 #include "engine/readers/CsvReader.h"
 
+#include "engine/readers/SheetBands.h"
 #include "engine/readers/TextDecoding.h"
 #include "support/Error.h"
 #include "support/Text.h"
@@ -257,14 +258,35 @@ public:
     [[nodiscard]] Sheet loadSheet(std::int32_t index) override
     {
         requireSheet(index);
-        try {
-            return load();
-        } catch (ReadError& e) {
-            e.nameFile(m_fileName);
-            throw;
-        } catch (const std::bad_alloc&) {
-            throw ReadError(ReadError::Reason::OutOfMemory, {}, {.file = m_fileName});
-        }
+        return named([&] { return parse(*loadText()); });
+    }
+
+    // A text of more than WholeBytes is read twice, the second time in bands of rows; its
+    // bytes are held meanwhile, as they are while a sheet is loaded whole.
+    [[nodiscard]] std::unique_ptr<SheetParts> loadSheetInParts(std::int32_t index) override
+    {
+        requireSheet(index);
+        return named([&]() -> std::unique_ptr<SheetParts> {
+            std::shared_ptr<const LoadedText> loaded = loadText();
+            // A few long lines are held whole, and the file's bytes go before the walk.
+            if (loaded->text.size() <= WholeBytes || !hasMoreLines(loaded->text, WholeLines)) {
+                return std::make_unique<WholeSheetParts>(parse(*loaded));
+            }
+            BandTally tally;
+            parse(*loaded, tally.handOver());
+            const UsedRange range = tally.summary().usedRange;
+            try {
+                return std::make_unique<ThreadedSheetParts>(
+                    tally.summary(), [this, loaded, range](const HandOver& handOver) {
+                        named([&] {
+                            parse(*loaded, handOver, range);
+                            return 0;
+                        });
+                    });
+            } catch (const std::system_error&) {
+                return std::make_unique<WholeSheetParts>(parse(*loaded));
+            }
+        });
     }
 
 private:
@@ -275,10 +297,51 @@ private:
         }
     }
 
-    [[nodiscard]] Sheet load() const
+    static constexpr std::size_t WholeBytes = std::size_t{8} << 20;
+    static constexpr std::size_t WholeLines = 65536;
+
+    // Whether text has more than lines line feeds.
+    static bool hasMoreLines(std::string_view text, std::size_t lines)
+    {
+        std::size_t found = 0;
+        for (const char* at = text.data(); found <= lines; ++found, ++at) {
+            const std::size_t left = text.size() - static_cast<std::size_t>(at - text.data());
+            at = static_cast<const char*>(std::memchr(at, '\n', left));
+            if (!at) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The text of the file, and the bytes it is held in.
+    struct LoadedText
     {
         std::vector<std::byte> read;
         std::string decoded;
+        std::string_view text;
+        TextDialect dialect; // the reader's, or the one a "sep=" line names
+    };
+
+    // What f returns; a failure names the file.
+    template <typename F>
+    auto named(F&& f) const -> decltype(f())
+    {
+        try {
+            return f();
+        } catch (ReadError& e) {
+            e.nameFile(m_fileName);
+            throw;
+        } catch (const std::bad_alloc&) {
+            throw ReadError(ReadError::Reason::OutOfMemory, {}, {.file = m_fileName});
+        }
+    }
+
+    [[nodiscard]] std::shared_ptr<const LoadedText> loadText() const
+    {
+        auto loaded = std::make_shared<LoadedText>();
+        std::vector<std::byte>& read = loaded->read;
+        std::string& decoded = loaded->decoded;
         std::string_view text =
             m_path.empty() ? decodeText(m_bytes, decoded) : readFileText(m_path, read, decoded);
         if (!decoded.empty()) {
@@ -290,11 +353,33 @@ private:
         if (isMarkup(text)) {
             throw ReadError(ReadError::Reason::MarkupText);
         }
-        const TextDialect dialect = takeSeparatorLine(text, m_dialect);
-        return parse(text, dialect);
+        loaded->dialect = takeSeparatorLine(text, m_dialect);
+        loaded->text = text;
+        return loaded;
     }
 
-    [[nodiscard]] Sheet parse(std::string_view text, TextDialect dialect) const;
+    [[nodiscard]] Sheet parse(const LoadedText& loaded) const
+    {
+        SheetBuilder builder(m_sheetName, nullptr);
+        // The fields together are never longer than the text.
+        builder.reserveText(loaded.text.size());
+        parseInto(loaded.text, loaded.dialect, builder, nullptr);
+        return builder.finish();
+    }
+
+    // Hands over the sheet in bands of rows whose used range is at least atLeast.
+    void parse(const LoadedText& loaded, const HandOver& handOver, UsedRange atLeast = {}) const
+    {
+        SheetBuilder builder(m_sheetName, nullptr);
+        RowBands bands(builder, handOver, atLeast);
+        parseInto(loaded.text, loaded.dialect, builder, &bands);
+        bands.finish();
+    }
+
+    void parseInto(std::string_view text,
+                   TextDialect dialect,
+                   SheetBuilder& builder,
+                   RowBands* bands) const;
 
     std::string m_fileName;
     std::string m_sheetName;
@@ -303,11 +388,11 @@ private:
     TextDialect m_dialect;
 };
 
-Sheet TextWorkbook::parse(std::string_view text, TextDialect dialect) const
+void TextWorkbook::parseInto(std::string_view text,
+                             TextDialect dialect,
+                             SheetBuilder& builder,
+                             RowBands* bands) const
 {
-    SheetBuilder builder(m_sheetName, nullptr);
-    // The fields together are never longer than the text.
-    builder.reserveText(text.size());
     const char delimiter = dialect.delimiter;
     const std::size_t size = text.size();
     std::int32_t row = 1;
@@ -363,6 +448,9 @@ Sheet TextWorkbook::parse(std::string_view text, TextDialect dialect) const
                                 "line " + std::to_string(row) + " has more than "
                                     + std::to_string(MaxColumns) + " fields");
             }
+            if (bands) {
+                bands->beforeCell(row);
+            }
             builder.addText(row, column, value, 0);
         }
         if (pos >= size) {
@@ -381,7 +469,6 @@ Sheet TextWorkbook::parse(std::string_view text, TextDialect dialect) const
         ++row;
         column = 1;
     }
-    return builder.finish();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "engine/readers/DateSerial.h"
 #include "engine/readers/DecimalText.h"
 #include "engine/readers/PackagePart.h"
+#include "engine/readers/SheetBands.h"
 #include "engine/readers/XlsxPackage.h"
 #include "engine/readers/XlsxText.h"
 #include "engine/readers/XmlStream.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace sheetfray::engine::readers {
@@ -84,10 +86,14 @@ bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& c
 class SheetHandler final : public XmlHandler
 {
 public:
-    SheetHandler(SheetBuilder& builder, const WorkbookStyles& styles, const std::string& sheetName)
+    SheetHandler(SheetBuilder& builder,
+                 const WorkbookStyles& styles,
+                 const std::string& sheetName,
+                 RowBands* bands = nullptr)
         : m_builder(builder)
         , m_styles(styles)
         , m_sheetName(sheetName)
+        , m_bands(bands)
     {}
 
     void startElement(std::string_view name, const XmlAttributes& attributes) override
@@ -259,6 +265,9 @@ private:
                             std::to_string(MaxCellsPerSheet),
                             {.sheet = m_sheetName});
         }
+        if (m_bands) {
+            m_bands->beforeCell(m_row);
+        }
         const std::string_view value = m_value;
         // A cell without a value (a blank cell, there for its format) holds nothing to show,
         // nor does a formula whose result was never calculated (scripts write them so; those
@@ -335,6 +344,7 @@ private:
     SheetBuilder& m_builder;
     const WorkbookStyles& m_styles;
     const std::string& m_sheetName;
+    RowBands* m_bands;
 
     int m_depth = 0;
     std::size_t m_cells = 0; // <c> elements read
@@ -378,17 +388,33 @@ public:
         try {
             return readSheet(info);
         } catch (ReadError& e) {
-            // The sheet store's own limits have always come through this reader without the
-            // file's name.
-            if (e.reason() != ReadError::Reason::CellOutsideSheet
-                && e.reason() != ReadError::Reason::TooMuchText) {
-                e.nameFile(m_archive.fileName());
-            }
+            nameFileIn(e);
+            throw;
+        }
+    }
+
+    std::unique_ptr<SheetParts> loadSheetInParts(std::int32_t index) override
+    {
+        const XlsxSheet& info = sheet(index);
+        try {
+            return readSheetInParts(info);
+        } catch (ReadError& e) {
+            nameFileIn(e);
             throw;
         }
     }
 
 private:
+    void nameFileIn(ReadError& e) const
+    {
+        // The sheet store's own limits have always come through this reader without the
+        // file's name.
+        if (e.reason() != ReadError::Reason::CellOutsideSheet
+            && e.reason() != ReadError::Reason::TooMuchText) {
+            e.nameFile(m_archive.fileName());
+        }
+    }
+
     const XlsxSheet& sheet(std::int32_t index) const
     {
         if (index < 1 || index > sheetCount()) {
@@ -399,7 +425,20 @@ private:
         return m_sheets[static_cast<std::size_t>(index - 1)];
     }
 
-    Sheet readSheet(const XlsxSheet& info)
+    // A cell takes some 35 bytes of sheet XML, which deflates to a fifth or less; the
+    // compressed size bounds a directory that lies.
+    static std::size_t cellEstimate(const ZipEntry& entry)
+    {
+        return static_cast<std::size_t>(std::min(entry.declaredSize(), entry.compressedSize() * 20)
+                                        / 32);
+    }
+
+    // A sheet of up to about this many cells (48 MB of them) is read once and held whole:
+    // reading it twice would cost more time than holding it costs memory.
+    static constexpr std::size_t WholeCells = std::size_t{2} << 20;
+
+    // The sheet's part; nothing for a worksheet without one.
+    std::optional<ZipEntry> openSheet(const XlsxSheet& info) const
     {
         if (info.kind != XlsxSheetKind::Worksheet) {
             throw SheetWithoutCells(
@@ -407,20 +446,68 @@ private:
                 {},
                 {.sheet = info.name});
         }
+        if (info.part.empty()) {
+            return std::nullopt;
+        }
+        const auto part = m_archive.find(info.part);
+        if (!part) {
+            throw ReadError(
+                ReadError::Reason::PartMissing, {}, {.sheet = info.name, .part = info.part});
+        }
+        return m_archive.open(*part);
+    }
+
+    // A first reading finds the used range and counts, band by band, holding no more than a
+    // band; a second on its own thread hands the bands over as the walk asks for them. A
+    // sheet whose rows are out of order is read whole instead.
+    std::unique_ptr<SheetParts> readSheetInParts(const XlsxSheet& info)
+    {
+        std::optional<ZipEntry> entry = openSheet(info);
+        if (!entry || cellEstimate(*entry) <= WholeCells) {
+            return std::make_unique<WholeSheetParts>(readSheet(info));
+        }
+        BandTally tally;
+        try {
+            SheetBuilder builder(info.name, m_styles);
+            RowBands bands(builder, tally.handOver());
+            SheetHandler handler(builder, *m_styles, info.name, &bands);
+            parsePart(*entry, info.part, handler);
+            bands.finish();
+        } catch (const RowBands::OutOfOrder&) {
+            return std::make_unique<WholeSheetParts>(readSheet(info));
+        }
+        if (tally.bands() == 1) {
+            return std::make_unique<WholeSheetParts>(readSheet(info));
+        }
+        const UsedRange range = tally.summary().usedRange;
+        try {
+            return std::make_unique<ThreadedSheetParts>(
+                tally.summary(), [this, &info, range](const HandOver& handOver) {
+                    try {
+                        std::optional<ZipEntry> again = openSheet(info);
+                        SheetBuilder builder(info.name, m_styles);
+                        RowBands bands(builder, handOver, range);
+                        SheetHandler handler(builder, *m_styles, info.name, &bands);
+                        parsePart(*again, info.part, handler);
+                        bands.finish();
+                    } catch (ReadError& e) {
+                        nameFileIn(e);
+                        throw;
+                    }
+                });
+        } catch (const std::system_error&) {
+            return std::make_unique<WholeSheetParts>(readSheet(info));
+        }
+    }
+
+    Sheet readSheet(const XlsxSheet& info)
+    {
+        std::optional<ZipEntry> entry = openSheet(info);
         SheetBuilder builder(info.name, m_styles);
-        if (!info.part.empty()) {
-            const auto part = m_archive.find(info.part);
-            if (!part) {
-                throw ReadError(
-                    ReadError::Reason::PartMissing, {}, {.sheet = info.name, .part = info.part});
-            }
-            ZipEntry entry = m_archive.open(*part);
-            // A cell takes some 35 bytes of sheet XML, which deflates to a fifth or less; the
-            // compressed size bounds a directory that lies.
-            builder.reserve(static_cast<std::size_t>(
-                std::min(entry.declaredSize(), entry.compressedSize() * 20) / 32));
+        if (entry) {
+            builder.reserve(cellEstimate(*entry));
             SheetHandler handler(builder, *m_styles, info.name);
-            parsePart(entry, info.part, handler);
+            parsePart(*entry, info.part, handler);
         }
         return builder.finish();
     }

@@ -79,6 +79,7 @@ struct Example
     engine::SplitMode mode;
     NamingScheme scheme;
     Files files;
+    bool inParts = false; // the sheet comes a row at a time, as a large one does
 };
 
 // Names the case in a failure message.
@@ -93,7 +94,9 @@ class WorkedExample : public SplitTest, public ::testing::WithParamInterface<Exa
 TEST_P(WorkedExample, WritesTheseFilesExactly)
 {
     const Example& example = GetParam();
-    const std::string path = addBook("Book1.xlsx", {{{"Sheet1", nameQty}}});
+    FakeBook book{{{"Sheet1", nameQty}}};
+    book.inParts = example.inParts;
+    const std::string path = addBook("Book1.xlsx", std::move(book));
     controls.scheme = example.scheme;
     engine::splitWorkbook(context(), example.mode, false, path, base("Book1"), ",");
     EXPECT_EQ(filesIn(out.path()), example.files);
@@ -124,6 +127,21 @@ INSTANTIATE_TEST_SUITE_P(
                 engine::SplitMode::Columns,
                 NamingScheme::CellLocation,
                 {{"A1.txt", "Name,Pen,"}, {"B1.txt", "Qty,3,"}}},
+        Example{"RowsInParts",
+                engine::SplitMode::Rows,
+                NamingScheme::CellLocation,
+                {{"A1.txt", "Name,Qty,"}, {"A2.txt", "Pen,3,"}},
+                true},
+        Example{"ColumnsInParts",
+                engine::SplitMode::Columns,
+                NamingScheme::CellLocation,
+                {{"A1.txt", "Name,Pen,"}, {"B1.txt", "Qty,3,"}},
+                true},
+        Example{"CellsInParts",
+                engine::SplitMode::Cells,
+                NamingScheme::CellLocation,
+                {{"A1.txt", "Name"}, {"B1.txt", "Qty"}, {"A2.txt", "Pen"}, {"B2.txt", "3"}},
+                true},
         Example{"CellsByNumber",
                 engine::SplitMode::Cells,
                 NamingScheme::FileNamePlusNumber,
@@ -506,6 +524,27 @@ TEST_F(SplitTest, CellsBeyondTheGridOfXlsFilesAreLeftOutWithAWarning)
     choices->kind = engine::OutputKind::Xlsx;
     columns(path);
     EXPECT_TRUE(outputs.takeWarnings().empty());
+}
+
+TEST_F(SplitTest, WorkbookFilesOfASheetInPartsKeepTheFormatsOfEveryPart)
+{
+    // The second row's format is first seen in the second part: its file must declare it.
+    FakeBook book{{{"S", [](engine::SheetBuilder& b) {
+                        b.addNumber(1, 1, 0.5, 0);
+                        b.addNumber(2, 1, 0.5, 1);
+                    }}}};
+    book.styles->cellFormats = {engine::format::NumberFormat::compile("General"),
+                                engine::format::NumberFormat::compile("0.000")};
+    book.inParts = true;
+    const std::string path = addBook("P.xlsx", std::move(book));
+    for (const engine::OutputKind kind :
+         {engine::OutputKind::Spreadsheet, engine::OutputKind::Xlsx}) {
+        choices.emplace().kind = kind;
+        rows(path);
+        const std::string second =
+            readFile(out.path() / (kind == engine::OutputKind::Xlsx ? "P_2.xlsx" : "P_2.xls"));
+        EXPECT_NE(second.find("0.000"), std::string::npos) << static_cast<int>(kind);
+    }
 }
 
 TEST_F(SplitTest, SingleByteCodePageEncodesContentAndReplacesMissingCharacters)

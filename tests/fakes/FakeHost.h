@@ -29,6 +29,48 @@ struct FakeBook
 {
     std::vector<FakeSheet> sheets;
     std::shared_ptr<engine::WorkbookStyles> styles = std::make_shared<engine::WorkbookStyles>();
+    bool inParts = false; // sheets are handed to the walks a row at a time
+};
+
+// The parts of a sheet a row each, as a reader that streams hands them over.
+class RowByRowParts final : public engine::SheetParts
+{
+public:
+    explicit RowByRowParts(const engine::Sheet& whole)
+    {
+        m_summary = engine::summaryOf(whole);
+        m_summary.columnCells.assign(static_cast<std::size_t>(whole.usedRange().lastColumn) + 1, 0);
+        engine::SheetBuilder builder(whole.name(), whole.sharedStyles());
+        for (std::int32_t row = 1; row <= whole.usedRange().lastRow; ++row) {
+            for (const engine::StoredCell& cell : whole.rowCells(row)) {
+                builder.addCopy(whole, cell);
+                ++m_summary.columnCells[static_cast<std::size_t>(cell.column)];
+            }
+            m_parts.push_back(builder.finishPart(whole.usedRange()));
+        }
+    }
+
+    const engine::SheetSummary& summary() const override { return m_summary; }
+
+    std::optional<engine::Sheet> next() override
+    {
+        if (m_next == m_parts.size()) {
+            return std::nullopt;
+        }
+        return m_parts[m_next++];
+    }
+
+    std::unique_ptr<engine::SheetParts> again() const override
+    {
+        auto copy = std::make_unique<RowByRowParts>(*this);
+        copy->m_next = 0;
+        return copy;
+    }
+
+private:
+    engine::SheetSummary m_summary;
+    std::vector<engine::Sheet> m_parts;
+    std::size_t m_next = 0;
 };
 
 // Fills a sheet from a table of texts; an empty text leaves the position without a cell.
@@ -81,6 +123,14 @@ public:
             sheet.fill(builder);
         }
         return builder.finish();
+    }
+
+    std::unique_ptr<engine::SheetParts> loadSheetInParts(std::int32_t index) override
+    {
+        if (!m_book.inParts) {
+            return engine::Workbook::loadSheetInParts(index);
+        }
+        return std::make_unique<RowByRowParts>(loadSheet(index));
     }
 
 private:

@@ -194,11 +194,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Opens and loads the text file with a bound on the process's private memory: of what it
 // holds already, and bound more. Exits 0 when the sheet holds the whole line of size bytes.
-[[noreturn]] void loadWithinMemory(const std::string& path, std::size_t size, std::size_t bound)
+// In parts, the first part is held beside a line of size bytes, as a walk renders it.
+[[noreturn]] void
+loadWithinMemory(const std::string& path, std::size_t size, std::size_t bound, bool inParts = false)
 {
     testing::limitPrivateMemory(bound);
     try {
         const auto workbook = FileHostFactory().create()->open(path);
+        if (inParts) {
+            const std::unique_ptr<SheetParts> parts = workbook->loadSheetInParts(1);
+            const std::optional<Sheet> part = parts->next();
+            const std::string line(size, 'y');
+            std::_Exit(part && part->value(1, 1).text.size() == size && line.back() == 'y' ? 0 : 2);
+        }
         const Sheet sheet = workbook->loadSheet(1);
         std::_Exit(sheet.value(1, 1).text.size() == size ? 0 : 2);
     } catch (...) {
@@ -216,6 +224,8 @@ TEST(FileHost, TextFileIsReadWithoutCopiesOfItself)
     testing::writeFile(dir.path() / "line.csv", std::string(Size, 'x') + ",b");
     const std::string path = (dir.path() / "line.csv").string();
     EXPECT_EXIT(loadWithinMemory(path, Size, Size * 5 / 2), ::testing::ExitedWithCode(0), "");
+    // Handed to a walk, the file's bytes go before the line is rendered.
+    EXPECT_EXIT(loadWithinMemory(path, Size, Size * 5 / 2, true), ::testing::ExitedWithCode(0), "");
 }
 
 // UTF-16 text is decoded as it is read: a line of 32 Mi characters (64 MiB of file) loads

@@ -1,4 +1,5 @@
 #include "engine/readers/FileHost.h"
+#include "engine/readers/SheetBands.h"
 #include "support/Error.h"
 #include "tests/builders/XlsxBuilder.h"
 #include "tests/fakes/TempDir.h"
@@ -690,6 +691,141 @@ TEST(XlsxReader, NamesTheSheetWhosePartIsMissing)
     const std::string message = readErrorOf([&] { (void)workbook->loadSheet(1); });
     EXPECT_NE(message.find("sheet \"Data\""), std::string::npos) << message;
     EXPECT_NE(message.find("xl/worksheets/sheet1.xml is missing"), std::string::npos) << message;
+}
+
+// What a reader that reads a sheet twice hands the walks: the first reading's tally must be
+// the summary of the sheet read whole, and the bands of the second, end to end, its cells.
+// The rows are cut where a cell stored twice and a cell cleared by an empty one meet the
+// band's end.
+TEST(SheetBands, JoinedBandsAreTheSheetReadWhole)
+{
+    const auto feed = [](SheetBuilder& builder, RowBands* bands) {
+        const auto before = [&](std::int32_t row) {
+            if (bands) {
+                bands->beforeCell(row);
+            }
+        };
+        for (std::int32_t row = 1; row <= 20000; ++row) {
+            for (std::int32_t column = 10; column >= 1; --column) { // each row backwards
+                before(row);
+                if (column == 3) {
+                    builder.addBlank(row, column, 1);
+                } else {
+                    builder.addNumber(row, column, row * 100 + column, 0);
+                }
+            }
+            before(row);
+            builder.addText(row, 2, "again " + std::to_string(row), 0); // replaces B
+            before(row);
+            builder.addEmpty(row, 4); // clears D
+            if (row % 1000 == 0) {
+                before(row);
+                builder.countFormulaWithoutResult();
+            }
+        }
+        before(20001);
+        builder.addEmpty(20001, 12); // widens the range only
+    };
+    SheetBuilder wholeBuilder("Data", nullptr);
+    feed(wholeBuilder, nullptr);
+    const Sheet whole = wholeBuilder.finish();
+    const SheetSummary expected = summaryOf(whole);
+
+    BandTally tally;
+    SheetBuilder first("Data", nullptr);
+    RowBands counting(first, tally.handOver());
+    feed(first, &counting);
+    counting.finish();
+    EXPECT_EQ(tally.summary().usedRange, (UsedRange{20001, 12}));
+    EXPECT_EQ(tally.summary().storedCells, expected.storedCells);
+    EXPECT_EQ(tally.summary().valuedCells, expected.valuedCells);
+    EXPECT_EQ(tally.summary().formulasWithoutResult, 20U);
+
+    ThreadedSheetParts parts(tally.summary(), [&](const HandOver& handOver) {
+        SheetBuilder second("Data", nullptr);
+        RowBands bands(second, handOver, tally.summary().usedRange);
+        feed(second, &bands);
+        bands.finish();
+    });
+    std::size_t at = 0;
+    int partCount = 0;
+    while (const std::optional<Sheet> part = parts.next()) {
+        ++partCount;
+        EXPECT_EQ(part->usedRange(), whole.usedRange());
+        for (const StoredCell& cell : part->cells()) {
+            ASSERT_LT(at, whole.cells().size());
+            const StoredCell& want = whole.cells()[at++];
+            ASSERT_EQ(std::pair(cell.row, cell.column), std::pair(want.row, want.column));
+            EXPECT_EQ(part->text(cell.row, cell.column), whole.text(want.row, want.column));
+        }
+    }
+    EXPECT_EQ(at, whole.cells().size());
+    EXPECT_GT(partCount, 1);
+}
+
+// A failure of the second reading reaches the walk; a walk that stops early stops it.
+TEST(SheetBands, FailuresReachTheWalkAndAnEarlyEndStopsTheReading)
+{
+    const auto bandsOf = [](bool fail) {
+        return [fail](const HandOver& handOver) {
+            for (int i = 0; i < 100; ++i) {
+                handOver(SheetBuilder("Data", nullptr).finish());
+            }
+            if (fail) {
+                throw ReadError(ReadError::Reason::SheetDamaged, "late");
+            }
+        };
+    };
+    {
+        ThreadedSheetParts parts({}, bandsOf(true));
+        int count = 0;
+        EXPECT_THROW(
+            {
+                while (parts.next()) {
+                    ++count;
+                }
+            },
+            ReadError);
+        EXPECT_EQ(count, 100);
+        EXPECT_FALSE(parts.next()) << "the failure is told once";
+    }
+    ThreadedSheetParts stopped({}, bandsOf(false));
+    EXPECT_TRUE(stopped.next());
+    // Leaving with 99 bands unread must not wait for them.
+}
+
+// Long texts cut bands of fewer cells: a band's text stays near BandBytes.
+TEST(SheetBands, LongTextsCutBandsToo)
+{
+    SheetBuilder builder("Data", nullptr);
+    std::vector<std::size_t> bandBytes;
+    RowBands bands(builder, [&](Sheet part) {
+        std::size_t bytes = 0;
+        for (const StoredCell& cell : part.cells()) {
+            bytes += part.value(cell).text.size();
+        }
+        bandBytes.push_back(bytes);
+    });
+    const std::string text(std::size_t{1} << 20, 't');
+    for (std::int32_t row = 1; row <= 12; ++row) {
+        bands.beforeCell(row);
+        builder.addText(row, 1, text, 0);
+    }
+    bands.finish();
+    ASSERT_EQ(bandBytes.size(), 3U);
+    for (const std::size_t bytes : bandBytes) {
+        EXPECT_LE(bytes, RowBands::BandBytes);
+    }
+}
+
+// A sheet whose rows go back is not cut in bands.
+TEST(SheetBands, RowsOutOfOrderAreTold)
+{
+    SheetBuilder builder("Data", nullptr);
+    RowBands bands(builder, [](Sheet) {});
+    bands.beforeCell(5);
+    bands.beforeCell(5);
+    EXPECT_THROW(bands.beforeCell(4), RowBands::OutOfOrder);
 }
 
 } // namespace
