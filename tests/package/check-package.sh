@@ -94,7 +94,7 @@ page_options=$(gzip -dc "$root/usr/share/man/man1/sheetfray-split.1.gz" | sed 's
 undocumented=$(comm -23 <(echo "$help_options") <(echo "$page_options"))
 [ -z "$undocumented" ] || fail "the manual page lacks $(echo $undocumented)"
 unknown=$(comm -13 <(echo "$help_options") <(echo "$page_options"))
-[ -z "$unknown" ] || echo "note: the manual page describes options --help lacks: $(echo $unknown)"
+[ -z "$unknown" ] || fail "the manual page describes options --help lacks: $(echo $unknown)"
 
 # The menu entry, the AppStream entry and the packages as Debian's tools see them.
 if command -v desktop-file-validate >/dev/null; then
