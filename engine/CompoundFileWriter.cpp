@@ -1,5 +1,7 @@
 #include "engine/CompoundFileWriter.h"
 
+#include "engine/ByteOutput.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -19,19 +21,6 @@ constexpr std::uint32_t FatSector = 0xFFFFFFFD;
 constexpr std::uint32_t DifatSector = 0xFFFFFFFC;
 constexpr std::uint32_t NoStream = 0xFFFFFFFF;
 
-void put16(std::string& out, std::size_t at, std::uint16_t value)
-{
-    out[at] = static_cast<char>(value & 0xFF);
-    out[at + 1] = static_cast<char>(value >> 8);
-}
-
-void put32(std::string& out, std::size_t at, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i) {
-        out[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-}
-
 // A table of 32-bit entries (FAT, mini FAT, DIFAT) appended one entry at a time.
 class EntryTable
 {
@@ -43,7 +32,7 @@ public:
 
     void add(std::uint32_t value)
     {
-        put32(m_out, m_at, value);
+        set32(m_out, m_at, value);
         m_at += 4;
     }
 
@@ -79,14 +68,14 @@ void putEntry(std::string& out,
     for (std::size_t i = 0; i < name.size(); ++i) {
         out[at + 2 * i] = name[i];
     }
-    put16(out, at + 64, static_cast<std::uint16_t>(2 * (name.size() + 1)));
+    set16(out, at + 64, static_cast<std::uint16_t>(2 * (name.size() + 1)));
     out[at + 66] = static_cast<char>(type);
     out[at + 67] = 1; // black
-    put32(out, at + 68, NoStream); // left sibling
-    put32(out, at + 72, NoStream); // right sibling
-    put32(out, at + 76, child);
-    put32(out, at + 116, start);
-    put32(out, at + 120, size);
+    set32(out, at + 68, NoStream); // left sibling
+    set32(out, at + 72, NoStream); // right sibling
+    set32(out, at + 76, child);
+    set32(out, at + 116, start);
+    set32(out, at + 120, size);
 }
 
 // The directory sector: the root, the stream, and two unused entries.
@@ -102,9 +91,9 @@ void putDirectory(std::string& out,
     putEntry(out, at + 128, streamName, 2, NoStream, streamStart, streamSize);
     for (std::size_t entry = 2; entry < 4; ++entry) {
         const std::size_t base = at + 128 * entry;
-        put32(out, base + 68, NoStream);
-        put32(out, base + 72, NoStream);
-        put32(out, base + 76, NoStream);
+        set32(out, base + 68, NoStream);
+        set32(out, base + 72, NoStream);
+        set32(out, base + 76, NoStream);
     }
 }
 
@@ -118,18 +107,18 @@ void putHeader(std::string& out,
 {
     static constexpr unsigned char Signature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     std::memcpy(out.data() + at, Signature, sizeof Signature);
-    put16(out, at + 24, 0x003E); // minor version
-    put16(out, at + 26, 3); // major version: 512-byte sectors
-    put16(out, at + 28, 0xFFFE); // little-endian
-    put16(out, at + 30, 9); // sector shift
-    put16(out, at + 32, 6); // mini sector shift
-    put32(out, at + 44, fatSectors);
-    put32(out, at + 48, directorySector);
-    put32(out, at + 56, static_cast<std::uint32_t>(MiniStreamCutoff));
-    put32(out, at + 60, miniFatSector);
-    put32(out, at + 64, miniFatSector == EndOfChain ? 0 : 1);
-    put32(out, at + 68, difatStart);
-    put32(out, at + 72, difatSectors);
+    set16(out, at + 24, 0x003E); // minor version
+    set16(out, at + 26, 3); // major version: 512-byte sectors
+    set16(out, at + 28, 0xFFFE); // little-endian
+    set16(out, at + 30, 9); // sector shift
+    set16(out, at + 32, 6); // mini sector shift
+    set32(out, at + 44, fatSectors);
+    set32(out, at + 48, directorySector);
+    set32(out, at + 56, static_cast<std::uint32_t>(MiniStreamCutoff));
+    set32(out, at + 60, miniFatSector);
+    set32(out, at + 64, miniFatSector == EndOfChain ? 0 : 1);
+    set32(out, at + 68, difatStart);
+    set32(out, at + 72, difatSectors);
     // The header's DIFAT entries are filled in by the caller; unused ones are free.
     std::memset(out.data() + at + 76, 0xFF, 4 * HeaderDifatEntries);
 }
@@ -146,7 +135,7 @@ void appendCompoundFile(std::string_view streamName, std::string_view stream, st
         const std::size_t containerSectors = sectorsFor(miniSectors * MiniSectorSize, SectorSize);
         out.resize(base + SectorSize * (4 + containerSectors), '\0');
         putHeader(out, base, 1, 1, 2, EndOfChain, 0);
-        put32(out, base + 76, 0);
+        set32(out, base + 76, 0);
         EntryTable fat(out, base + SectorSize);
         fat.add(FatSector);
         fat.add(EndOfChain);
@@ -214,12 +203,12 @@ void appendCompoundFile(std::string_view streamName, std::string_view stream, st
     for (std::size_t i = 0; i < fatSectors; ++i) {
         const auto sector = static_cast<std::uint32_t>(firstFat + i);
         if (i < HeaderDifatEntries) {
-            put32(out, base + 76 + 4 * i, sector);
+            set32(out, base + 76 + 4 * i, sector);
             continue;
         }
         const std::size_t k = i - HeaderDifatEntries;
         const std::size_t difat = k / (EntriesPerSector - 1);
-        put32(out,
+        set32(out,
               base + SectorSize * (1 + firstDifat + difat) + 4 * (k % (EntriesPerSector - 1)),
               sector);
     }
@@ -229,7 +218,7 @@ void appendCompoundFile(std::string_view streamName, std::string_view stream, st
             ? EntriesPerSector - 1
             : fatSectors - HeaderDifatEntries - d * (EntriesPerSector - 1);
         std::memset(out.data() + at + 4 * used, 0xFF, 4 * (EntriesPerSector - 1 - used));
-        put32(out,
+        set32(out,
               at + SectorSize - 4,
               d + 1 < difatSectors ? static_cast<std::uint32_t>(firstDifat + d + 1) : EndOfChain);
     }

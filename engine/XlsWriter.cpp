@@ -1,5 +1,6 @@
 #include "engine/XlsWriter.h"
 
+#include "engine/ByteOutput.h"
 #include "engine/CompoundFileWriter.h"
 
 #include <algorithm>
@@ -34,35 +35,6 @@ constexpr std::size_t MaxTextUnits = 32767;
 // Cell formats 0 to 14 are the styles' and 15 the default cell format; the used number
 // formats take theirs from 16 on.
 constexpr std::uint16_t DefaultCellXf = 15;
-
-void put8(std::string& out, unsigned value)
-{
-    out += static_cast<char>(value & 0xFF);
-}
-
-void put16(std::string& out, unsigned value)
-{
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void put32(std::string& out, std::uint32_t value)
-{
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
-
-void set16(std::string& out, std::size_t at, unsigned value)
-{
-    out[at] = static_cast<char>(value & 0xFF);
-    out[at + 1] = static_cast<char>((value >> 8) & 0xFF);
-}
-
-void set32(std::string& out, std::size_t at, std::uint32_t value)
-{
-    set16(out, at, value & 0xFFFF);
-    set16(out, at + 2, value >> 16);
-}
 
 void putDouble(std::string& out, double value)
 {

@@ -1,5 +1,7 @@
 #include "engine/XlsxWriter.h"
 
+#include "engine/ByteOutput.h"
+
 #include <zlib.h>
 
 #include <charconv>
@@ -19,18 +21,6 @@ constexpr std::string_view SheetEnd = "</sheetData></worksheet>";
 
 // Every entry bears the same time, so that equal content gives equal files: 1 January 1980.
 constexpr std::uint16_t ZipDate = (0 << 9) | (1 << 5) | 1;
-
-void put16(std::string& out, unsigned value)
-{
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void put32(std::string& out, std::uint32_t value)
-{
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
 
 std::uint32_t crcOf(std::string_view data)
 {

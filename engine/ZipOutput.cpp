@@ -1,5 +1,6 @@
 #include "engine/ZipOutput.h"
 
+#include "engine/ByteOutput.h"
 #include "engine/CodePage.h"
 #include "support/Error.h"
 #include "support/Quote.h"
@@ -20,28 +21,6 @@ constexpr std::uint16_t Zip64Version = 45;
 constexpr std::uint16_t DeflateVersion = 20;
 constexpr std::uint16_t Utf8Names = 0x0800;
 constexpr std::size_t BufferSize = std::size_t{1} << 20;
-
-void put16(std::string& out, std::uint32_t value)
-{
-    const std::array<char, 2> bytes{static_cast<char>(value & 0xFF),
-                                    static_cast<char>((value >> 8) & 0xFF)};
-    out.append(bytes.data(), bytes.size());
-}
-
-void put32(std::string& out, std::uint32_t value)
-{
-    const std::array<char, 4> bytes{static_cast<char>(value & 0xFF),
-                                    static_cast<char>((value >> 8) & 0xFF),
-                                    static_cast<char>((value >> 16) & 0xFF),
-                                    static_cast<char>((value >> 24) & 0xFF)};
-    out.append(bytes.data(), bytes.size());
-}
-
-void put64(std::string& out, std::uint64_t value)
-{
-    put32(out, static_cast<std::uint32_t>(value & Limit32));
-    put32(out, static_cast<std::uint32_t>(value >> 32));
-}
 
 std::uint32_t field32(std::uint64_t value)
 {
