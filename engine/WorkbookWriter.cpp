@@ -73,7 +73,7 @@ std::string_view outputSheetName(std::string_view name)
     const bool valid = !units.empty() && units.size() <= 31
         && name.find_first_of("[]:*?/\\") == std::string_view::npos && name.front() != '\''
         && name.back() != '\''
-        && std::ranges::none_of(units, [](char16_t unit) { return unit < 0x20; });
+        && std::ranges::none_of(units, [](char16_t unit) { return unit < 0x20 || unit == 0x7F; });
     return valid ? name : "Sheet1";
 }
 

@@ -39,7 +39,8 @@ private:
 
 // The name of the sheet in a file written from it: its own, or "Sheet1" where that is no
 // valid sheet name (empty, over 31 characters, holding any of []:*?/\ or a control
-// character, which XML cannot hold, or starting or ending with an apostrophe).
+// character, DEL included, which XML cannot hold or holds only escaped, or starting or
+// ending with an apostrophe).
 [[nodiscard]] std::string_view outputSheetName(std::string_view name);
 
 // A stored cell as a writer stores it.

@@ -279,12 +279,14 @@ TEST_P(SharedRoundTrip, AwkwardCellsShowTheirText)
     builder.addNumber(2, 1, -0.1 - 0.2, 0);
     const engine::Sheet sheet = builder.finish();
     checkSheet("made", sheet);
-    // A sheet name with a control character takes the default name.
-    const engine::Sheet controlName = engine::SheetBuilder("Bell\aName", styles).finish();
-    EXPECT_EQ(engine::outputSheetName(controlName.name()), "Sheet1");
-    checkSheet("made", controlName);
+    // A sheet name with a control character (DEL too) takes the default name.
+    for (const char* name : {"Bell\aName", "Del\x7FName"}) {
+        const engine::Sheet controlName = engine::SheetBuilder(name, styles).finish();
+        EXPECT_EQ(engine::outputSheetName(controlName.name()), "Sheet1") << name;
+        checkSheet("made", controlName);
+    }
     EXPECT_EQ(failureCount, 0) << failures;
-    EXPECT_EQ(compared, 38u); // two rows and nine columns of nine and two cells, A1 twice
+    EXPECT_EQ(compared, 40u); // two rows and nine columns of nine and two cells, A1 three times
 }
 
 INSTANTIATE_TEST_SUITE_P(
