@@ -1,5 +1,7 @@
 #include "engine/WorkbookWriter.h"
 
+#include "engine/CodePage.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -140,7 +142,6 @@ void WorkbookWriter::add(std::int32_t row, std::int32_t column, const StoredCell
 
 void appendUtf16Units(std::string_view utf8, std::u16string& out)
 {
-    constexpr char32_t Replacement = 0xFFFD;
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
@@ -149,31 +150,7 @@ void appendUtf16Units(std::string_view utf8, std::u16string& out)
             ++i;
             continue;
         }
-        std::size_t length = 0;
-        char32_t code = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            code = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            code = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            code = lead & 0x07u;
-        }
-        bool good = length != 0 && i + length <= utf8.size();
-        for (std::size_t k = 1; good && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + k]);
-            good = (next & 0xC0) == 0x80;
-            code = (code << 6) | (next & 0x3Fu);
-        }
-        good = good && !(length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF)))
-            && !(length == 4 && (code < 0x10000 || code > 0x10FFFF));
-        if (!good) {
-            out += static_cast<char16_t>(Replacement);
-            ++i;
-            continue;
-        }
+        char32_t code = decodeUtf8(utf8, i);
         if (code >= 0x10000) {
             code -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (code >> 10));
@@ -181,7 +158,6 @@ void appendUtf16Units(std::string_view utf8, std::u16string& out)
         } else {
             out += static_cast<char16_t>(code);
         }
-        i += length;
     }
 }
 
