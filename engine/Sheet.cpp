@@ -43,9 +43,9 @@ bool clears(const StoredCell& cell)
     return cell.kind == CellKind::Blank && cell.data.sharedIndex == ClearsMark;
 }
 
-void checkPosition(std::int32_t row, std::int32_t column)
+void checkPosition(std::int32_t row, std::int32_t column, std::int32_t mostRows)
 {
-    if (row < 1 || row > MaxRows || column < 1 || column > MaxColumns) {
+    if (row < 1 || row > mostRows || column < 1 || column > MaxColumns) {
         throw ReadError(ReadError::Reason::CellOutsideSheet,
                         "row " + std::to_string(row) + ", column " + std::to_string(column));
     }
@@ -54,13 +54,15 @@ void checkPosition(std::int32_t row, std::int32_t column)
 // Sorts cells by position, the later of two at one position after the earlier, in place: rows
 // take 21 bits and columns 15, so a cell's place in the store fits in the other 28 bits of a
 // 64-bit key, held for the sort in the row and column fields. A stable sort would take a
-// buffer of half the cells.
-void sortInPlace(std::vector<StoredCell>& cells)
+// buffer of half the cells; it sorts the rows past the grid of a sheet read from text, and
+// cells too many for the key.
+void sortInPlace(std::vector<StoredCell>& cells, std::int32_t lastRow)
 {
     constexpr int OrderBits = 28;
     constexpr int ColumnBits = 15;
-    static_assert(MaxColumns < (1 << ColumnBits) && MaxRows < (1 << (64 - OrderBits - ColumnBits)));
-    if (cells.size() >= (std::size_t{1} << OrderBits)) {
+    constexpr int RowBits = 64 - OrderBits - ColumnBits;
+    static_assert(MaxColumns < (1 << ColumnBits) && MaxRows < (1 << RowBits));
+    if (cells.size() >= (std::size_t{1} << OrderBits) || lastRow >= (1 << RowBits)) {
         std::stable_sort(cells.begin(), cells.end(), rowMajorLess);
         return;
     }
@@ -310,7 +312,7 @@ SheetBuilder::SheetBuilder(std::string name, std::shared_ptr<const WorkbookStyle
 StoredCell&
 SheetBuilder::add(std::int32_t row, std::int32_t column, CellKind kind, std::uint32_t style)
 {
-    checkPosition(row, column);
+    checkPosition(row, column, m_mostRows);
     m_extent.lastRow = std::max(m_extent.lastRow, row);
     m_extent.lastColumn = std::max(m_extent.lastColumn, column);
     if (!m_sorted && m_cells.size() == m_cells.capacity() && m_cells.size() >= (1U << 16)) {
@@ -334,7 +336,7 @@ SheetBuilder::add(std::int32_t row, std::int32_t column, CellKind kind, std::uin
 
 void SheetBuilder::addEmpty(std::int32_t row, std::int32_t column)
 {
-    checkPosition(row, column);
+    checkPosition(row, column, m_mostRows);
     m_extent.lastRow = std::max(m_extent.lastRow, row);
     m_extent.lastColumn = std::max(m_extent.lastColumn, column);
     const std::uint64_t position = positionOf(row, column);
@@ -359,7 +361,7 @@ void SheetBuilder::addEmpty(std::int32_t row, std::int32_t column)
 void SheetBuilder::sortCells()
 {
     if (!m_sorted) {
-        sortInPlace(m_cells);
+        sortInPlace(m_cells, m_extent.lastRow);
     }
     // Keep the last of each run of equal positions, the file's later cell, unless it clears.
     std::size_t kept = 0;

@@ -12,6 +12,10 @@
 
 namespace sheetfray::engine {
 
+// Largest row and column a sheet may address (as in the spreadsheet application's grid).
+inline constexpr std::int32_t MaxRows = 1048576;
+inline constexpr std::int32_t MaxColumns = 16384;
+
 // The used range, counted from A1: the last row and column that hold a stored cell.
 // A sheet without cells has the range A1 (1 by 1).
 struct UsedRange
@@ -192,6 +196,10 @@ public:
     // stored cells are out of order and it may clear one of them, until the next sort.
     void addEmpty(std::int32_t row, std::int32_t column);
 
+    // Lets rows run past the grid's last up to mostRows, for a sheet read from text, which
+    // has no grid.
+    void allowRows(std::int32_t mostRows) { m_mostRows = mostRows; }
+
     // Counts formula cells stored without a calculated result (the count stops at the
     // largest std::uint32_t); the reader stores such a cell as it reads it, if at all.
     void countFormulaWithoutResult(std::uint64_t cells = 1);
@@ -227,13 +235,10 @@ private:
     std::string m_textPool;
     std::uint32_t m_formulasWithoutResult = 0;
     UsedRange m_extent; // of every cell added, stored or not
+    std::int32_t m_mostRows = MaxRows;
     std::uint64_t m_lastStored = 0; // the greatest position stored
     bool m_sorted = true;
     bool m_cleared = false; // a stored cell was marked cleared in place
 };
-
-// Largest row and column a sheet may address (as in the spreadsheet application's grid).
-inline constexpr std::int32_t MaxRows = 1048576;
-inline constexpr std::int32_t MaxColumns = 16384;
 
 } // namespace sheetfray::engine

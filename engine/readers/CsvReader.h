@@ -5,6 +5,7 @@
 #include "engine/Host.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -29,6 +30,20 @@ struct TextDialect
     bool operator==(const TextDialect&) const = default;
 };
 
+// A text file has no grid: it may hold more lines than a sheet has rows, this many at most,
+// and bands of its rows go past the grid's last.
+inline constexpr std::int32_t MostTextLines = 2147483646;
+
+// How a text is read: a text of more than wholeBytes and wholeLines line feeds is read twice,
+// blockSize bytes at a time, the second time in bands of rows, neither its text nor its cells
+// held whole. Tests make these small.
+struct TextReading
+{
+    std::size_t blockSize = std::size_t{256} << 10;
+    std::size_t wholeBytes = std::size_t{8} << 20;
+    std::size_t wholeLines = 65536;
+};
+
 // The dialect of a file by its name: ".csv" comma-separated and ".tsv" tab-separated, both
 // with quoting; any other name (".xls" and ".txt" text) plain tab-separated.
 [[nodiscard]] TextDialect dialectForName(std::string_view fileName);
@@ -40,14 +55,18 @@ struct TextDialect
 // is not data. Every non-empty field is a text cell whose displayed text and value are the
 // field unchanged but for CR LF inside quotes, which becomes LF; the sheet is named after the
 // file without its extension. Empty text gives one empty sheet. Throws ReadError naming the
-// file when the text is a web page or XML document, or has more rows or columns than a sheet
-// holds.
-[[nodiscard]] std::unique_ptr<Workbook>
-openDelimitedText(std::string fileName, std::span<const std::byte> bytes, TextDialect dialect);
+// file when the text is a web page or XML document, or has more than MostTextLines lines or
+// more columns than a sheet holds.
+[[nodiscard]] std::unique_ptr<Workbook> openDelimitedText(std::string fileName,
+                                                          std::span<const std::byte> bytes,
+                                                          TextDialect dialect,
+                                                          TextReading reading = {});
 
 // The same for the file at path, read when its sheet is loaded rather than held while the
 // workbook is open; a file larger than a sheet's text can be is refused at once.
-[[nodiscard]] std::unique_ptr<Workbook>
-openDelimitedTextFile(const std::filesystem::path& path, std::string fileName, TextDialect dialect);
+[[nodiscard]] std::unique_ptr<Workbook> openDelimitedTextFile(const std::filesystem::path& path,
+                                                              std::string fileName,
+                                                              TextDialect dialect,
+                                                              TextReading reading = {});
 
 } // namespace sheetfray::engine::readers
