@@ -674,7 +674,8 @@ bool startsWithMarkup(ByteSource& source,
                       TextForm& form)
 {
     std::string head;
-    TextBlocks blocks(source, blockSize, encoding, encoding.units ? TextForm::Units : TextForm::Utf8);
+    TextBlocks blocks(
+        source, blockSize, encoding, encoding.units ? TextForm::Units : TextForm::Utf8);
     bool started = false;
     std::string_view text;
     while (head.size() < SniffSize && blocks.next(text)) {
@@ -861,13 +862,13 @@ private:
         SheetSummary summary = count.summary();
         plan.range = summary.usedRange;
         try {
-            return std::make_unique<ThreadedSheetParts>(
-                std::move(summary), [this, plan](const HandOver& handOver) {
-                    named([&] {
-                        readBands(plan, handOver);
-                        return 0;
-                    });
+            ThreadedSheetParts::Reading reading = [this, plan](const HandOver& handOver) {
+                named([&] {
+                    readBands(plan, handOver);
+                    return 0;
                 });
+            };
+            return std::make_unique<ThreadedSheetParts>(std::move(summary), std::move(reading));
         } catch (const std::system_error&) {
             return nullptr;
         }
@@ -1016,11 +1017,10 @@ TextDialect dialectForName(std::string_view fileName)
     return {'\t', false};
 }
 
-std::unique_ptr<Workbook>
-openDelimitedText(std::string fileName,
-                  std::span<const std::byte> bytes,
-                  TextDialect dialect,
-                  TextReading reading)
+std::unique_ptr<Workbook> openDelimitedText(std::string fileName,
+                                            std::span<const std::byte> bytes,
+                                            TextDialect dialect,
+                                            TextReading reading)
 {
     std::string decoded;
     if (isMarkup(decodeText(bytes, decoded))) {
@@ -1033,11 +1033,10 @@ openDelimitedText(std::string fileName,
                                           reading);
 }
 
-std::unique_ptr<Workbook>
-openDelimitedTextFile(const std::filesystem::path& path,
-                      std::string fileName,
-                      TextDialect dialect,
-                      TextReading reading)
+std::unique_ptr<Workbook> openDelimitedTextFile(const std::filesystem::path& path,
+                                                std::string fileName,
+                                                TextDialect dialect,
+                                                TextReading reading)
 {
     try {
         std::error_code error;

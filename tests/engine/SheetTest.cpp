@@ -1,5 +1,7 @@
 #include "engine/Sheet.h"
 
+#include "support/Error.h"
+
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -52,6 +54,28 @@ TEST(SheetColumnCells, NothingOutsideTheUsedRange)
     EXPECT_TRUE(sheet.columnCells(-1).empty());
     const engine::Sheet empty = engine::SheetBuilder("Empty", nullptr).finish();
     EXPECT_TRUE(empty.columnCells(1).empty());
+}
+
+// A builder that lets rows past the grid sorts them too, however many bits they take, and
+// refuses rows past its own limit as it refuses those past the grid by default.
+TEST(SheetBuilder, RowsPastTheGridSortWhenAllowed)
+{
+    constexpr std::int32_t Far = 5'000'000; // more than the sort's packed key holds
+    engine::SheetBuilder b("Data", nullptr);
+    EXPECT_THROW(b.addNumber(engine::MaxRows + 1, 1, 1, 0), ReadError);
+    b.allowRows(Far + 1);
+    b.addNumber(Far, 2, 52, 0);
+    b.addNumber(Far, 1, 51, 0);
+    b.addNumber(3, 1, 31, 0);
+    b.addNumber(Far, 2, 99, 0); // the later one at a position wins
+    EXPECT_THROW(b.addNumber(Far + 2, 1, 1, 0), ReadError);
+    const engine::Sheet sheet = b.finish();
+    using Positions = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(positions(sheet.columnCells(1)), (Positions{{3, 1}, {Far, 1}}));
+    ASSERT_EQ(sheet.cells().size(), 3u);
+    EXPECT_EQ(sheet.cells().back().row, Far);
+    EXPECT_EQ(sheet.text(Far, 2), "99");
+    EXPECT_EQ(sheet.usedRange(), (engine::UsedRange{Far, 2}));
 }
 
 // Empty cells are not stored, but widen the used range and clear an earlier cell at their

@@ -1,9 +1,11 @@
 #include "engine/readers/CsvReader.h"
 
 #include "support/Error.h"
+#include "tests/fakes/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 
 namespace sheetfray::testing {
@@ -13,6 +15,7 @@ using engine::readers::dialectForName;
 using engine::readers::looksLikeText;
 using engine::readers::openDelimitedText;
 using engine::readers::TextDialect;
+using engine::readers::TextReading;
 using Bytes = std::vector<std::byte>;
 using Grid = std::vector<std::vector<std::string>>; // "" where the file has no cell
 
@@ -68,11 +71,9 @@ void PrintTo(const CsvCase& c, std::ostream* os)
 class DelimitedText : public ::testing::TestWithParam<CsvCase>
 {};
 
-TEST_P(DelimitedText, GivesFieldsAsTextCells)
+// Checks the cells of sheet against the case's grid.
+void expectCells(const engine::Sheet& sheet, const CsvCase& c)
 {
-    const CsvCase& c = GetParam();
-    const engine::Sheet sheet =
-        openDelimitedText("data.csv", bytesOf(c.input), c.dialect)->loadSheet(1);
     engine::UsedRange range;
     std::size_t stored = 0;
     for (std::size_t r = 0; r < c.cells.size(); ++r) {
@@ -91,6 +92,43 @@ TEST_P(DelimitedText, GivesFieldsAsTextCells)
     }
     EXPECT_EQ(sheet.cells().size(), stored);
     EXPECT_EQ(sheet.usedRange(), range);
+}
+
+// The parts of a sheet as one sheet, checked against their summary.
+engine::Sheet joinedParts(engine::SheetParts& parts)
+{
+    engine::SheetBuilder builder("joined", nullptr);
+    builder.allowRows(engine::readers::MostTextLines);
+    std::uint64_t cells = 0;
+    while (const std::optional<engine::Sheet> part = parts.next()) {
+        EXPECT_EQ(part->usedRange(), parts.summary().usedRange);
+        for (const engine::StoredCell& cell : part->cells()) {
+            builder.addCopy(*part, cell);
+            ++cells;
+        }
+    }
+    EXPECT_EQ(cells, parts.summary().storedCells);
+    return builder.finishPart(parts.summary().usedRange);
+}
+
+TEST_P(DelimitedText, GivesFieldsAsTextCells)
+{
+    const CsvCase& c = GetParam();
+    expectCells(openDelimitedText("data.csv", bytesOf(c.input), c.dialect)->loadSheet(1), c);
+}
+
+// Read in bands block by block, every field, character, quote and line end of the cases lies
+// across a block's edge for some block size.
+TEST_P(DelimitedText, GivesTheSameCellsReadInBlocks)
+{
+    const CsvCase& c = GetParam();
+    for (const std::size_t blockSize : {1, 2, 3, 4, 5, 7, 11, 4096}) {
+        SCOPED_TRACE(blockSize);
+        const TextReading reading{.blockSize = blockSize, .wholeBytes = 0, .wholeLines = 0};
+        auto book = openDelimitedText("data.csv", bytesOf(c.input), c.dialect, reading);
+        const std::unique_ptr<engine::SheetParts> parts = book->loadSheetInParts(1);
+        expectCells(joinedParts(*parts), c);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -147,6 +185,14 @@ INSTANTIATE_TEST_SUITE_P(
                 Csv,
                 {{std::string(4095, 'a') + "\xF0\x9F\x98\x80"}}},
         CsvCase{"Windows1252WhenNotUtf8", "caf\xE9,\x80", Csv, {{"café", "€"}}},
+        // Read in blocks, each character here is cut by some block edge, and the byte that
+        // is not UTF-8 comes only at the end.
+        CsvCase{"Utf8CharactersAcrossLines",
+                "\xC3\xA4\xE2\x82\xAC,\xF0\x9F\x98\x80\n\xC3\xA4\n",
+                Csv,
+                {{"ä€", "\xF0\x9F\x98\x80"}, {"ä"}}},
+        CsvCase{
+            "Windows1252FoundAtTheEnd", "\xC3\xA4,b\nc\n\xE9", Csv, {{"Ã¤", "b"}, {"c"}, {"é"}}},
         CsvCase{"Utf16LittleEndianWithoutMark",
                 unitsOf(U"Name,Qty\r\nÄpfel,3", 2, false, false),
                 Csv,
@@ -181,6 +227,11 @@ INSTANTIATE_TEST_SUITE_P(
         CsvCase{
             "SeparatorLineInUtf16", unitsOf(U"sep=;\r\n1;2", 2, false, true), Csv, {{"1", "2"}}},
         CsvCase{"SeparatorLineAlone", "sep=;", Csv, {}},
+        CsvCase{"SeparatorLineAndCrLf", "\"sep=;\"\r\n1;2\r\n3", Csv, {{"1", "2"}, {"3"}}},
+        CsvCase{"QuotedLineEndsAcrossLines",
+                "\"a\r\n\"\"\r\r\nb\"c\r\n\"\"\"\"\r\n\"",
+                Csv,
+                {{"a\n\"\r\nbc"}, {"\""}}},
         CsvCase{"LongerLineIsData", "sep=;;\nsep=\n", Csv, {{"sep=;;"}, {"sep="}}},
         CsvCase{"OnlyAUtf32Mark", std::string("\xFF\xFE\0\0", 4), Csv, {}}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -204,6 +255,46 @@ TEST(DelimitedText, LineWiderThanASheetIsAnError)
     } catch (const ReadError& e) {
         EXPECT_NE(std::string(e.what()).find("\"wide.csv\""), std::string::npos);
     }
+}
+
+// A text file has no grid: rows past the grid's last are read, held whole and in parts.
+TEST(DelimitedText, MoreLinesThanTheGridHasRowsAreRead)
+{
+    const std::string text = "x\n" + std::string(engine::MaxRows, '\n') + "y,z\n";
+    const engine::UsedRange range{engine::MaxRows + 2, 2};
+    const auto book = openDelimitedText("long.csv", bytesOf(text), Csv);
+    const engine::Sheet whole = book->loadSheet(1);
+    EXPECT_EQ(whole.usedRange(), range);
+    EXPECT_EQ(whole.text(engine::MaxRows + 2, 2), "z");
+    for (const TextReading reading :
+         {TextReading{}, TextReading{.blockSize = 4096, .wholeBytes = 0, .wholeLines = 0}}) {
+        const auto read = openDelimitedText("long.csv", bytesOf(text), Csv, reading);
+        const auto parts = read->loadSheetInParts(1);
+        EXPECT_EQ(parts->summary().usedRange, range);
+        const engine::Sheet joined = joinedParts(*parts);
+        EXPECT_EQ(joined.text(1, 1), "x");
+        EXPECT_EQ(joined.text(engine::MaxRows + 2, 1), "y");
+    }
+}
+
+// A file is read block by block from the disk, once for its summary and again for its bands.
+TEST(DelimitedText, FileIsReadInBlocksTwice)
+{
+    const TempDir dir;
+    std::string text;
+    for (int r = 1; r <= 3000; ++r) {
+        text += "\"line\r\n" + std::to_string(r) + "\",\xE2\x82\xAC" + std::to_string(r) + "\r\n";
+    }
+    writeFile(dir.path() / "blocks.csv", text);
+    const TextReading reading{.blockSize = 97, .wholeBytes = 1000, .wholeLines = 100};
+    const auto book = engine::readers::openDelimitedTextFile(
+        dir.path() / "blocks.csv", "blocks.csv", Csv, reading);
+    const auto parts = book->loadSheetInParts(1);
+    EXPECT_EQ(parts->summary().usedRange, (engine::UsedRange{3000, 2}));
+    EXPECT_EQ(parts->summary().columnCells, (std::vector<std::uint64_t>{0, 3000, 3000}));
+    const engine::Sheet joined = joinedParts(*parts);
+    EXPECT_EQ(joined.text(2999, 1), "line\n2999");
+    EXPECT_EQ(joined.text(3000, 2), "€3000");
 }
 
 TEST(DelimitedText, DialectFollowsTheName)
