@@ -173,11 +173,13 @@ public:
         if (count == 0) {
             return;
         }
+        const bool xlsx = m_kind == OutputKind::Xlsx;
         m_outputs.warn(quotedPath(m_workbookPath) + ": " + groupedNumber(count)
                        + (count == 1 ? " cell" : " cells") + " of sheet \"" + m_sheet
-                       + "\" did not fit in .xls files (rows after 65,536, columns after IV, "
-                         "texts over 32,767 characters) and "
-                       + (count == 1 ? "was" : "were") + " left out or cut");
+                       + (xlsx ? "\" did not fit in .xlsx files (rows after 1,048,576) and "
+                               : "\" did not fit in .xls files (rows after 65,536, columns "
+                                 "after IV, texts over 32,767 characters) and ")
+                       + (count == 1 ? "was" : "were") + (xlsx ? " left out" : " left out or cut"));
     }
 
 private:

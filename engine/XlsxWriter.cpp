@@ -240,6 +240,11 @@ void XlsxWriter::begin()
 
 void XlsxWriter::addCell(std::int32_t row, std::int32_t column, const OutputCell& cell)
 {
+    // A column of a text file may run past the grid, which the format cannot address.
+    if (row > MaxRows) {
+        countUnfit();
+        return;
+    }
     if (row != m_row) {
         if (m_row != 0) {
             m_xml += "</row>";

@@ -524,6 +524,16 @@ TEST_F(SplitTest, CellsBeyondTheGridOfXlsFilesAreLeftOutWithAWarning)
     choices->kind = engine::OutputKind::Xlsx;
     columns(path);
     EXPECT_TRUE(outputs.takeWarnings().empty());
+    // A column of text may run past the grid of .xlsx files too.
+    const std::string text = addBook("L.csv", {{{"Long", [](engine::SheetBuilder& b) {
+                                                     b.allowRows(engine::MaxRows + 2);
+                                                     b.addText(1, 1, "top", 0);
+                                                     b.addText(engine::MaxRows + 2, 1, "past", 0);
+                                                 }}}});
+    columns(text);
+    EXPECT_EQ(outputs.takeWarnings(),
+              std::vector<std::string>{"\"/in/L.csv\": 1 cell of sheet \"Long\" did not fit in "
+                                       ".xlsx files (rows after 1,048,576) and was left out"});
 }
 
 TEST_F(SplitTest, WorkbookFilesOfASheetInPartsKeepTheFormatsOfEveryPart)
