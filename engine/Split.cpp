@@ -633,6 +633,8 @@ public:
             throw std::runtime_error("the sheet cannot be read again");
         }
         SheetBuilder builder(m_name, m_styles);
+        // The rows of a text file may run past the grid.
+        builder.allowRows(std::max(MaxRows, m_range.lastRow));
         builder.reserve(static_cast<std::size_t>(cells));
         while (const std::optional<Sheet> part = pass->next()) {
             for (const StoredCell& cell : part->cells()) {

@@ -557,6 +557,22 @@ TEST_F(SplitTest, WorkbookFilesOfASheetInPartsKeepTheFormatsOfEveryPart)
     }
 }
 
+// A text file has no grid: the columns of its parts are gathered past the grid's last row.
+TEST_F(SplitTest, ColumnsOfASheetInPartsRunPastTheGrid)
+{
+    FakeBook book{{{"Long", [](engine::SheetBuilder& b) {
+                        b.allowRows(engine::MaxRows + 2);
+                        b.addText(1, 1, "top", 0);
+                        b.addText(engine::MaxRows + 2, 2, "past", 0);
+                    }}}};
+    book.inParts = true;
+    const std::string path = addBook("L.csv", std::move(book));
+    columns(path);
+    const auto empty = static_cast<std::size_t>(engine::MaxRows) + 1;
+    EXPECT_EQ(readFile(out.path() / "L_1.txt"), "top," + std::string(empty, ','));
+    EXPECT_EQ(readFile(out.path() / "L_2.txt"), std::string(empty, ',') + "past,");
+}
+
 TEST_F(SplitTest, SingleByteCodePageEncodesContentAndReplacesMissingCharacters)
 {
     codePage = engine::CodePage::singleByte("WINDOWS-1252");

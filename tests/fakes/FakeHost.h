@@ -8,10 +8,12 @@
 #include "support/Error.h"
 #include "support/ErrorReport.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,11 +43,16 @@ public:
         m_summary = engine::summaryOf(whole);
         m_summary.columnCells.assign(static_cast<std::size_t>(whole.usedRange().lastColumn) + 1, 0);
         engine::SheetBuilder builder(whole.name(), whole.sharedStyles());
-        for (std::int32_t row = 1; row <= whole.usedRange().lastRow; ++row) {
-            for (const engine::StoredCell& cell : whole.rowCells(row)) {
-                builder.addCopy(whole, cell);
-                ++m_summary.columnCells[static_cast<std::size_t>(cell.column)];
+        builder.allowRows(std::max(engine::MaxRows, whole.usedRange().lastRow));
+        const std::span<const engine::StoredCell> cells = whole.cells();
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            builder.addCopy(whole, cells[i]);
+            ++m_summary.columnCells[static_cast<std::size_t>(cells[i].column)];
+            if (i + 1 == cells.size() || cells[i + 1].row != cells[i].row) {
+                m_parts.push_back(builder.finishPart(whole.usedRange()));
             }
+        }
+        if (m_parts.empty()) {
             m_parts.push_back(builder.finishPart(whole.usedRange()));
         }
     }
