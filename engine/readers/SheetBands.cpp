@@ -6,10 +6,14 @@
 
 namespace sheetfray::engine::readers {
 
-RowBands::RowBands(SheetBuilder& builder, HandOver handOver, UsedRange atLeast)
+RowBands::RowBands(SheetBuilder& builder,
+                   HandOver handOver,
+                   UsedRange atLeast,
+                   std::size_t bandCells)
     : m_builder(builder)
     , m_handOver(std::move(handOver))
     , m_atLeast(atLeast)
+    , m_bandCells(bandCells)
 {}
 
 void RowBands::beforeCell(std::int32_t row)
@@ -17,7 +21,8 @@ void RowBands::beforeCell(std::int32_t row)
     if (row < m_row) {
         throw OutOfOrder{};
     }
-    if (row > m_row && (m_builder.cellCount() >= BandCells || m_builder.textBytes() >= BandBytes)) {
+    if (row > m_row
+        && (m_builder.cellCount() >= m_bandCells || m_builder.textBytes() >= BandBytes)) {
         m_handOver(m_builder.finishPart(m_atLeast));
     }
     m_row = row;
