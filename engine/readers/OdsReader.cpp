@@ -1,5 +1,6 @@
 #include "engine/readers/OdsReader.h"
 
+#include "engine/format/DisplayLocale.h"
 #include "engine/readers/DateSerial.h"
 #include "engine/readers/DecimalText.h"
 #include "engine/readers/LiteralText.h"
@@ -110,6 +111,51 @@ std::optional<double> parseNumber(std::optional<std::string_view> text)
         return std::nullopt;
     }
     return value;
+}
+
+// Whether General surely shows value as text, told without rendering it: text is a plain
+// decimal ("-1893.79", "65532") that reads as value exactly and that General shows digit for
+// digit: no leading or trailing zero to drop, at most 11 digits in all and at most 10 with
+// decimals (General fills 11 characters, the point one of them), and an integer part, so
+// that no value below 1 (whose General form may turn scientific) is told here. Such a text
+// has fewer than 15 significant digits, which the value's shortest form gives back. False
+// says nothing: render to know. valueText is the text value was read from: when it is text
+// itself, the two agree without reading text again.
+bool plainGeneralText(double value, std::string_view valueText, std::string_view text)
+{
+    std::string_view body = text;
+    if (!body.empty() && body.front() == '-') {
+        body.remove_prefix(1);
+    }
+    if (body.empty() || body.front() < '1' || body.front() > '9') {
+        return false;
+    }
+    std::size_t integerDigits = 0;
+    while (integerDigits < body.size() && body[integerDigits] >= '0'
+           && body[integerDigits] <= '9') {
+        ++integerDigits;
+    }
+    if (integerDigits == body.size()) {
+        if (integerDigits > 11) {
+            return false;
+        }
+    } else {
+        const std::string_view decimals = body.substr(integerDigits + 1);
+        if (body[integerDigits] != '.' || decimals.empty() || decimals.back() == '0'
+            || integerDigits + decimals.size() > 10) {
+            return false;
+        }
+        for (const char c : decimals) {
+            if (c < '0' || c > '9') {
+                return false;
+            }
+        }
+    }
+    if (text == valueText) {
+        return true; // read by parseNumber as readPlainDecimal reads it
+    }
+    double read = 0;
+    return readPlainDecimal(text, read) && read == value;
 }
 
 // An ISO 8601 duration such as "PT10H10M10.123456S" or "-P1DT2H" as a fraction of days.
@@ -388,6 +434,7 @@ public:
         : m_book(book)
         , m_styles(styles)
         , m_workbookStyles(*book.styles())
+        , m_pointDecimal(format::displaySeparators().decimal == ".")
     {}
 
     void startElement(std::string_view name, const XmlAttributes& attributes) override;
@@ -406,12 +453,14 @@ private:
     void endRow();
     [[nodiscard]] std::optional<ResolvedCell> resolveCell();
     [[nodiscard]] std::uint32_t sharedText(const std::string& text);
-    [[nodiscard]] std::optional<std::uint32_t>
-    styleShowing(double value, std::optional<std::uint32_t> codeStyle, const std::string& text);
+    [[nodiscard]] std::optional<std::uint32_t> literalStyleShowing(double value,
+                                                                   const std::string& text);
     [[nodiscard]] bool shows(std::uint32_t style, double value, const std::string& text);
-    [[nodiscard]] bool generalShows(double value, const std::string& text);
+    [[nodiscard]] bool
+    generalShows(double value, std::string_view valueText, const std::string& text);
     [[nodiscard]] std::optional<std::uint32_t> literalStyle(const std::string& text);
     [[nodiscard]] std::uint32_t codeStyle(const std::string& code);
+    [[nodiscard]] std::uint32_t lookUpCodeStyle(const std::string& code);
     [[nodiscard]] std::string_view cellStyleAt(std::int64_t column) const;
     [[nodiscard]] const std::string& dateTimeCodeAt(std::int64_t column);
     [[nodiscard]] const std::string& numberCodeAt(std::int64_t column);
@@ -419,6 +468,7 @@ private:
     OdsWorkbook& m_book;
     OdsStyles& m_styles;
     WorkbookStyles& m_workbookStyles;
+    bool m_pointDecimal; // General shows a point before decimals
     bool m_sawRoot = false;
     bool m_sawDocument = false;
     bool m_inBody = false;
@@ -462,6 +512,8 @@ private:
     TextIndex m_literalStyles;
     std::vector<bool> m_fixedText; // by style: a literal format that shows its text always
     std::unordered_map<std::string, std::uint32_t> m_codeStyles;
+    std::string m_lastCode; // the code codeStyle was last asked for, and its style
+    std::optional<std::uint32_t> m_lastCodeStyle;
 
     // The date and time codes of the cell styles met in the tables (the styles are all read
     // by then), so that each is looked up once.
@@ -647,15 +699,15 @@ void ContentHandler::startCell(const XmlAttributes& attributes)
             }
             m_error = m_error || value == "error";
         } else if (isName(attribute, "value")) {
-            m_value = std::string(value);
+            m_value.emplace(value);
         } else if (isName(attribute, "date-value")) {
-            m_dateValue = std::string(value);
+            m_dateValue.emplace(value);
         } else if (isName(attribute, "time-value")) {
-            m_timeValue = std::string(value);
+            m_timeValue.emplace(value);
         } else if (isName(attribute, "boolean-value")) {
-            m_booleanValue = std::string(value);
+            m_booleanValue.emplace(value);
         } else if (isName(attribute, "string-value")) {
-            m_stringValue = std::string(value);
+            m_stringValue.emplace(value);
         } else if (isName(attribute, "style-name")) {
             m_cellStyle = value;
         } else if (isName(attribute, "formula")) {
@@ -686,6 +738,17 @@ bool ContentHandler::shows(std::uint32_t style, double value, const std::string&
 }
 
 std::uint32_t ContentHandler::codeStyle(const std::string& code)
+{
+    // Cells of one column mostly share their code: the last one answers without hashing.
+    if (m_lastCodeStyle && code == m_lastCode) {
+        return *m_lastCodeStyle;
+    }
+    m_lastCode = code;
+    m_lastCodeStyle = lookUpCodeStyle(code);
+    return *m_lastCodeStyle;
+}
+
+std::uint32_t ContentHandler::lookUpCodeStyle(const std::string& code)
 {
     auto it = m_codeStyles.find(code);
     if (it == m_codeStyles.end()) {
@@ -724,7 +787,7 @@ std::optional<std::uint32_t> ContentHandler::literalStyle(const std::string& tex
     return index;
 }
 
-bool ContentHandler::generalShows(double value, const std::string& text)
+bool ContentHandler::generalShows(double value, std::string_view valueText, const std::string& text)
 {
     // General shows only digits, signs, a point and an exponent: other texts need no render.
     for (const char c : text) {
@@ -732,21 +795,16 @@ bool ContentHandler::generalShows(double value, const std::string& text)
             return false;
         }
     }
+    if (m_pointDecimal && plainGeneralText(value, valueText, text)) {
+        return true;
+    }
     return shows(0, value, text);
 }
 
-// The style index of a format that shows value as text: the code's when it does, else a
-// literal code made of the text itself. Nothing when neither shows the text.
-std::optional<std::uint32_t> ContentHandler::styleShowing(double value,
-                                                          std::optional<std::uint32_t> codeStyle,
-                                                          const std::string& text)
+// The style index of a literal format made of text, when it shows value as text.
+std::optional<std::uint32_t> ContentHandler::literalStyleShowing(double value,
+                                                                 const std::string& text)
 {
-    if (codeStyle) {
-        return shows(*codeStyle, value, text) ? codeStyle : std::nullopt;
-    }
-    if (generalShows(value, text)) {
-        return 0;
-    }
     const auto style = literalStyle(text);
     return style && shows(*style, value, text) ? style : std::nullopt;
 }
@@ -867,14 +925,22 @@ std::optional<ResolvedCell> ContentHandler::resolveCell()
     // text itself.
     std::optional<std::uint32_t> style;
     if (!code) {
-        if (!generalShows(*number, m_text) && isPlainLiteral(m_text)) {
+        // Without a date or time code the number was read from the value attribute.
+        if (generalShows(
+                *number, m_value ? std::string_view(*m_value) : std::string_view(), m_text)) {
+            style = 0;
+        } else if (isPlainLiteral(m_text)) {
             cell.kind = CellKind::ShownNumber;
             cell.index = sharedText(m_text);
             return cell;
+        } else {
+            style = literalStyleShowing(*number, m_text);
         }
-        style = styleShowing(*number, std::nullopt, m_text);
     } else if (!code->empty()) {
-        style = styleShowing(*number, codeStyle(*code), m_text);
+        const std::uint32_t shown = codeStyle(*code);
+        if (shows(shown, *number, m_text)) {
+            style = shown;
+        }
     }
     if (!style) {
         // No format shows the stored text: the text wins, as it is what the user saw.
