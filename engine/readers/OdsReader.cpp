@@ -13,9 +13,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <set>
 #include <unordered_map>
+#include <utility>
 
 namespace sheetfray::engine::readers {
 
@@ -373,6 +375,9 @@ struct ColumnStyleRun
 class OdsWorkbook final : public Workbook
 {
 public:
+    // Reads the whole document again, for a sheet loaded before; none for a flat document.
+    using Reread = std::function<std::unique_ptr<OdsWorkbook>()>;
+
     explicit OdsWorkbook(std::string fileName)
         : m_fileName(std::move(fileName))
         , m_styles(std::make_shared<WorkbookStyles>())
@@ -389,40 +394,61 @@ public:
 
     [[nodiscard]] std::string_view sheetName(std::int32_t index) const override
     {
-        return sheet(index).name();
+        return m_names[slot(index)];
     }
 
-    [[nodiscard]] Sheet loadSheet(std::int32_t index) override { return sheet(index); }
+    // A sheet is mostly loaded once: the first load takes it, and a later one reads the
+    // package again, so that the cells are never held twice. A flat document, which cannot
+    // be read again, gives a copy each time.
+    [[nodiscard]] Sheet loadSheet(std::int32_t index) override
+    {
+        std::optional<Sheet>& held = m_sheets[slot(index)];
+        if (!m_reread) {
+            return *held;
+        }
+        if (held) {
+            return std::exchange(held, std::nullopt).value();
+        }
+        std::unique_ptr<OdsWorkbook> again = m_reread();
+        if (index > again->sheetCount()) {
+            throw ReadError::noSuchSheet(index, m_fileName);
+        }
+        return std::move(again->m_sheets[slot(index)]).value();
+    }
 
     [[nodiscard]] bool isSheetHidden(std::int32_t index) const override
     {
-        sheet(index);
-        return m_hidden[static_cast<std::size_t>(index - 1)];
+        return m_hidden[slot(index)];
     }
 
     void addSheet(Sheet sheet, bool hidden)
     {
-        m_sheets.push_back(std::move(sheet));
+        m_names.push_back(sheet.name());
+        m_sheets.emplace_back(std::move(sheet));
         m_hidden.push_back(hidden);
     }
+
+    void setReread(Reread reread) { m_reread = std::move(reread); }
 
     [[nodiscard]] const std::shared_ptr<WorkbookStyles>& styles() const { return m_styles; }
 
     [[nodiscard]] const std::string& fileName() const { return m_fileName; }
 
 private:
-    const Sheet& sheet(std::int32_t index) const
+    std::size_t slot(std::int32_t index) const
     {
         if (index < 1 || index > sheetCount()) {
             throw ReadError::noSuchSheet(index, m_fileName);
         }
-        return m_sheets[static_cast<std::size_t>(index - 1)];
+        return static_cast<std::size_t>(index - 1);
     }
 
     std::string m_fileName;
     std::shared_ptr<WorkbookStyles> m_styles;
-    std::vector<Sheet> m_sheets;
+    std::vector<std::optional<Sheet>> m_sheets; // empty once taken by a load
+    std::vector<std::string> m_names; // by sheet
     std::vector<bool> m_hidden; // by sheet
+    Reread m_reread;
 };
 
 // Streams content.xml: the automatic styles go to the style collection, the tables become
@@ -1142,35 +1168,55 @@ bool isOpenDocument(const ZipArchive& archive)
     return root && root->name == "document-content";
 }
 
+namespace {
+
+// Reads the package's styles and content into a workbook; ReadError names no file.
+std::unique_ptr<OdsWorkbook> readPackage(const ZipArchive& archive)
+{
+    ManifestHandler manifest;
+    parsePart(archive, "META-INF/manifest.xml", manifest);
+    std::string mimetype = readSmallPart(archive, "mimetype");
+    if (mimetype.empty()) {
+        // Without a mimetype entry the manifest's root entry states the type; without
+        // that too, the content part's body shows the kind.
+        mimetype = manifest.mediaType;
+    }
+    checkSpreadsheetType(mimetype);
+    if (manifest.encrypted) {
+        throw ReadError(ReadError::Reason::PasswordProtected);
+    }
+    OdsStyles styles;
+    parsePart(archive, "styles.xml", styles);
+    auto book = std::make_unique<OdsWorkbook>(archive.fileName());
+    ContentHandler content(*book, styles);
+    const auto index = archive.find("content.xml");
+    if (!index) {
+        throw ReadError(ReadError::Reason::PartMissing, {}, {.part = "content.xml"});
+    }
+    ZipEntry entry = archive.open(*index);
+    readContent(
+        content,
+        [&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
+        "content.xml");
+    return book;
+}
+
+} // namespace
+
 std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive)
 {
     const std::string fileName = archive.fileName();
     try {
-        ManifestHandler manifest;
-        parsePart(archive, "META-INF/manifest.xml", manifest);
-        std::string mimetype = readSmallPart(archive, "mimetype");
-        if (mimetype.empty()) {
-            // Without a mimetype entry the manifest's root entry states the type; without
-            // that too, the content part's body shows the kind.
-            mimetype = manifest.mediaType;
-        }
-        checkSpreadsheetType(mimetype);
-        if (manifest.encrypted) {
-            throw ReadError(ReadError::Reason::PasswordProtected);
-        }
-        OdsStyles styles;
-        parsePart(archive, "styles.xml", styles);
-        auto book = std::make_unique<OdsWorkbook>(fileName);
-        ContentHandler content(*book, styles);
-        const auto index = archive.find("content.xml");
-        if (!index) {
-            throw ReadError(ReadError::Reason::PartMissing, {}, {.part = "content.xml"});
-        }
-        ZipEntry entry = archive.open(*index);
-        readContent(
-            content,
-            [&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
-            "content.xml");
+        auto package = std::make_shared<const ZipArchive>(std::move(archive));
+        std::unique_ptr<OdsWorkbook> book = readPackage(*package);
+        book->setReread([package, fileName] {
+            try {
+                return readPackage(*package);
+            } catch (ReadError& e) {
+                e.nameFile(fileName);
+                throw;
+            }
+        });
         return book;
     } catch (ReadError& e) {
         e.nameFile(fileName);

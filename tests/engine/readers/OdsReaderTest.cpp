@@ -247,6 +247,34 @@ TEST(OdsReader, NumbersShowTheirParagraphTextAtTheEdgesOfGeneral)
     }
 }
 
+// The first load takes the sheet that was read; a second reads the package again.
+TEST(OdsReader, SheetLoadedAgainHasTheSameCells)
+{
+    OdsBuilder b;
+    b.setAutomaticStyles(DateStyles);
+    b.addTable("First",
+               row(R"(<table:table-cell office:value-type="string"><text:p>a</text:p>)"
+                   R"(</table:table-cell>)"));
+    b.addTable("Second",
+               row(R"(<table:table-cell table:style-name="ce1" office:value-type="date")"
+                   R"( office:date-value="2021-03-04"><text:p>03/04/2021</text:p>)"
+                   R"(</table:table-cell><table:table-cell office:value-type="float")"
+                   R"( office:value="1.5"><text:p>1.50</text:p></table:table-cell>)"));
+    TempDir dir;
+    const auto book = open(b, dir);
+    for (int load = 1; load <= 3; ++load) {
+        const engine::Sheet sheet = book->loadSheet(2);
+        EXPECT_EQ(sheet.name(), "Second") << "load " << load;
+        ASSERT_EQ(sheet.cells().size(), 2u) << "load " << load;
+        EXPECT_EQ(sheet.text(1, 1), "03/04/2021") << "load " << load;
+        EXPECT_EQ(sheet.text(1, 2), "1.50") << "load " << load;
+        EXPECT_EQ(sheet.value(1, 1).kind, CellValue::Kind::Date) << "load " << load;
+        EXPECT_EQ(book->sheetName(2), "Second") << "load " << load;
+    }
+    EXPECT_EQ(book->loadSheet(1).text(1, 1), "a");
+    EXPECT_THROW((void)book->loadSheet(3), ReadError);
+}
+
 TEST(OdsReader, RepeatedRowsAndCellsAreExpandedOnlyWhereTheyHoldSomething)
 {
     OdsBuilder b;
