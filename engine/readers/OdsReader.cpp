@@ -289,8 +289,12 @@ private:
         if (text.size() <= 8 && text.find('\0') == std::string_view::npos) {
             std::uint64_t bytes = 0;
             std::memcpy(&bytes, text.data(), text.size());
+            // Every byte reaches the low bits that pick the slot: texts that differ only in
+            // their last bytes ("item 292", "item 297") would otherwise share a run of slots.
             std::uint64_t hash = (bytes ^ 0x9E3779B97F4A7C15u) * 0xFF51AFD7ED558CCDu;
-            hash ^= hash >> 32;
+            hash ^= hash >> 33;
+            hash *= 0xC4CEB9FE1A85EC53u;
+            hash ^= hash >> 33;
             return {bytes, hash, Inlined};
         }
         const std::uint64_t hash = hashOf(text);
