@@ -79,9 +79,8 @@ public:
     void characters(std::string_view) override {}
 };
 
-std::int64_t repeatCount(const XmlAttributes& attributes, std::string_view name)
+std::int64_t repeatCountOf(std::optional<std::string_view> text)
 {
-    const auto text = attributes.value(name);
     if (!text) {
         return 1;
     }
@@ -92,6 +91,11 @@ std::int64_t repeatCount(const XmlAttributes& attributes, std::string_view name)
     }
     // Counts beyond the grid only ever cover empty space; the grid's size bounds them.
     return std::min<std::int64_t>(value, std::int64_t{MaxRows} * MaxColumns);
+}
+
+std::int64_t repeatCount(const XmlAttributes& attributes, std::string_view name)
+{
+    return repeatCountOf(attributes.value(name));
 }
 
 std::optional<double> parseNumber(std::optional<std::string_view> text)
@@ -705,7 +709,6 @@ void ContentHandler::endTable()
 void ContentHandler::startCell(const XmlAttributes& attributes)
 {
     m_inCell = true;
-    m_cellRepeat = repeatCount(attributes, "number-columns-repeated");
     m_valueType.clear();
     m_formula = false;
     m_error = false;
@@ -721,8 +724,10 @@ void ContentHandler::startCell(const XmlAttributes& attributes)
     m_skipDepth = 0;
     m_spaces = 0;
     // office:value-type and the writer's own calcext:value-type share a local name; the
-    // second says "error" for error results, which the first calls numbers.
-    attributes.forEach([this](std::string_view attribute, std::string_view value) {
+    // second says "error" for error results, which the first calls numbers. The repeat
+    // count is taken in the same pass, the first of its name as elsewhere.
+    std::optional<std::string_view> repeat;
+    attributes.forEach([this, &repeat](std::string_view attribute, std::string_view value) {
         if (isName(attribute, "value-type")) {
             if (m_valueType.empty()) {
                 m_valueType = value;
@@ -742,8 +747,11 @@ void ContentHandler::startCell(const XmlAttributes& attributes)
             m_cellStyle = value;
         } else if (isName(attribute, "formula")) {
             m_formula = true;
+        } else if (!repeat && isName(attribute, "number-columns-repeated")) {
+            repeat = value;
         }
     });
+    m_cellRepeat = repeatCountOf(repeat);
 }
 
 std::uint32_t ContentHandler::sharedText(const std::string& text)
