@@ -595,11 +595,14 @@ private:
 
 // The columns of a sheet too large to hold whole, a group of them at a time: each group is a
 // pass over the sheet's parts that keeps the cells of its own columns alone, as many columns
-// as GroupCells allows (one at the least).
+// as GroupBytes of cells and their own text allow (one at the least), by the summary's counts.
 class ColumnGroups
 {
 public:
-    static constexpr std::uint64_t GroupCells = 3'500'000; // 84 MB of cells
+    // The million-row sheet of 10 columns goes in groups of 4 columns, within 200 MB.
+    static constexpr std::uint64_t GroupBytes = std::uint64_t{112} << 20;
+    // A cell and its place in the group's column index.
+    static constexpr std::uint64_t CellBytes = sizeof(StoredCell) + sizeof(std::uint32_t);
 
     ColumnGroups(const SheetParts& parts, const Sheet& first)
         : m_parts(parts)
@@ -615,15 +618,24 @@ public:
     // reading fail.
     void read(std::int32_t first, std::optional<Sheet>& sheet)
     {
-        const std::vector<std::uint64_t>& counts = m_parts.summary().columnCells;
-        const auto countOf = [&](std::int32_t column) {
+        const SheetSummary& summary = m_parts.summary();
+        const auto countOf = [](const std::vector<std::uint64_t>& counts, std::int32_t column) {
             const auto c = static_cast<std::size_t>(column);
             return c < counts.size() ? counts[c] : 0;
         };
-        std::uint64_t cells = countOf(first);
+        const auto bytesOf = [&](std::int32_t column) {
+            return countOf(summary.columnCells, column) * CellBytes
+                + countOf(summary.columnTextBytes, column);
+        };
+        std::uint64_t cells = countOf(summary.columnCells, first);
+        std::uint64_t textBytes = countOf(summary.columnTextBytes, first);
+        std::uint64_t bytes = bytesOf(first);
         m_last = first;
-        while (m_last < m_range.lastColumn && cells + countOf(m_last + 1) <= GroupCells) {
-            cells += countOf(++m_last);
+        while (m_last < m_range.lastColumn && bytes + bytesOf(m_last + 1) <= GroupBytes) {
+            ++m_last;
+            bytes += bytesOf(m_last);
+            cells += countOf(summary.columnCells, m_last);
+            textBytes += countOf(summary.columnTextBytes, m_last);
         }
         sheet = SheetBuilder(m_name, m_styles).finishPart(m_range);
         const std::unique_ptr<SheetParts> pass = m_parts.again();
@@ -632,6 +644,7 @@ public:
         }
         SheetBuilder builder(m_name, m_styles);
         builder.reserve(static_cast<std::size_t>(cells));
+        builder.reserveText(static_cast<std::size_t>(textBytes));
         while (const std::optional<Sheet> part = pass->next()) {
             for (const StoredCell& cell : part->cells()) {
                 if (cell.column >= first && cell.column <= m_last) {
