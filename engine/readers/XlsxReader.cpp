@@ -43,6 +43,30 @@ std::optional<double> parseNumber(std::string_view text)
     return value;
 }
 
+// Whether text is [-]digits[.digits], of fewer integer digits than a double's largest: what
+// parseNumber reads whatever the digits, told without working out the number.
+bool isPlainNumber(std::string_view text)
+{
+    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    const std::size_t integerStart = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        ++i;
+    }
+    if (i == integerStart || i - integerStart > 300) {
+        return false;
+    }
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t fractionStart = ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            ++i;
+        }
+        if (i == fractionStart) {
+            return false;
+        }
+    }
+    return i == text.size();
+}
+
 std::string cellName(std::int32_t row, std::int32_t column)
 {
     return ColumnLetters(column) + std::to_string(row);
@@ -296,6 +320,12 @@ private:
         }
         switch (m_type) {
         case Type::Number: {
+            if constexpr (Tallies) {
+                if (isPlainNumber(value)) {
+                    m_builder.addNumber(m_row, m_column, 0, m_style);
+                    return;
+                }
+            }
             const auto number = parseNumber(value);
             if (!number) {
                 throw badValue("a number");
