@@ -9,49 +9,18 @@
 
 namespace sheetfray::engine::readers {
 
-void CellTally::beforeCell(std::int32_t row)
+void CellTally::nextRow(std::int32_t row)
 {
     if (row < m_row) {
         throw RowBands::OutOfOrder{};
     }
-    if (row > m_row) {
-        countRow();
-        if (m_bandCells >= RowBands::BandCells || m_bandText >= RowBands::BandBytes) {
-            ++m_bands;
-            m_bandCells = 0;
-            m_bandText = 0;
-        }
-        m_row = row;
+    countRow();
+    if (m_bandCells >= RowBands::BandCells || m_bandText >= RowBands::BandBytes) {
+        ++m_bands;
+        m_bandCells = 0;
+        m_bandText = 0;
     }
-}
-
-void CellTally::widen(std::int32_t row, std::int32_t column)
-{
-    // As the builder checks every cell; the reader's cells are inside the sheet already.
-    if (row < 1 || row > MaxRows || column < 1 || column > MaxColumns) {
-        throw ReadError(ReadError::Reason::CellOutsideSheet,
-                        "row " + std::to_string(row) + ", column " + std::to_string(column));
-    }
-    UsedRange& range = m_summary.usedRange;
-    range.lastRow = std::max(range.lastRow, row);
-    range.lastColumn = std::max(range.lastColumn, column);
-}
-
-void CellTally::add(std::int32_t row, std::int32_t column, Stored stored, std::size_t textBytes)
-{
-    widen(row, column);
-    if (textBytes > 0) {
-        if (m_bandText + textBytes > std::numeric_limits<std::uint32_t>::max()) {
-            throw ReadError(ReadError::Reason::TooMuchText);
-        }
-        m_bandText += textBytes;
-    }
-    ++m_bandCells;
-    if (column <= m_rowLastColumn) {
-        m_rowInOrder = false;
-    }
-    m_rowLastColumn = std::max(m_rowLastColumn, column);
-    m_rowCells.push_back({column, stored, static_cast<std::uint32_t>(textBytes)});
+    m_row = row;
 }
 
 void CellTally::addEmpty(std::int32_t row, std::int32_t column)
@@ -62,6 +31,17 @@ void CellTally::addEmpty(std::int32_t row, std::int32_t column)
         m_rowInOrder = false;
         m_rowCells.push_back({column, Stored::Cleared, 0});
     }
+}
+
+void CellTally::outsideSheet(std::int32_t row, std::int32_t column)
+{
+    throw ReadError(ReadError::Reason::CellOutsideSheet,
+                    "row " + std::to_string(row) + ", column " + std::to_string(column));
+}
+
+void CellTally::tooMuchText()
+{
+    throw ReadError(ReadError::Reason::TooMuchText);
 }
 
 void CellTally::countFormulaWithoutResult()

@@ -3,8 +3,10 @@
 
 #include "engine/Host.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -19,7 +21,12 @@ namespace sheetfray::engine::readers {
 class CellTally
 {
 public:
-    void beforeCell(std::int32_t row);
+    void beforeCell(std::int32_t row)
+    {
+        if (row != m_row) {
+            nextRow(row);
+        }
+    }
 
     void addBlank(std::int32_t row, std::int32_t column, std::uint32_t /*style*/)
     {
@@ -68,8 +75,39 @@ public:
 private:
     enum class Stored : std::uint8_t { Cleared, Blank, Valued };
 
-    void add(std::int32_t row, std::int32_t column, Stored stored, std::size_t textBytes);
-    void widen(std::int32_t row, std::int32_t column);
+    void nextRow(std::int32_t row);
+
+    // Inline: called for every cell.
+    void add(std::int32_t row, std::int32_t column, Stored stored, std::size_t textBytes)
+    {
+        widen(row, column);
+        if (textBytes > 0) {
+            if (m_bandText + textBytes > std::numeric_limits<std::uint32_t>::max()) {
+                tooMuchText(); // as the builder's text of one band
+            }
+            m_bandText += textBytes;
+        }
+        ++m_bandCells;
+        if (column <= m_rowLastColumn) {
+            m_rowInOrder = false;
+        }
+        m_rowLastColumn = std::max(m_rowLastColumn, column);
+        m_rowCells.push_back({column, stored, static_cast<std::uint32_t>(textBytes)});
+    }
+
+    void widen(std::int32_t row, std::int32_t column)
+    {
+        // As the builder checks every cell; the reader's cells are inside the sheet already.
+        if (row < 1 || row > MaxRows || column < 1 || column > MaxColumns) {
+            outsideSheet(row, column);
+        }
+        UsedRange& range = m_summary.usedRange;
+        range.lastRow = std::max(range.lastRow, row);
+        range.lastColumn = std::max(range.lastColumn, column);
+    }
+
+    [[noreturn]] static void outsideSheet(std::int32_t row, std::int32_t column);
+    [[noreturn]] static void tooMuchText();
     // Counts the current row's cells, the last at each position.
     void countRow();
 
@@ -78,6 +116,7 @@ private:
     std::int32_t m_row = 0;
     std::size_t m_bandCells = 0; // cells the band's builder would hold
     std::size_t m_bandText = 0; // bytes of own text the band's builder would hold
+
     struct RowCell
     {
         std::int32_t column;

@@ -852,14 +852,15 @@ INSTANTIATE_TEST_SUITE_P(
                   R"(<row r="2"><c r="B2"><f>1+1</f></c><c r="C2"><f>2</f><v></v></c>)"
                   R"(<c r="D2" t="str"><f>""</f><v></v></c><c r="E2" t="b"><f>1</f></c></row>)",
                   false},
-        TallyCase{"InlineStringsAndTexts",
-                  R"(<row r="2"><c r="A2" t="inlineStr"><is><t>ab</t></is></c>)"
-                  R"(<c r="B2" t="inlineStr"><is><r><t>c</t></r><rPh><t>x</t></rPh></is></c>)"
-                  R"(<c r="C2" t="inlineStr"/><c r="D2" t="inlineStr"><v>_x0041_b</v></c>)"
-                  R"(<c r="E2" t="e"><v> #N/A </v></c><c r="F2" t="s"><v>1</v></c>)"
-                  R"(<c r="G2" t="str"><v>_x0041__x0042_</v></c><c r="H2" t="d"><v>2024-01-02</v></c>)"
-                  R"(<c r="I2" t="x"><v></v></c></row>)",
-                  false},
+        TallyCase{
+            "InlineStringsAndTexts",
+            R"(<row r="2"><c r="A2" t="inlineStr"><is><t>ab</t></is></c>)"
+            R"(<c r="B2" t="inlineStr"><is><r><t>c</t></r><rPh><t>x</t></rPh></is></c>)"
+            R"(<c r="C2" t="inlineStr"/><c r="D2" t="inlineStr"><v>_x0041_b</v></c>)"
+            R"(<c r="E2" t="e"><v> #N/A </v></c><c r="F2" t="s"><v>1</v></c>)"
+            R"(<c r="G2" t="str"><v>_x0041__x0042_</v></c><c r="H2" t="d"><v>2024-01-02</v></c>)"
+            R"(<c r="I2" t="x"><v></v></c></row>)",
+            false},
         TallyCase{"CellsStoredTwiceOrCleared",
                   R"(<row r="2"><c r="C2"><v>1</v></c><c r="A2"><v>2</v></c><c r="C2"/>)"
                   R"(<c r="A2" t="e"><v>#N/A</v></c><c r="B2"><v>3</v></c><c r="B2"/>)"
@@ -867,10 +868,11 @@ INSTANTIATE_TEST_SUITE_P(
                   R"(<row r="3"><c r="A3"><v>1</v></c><c r="B3"><v>1</v></c></row>)"
                   R"(<row r="3"><c r="A3" t="s"><v>0</v></c><c r="B3"/></row>)",
                   false},
-        TallyCase{"RowsWithoutNumbers",
-                  R"(<row><c><v>1</v></c><c><v>2</v></c></row>)"
-                  R"(<row><c r="D4"><v>3</v></c><c><v>4</v></c></row><row><c/><c><v>5</v></c></row>)",
-                  false},
+        TallyCase{
+            "RowsWithoutNumbers",
+            R"(<row><c><v>1</v></c><c><v>2</v></c></row>)"
+            R"(<row><c r="D4"><v>3</v></c><c><v>4</v></c></row><row><c/><c><v>5</v></c></row>)",
+            false},
         TallyCase{"EmptyRows",
                   R"(<row r="2"/><row r="4"><c r="B4"><v>1</v></c></row><row r="5"></row>)"
                   R"(<row r="9" spans="1:3"/>)",
@@ -885,9 +887,10 @@ INSTANTIATE_TEST_SUITE_P(
                   R"(<row r="2"><c r="A2"><v>)" + std::string(310, '9') + "</v></c></row>",
                   true},
         TallyCase{"NoNumber", R"(<row r="2"><c r="A2"><v>1.2.3</v></c></row>)", true},
-        TallyCase{"RowsOutOfOrder",
-                  R"(<row r="5"><c r="A5"><v>1</v></c></row><row r="3"><c r="B3"><v>2</v></c></row>)",
-                  true}),
+        TallyCase{
+            "RowsOutOfOrder",
+            R"(<row r="5"><c r="A5"><v>1</v></c></row><row r="3"><c r="B3"><v>2</v></c></row>)",
+            true}),
     [](const auto& row) { return row.param.name; });
 
 // A failure of the second reading reaches the walk; a walk that stops early stops it.
