@@ -43,9 +43,15 @@ HandOver BandTally::handOver()
             std::max(m_summary.usedRange.lastColumn, band.usedRange.lastColumn);
         m_summary.storedCells += band.storedCells;
         std::vector<std::uint64_t>& columns = m_summary.columnCells;
+        std::vector<std::uint64_t>& textBytes = m_summary.columnTextBytes;
         columns.resize(static_cast<std::size_t>(m_summary.usedRange.lastColumn) + 1);
+        textBytes.resize(columns.size());
         for (const StoredCell& cell : part.cells()) {
-            ++columns[static_cast<std::size_t>(cell.column)];
+            const auto c = static_cast<std::size_t>(cell.column);
+            ++columns[c];
+            if (cell.kind == CellKind::Text || cell.kind == CellKind::Error) {
+                textBytes[c] += part.value(cell).text.size();
+            }
         }
         m_summary.valuedCells += band.valuedCells;
         constexpr std::uint32_t Most = std::numeric_limits<std::uint32_t>::max();
