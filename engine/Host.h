@@ -22,6 +22,8 @@ struct SheetSummary
     std::uint32_t formulasWithoutResult = 0;
     // Stored cells by column, from column 1 at index 1, when a reader counted them.
     std::vector<std::uint64_t> columnCells;
+    // Bytes of the sheet's own text (texts not shared, error values) by column, likewise.
+    std::vector<std::uint64_t> columnTextBytes;
 };
 
 // The summary of a sheet loaded whole.

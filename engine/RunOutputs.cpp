@@ -12,12 +12,6 @@ namespace sheetfray::engine {
 
 namespace {
 
-std::uint64_t hashOf(std::string_view path)
-{
-    const std::uint64_t hash = std::hash<std::string_view>{}(path);
-    return hash == 0 ? 1 : hash; // 0 marks an empty slot
-}
-
 std::string withSuffix(std::string_view path, std::size_t extensionLength, std::uint32_t number)
 {
     const std::size_t stemLength = path.size() - std::min(extensionLength, path.size());
@@ -30,48 +24,6 @@ std::string withSuffix(std::string_view path, std::size_t extensionLength, std::
 }
 
 } // namespace
-
-bool RunOutputs::HashSet::contains(std::uint64_t hash) const
-{
-    if (m_slots.empty()) {
-        return false;
-    }
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        if (m_slots[i] == hash) {
-            return true;
-        }
-        if (m_slots[i] == 0) {
-            return false;
-        }
-    }
-}
-
-void RunOutputs::HashSet::insert(std::uint64_t hash)
-{
-    // Kept at most half full, so a lookup ends after a probe or two.
-    if ((m_count + 1) * 2 > m_slots.size()) {
-        std::vector<std::uint64_t> old = std::move(m_slots);
-        m_slots.assign(std::max<std::size_t>(64, old.size() * 2), 0);
-        m_count = 0;
-        for (const std::uint64_t kept : old) {
-            if (kept != 0) {
-                insert(kept);
-            }
-        }
-    }
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        if (m_slots[i] == hash) {
-            return;
-        }
-        if (m_slots[i] == 0) {
-            m_slots[i] = hash;
-            ++m_count;
-            return;
-        }
-    }
-}
 
 void RunOutputs::addWorkbook(const std::string& path)
 {
@@ -106,7 +58,7 @@ bool RunOutputs::isWorkbook(std::uint64_t device, std::uint64_t inode) const
 
 bool RunOutputs::written(const std::string& path, const StillThere& stillThere) const
 {
-    if (!m_written.contains(hashOf(path))) {
+    if (!m_written.contains(path)) {
         return m_noClobber && stillThere && stillThere(path);
     }
     // A hash that two paths share is rare; a name whose file is not there is free either way,
@@ -117,18 +69,17 @@ bool RunOutputs::written(const std::string& path, const StillThere& stillThere) 
 std::string
 RunOutputs::claim(std::string path, std::size_t extensionLength, const StillThere& stillThere)
 {
-    const std::uint64_t hash = hashOf(path);
     if (!written(path, stillThere)) {
-        m_written.insert(hash);
+        m_written.insert(path);
         return path;
     }
-    std::uint32_t& next = m_nextSuffix.try_emplace(hash, 2).first->second;
+    std::uint32_t& next = m_nextSuffix.try_emplace(NameRecord::hashOf(path), 2).first->second;
     std::string candidate = withSuffix(path, extensionLength, next);
     while (written(candidate, stillThere)) {
         candidate = withSuffix(path, extensionLength, ++next);
     }
     ++next;
-    m_written.insert(hashOf(candidate));
+    m_written.insert(candidate);
     if (m_renamed++ == 0) {
         m_firstRenamed = candidate.substr(candidate.rfind('/') + 1);
     }

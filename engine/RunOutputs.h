@@ -2,6 +2,8 @@
 // files it reads and writes, so that none of its output files takes another's place.
 #pragma once
 
+#include "engine/NameRecord.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -111,23 +113,11 @@ public:
     [[nodiscard]] std::vector<std::string> takeWarnings();
 
 private:
-    // The paths written, as 64-bit hashes in an open-addressed table: 16 bytes a name.
-    class HashSet
-    {
-    public:
-        [[nodiscard]] bool contains(std::uint64_t hash) const;
-        void insert(std::uint64_t hash);
-
-    private:
-        std::vector<std::uint64_t> m_slots; // 0: empty
-        std::size_t m_count = 0;
-    };
-
     [[nodiscard]] bool written(const std::string& path, const StillThere& stillThere) const;
 
     Workbooks m_workbooks;
     std::shared_ptr<const Workbooks> m_sharedWorkbooks; // another record's, as they were
-    HashSet m_written;
+    NameRecord m_written;
     // For a name taken more than once, the suffix number its next copy tries first, so that a
     // thousand rows of one first value cost a thousand lookups, not half a million.
     std::unordered_map<std::uint64_t, std::uint32_t> m_nextSuffix;

@@ -612,15 +612,17 @@ private:
 class CellCount
 {
 public:
-    void cell(std::int32_t row, std::int32_t column, std::string_view /*text*/)
+    void cell(std::int32_t row, std::int32_t column, std::string_view text)
     {
         m_range.lastRow = std::max(m_range.lastRow, row);
         m_range.lastColumn = std::max(m_range.lastColumn, column);
         const auto c = static_cast<std::size_t>(column);
         if (c >= m_columns.size()) {
             m_columns.resize(c + 1);
+            m_textBytes.resize(c + 1);
         }
         ++m_columns[c];
+        m_textBytes[c] += text.size();
         ++m_cells;
     }
 
@@ -633,6 +635,8 @@ public:
         summary.valuedCells = m_cells;
         summary.columnCells = m_columns;
         summary.columnCells.resize(static_cast<std::size_t>(m_range.lastColumn) + 1);
+        summary.columnTextBytes = m_textBytes;
+        summary.columnTextBytes.resize(summary.columnCells.size());
         return summary;
     }
 
@@ -640,6 +644,7 @@ private:
     UsedRange m_range;
     std::uint64_t m_cells = 0;
     std::vector<std::uint64_t> m_columns;
+    std::vector<std::uint64_t> m_textBytes; // every cell's text is its own
 };
 
 // Cells into a builder, handed over in bands when bands is given.

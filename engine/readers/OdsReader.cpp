@@ -1,5 +1,6 @@
 #include "engine/readers/OdsReader.h"
 
+#include "engine/format/DisplayLocale.h"
 #include "engine/readers/DateSerial.h"
 #include "engine/readers/DecimalText.h"
 #include "engine/readers/LiteralText.h"
@@ -12,9 +13,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <set>
 #include <unordered_map>
+#include <utility>
 
 namespace sheetfray::engine::readers {
 
@@ -76,9 +79,8 @@ public:
     void characters(std::string_view) override {}
 };
 
-std::int64_t repeatCount(const XmlAttributes& attributes, std::string_view name)
+std::int64_t repeatCountOf(std::optional<std::string_view> text)
 {
-    const auto text = attributes.value(name);
     if (!text) {
         return 1;
     }
@@ -89,6 +91,11 @@ std::int64_t repeatCount(const XmlAttributes& attributes, std::string_view name)
     }
     // Counts beyond the grid only ever cover empty space; the grid's size bounds them.
     return std::min<std::int64_t>(value, std::int64_t{MaxRows} * MaxColumns);
+}
+
+std::int64_t repeatCount(const XmlAttributes& attributes, std::string_view name)
+{
+    return repeatCountOf(attributes.value(name));
 }
 
 std::optional<double> parseNumber(std::optional<std::string_view> text)
@@ -110,6 +117,51 @@ std::optional<double> parseNumber(std::optional<std::string_view> text)
         return std::nullopt;
     }
     return value;
+}
+
+// Whether General surely shows value as text, told without rendering it: text is a plain
+// decimal ("-1893.79", "65532") that reads as value exactly and that General shows digit for
+// digit: no leading or trailing zero to drop, at most 11 digits in all and at most 10 with
+// decimals (General fills 11 characters, the point one of them), and an integer part, so
+// that no value below 1 (whose General form may turn scientific) is told here. Such a text
+// has fewer than 15 significant digits, which the value's shortest form gives back. False
+// says nothing: render to know. valueText is the text value was read from: when it is text
+// itself, the two agree without reading text again.
+bool plainGeneralText(double value, std::string_view valueText, std::string_view text)
+{
+    std::string_view body = text;
+    if (!body.empty() && body.front() == '-') {
+        body.remove_prefix(1);
+    }
+    if (body.empty() || body.front() < '1' || body.front() > '9') {
+        return false;
+    }
+    std::size_t integerDigits = 0;
+    while (integerDigits < body.size() && body[integerDigits] >= '0'
+           && body[integerDigits] <= '9') {
+        ++integerDigits;
+    }
+    if (integerDigits == body.size()) {
+        if (integerDigits > 11) {
+            return false;
+        }
+    } else {
+        const std::string_view decimals = body.substr(integerDigits + 1);
+        if (body[integerDigits] != '.' || decimals.empty() || decimals.back() == '0'
+            || integerDigits + decimals.size() > 10) {
+            return false;
+        }
+        for (const char c : decimals) {
+            if (c < '0' || c > '9') {
+                return false;
+            }
+        }
+    }
+    if (text == valueText) {
+        return true; // read by parseNumber as readPlainDecimal reads it
+    }
+    double read = 0;
+    return readPlainDecimal(text, read) && read == value;
 }
 
 // An ISO 8601 duration such as "PT10H10M10.123456S" or "-P1DT2H" as a fraction of days.
@@ -241,8 +293,12 @@ private:
         if (text.size() <= 8 && text.find('\0') == std::string_view::npos) {
             std::uint64_t bytes = 0;
             std::memcpy(&bytes, text.data(), text.size());
+            // Every byte reaches the low bits that pick the slot: texts that differ only in
+            // their last bytes ("item 292", "item 297") would otherwise share a run of slots.
             std::uint64_t hash = (bytes ^ 0x9E3779B97F4A7C15u) * 0xFF51AFD7ED558CCDu;
-            hash ^= hash >> 32;
+            hash ^= hash >> 33;
+            hash *= 0xC4CEB9FE1A85EC53u;
+            hash ^= hash >> 33;
             return {bytes, hash, Inlined};
         }
         const std::uint64_t hash = hashOf(text);
@@ -327,6 +383,9 @@ struct ColumnStyleRun
 class OdsWorkbook final : public Workbook
 {
 public:
+    // Reads the whole document again, for a sheet loaded before; none for a flat document.
+    using Reread = std::function<std::unique_ptr<OdsWorkbook>()>;
+
     explicit OdsWorkbook(std::string fileName)
         : m_fileName(std::move(fileName))
         , m_styles(std::make_shared<WorkbookStyles>())
@@ -343,40 +402,61 @@ public:
 
     [[nodiscard]] std::string_view sheetName(std::int32_t index) const override
     {
-        return sheet(index).name();
+        return m_names[slot(index)];
     }
 
-    [[nodiscard]] Sheet loadSheet(std::int32_t index) override { return sheet(index); }
+    // A sheet is mostly loaded once: the first load takes it, and a later one reads the
+    // package again, so that the cells are never held twice. A flat document, which cannot
+    // be read again, gives a copy each time.
+    [[nodiscard]] Sheet loadSheet(std::int32_t index) override
+    {
+        std::optional<Sheet>& held = m_sheets[slot(index)];
+        if (!m_reread) {
+            return *held;
+        }
+        if (held) {
+            return std::exchange(held, std::nullopt).value();
+        }
+        std::unique_ptr<OdsWorkbook> again = m_reread();
+        if (index > again->sheetCount()) {
+            throw ReadError::noSuchSheet(index, m_fileName);
+        }
+        return std::move(again->m_sheets[slot(index)]).value();
+    }
 
     [[nodiscard]] bool isSheetHidden(std::int32_t index) const override
     {
-        sheet(index);
-        return m_hidden[static_cast<std::size_t>(index - 1)];
+        return m_hidden[slot(index)];
     }
 
     void addSheet(Sheet sheet, bool hidden)
     {
-        m_sheets.push_back(std::move(sheet));
+        m_names.push_back(sheet.name());
+        m_sheets.emplace_back(std::move(sheet));
         m_hidden.push_back(hidden);
     }
+
+    void setReread(Reread reread) { m_reread = std::move(reread); }
 
     [[nodiscard]] const std::shared_ptr<WorkbookStyles>& styles() const { return m_styles; }
 
     [[nodiscard]] const std::string& fileName() const { return m_fileName; }
 
 private:
-    const Sheet& sheet(std::int32_t index) const
+    std::size_t slot(std::int32_t index) const
     {
         if (index < 1 || index > sheetCount()) {
             throw ReadError::noSuchSheet(index, m_fileName);
         }
-        return m_sheets[static_cast<std::size_t>(index - 1)];
+        return static_cast<std::size_t>(index - 1);
     }
 
     std::string m_fileName;
     std::shared_ptr<WorkbookStyles> m_styles;
-    std::vector<Sheet> m_sheets;
+    std::vector<std::optional<Sheet>> m_sheets; // empty once taken by a load
+    std::vector<std::string> m_names; // by sheet
     std::vector<bool> m_hidden; // by sheet
+    Reread m_reread;
 };
 
 // Streams content.xml: the automatic styles go to the style collection, the tables become
@@ -388,6 +468,7 @@ public:
         : m_book(book)
         , m_styles(styles)
         , m_workbookStyles(*book.styles())
+        , m_pointDecimal(format::displaySeparators().decimal == ".")
     {}
 
     void startElement(std::string_view name, const XmlAttributes& attributes) override;
@@ -406,12 +487,14 @@ private:
     void endRow();
     [[nodiscard]] std::optional<ResolvedCell> resolveCell();
     [[nodiscard]] std::uint32_t sharedText(const std::string& text);
-    [[nodiscard]] std::optional<std::uint32_t>
-    styleShowing(double value, std::optional<std::uint32_t> codeStyle, const std::string& text);
+    [[nodiscard]] std::optional<std::uint32_t> literalStyleShowing(double value,
+                                                                   const std::string& text);
     [[nodiscard]] bool shows(std::uint32_t style, double value, const std::string& text);
-    [[nodiscard]] bool generalShows(double value, const std::string& text);
+    [[nodiscard]] bool
+    generalShows(double value, std::string_view valueText, const std::string& text);
     [[nodiscard]] std::optional<std::uint32_t> literalStyle(const std::string& text);
     [[nodiscard]] std::uint32_t codeStyle(const std::string& code);
+    [[nodiscard]] std::uint32_t lookUpCodeStyle(const std::string& code);
     [[nodiscard]] std::string_view cellStyleAt(std::int64_t column) const;
     [[nodiscard]] const std::string& dateTimeCodeAt(std::int64_t column);
     [[nodiscard]] const std::string& numberCodeAt(std::int64_t column);
@@ -419,6 +502,7 @@ private:
     OdsWorkbook& m_book;
     OdsStyles& m_styles;
     WorkbookStyles& m_workbookStyles;
+    bool m_pointDecimal; // General shows a point before decimals
     bool m_sawRoot = false;
     bool m_sawDocument = false;
     bool m_inBody = false;
@@ -462,6 +546,8 @@ private:
     TextIndex m_literalStyles;
     std::vector<bool> m_fixedText; // by style: a literal format that shows its text always
     std::unordered_map<std::string, std::uint32_t> m_codeStyles;
+    std::string m_lastCode; // the code codeStyle was last asked for, and its style
+    std::optional<std::uint32_t> m_lastCodeStyle;
 
     // The date and time codes of the cell styles met in the tables (the styles are all read
     // by then), so that each is looked up once.
@@ -623,7 +709,6 @@ void ContentHandler::endTable()
 void ContentHandler::startCell(const XmlAttributes& attributes)
 {
     m_inCell = true;
-    m_cellRepeat = repeatCount(attributes, "number-columns-repeated");
     m_valueType.clear();
     m_formula = false;
     m_error = false;
@@ -639,29 +724,34 @@ void ContentHandler::startCell(const XmlAttributes& attributes)
     m_skipDepth = 0;
     m_spaces = 0;
     // office:value-type and the writer's own calcext:value-type share a local name; the
-    // second says "error" for error results, which the first calls numbers.
-    attributes.forEach([this](std::string_view attribute, std::string_view value) {
+    // second says "error" for error results, which the first calls numbers. The repeat
+    // count is taken in the same pass, the first of its name as elsewhere.
+    std::optional<std::string_view> repeat;
+    attributes.forEach([this, &repeat](std::string_view attribute, std::string_view value) {
         if (isName(attribute, "value-type")) {
             if (m_valueType.empty()) {
                 m_valueType = value;
             }
             m_error = m_error || value == "error";
         } else if (isName(attribute, "value")) {
-            m_value = std::string(value);
+            m_value.emplace(value);
         } else if (isName(attribute, "date-value")) {
-            m_dateValue = std::string(value);
+            m_dateValue.emplace(value);
         } else if (isName(attribute, "time-value")) {
-            m_timeValue = std::string(value);
+            m_timeValue.emplace(value);
         } else if (isName(attribute, "boolean-value")) {
-            m_booleanValue = std::string(value);
+            m_booleanValue.emplace(value);
         } else if (isName(attribute, "string-value")) {
-            m_stringValue = std::string(value);
+            m_stringValue.emplace(value);
         } else if (isName(attribute, "style-name")) {
             m_cellStyle = value;
         } else if (isName(attribute, "formula")) {
             m_formula = true;
+        } else if (!repeat && isName(attribute, "number-columns-repeated")) {
+            repeat = value;
         }
     });
+    m_cellRepeat = repeatCountOf(repeat);
 }
 
 std::uint32_t ContentHandler::sharedText(const std::string& text)
@@ -686,6 +776,17 @@ bool ContentHandler::shows(std::uint32_t style, double value, const std::string&
 }
 
 std::uint32_t ContentHandler::codeStyle(const std::string& code)
+{
+    // Cells of one column mostly share their code: the last one answers without hashing.
+    if (m_lastCodeStyle && code == m_lastCode) {
+        return *m_lastCodeStyle;
+    }
+    m_lastCode = code;
+    m_lastCodeStyle = lookUpCodeStyle(code);
+    return *m_lastCodeStyle;
+}
+
+std::uint32_t ContentHandler::lookUpCodeStyle(const std::string& code)
 {
     auto it = m_codeStyles.find(code);
     if (it == m_codeStyles.end()) {
@@ -724,7 +825,7 @@ std::optional<std::uint32_t> ContentHandler::literalStyle(const std::string& tex
     return index;
 }
 
-bool ContentHandler::generalShows(double value, const std::string& text)
+bool ContentHandler::generalShows(double value, std::string_view valueText, const std::string& text)
 {
     // General shows only digits, signs, a point and an exponent: other texts need no render.
     for (const char c : text) {
@@ -732,21 +833,16 @@ bool ContentHandler::generalShows(double value, const std::string& text)
             return false;
         }
     }
+    if (m_pointDecimal && plainGeneralText(value, valueText, text)) {
+        return true;
+    }
     return shows(0, value, text);
 }
 
-// The style index of a format that shows value as text: the code's when it does, else a
-// literal code made of the text itself. Nothing when neither shows the text.
-std::optional<std::uint32_t> ContentHandler::styleShowing(double value,
-                                                          std::optional<std::uint32_t> codeStyle,
-                                                          const std::string& text)
+// The style index of a literal format made of text, when it shows value as text.
+std::optional<std::uint32_t> ContentHandler::literalStyleShowing(double value,
+                                                                 const std::string& text)
 {
-    if (codeStyle) {
-        return shows(*codeStyle, value, text) ? codeStyle : std::nullopt;
-    }
-    if (generalShows(value, text)) {
-        return 0;
-    }
     const auto style = literalStyle(text);
     return style && shows(*style, value, text) ? style : std::nullopt;
 }
@@ -867,14 +963,22 @@ std::optional<ResolvedCell> ContentHandler::resolveCell()
     // text itself.
     std::optional<std::uint32_t> style;
     if (!code) {
-        if (!generalShows(*number, m_text) && isPlainLiteral(m_text)) {
+        // Without a date or time code the number was read from the value attribute.
+        if (generalShows(
+                *number, m_value ? std::string_view(*m_value) : std::string_view(), m_text)) {
+            style = 0;
+        } else if (isPlainLiteral(m_text)) {
             cell.kind = CellKind::ShownNumber;
             cell.index = sharedText(m_text);
             return cell;
+        } else {
+            style = literalStyleShowing(*number, m_text);
         }
-        style = styleShowing(*number, std::nullopt, m_text);
     } else if (!code->empty()) {
-        style = styleShowing(*number, codeStyle(*code), m_text);
+        const std::uint32_t shown = codeStyle(*code);
+        if (shows(shown, *number, m_text)) {
+            style = shown;
+        }
     }
     if (!style) {
         // No format shows the stored text: the text wins, as it is what the user saw.
@@ -1076,35 +1180,55 @@ bool isOpenDocument(const ZipArchive& archive)
     return root && root->name == "document-content";
 }
 
+namespace {
+
+// Reads the package's styles and content into a workbook; ReadError names no file.
+std::unique_ptr<OdsWorkbook> readPackage(const ZipArchive& archive)
+{
+    ManifestHandler manifest;
+    parsePart(archive, "META-INF/manifest.xml", manifest);
+    std::string mimetype = readSmallPart(archive, "mimetype");
+    if (mimetype.empty()) {
+        // Without a mimetype entry the manifest's root entry states the type; without
+        // that too, the content part's body shows the kind.
+        mimetype = manifest.mediaType;
+    }
+    checkSpreadsheetType(mimetype);
+    if (manifest.encrypted) {
+        throw ReadError(ReadError::Reason::PasswordProtected);
+    }
+    OdsStyles styles;
+    parsePart(archive, "styles.xml", styles);
+    auto book = std::make_unique<OdsWorkbook>(archive.fileName());
+    ContentHandler content(*book, styles);
+    const auto index = archive.find("content.xml");
+    if (!index) {
+        throw ReadError(ReadError::Reason::PartMissing, {}, {.part = "content.xml"});
+    }
+    ZipEntry entry = archive.open(*index);
+    readContent(
+        content,
+        [&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
+        "content.xml");
+    return book;
+}
+
+} // namespace
+
 std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive)
 {
     const std::string fileName = archive.fileName();
     try {
-        ManifestHandler manifest;
-        parsePart(archive, "META-INF/manifest.xml", manifest);
-        std::string mimetype = readSmallPart(archive, "mimetype");
-        if (mimetype.empty()) {
-            // Without a mimetype entry the manifest's root entry states the type; without
-            // that too, the content part's body shows the kind.
-            mimetype = manifest.mediaType;
-        }
-        checkSpreadsheetType(mimetype);
-        if (manifest.encrypted) {
-            throw ReadError(ReadError::Reason::PasswordProtected);
-        }
-        OdsStyles styles;
-        parsePart(archive, "styles.xml", styles);
-        auto book = std::make_unique<OdsWorkbook>(fileName);
-        ContentHandler content(*book, styles);
-        const auto index = archive.find("content.xml");
-        if (!index) {
-            throw ReadError(ReadError::Reason::PartMissing, {}, {.part = "content.xml"});
-        }
-        ZipEntry entry = archive.open(*index);
-        readContent(
-            content,
-            [&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
-            "content.xml");
+        auto package = std::make_shared<const ZipArchive>(std::move(archive));
+        std::unique_ptr<OdsWorkbook> book = readPackage(*package);
+        book->setReread([package, fileName] {
+            try {
+                return readPackage(*package);
+            } catch (ReadError& e) {
+                e.nameFile(fileName);
+                throw;
+            }
+        });
         return book;
     } catch (ReadError& e) {
         e.nameFile(fileName);

@@ -6,10 +6,14 @@
 
 namespace sheetfray::engine::readers {
 
-RowBands::RowBands(SheetBuilder& builder, HandOver handOver, UsedRange atLeast)
+RowBands::RowBands(SheetBuilder& builder,
+                   HandOver handOver,
+                   UsedRange atLeast,
+                   std::size_t bandCells)
     : m_builder(builder)
     , m_handOver(std::move(handOver))
     , m_atLeast(atLeast)
+    , m_bandCells(bandCells)
 {}
 
 void RowBands::beforeCell(std::int32_t row)
@@ -17,7 +21,8 @@ void RowBands::beforeCell(std::int32_t row)
     if (row < m_row) {
         throw OutOfOrder{};
     }
-    if (row > m_row && (m_builder.cellCount() >= BandCells || m_builder.textBytes() >= BandBytes)) {
+    if (row > m_row
+        && (m_builder.cellCount() >= m_bandCells || m_builder.textBytes() >= BandBytes)) {
         m_handOver(m_builder.finishPart(m_atLeast));
     }
     m_row = row;
@@ -38,9 +43,15 @@ HandOver BandTally::handOver()
             std::max(m_summary.usedRange.lastColumn, band.usedRange.lastColumn);
         m_summary.storedCells += band.storedCells;
         std::vector<std::uint64_t>& columns = m_summary.columnCells;
+        std::vector<std::uint64_t>& textBytes = m_summary.columnTextBytes;
         columns.resize(static_cast<std::size_t>(m_summary.usedRange.lastColumn) + 1);
+        textBytes.resize(columns.size());
         for (const StoredCell& cell : part.cells()) {
-            ++columns[static_cast<std::size_t>(cell.column)];
+            const auto c = static_cast<std::size_t>(cell.column);
+            ++columns[c];
+            if (cell.kind == CellKind::Text || cell.kind == CellKind::Error) {
+                textBytes[c] += part.value(cell).text.size();
+            }
         }
         m_summary.valuedCells += band.valuedCells;
         constexpr std::uint32_t Most = std::numeric_limits<std::uint32_t>::max();

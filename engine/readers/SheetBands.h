@@ -29,8 +29,11 @@ public:
     static constexpr std::size_t BandCells = std::size_t{1} << 16;
     static constexpr std::size_t BandBytes = std::size_t{4} << 20;
 
-    // Every band's used range is at least atLeast.
-    RowBands(SheetBuilder& builder, HandOver handOver, UsedRange atLeast = {});
+    // Every band's used range is at least atLeast; a test may cut bands of fewer cells.
+    RowBands(SheetBuilder& builder,
+             HandOver handOver,
+             UsedRange atLeast = {},
+             std::size_t bandCells = BandCells);
 
     void beforeCell(std::int32_t row);
     // Hands over the last band, empty or not.
@@ -40,6 +43,7 @@ private:
     SheetBuilder& m_builder;
     HandOver m_handOver;
     UsedRange m_atLeast;
+    std::size_t m_bandCells;
     std::int32_t m_row = 0;
 };
 

@@ -4,6 +4,7 @@
 #include "engine/readers/BiffRecords.h"
 #include "engine/readers/CompoundFile.h"
 #include "engine/readers/LittleEndian.h"
+#include "engine/readers/SheetBands.h"
 #include "engine/readers/TextDecoding.h"
 #include "support/Error.h"
 
@@ -11,6 +12,7 @@
 #include <bit>
 #include <map>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 namespace sheetfray::engine::readers {
@@ -118,12 +120,74 @@ double decodeRk(std::uint32_t rk)
     return value;
 }
 
+// Where a sheet's records put their cells: a builder, and when the sheet is read in bands,
+// the bands first learn each cell's row.
+class CellSink
+{
+public:
+    CellSink(SheetBuilder& builder, RowBands* bands)
+        : m_builder(builder)
+        , m_bands(bands)
+    {}
+
+    void addBlank(std::int32_t row, std::int32_t column, std::uint16_t xf)
+    {
+        before(row);
+        m_builder.addBlank(row, column, xf);
+    }
+
+    void addNumber(std::int32_t row, std::int32_t column, double value, std::uint16_t xf)
+    {
+        before(row);
+        m_builder.addNumber(row, column, value, xf);
+    }
+
+    void addSharedText(std::int32_t row, std::int32_t column, std::uint32_t index, std::uint16_t xf)
+    {
+        before(row);
+        m_builder.addSharedText(row, column, index, xf);
+    }
+
+    void addText(std::int32_t row, std::int32_t column, std::string_view text, std::uint16_t xf)
+    {
+        before(row);
+        m_builder.addText(row, column, text, xf);
+    }
+
+    void addBoolean(std::int32_t row, std::int32_t column, bool value, std::uint16_t xf)
+    {
+        before(row);
+        m_builder.addBoolean(row, column, value, xf);
+    }
+
+    void addError(std::int32_t row, std::int32_t column, std::string_view text, std::uint16_t xf)
+    {
+        before(row);
+        m_builder.addError(row, column, text, xf);
+    }
+
+private:
+    void before(std::int32_t row)
+    {
+        if (m_bands != nullptr) {
+            m_bands->beforeCell(row);
+        }
+    }
+
+    SheetBuilder& m_builder;
+    RowBands* m_bands;
+};
+
 class XlsWorkbook final : public Workbook
 {
 public:
-    XlsWorkbook(std::string fileName, std::vector<std::byte> stream, bool biff8Expected)
+    XlsWorkbook(std::string fileName,
+                std::vector<std::byte> stream,
+                bool biff8Expected,
+                const XlsBands& bands)
         : m_fileName(std::move(fileName))
         , m_stream(std::move(stream))
+        , m_bands(bands)
         , m_biff(biff8Expected ? Biff::V8 : Biff::V5)
         , m_decoder(1252)
         , m_styles(std::make_shared<WorkbookStyles>())
@@ -154,13 +218,29 @@ public:
         try {
             return readSheet(sheet);
         } catch (ReadError& e) {
-            e.nameSheet(sheet.name);
-            e.nameFile(m_fileName);
+            nameIn(e, sheet);
+            throw;
+        }
+    }
+
+    [[nodiscard]] std::unique_ptr<SheetParts> loadSheetInParts(std::int32_t index) override
+    {
+        const SheetEntry& sheet = entry(index);
+        try {
+            return readSheetInParts(sheet);
+        } catch (ReadError& e) {
+            nameIn(e, sheet);
             throw;
         }
     }
 
 private:
+    void nameIn(ReadError& e, const SheetEntry& sheet) const
+    {
+        e.nameSheet(sheet.name);
+        e.nameFile(m_fileName);
+    }
+
     const SheetEntry& entry(std::int32_t index) const
     {
         if (index < 1 || index > sheetCount()) {
@@ -184,8 +264,18 @@ private:
     void buildCellFormats(std::vector<format::NumberFormat>& formats);
     [[nodiscard]] std::string_view formatCode(std::uint16_t id) const;
     [[nodiscard]] std::optional<std::uint16_t> builtinFormatId(std::uint16_t id) const;
-    [[nodiscard]] Sheet readSheet(const SheetEntry& sheet);
-    void readLabel(const BiffRecord& record, SheetBuilder& builder);
+    [[nodiscard]] BiffRecordReader sheetRecords(const SheetEntry& sheet) const;
+    [[nodiscard]] std::size_t sheetBytes(const SheetEntry& sheet) const;
+
+    [[nodiscard]] std::shared_ptr<const WorkbookStyles> stylesOf(const SheetEntry& sheet) const
+    {
+        return sheet.styles ? sheet.styles : m_styles;
+    }
+
+    [[nodiscard]] Sheet readSheet(const SheetEntry& sheet) const;
+    [[nodiscard]] std::unique_ptr<SheetParts> readSheetInParts(const SheetEntry& sheet) const;
+    void readCells(BiffRecordReader& reader, CellSink& cells) const;
+    void readLabel(const BiffRecord& record, CodePageDecoder& decoder, CellSink& cells) const;
 
     [[nodiscard]] bool isBiff8() const { return m_biff == Biff::V8; }
 
@@ -193,12 +283,16 @@ private:
 
     std::string m_fileName;
     std::vector<std::byte> m_stream;
+    XlsBands m_bands;
     Biff m_biff;
     bool m_decrypted = false;
     // BIFF2 files without XF records: the cells name their number format themselves.
     bool m_formatsInCells = false;
     std::uint16_t m_nextFormat = 0; // the id of the next FORMAT record before BIFF5
     CodePageDecoder m_decoder;
+    // The page of m_decoder: each reading of a sheet decodes with a decoder of its own, since
+    // a sheet read in parts is read on a thread of its own.
+    std::uint16_t m_codePage = 1252;
     std::shared_ptr<WorkbookStyles> m_styles;
     std::vector<SheetEntry> m_sheets;
     std::map<std::uint16_t, std::string> m_formatCodes; // FORMAT records by id
@@ -377,7 +471,8 @@ void XlsWorkbook::readGlobalRecord(const BiffRecord& record, BiffRecordReader& r
     case biff::CodePage:
         requireSize(record, 2);
         // BIFF8 text is UTF-16 whatever this says; the page matters before BIFF8.
-        m_decoder = CodePageDecoder(le16(record.data, 0));
+        m_codePage = le16(record.data, 0);
+        m_decoder = CodePageDecoder(m_codePage);
         break;
     case biff::DateMode:
         requireSize(record, 2);
@@ -545,7 +640,9 @@ void XlsWorkbook::buildCellFormats(std::vector<format::NumberFormat>& formats)
     m_xfFormats.clear();
 }
 
-void XlsWorkbook::readLabel(const BiffRecord& record, SheetBuilder& builder)
+void XlsWorkbook::readLabel(const BiffRecord& record,
+                            CodePageDecoder& decoder,
+                            CellSink& cells) const
 {
     requireSize(record, 8);
     const std::int32_t row = le16(record.data, 0) + 1;
@@ -556,12 +653,14 @@ void XlsWorkbook::readLabel(const BiffRecord& record, SheetBuilder& builder)
     if (isBiff8()) {
         segments.appendUnicodeString(text);
     } else {
-        segments.appendByteString(true, m_decoder, text);
+        segments.appendByteString(true, decoder, text);
     }
-    builder.addText(row, column, text, xf);
+    cells.addText(row, column, text, xf);
 }
 
-Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
+// The records of a worksheet after its BOF record. Throws for a sheet of no cells, as
+// loadSheet does.
+BiffRecordReader XlsWorkbook::sheetRecords(const SheetEntry& sheet) const
 {
     switch (sheet.type) {
     case SheetType::Chart:
@@ -588,16 +687,82 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
     if (substream == MacroSubstream) {
         throw ReadError(ReadError::Reason::MacroSheet);
     }
+    return reader;
+}
 
-    SheetBuilder builder(sheet.name, sheet.styles ? sheet.styles : m_styles);
-    // The sheet's records run to the next sheet's; a cell record takes 10 to 20 bytes.
+// The bytes of a sheet's records, which run to the next sheet's.
+std::size_t XlsWorkbook::sheetBytes(const SheetEntry& sheet) const
+{
     std::size_t end = m_stream.size();
     for (const SheetEntry& other : m_sheets) {
         if (other.offset > sheet.offset) {
             end = std::min(end, other.offset);
         }
     }
-    builder.reserve((end - sheet.offset) / 14);
+    return end - sheet.offset;
+}
+
+// A cell record takes 10 to 20 bytes.
+constexpr std::size_t CellRecordBytes = 14;
+
+Sheet XlsWorkbook::readSheet(const SheetEntry& sheet) const
+{
+    BiffRecordReader reader = sheetRecords(sheet);
+    SheetBuilder builder(sheet.name, stylesOf(sheet));
+    builder.reserve(sheetBytes(sheet) / CellRecordBytes);
+    CellSink cells(builder, nullptr);
+    readCells(reader, cells);
+    return builder.finish();
+}
+
+// A first reading of the records finds the used range and counts, holding no more than a
+// band of rows; a second on its own thread hands the bands over as the walk asks for them.
+// Both read the workbook stream, which is held anyway. A sheet whose rows go back is read
+// whole instead, and so is a small one: reading it twice would cost more time than holding
+// it costs memory.
+std::unique_ptr<SheetParts> XlsWorkbook::readSheetInParts(const SheetEntry& sheet) const
+{
+    BiffRecordReader first = sheetRecords(sheet);
+    if (sheetBytes(sheet) / CellRecordBytes <= m_bands.wholeCells) {
+        return std::make_unique<WholeSheetParts>(readSheet(sheet));
+    }
+    BandTally tally;
+    try {
+        SheetBuilder builder(sheet.name, stylesOf(sheet));
+        RowBands bands(builder, tally.handOver(), {}, m_bands.bandCells);
+        CellSink cells(builder, &bands);
+        readCells(first, cells);
+        bands.finish();
+    } catch (const RowBands::OutOfOrder&) {
+        return std::make_unique<WholeSheetParts>(readSheet(sheet));
+    }
+    if (tally.bands() == 1) {
+        return std::make_unique<WholeSheetParts>(readSheet(sheet));
+    }
+    const UsedRange range = tally.summary().usedRange;
+    try {
+        return std::make_unique<ThreadedSheetParts>(
+            tally.summary(), [this, &sheet, range](const HandOver& handOver) {
+                try {
+                    BiffRecordReader again = sheetRecords(sheet);
+                    SheetBuilder builder(sheet.name, stylesOf(sheet));
+                    RowBands bands(builder, handOver, range, m_bands.bandCells);
+                    CellSink cells(builder, &bands);
+                    readCells(again, cells);
+                    bands.finish();
+                } catch (ReadError& e) {
+                    nameIn(e, sheet);
+                    throw;
+                }
+            });
+    } catch (const std::system_error&) {
+        return std::make_unique<WholeSheetParts>(readSheet(sheet));
+    }
+}
+
+void XlsWorkbook::readCells(BiffRecordReader& reader, CellSink& cells) const
+{
+    CodePageDecoder decoder(m_codePage);
 
     // A formula with a text result keeps its text in the STRING record that follows it.
     struct PendingText
@@ -618,7 +783,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
                                std::int32_t column,
                                std::uint16_t xf) {
         if (le16(data, at + 6) != 0xFFFF) {
-            builder.addNumber(row, column, leDouble(data, at), xf);
+            cells.addNumber(row, column, leDouble(data, at), xf);
             return;
         }
         switch (le8(data, at)) {
@@ -626,13 +791,13 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             pending = PendingText{true, row, column, xf};
             break;
         case 0x01:
-            builder.addBoolean(row, column, le8(data, at + 2) != 0, xf);
+            cells.addBoolean(row, column, le8(data, at + 2) != 0, xf);
             break;
         case 0x02:
-            builder.addError(row, column, errorText(le8(data, at + 2)), xf);
+            cells.addError(row, column, errorText(le8(data, at + 2)), xf);
             break;
         default: // 0x03, an empty text
-            builder.addText(row, column, "", xf);
+            cells.addText(row, column, "", xf);
             break;
         }
     };
@@ -649,6 +814,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
     // Embedded charts are whole BOF..EOF substreams inside the sheet's; their records are not
     // cells of the sheet.
     int depth = 1;
+    BiffRecord record;
     while (depth > 0 && reader.next(record)) {
         const std::span<const std::byte> data = record.data;
         if (isBof(record.type)) {
@@ -676,7 +842,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
                 || record.type == biff::Formula || record.type == biff::Formula3
                 || record.type == biff::Formula4 || record.type == biff::RString;
             if (isCell) {
-                builder.addText(pending.row, pending.column, "", pending.xf);
+                cells.addText(pending.row, pending.column, "", pending.xf);
                 pending.waiting = false;
             }
         }
@@ -687,30 +853,30 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             const std::uint16_t xf = biff2Xf(data);
             switch (record.type) {
             case biff::Blank2:
-                builder.addBlank(row, column, xf);
+                cells.addBlank(row, column, xf);
                 break;
             case biff::Integer2:
                 requireSize(record, 9);
-                builder.addNumber(row, column, le16(data, 7), xf);
+                cells.addNumber(row, column, le16(data, 7), xf);
                 break;
             case biff::Number2:
                 requireSize(record, 15);
-                builder.addNumber(row, column, leDouble(data, 7), xf);
+                cells.addNumber(row, column, leDouble(data, 7), xf);
                 break;
             case biff::Label2: {
                 requireSize(record, 8);
                 BiffSegments segments(data.subspan(7));
                 std::string text;
-                segments.appendByteString(false, m_decoder, text);
-                builder.addText(row, column, text, xf);
+                segments.appendByteString(false, decoder, text);
+                cells.addText(row, column, text, xf);
                 break;
             }
             case biff::BoolErr2:
                 requireSize(record, 9);
                 if (le8(data, 8) != 0) {
-                    builder.addError(row, column, errorText(le8(data, 7)), xf);
+                    cells.addError(row, column, errorText(le8(data, 7)), xf);
                 } else {
-                    builder.addBoolean(row, column, le8(data, 7) != 0, xf);
+                    cells.addBoolean(row, column, le8(data, 7) != 0, xf);
                 }
                 break;
             default: // FORMULA
@@ -733,7 +899,7 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             break;
         case biff::Blank:
             requireSize(record, 6);
-            builder.addBlank(le16(data, 0) + 1, le16(data, 2) + 1, le16(data, 4));
+            cells.addBlank(le16(data, 0) + 1, le16(data, 2) + 1, le16(data, 4));
             break;
         case biff::MulBlank: {
             requireSize(record, 6);
@@ -742,18 +908,17 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             // The cell count comes from the record size; the stated last column may lie.
             const std::size_t count = (data.size() - 6) / 2;
             for (std::size_t i = 0; i < count; ++i) {
-                builder.addBlank(row, first + static_cast<std::int32_t>(i), le16(data, 4 + 2 * i));
+                cells.addBlank(row, first + static_cast<std::int32_t>(i), le16(data, 4 + 2 * i));
             }
             break;
         }
         case biff::Number:
             requireSize(record, 14);
-            builder.addNumber(
-                le16(data, 0) + 1, le16(data, 2) + 1, leDouble(data, 6), le16(data, 4));
+            cells.addNumber(le16(data, 0) + 1, le16(data, 2) + 1, leDouble(data, 6), le16(data, 4));
             break;
         case biff::Rk:
             requireSize(record, 10);
-            builder.addNumber(
+            cells.addNumber(
                 le16(data, 0) + 1, le16(data, 2) + 1, decodeRk(le32(data, 6)), le16(data, 4));
             break;
         case biff::MulRk: {
@@ -763,21 +928,20 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             const std::size_t count = (data.size() - 6) / 6;
             for (std::size_t i = 0; i < count; ++i) {
                 const std::size_t at = 4 + 6 * i;
-                builder.addNumber(row,
-                                  first + static_cast<std::int32_t>(i),
-                                  decodeRk(le32(data, at + 2)),
-                                  le16(data, at));
+                cells.addNumber(row,
+                                first + static_cast<std::int32_t>(i),
+                                decodeRk(le32(data, at + 2)),
+                                le16(data, at));
             }
             break;
         }
         case biff::LabelSst:
             requireSize(record, 10);
-            builder.addSharedText(
-                le16(data, 0) + 1, le16(data, 2) + 1, le32(data, 6), le16(data, 4));
+            cells.addSharedText(le16(data, 0) + 1, le16(data, 2) + 1, le32(data, 6), le16(data, 4));
             break;
         case biff::Label:
         case biff::RString:
-            readLabel(record, builder);
+            readLabel(record, decoder, cells);
             break;
         case biff::BoolErr: {
             requireSize(record, 8);
@@ -785,9 +949,9 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
             const std::int32_t column = le16(data, 2) + 1;
             const std::uint16_t xf = le16(data, 4);
             if (le8(data, 7) != 0) {
-                builder.addError(row, column, errorText(le8(data, 6)), xf);
+                cells.addError(row, column, errorText(le8(data, 6)), xf);
             } else {
-                builder.addBoolean(row, column, le8(data, 6) != 0, xf);
+                cells.addBoolean(row, column, le8(data, 6) != 0, xf);
             }
             break;
         }
@@ -807,9 +971,9 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
                     segments.appendUnicodeString(text);
                 } else {
                     // BIFF2's STRING counts its characters in one byte.
-                    segments.appendByteString(record.type == biff::String, m_decoder, text);
+                    segments.appendByteString(record.type == biff::String, decoder, text);
                 }
-                builder.addText(pending.row, pending.column, text, pending.xf);
+                cells.addText(pending.row, pending.column, text, pending.xf);
                 pending.waiting = false;
             }
             break;
@@ -818,9 +982,8 @@ Sheet XlsWorkbook::readSheet(const SheetEntry& sheet)
         }
     }
     if (pending.waiting) {
-        builder.addText(pending.row, pending.column, "", pending.xf);
+        cells.addText(pending.row, pending.column, "", pending.xf);
     }
-    return builder.finish();
 }
 
 } // namespace
@@ -839,7 +1002,8 @@ bool looksLikeBareBiff(std::span<const std::byte> bytes)
     return bofType && length >= 4 && length <= 20;
 }
 
-std::unique_ptr<Workbook> openXlsWorkbook(std::string fileName, std::vector<std::byte> bytes)
+std::unique_ptr<Workbook>
+openXlsWorkbook(std::string fileName, std::vector<std::byte> bytes, const XlsBands& bands)
 {
     const std::string shownName = fileName;
     try {
@@ -847,7 +1011,8 @@ std::unique_ptr<Workbook> openXlsWorkbook(std::string fileName, std::vector<std:
             if (!looksLikeBareBiff(bytes)) {
                 throw ReadError(ReadError::Reason::NotSpreadsheet);
             }
-            return std::make_unique<XlsWorkbook>(std::move(fileName), std::move(bytes), true);
+            return std::make_unique<XlsWorkbook>(
+                std::move(fileName), std::move(bytes), true, bands);
         }
         CompoundFile file(std::move(bytes));
         // An encrypted Office Open XML package is a compound file holding the encrypted
@@ -857,11 +1022,11 @@ std::unique_ptr<Workbook> openXlsWorkbook(std::string fileName, std::vector<std:
         }
         if (file.hasStream("Workbook")) {
             return std::make_unique<XlsWorkbook>(
-                std::move(fileName), std::move(file).takeStream("Workbook"), true);
+                std::move(fileName), std::move(file).takeStream("Workbook"), true, bands);
         }
         if (file.hasStream("Book")) {
             return std::make_unique<XlsWorkbook>(
-                std::move(fileName), std::move(file).takeStream("Book"), false);
+                std::move(fileName), std::move(file).takeStream("Book"), false, bands);
         }
         throw ReadError(ReadError::Reason::NoWorkbookStream);
     } catch (ReadError& e) {

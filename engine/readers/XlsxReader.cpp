@@ -1,6 +1,7 @@
 #include "engine/readers/XlsxReader.h"
 
 #include "engine/Naming.h"
+#include "engine/readers/CellTally.h"
 #include "engine/readers/DateSerial.h"
 #include "engine/readers/DecimalText.h"
 #include "engine/readers/PackagePart.h"
@@ -17,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 namespace sheetfray::engine::readers {
@@ -39,6 +41,30 @@ std::optional<double> parseNumber(std::string_view text)
         return std::nullopt;
     }
     return value;
+}
+
+// Whether text is [-]digits[.digits], of fewer integer digits than a double's largest: what
+// parseNumber reads whatever the digits, told without working out the number.
+bool isPlainNumber(std::string_view text)
+{
+    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    const std::size_t integerStart = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        ++i;
+    }
+    if (i == integerStart || i - integerStart > 300) {
+        return false;
+    }
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t fractionStart = ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            ++i;
+        }
+        if (i == fractionStart) {
+            return false;
+        }
+    }
+    return i == text.size();
 }
 
 std::string cellName(std::int32_t row, std::int32_t column)
@@ -81,12 +107,17 @@ bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& c
     return true;
 }
 
-// Reads <sheetData> into a SheetBuilder. The hot path of the reader: no allocation per cell
-// (the value buffers are reused), numbers through from_chars, references by hand.
+// Reads <sheetData> into a SheetBuilder, or into a CellTally for the first reading of a sheet
+// read in parts, which checks every value as the builder's reading does but keeps none and
+// skips the styles. The hot path of the reader: no allocation per cell (the value buffers
+// are reused), numbers through from_chars, references by hand.
+template <typename Cells>
 class SheetHandler final : public XmlHandler
 {
+    static constexpr bool Tallies = std::is_same_v<Cells, CellTally>;
+
 public:
-    SheetHandler(SheetBuilder& builder,
+    SheetHandler(Cells& builder,
                  const WorkbookStyles& styles,
                  const std::string& sheetName,
                  RowBands* bands = nullptr)
@@ -196,7 +227,7 @@ private:
                     }
                     positioned = true;
                 }
-            } else if (isName(name, "s")) {
+            } else if (!Tallies && isName(name, "s")) {
                 m_style = parseInteger<std::uint32_t>(value).value_or(0);
             } else if (isName(name, "t")) {
                 m_type = cellType(value);
@@ -265,7 +296,9 @@ private:
                             std::to_string(MaxCellsPerSheet),
                             {.sheet = m_sheetName});
         }
-        if (m_bands) {
+        if constexpr (Tallies) {
+            m_builder.beforeCell(m_row);
+        } else if (m_bands) {
             m_bands->beforeCell(m_row);
         }
         const std::string_view value = m_value;
@@ -287,6 +320,12 @@ private:
         }
         switch (m_type) {
         case Type::Number: {
+            if constexpr (Tallies) {
+                if (isPlainNumber(value)) {
+                    m_builder.addNumber(m_row, m_column, 0, m_style);
+                    return;
+                }
+            }
             const auto number = parseNumber(value);
             if (!number) {
                 throw badValue("a number");
@@ -341,7 +380,7 @@ private:
                        + ", which is not " + what);
     }
 
-    SheetBuilder& m_builder;
+    Cells& m_builder;
     const WorkbookStyles& m_styles;
     const std::string& m_sheetName;
     RowBands* m_bands;
@@ -442,7 +481,7 @@ private:
     {
         if (info.kind != XlsxSheetKind::Worksheet) {
             throw SheetWithoutCells(
-                SheetHandler::noCellsReason(info.kind == XlsxSheetKind::Chartsheet),
+                SheetHandler<SheetBuilder>::noCellsReason(info.kind == XlsxSheetKind::Chartsheet),
                 {},
                 {.sheet = info.name});
         }
@@ -466,13 +505,11 @@ private:
         if (!entry || cellEstimate(*entry) <= WholeCells) {
             return std::make_unique<WholeSheetParts>(readSheet(info));
         }
-        BandTally tally;
+        CellTally tally;
         try {
-            SheetBuilder builder(info.name, m_styles);
-            RowBands bands(builder, tally.handOver());
-            SheetHandler handler(builder, *m_styles, info.name, &bands);
+            SheetHandler handler(tally, *m_styles, info.name);
             parsePart(*entry, info.part, handler);
-            bands.finish();
+            tally.finish();
         } catch (const RowBands::OutOfOrder&) {
             return std::make_unique<WholeSheetParts>(readSheet(info));
         }

@@ -344,9 +344,9 @@ std::vector<std::pair<std::string, std::string>> XlsxBuilder::parts() const
     return out;
 }
 
-void XlsxBuilder::save(const std::filesystem::path& path) const
+void XlsxBuilder::save(const std::filesystem::path& path, const std::string& storedPart) const
 {
-    writeZipPackage(path, parts());
+    writeZipPackage(path, parts(), storedPart);
 }
 
 } // namespace sheetfray::testing

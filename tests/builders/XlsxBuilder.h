@@ -85,8 +85,9 @@ public:
     // Leaves a generated entry out of the package.
     XlsxBuilder& removePart(std::string name);
 
-    // Writes the package; throws std::runtime_error when it cannot be written.
-    void save(const std::filesystem::path& path) const;
+    // Writes the package, every part compressed but storedPart; throws std::runtime_error when
+    // it cannot be written.
+    void save(const std::filesystem::path& path, const std::string& storedPart = {}) const;
 
     // The text of one worksheet part built from rows of XML (exposed for tests that write
     // their own packages).

@@ -1,8 +1,12 @@
 #include "engine/Naming.h"
 
+#include "engine/NameRecord.h"
 #include "tests/fakes/FakeHost.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
+#include <set>
 
 namespace sheetfray::testing {
 namespace {
@@ -173,6 +177,69 @@ TEST(BuildOutputName, EachScheme)
                   "/out/Book1", c5, "???", 1, NamingScheme::FirstCellValue, "Book1_S_5_3"),
               "/out/Book1_S_5_3");
     EXPECT_EQ(engine::BuildOutputName("Book1", c5, "v", 1, NamingScheme::CellLocation, "f"), "C5");
+}
+
+// The record keeps numbered names as runs and the rest as hashes; whatever the order names
+// come in, it must answer as a plain set of them would. Sequences mix rising runs (as splits
+// write), gaps, runs that restart below, padded widths and names with no number.
+TEST(NameRecord, AnswersAsASetOfTheNamesWould)
+{
+    const std::vector<std::string> stems{"out/Book1_", "out/C", "out/", "out/x9y", "out/R ("};
+    const std::vector<std::string> extensions{".txt", "", ".csv"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 40; ++round) {
+        engine::NameRecord record;
+        std::set<std::string> names;
+        std::vector<std::string> asked;
+        auto name = [&](std::uint64_t number, std::size_t stem, std::size_t extension, int width) {
+            std::string digits = std::to_string(number);
+            if (static_cast<int>(digits.size()) < width) {
+                digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+            }
+            return stems[stem] + digits + extensions[extension];
+        };
+        std::uint64_t next = random() % 20;
+        for (int step = 0; step < 400; ++step) {
+            const std::size_t stem = random() % stems.size();
+            const std::size_t extension = random() % extensions.size();
+            const int width = random() % 4 == 0 ? 3 : 1;
+            const auto choice = random() % 10;
+            std::string path;
+            if (choice < 6) {
+                path = name(next++, stem, extension, width); // rising
+            } else if (choice < 8) {
+                next = random() % 60; // jump, back or ahead
+                path = name(next, stem, extension, width);
+            } else if (choice < 9) {
+                path =
+                    stems[stem] + "name (" + std::to_string(next++) + ")" + extensions[extension];
+            } else {
+                path = stems[stem] + extensions[extension]; // nothing but the stem
+            }
+            asked.push_back(path);
+            record.insert(path);
+            names.insert(path);
+            // Rising numbers under one stem, as a split by number writes them.
+            for (int i = 0; i < 5 && choice < 3; ++i) {
+                std::string more = name(next++, 0, 0, 1);
+                asked.push_back(more);
+                record.insert(more);
+                names.insert(more);
+            }
+        }
+        for (std::uint64_t number = 0; number < 200; ++number) {
+            for (std::size_t stem = 0; stem < stems.size(); ++stem) {
+                for (std::size_t extension = 0; extension < extensions.size(); ++extension) {
+                    for (const int width : {1, 2, 3}) {
+                        asked.push_back(name(number, stem, extension, width));
+                    }
+                }
+            }
+        }
+        for (const std::string& path : asked) {
+            ASSERT_EQ(record.contains(path), names.contains(path)) << path << " in round " << round;
+        }
+    }
 }
 
 } // namespace

@@ -573,6 +573,94 @@ TEST_F(SplitTest, ColumnsOfASheetInPartsRunPastTheGrid)
     EXPECT_EQ(readFile(out.path() / "L_2.txt"), std::string(empty, ',') + "past,");
 }
 
+struct GroupCase
+{
+    const char* name;
+    std::vector<std::uint64_t> cells; // the summary's stored cells by column, from column A
+    std::vector<std::uint64_t> textBytes; // and their own text; none when empty
+    int passes; // over the parts, a group of columns each
+};
+
+class ColumnGroupsOf : public SplitTest, public ::testing::WithParamInterface<GroupCase>
+{};
+
+// A sheet in parts too large to hold whole is split by columns a group at a time, as few
+// groups as 112 MiB of cells (28 bytes each) and their own text allow, as even as may be.
+TEST_P(ColumnGroupsOf, AreAsFewAsTheirBytesAllow)
+{
+    const GroupCase& group = GetParam();
+    const auto width = static_cast<std::int32_t>(group.cells.size());
+    FakeBook book{{{"S", [width](engine::SheetBuilder& b) {
+                        for (std::int32_t c = 1; c <= width; ++c) {
+                            b.addNumber(1, c, c, 0);
+                            b.addNumber(2, c, c * 10, 0);
+                        }
+                    }}}};
+    book.inParts = true;
+    book.counts = [&group](engine::SheetSummary& summary) {
+        summary.columnCells.assign(1, 0);
+        summary.columnCells.insert(
+            summary.columnCells.end(), group.cells.begin(), group.cells.end());
+        if (!group.textBytes.empty()) {
+            summary.columnTextBytes.assign(1, 0);
+            summary.columnTextBytes.insert(
+                summary.columnTextBytes.end(), group.textBytes.begin(), group.textBytes.end());
+        }
+        summary.storedCells = 0;
+        for (const std::uint64_t cells : group.cells) {
+            summary.storedCells += cells;
+        }
+    };
+    const std::shared_ptr<int> passes = book.passes;
+    const std::string path = addBook("G.xlsx", std::move(book));
+    columns(path);
+    EXPECT_EQ(*passes, group.passes);
+    Files expected;
+    for (std::int32_t c = 1; c <= width; ++c) {
+        expected["G_" + std::to_string(c) + ".txt"] =
+            std::to_string(c) + "," + std::to_string(c * 10) + ",";
+    }
+    EXPECT_EQ(filesIn(out.path()), expected);
+}
+
+constexpr std::uint64_t Million = 1'000'000;
+
+INSTANTIATE_TEST_SUITE_P(
+    SplitTest,
+    ColumnGroupsOf,
+    ::testing::Values(
+        // 9 columns of a million cells and a blank one: 3 groups of 3 million.
+        GroupCase{
+            "MillionRows",
+            {Million, Million, Million, Million, Million, Million, 0, Million, Million, Million},
+            {},
+            3},
+        // A fifth more: still 3 groups, of 3.6 million.
+        GroupCase{"MillionAndAFifthRows",
+                  {1'200'000,
+                   1'200'000,
+                   1'200'000,
+                   1'200'000,
+                   1'200'000,
+                   1'200'000,
+                   0,
+                   1'200'000,
+                   1'200'000,
+                   1'200'000},
+                  {},
+                  3},
+        // 4 million cells of 28 bytes fit in 112 MiB; 4.2 million do not.
+        GroupCase{"FourMillionInOne", {2 * Million, 2 * Million}, {}, 1},
+        GroupCase{"OverInTwo", {2'100'000, 2'100'000}, {}, 2},
+        // Own text counts: 60 MB of it beside each million cells leaves a column a group.
+        GroupCase{"TextFillsThem",
+                  {Million, Million, Million},
+                  {60 * Million, 60 * Million, 60 * Million},
+                  3},
+        // A column larger than a group is a group of its own.
+        GroupCase{"ColumnLargerThanAGroup", {10 * Million, 1, 1}, {}, 2}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 TEST_F(SplitTest, SingleByteCodePageEncodesContentAndReplacesMissingCharacters)
 {
     codePage = engine::CodePage::singleByte("WINDOWS-1252");

@@ -32,13 +32,18 @@ struct FakeBook
     std::vector<FakeSheet> sheets;
     std::shared_ptr<engine::WorkbookStyles> styles = std::make_shared<engine::WorkbookStyles>();
     bool inParts = false; // sheets are handed to the walks a row at a time
+    // In parts: sets the summary's counts, as a reader's first reading would have them.
+    std::function<void(engine::SheetSummary&)> counts = {};
+    // In parts: the passes over a sheet's parts after the first (SheetParts::again).
+    std::shared_ptr<int> passes = std::make_shared<int>(0);
 };
 
 // The parts of a sheet a row each, as a reader that streams hands them over.
 class RowByRowParts final : public engine::SheetParts
 {
 public:
-    explicit RowByRowParts(const engine::Sheet& whole)
+    explicit RowByRowParts(const engine::Sheet& whole, std::shared_ptr<int> passes = nullptr)
+        : m_passes(std::move(passes))
     {
         m_summary = engine::summaryOf(whole);
         m_summary.columnCells.assign(static_cast<std::size_t>(whole.usedRange().lastColumn) + 1, 0);
@@ -67,8 +72,14 @@ public:
         return m_parts[m_next++];
     }
 
+    // Sets the summary's counts, as a reader's first reading would have them.
+    void setCounts(const std::function<void(engine::SheetSummary&)>& counts) { counts(m_summary); }
+
     std::unique_ptr<engine::SheetParts> again() const override
     {
+        if (m_passes) {
+            ++*m_passes;
+        }
         auto copy = std::make_unique<RowByRowParts>(*this);
         copy->m_next = 0;
         return copy;
@@ -78,6 +89,7 @@ private:
     engine::SheetSummary m_summary;
     std::vector<engine::Sheet> m_parts;
     std::size_t m_next = 0;
+    std::shared_ptr<int> m_passes;
 };
 
 // Fills a sheet from a table of texts; an empty text leaves the position without a cell.
@@ -137,7 +149,11 @@ public:
         if (!m_book.inParts) {
             return engine::Workbook::loadSheetInParts(index);
         }
-        return std::make_unique<RowByRowParts>(loadSheet(index));
+        auto parts = std::make_unique<RowByRowParts>(loadSheet(index), m_book.passes);
+        if (m_book.counts) {
+            parts->setCounts(m_book.counts);
+        }
+        return parts;
     }
 
 private:

@@ -292,6 +292,9 @@ TEST(DelimitedText, FileIsReadInBlocksTwice)
     const auto parts = book->loadSheetInParts(1);
     EXPECT_EQ(parts->summary().usedRange, (engine::UsedRange{3000, 2}));
     EXPECT_EQ(parts->summary().columnCells, (std::vector<std::uint64_t>{0, 3000, 3000}));
+    // "line\n1" to "line\n3000", "€1" to "€3000": 10,893 digits, and 5 or 3 bytes besides.
+    EXPECT_EQ(parts->summary().columnTextBytes,
+              (std::vector<std::uint64_t>{0, 10893 + 5 * 3000, 10893 + 3 * 3000}));
     const engine::Sheet joined = joinedParts(*parts);
     EXPECT_EQ(joined.text(2999, 1), "line\n2999");
     EXPECT_EQ(joined.text(3000, 2), "€3000");

@@ -193,6 +193,88 @@ INSTANTIATE_TEST_SUITE_P(
                     "plain"}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// A number keeps its paragraph's text whether General shows that text or not: near the
+// edges of what General shows digit for digit (11 characters, no zero it drops) and with a
+// text that is not the value's.
+TEST(OdsReader, NumbersShowTheirParagraphTextAtTheEdgesOfGeneral)
+{
+    struct Case
+    {
+        const char* value;
+        const char* text;
+    };
+
+    const Case cases[] = {
+        {"65532", "65532"},
+        {"-28878", "-28878"},
+        {"1893.79", "1893.79"},
+        {"-2807.88", "-2807.88"},
+        {"12345678901", "12345678901"},
+        {"-12345678901", "-12345678901"},
+        {"123456789012", "123456789012"},
+        {"123456789.5", "123456789.5"},
+        {"1234567890.5", "1234567890.5"},
+        {"1.234567891", "1.234567891"},
+        {"1.2345678912", "1.2345678912"},
+        {"1.1", "1.10"},
+        {"7", "007"},
+        {"0.5", "0.5"},
+        {"0", "0"},
+        {"0", "-0"},
+        {"2.5", "2.4"},
+        {"0.1", "0.1"},
+        {"9999999999.9", "9999999999.9"},
+        {"99999999999", "99999999999"},
+        {"999999999.95", "999999999.95"},
+        {"1e3", "1000"},
+        {"1000", "1e3"},
+        {"0.30000000000000004", "0.3"},
+        {"4503599627370497", "4503599627370497"},
+    };
+    std::string rows;
+    for (const Case& c : cases) {
+        rows += row(std::string(R"(<table:table-cell office:value-type="float" office:value=")")
+                    + c.value + R"("><text:p>)" + c.text + "</text:p></table:table-cell>");
+    }
+    OdsBuilder b;
+    b.addTable("Sheet1", rows);
+    TempDir dir;
+    const engine::Sheet sheet = open(b, dir)->loadSheet(1);
+    std::int32_t r = 0;
+    for (const Case& c : cases) {
+        ++r;
+        EXPECT_EQ(sheet.text(r, 1), c.text) << "value " << c.value;
+    }
+}
+
+// The first load takes the sheet that was read; a second reads the package again.
+TEST(OdsReader, SheetLoadedAgainHasTheSameCells)
+{
+    OdsBuilder b;
+    b.setAutomaticStyles(DateStyles);
+    b.addTable("First",
+               row(R"(<table:table-cell office:value-type="string"><text:p>a</text:p>)"
+                   R"(</table:table-cell>)"));
+    b.addTable("Second",
+               row(R"(<table:table-cell table:style-name="ce1" office:value-type="date")"
+                   R"( office:date-value="2021-03-04"><text:p>03/04/2021</text:p>)"
+                   R"(</table:table-cell><table:table-cell office:value-type="float")"
+                   R"( office:value="1.5"><text:p>1.50</text:p></table:table-cell>)"));
+    TempDir dir;
+    const auto book = open(b, dir);
+    for (int load = 1; load <= 3; ++load) {
+        const engine::Sheet sheet = book->loadSheet(2);
+        EXPECT_EQ(sheet.name(), "Second") << "load " << load;
+        ASSERT_EQ(sheet.cells().size(), 2u) << "load " << load;
+        EXPECT_EQ(sheet.text(1, 1), "03/04/2021") << "load " << load;
+        EXPECT_EQ(sheet.text(1, 2), "1.50") << "load " << load;
+        EXPECT_EQ(sheet.value(1, 1).kind, CellValue::Kind::Date) << "load " << load;
+        EXPECT_EQ(book->sheetName(2), "Second") << "load " << load;
+    }
+    EXPECT_EQ(book->loadSheet(1).text(1, 1), "a");
+    EXPECT_THROW((void)book->loadSheet(3), ReadError);
+}
+
 TEST(OdsReader, RepeatedRowsAndCellsAreExpandedOnlyWhereTheyHoldSomething)
 {
     OdsBuilder b;

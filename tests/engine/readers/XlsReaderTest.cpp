@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <ostream>
 
 namespace sheetfray::testing {
@@ -633,6 +638,226 @@ TEST(XlsReader, Biff5TextUsesTheWorkbookCodePage)
     auto book = open(b);
     EXPECT_EQ(book->sheetName(1), "Лист");
     EXPECT_EQ(book->loadSheet(1).text(1, 1), "Москва");
+}
+
+// The first way in which the parts of a sheet differ from the sheet loaded whole, or "": the
+// summary, each part's name and used range, the cells end to end, and every part's rows
+// whole (a part's first row comes after the last row of the one before). Counts the parts.
+std::string partsDifference(engine::SheetParts& parts, const engine::Sheet& whole, int& count)
+{
+    const engine::SheetSummary expected = engine::summaryOf(whole);
+    const engine::SheetSummary& summary = parts.summary();
+    if (summary.usedRange != expected.usedRange || summary.storedCells != expected.storedCells
+        || summary.valuedCells != expected.valuedCells
+        || summary.formulasWithoutResult != expected.formulasWithoutResult) {
+        return "the summaries differ";
+    }
+    count = 0;
+    std::size_t at = 0;
+    std::int32_t lastRow = 0;
+    while (const std::optional<engine::Sheet> part = parts.next()) {
+        ++count;
+        if (part->name() != whole.name() || part->usedRange() != whole.usedRange()) {
+            return "part " + std::to_string(count) + " has another name or used range";
+        }
+        for (const engine::StoredCell& cell : part->cells()) {
+            const std::string where = "row " + std::to_string(cell.row) + ", column "
+                + std::to_string(cell.column) + " of part " + std::to_string(count);
+            if (at == whole.cells().size()) {
+                return where + ": more cells than the sheet's";
+            }
+            const engine::StoredCell& want = whole.cells()[at++];
+            if (cell.row != want.row || cell.column != want.column || cell.kind != want.kind
+                || cell.style != want.style) {
+                return where + ": another cell than the sheet's";
+            }
+            if (part->text(cell.row, cell.column) != whole.text(want.row, want.column)) {
+                return where + ": \"" + part->text(cell.row, cell.column) + "\" against \""
+                    + whole.text(want.row, want.column) + "\"";
+            }
+        }
+        if (!part->cells().empty()) {
+            if (part->cells().front().row <= lastRow) {
+                return "part " + std::to_string(count) + " goes on with a row of the one before";
+            }
+            lastRow = part->cells().back().row;
+        }
+    }
+    return at == whole.cells().size() ? "" : "fewer cells than the sheet's";
+}
+
+// A sheet read in bands of a few rows hands over the cells of the sheet read whole, band by
+// band, and again for a walk that takes several passes: cells of a row in any order, several
+// cells in one record, a cell stored twice, formulas whose text follows them or never comes.
+// A sheet whose rows go back, or of one band, is read whole.
+TEST(XlsReader, SheetInBandsIsTheSheetReadWhole)
+{
+    for (const bool biff8 : {true, false}) {
+        SCOPED_TRACE(biff8 ? "BIFF8" : "BIFF5");
+        XlsBuilder b(biff8);
+        const auto shared = b.addSharedString("shared");
+        const auto inOrder = b.addSheet("Rows");
+        const auto text = [&](const std::string& utf8) {
+            return biff8 ? RecordData().unicode(utf8).data() : RecordData().byteString(utf8).data();
+        };
+        for (unsigned row = 0; row < 40; ++row) {
+            if (row % 7 == 3) {
+                continue; // a row without cells
+            }
+            // Column A: a formula whose text comes in STRING, the row's first cell on even
+            // rows; on odd rows it comes last and its text never does: the next row's first
+            // cell ends the wait.
+            const auto formula = [&] {
+                b.addRecord(inOrder,
+                            0x0006,
+                            RecordData()
+                                .u16(row)
+                                .u16(0)
+                                .u16(0)
+                                .bytes(taggedResult(0, 0))
+                                .u16(0)
+                                .u32(0)
+                                .u16(0)
+                                .data());
+            };
+            if (row % 2 == 0) {
+                formula();
+                b.addRecord(inOrder, 0x0207, text("result " + std::to_string(row)));
+            }
+            if (row % 3 == 0) {
+                b.label(inOrder, row, 13, "first"); // a text may come first too
+            }
+            b.number(inOrder, row, 12, row);
+            b.label(inOrder, row, 12, "twice " + std::to_string(row)); // replaces the number
+            b.addRecord(inOrder, 0x027E, RecordData().u16(row).u16(9).u16(0).u32(0x0A).data());
+            RecordData mulRk;
+            mulRk.u16(row).u16(5);
+            for (std::uint32_t v = 1; v <= 3; ++v) {
+                mulRk.u16(0).u32(((row * 10 + v) << 2) | 2u);
+            }
+            b.addRecord(inOrder, 0x00BD, mulRk.u16(7).data());
+            b.addRecord(inOrder,
+                        0x00BE,
+                        RecordData().u16(row).u16(3).u16(0).u16(0).u16(4).data()); // D:E blank
+            if (biff8) {
+                b.labelSst(inOrder, row, 1, shared);
+            }
+            b.addRecord(inOrder, 0x0205, RecordData().u16(row).u16(10).u16(0).u8(1).u8(0).data());
+            if (row % 2 == 1) {
+                formula();
+            }
+        }
+        const auto backwards = b.addSheet("Back");
+        for (unsigned row = 30; row-- > 0;) {
+            b.number(backwards, row, 0, row);
+            b.number(backwards, row, 1, -1.0 * row);
+        }
+        const Bytes file = b.build();
+
+        auto book = openXlsWorkbook("book.xls", file, {.wholeCells = 0, .bandCells = 10});
+        for (std::int32_t sheet = 1; sheet <= 2; ++sheet) {
+            SCOPED_TRACE(book->sheetName(sheet));
+            const engine::Sheet whole = book->loadSheet(sheet);
+            const std::unique_ptr<engine::SheetParts> parts = book->loadSheetInParts(sheet);
+            int count = 0;
+            EXPECT_EQ(partsDifference(*parts, whole, count), "");
+            if (sheet == 1) {
+                EXPECT_GT(count, 10);
+                const std::unique_ptr<engine::SheetParts> again = parts->again();
+                ASSERT_NE(again, nullptr);
+                EXPECT_EQ(partsDifference(*again, whole, count), "");
+                EXPECT_GT(count, 10);
+            } else {
+                EXPECT_EQ(count, 1);
+            }
+        }
+        // Bands larger than the sheet, or a sheet under the threshold: the sheet whole.
+        for (const engine::readers::XlsBands bands :
+             {engine::readers::XlsBands{.wholeCells = 0}, engine::readers::XlsBands{}}) {
+            auto once = openXlsWorkbook("book.xls", file, bands);
+            int count = 0;
+            EXPECT_EQ(partsDifference(*once->loadSheetInParts(1), once->loadSheet(1), count), "");
+            EXPECT_EQ(count, 1);
+        }
+    }
+}
+
+// A sheet that cannot be read fails in parts as it fails whole, before any part.
+TEST(XlsReader, SheetInBandsFailsAsTheSheetReadWhole)
+{
+    XlsBuilder b;
+    const auto s = b.addSheet("Data");
+    for (unsigned row = 0; row < 20; ++row) {
+        b.number(s, row, 0, row);
+    }
+    b.addRecord(s, 0x0203, RecordData().u16(21).u16(0).u16(0).data()); // NUMBER cut short
+    b.addSheet("Chart", SheetKind::Chart);
+    auto book = openXlsWorkbook("book.xls", b.build(), {.wholeCells = 0, .bandCells = 4});
+    for (std::int32_t sheet = 1; sheet <= 2; ++sheet) {
+        std::string whole;
+        std::string inParts;
+        try {
+            (void)book->loadSheet(sheet);
+        } catch (const ReadError& e) {
+            whole = e.what();
+        }
+        try {
+            (void)book->loadSheetInParts(sheet);
+        } catch (const ReadError& e) {
+            inParts = e.what();
+        }
+        EXPECT_NE(whole, "");
+        EXPECT_EQ(inParts, whole);
+    }
+}
+
+// The workbooks of other writers give the same cells in bands of a few rows as whole.
+TEST(XlsReader, SharedWorkbooksInBandsAreTheSheetsReadWhole)
+{
+    const std::filesystem::path folder =
+        std::filesystem::path(SHEETFRAY_SHARED_TESTDATA) / "workbooks";
+    if (!std::filesystem::is_directory(folder)) {
+        GTEST_SKIP() << "the shared test data is not there";
+    }
+    int banded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != ".xls") {
+            continue;
+        }
+        SCOPED_TRACE(entry.path().filename().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string raw((std::istreambuf_iterator<char>(in)), {});
+        Bytes bytes(raw.size());
+        std::memcpy(bytes.data(), raw.data(), raw.size());
+        std::unique_ptr<engine::Workbook> book;
+        try {
+            book = openXlsWorkbook(entry.path().filename().string(),
+                                   std::move(bytes),
+                                   {.wholeCells = 0, .bandCells = 3});
+        } catch (const ReadError&) {
+            continue;
+        }
+        for (std::int32_t sheet = 1; sheet <= book->sheetCount(); ++sheet) {
+            SCOPED_TRACE(book->sheetName(sheet));
+            std::optional<engine::Sheet> whole;
+            std::string failure;
+            try {
+                whole = book->loadSheet(sheet);
+            } catch (const ReadError& e) {
+                failure = e.what();
+            }
+            try {
+                const std::unique_ptr<engine::SheetParts> parts = book->loadSheetInParts(sheet);
+                ASSERT_TRUE(whole) << "read in parts, but whole: " << failure;
+                int count = 0;
+                EXPECT_EQ(partsDifference(*parts, *whole, count), "");
+                banded += count > 1 ? 1 : 0;
+            } catch (const ReadError& e) {
+                EXPECT_EQ(e.what(), failure);
+            }
+        }
+    }
+    EXPECT_GT(banded, 5);
 }
 
 struct BadFile

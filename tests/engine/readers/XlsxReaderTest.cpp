@@ -10,8 +10,11 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -762,6 +765,133 @@ TEST(SheetBands, JoinedBandsAreTheSheetReadWhole)
     EXPECT_EQ(at, whole.cells().size());
     EXPECT_GT(partCount, 1);
 }
+
+struct TallyCase
+{
+    const char* name;
+    std::string rowsXml; // rows from row 2 on
+    bool readWhole; // the sheet is read once, whole (or not at all, being damaged)
+};
+
+class Tallies : public ::testing::TestWithParam<TallyCase>
+{};
+
+// The first reading of a sheet read in parts counts what the sheet read whole holds. Row 1's
+// long text makes a second band; 64 MiB of white space after the rows, stored uncompressed,
+// make the sheet large enough to be read in parts.
+TEST_P(Tallies, GiveTheSummaryOfTheSheetReadWhole)
+{
+    const TallyCase& tally = GetParam();
+    TempDir dir;
+    std::string rows = R"(<row r="1"><c r="A1" t="str"><v>)";
+    rows.append(RowBands::BandBytes, 't');
+    rows += "</v></c></row>";
+    rows += tally.rowsXml;
+    rows.append(std::size_t{64} << 20, ' ');
+    XlsxBuilder builder;
+    builder.setSharedStrings({"one", "two"});
+    builder.addSheet("Data", std::move(rows));
+    builder.save(dir.path() / "book.xlsx", "xl/worksheets/sheet1.xml");
+    const auto workbook = openWorkbookFile(dir.path() / "book.xlsx");
+
+    std::optional<Sheet> loaded;
+    const std::string error = readErrorOf([&] { loaded = workbook->loadSheet(1); });
+    if (!error.empty()) {
+        // The first reading finds what the sheet read whole fails on.
+        EXPECT_EQ(readErrorOf([&] { (void)workbook->loadSheetInParts(1); }), error);
+        return;
+    }
+    const Sheet& whole = *loaded;
+    SheetSummary expected = summaryOf(whole);
+    if (!tally.readWhole) {
+        const auto columns = static_cast<std::size_t>(whole.usedRange().lastColumn) + 1;
+        expected.columnCells.resize(columns);
+        expected.columnTextBytes.resize(columns);
+        for (const StoredCell& cell : whole.cells()) {
+            ++expected.columnCells[static_cast<std::size_t>(cell.column)];
+            if (cell.kind == CellKind::Text || cell.kind == CellKind::Error) {
+                expected.columnTextBytes[static_cast<std::size_t>(cell.column)] +=
+                    whole.value(cell).text.size();
+            }
+        }
+    }
+    const std::unique_ptr<SheetParts> parts = workbook->loadSheetInParts(1);
+    const SheetSummary& summary = parts->summary();
+    EXPECT_EQ(summary.usedRange, expected.usedRange);
+    EXPECT_EQ(summary.storedCells, expected.storedCells);
+    EXPECT_EQ(summary.valuedCells, expected.valuedCells);
+    EXPECT_EQ(summary.formulasWithoutResult, expected.formulasWithoutResult);
+    EXPECT_EQ(summary.columnCells, expected.columnCells);
+    EXPECT_EQ(summary.columnTextBytes, expected.columnTextBytes);
+
+    std::size_t at = 0;
+    int partCount = 0;
+    while (const std::optional<Sheet> part = parts->next()) {
+        ++partCount;
+        for (const StoredCell& cell : part->cells()) {
+            ASSERT_LT(at, whole.cells().size());
+            const StoredCell& want = whole.cells()[at++];
+            ASSERT_EQ(std::pair(cell.row, cell.column), std::pair(want.row, want.column));
+            EXPECT_EQ(part->text(cell.row, cell.column), whole.text(want.row, want.column));
+        }
+    }
+    EXPECT_EQ(at, whole.cells().size());
+    EXPECT_EQ(partCount == 1, tally.readWhole);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    XlsxReader,
+    Tallies,
+    ::testing::Values(
+        TallyCase{"BlankStyledCells",
+                  R"(<row r="2"><c r="A2" s="1"/><c r="C2" s="1"><v></v></c>)"
+                  R"(<c r="E2"><v>5</v></c><c r="F2" t="s" s="1"><v> </v></c></row>)"
+                  R"(<row r="3"><c r="H3" s="2"/></row>)",
+                  false},
+        TallyCase{"FormulasWithoutResults",
+                  R"(<row r="2"><c r="B2"><f>1+1</f></c><c r="C2"><f>2</f><v></v></c>)"
+                  R"(<c r="D2" t="str"><f>""</f><v></v></c><c r="E2" t="b"><f>1</f></c></row>)",
+                  false},
+        TallyCase{
+            "InlineStringsAndTexts",
+            R"(<row r="2"><c r="A2" t="inlineStr"><is><t>ab</t></is></c>)"
+            R"(<c r="B2" t="inlineStr"><is><r><t>c</t></r><rPh><t>x</t></rPh></is></c>)"
+            R"(<c r="C2" t="inlineStr"/><c r="D2" t="inlineStr"><v>_x0041_b</v></c>)"
+            R"(<c r="E2" t="e"><v> #N/A </v></c><c r="F2" t="s"><v>1</v></c>)"
+            R"(<c r="G2" t="str"><v>_x0041__x0042_</v></c><c r="H2" t="d"><v>2024-01-02</v></c>)"
+            R"(<c r="I2" t="x"><v></v></c></row>)",
+            false},
+        TallyCase{"CellsStoredTwiceOrCleared",
+                  R"(<row r="2"><c r="C2"><v>1</v></c><c r="A2"><v>2</v></c><c r="C2"/>)"
+                  R"(<c r="A2" t="e"><v>#N/A</v></c><c r="B2"><v>3</v></c><c r="B2"/>)"
+                  R"(<c r="D2"><v>4</v></c><c r="B2" t="inlineStr"><is><t>b</t></is></c></row>)"
+                  R"(<row r="3"><c r="A3"><v>1</v></c><c r="B3"><v>1</v></c></row>)"
+                  R"(<row r="3"><c r="A3" t="s"><v>0</v></c><c r="B3"/></row>)",
+                  false},
+        TallyCase{
+            "RowsWithoutNumbers",
+            R"(<row><c><v>1</v></c><c><v>2</v></c></row>)"
+            R"(<row><c r="D4"><v>3</v></c><c><v>4</v></c></row><row><c/><c><v>5</v></c></row>)",
+            false},
+        TallyCase{"EmptyRows",
+                  R"(<row r="2"/><row r="4"><c r="B4"><v>1</v></c></row><row r="5"></row>)"
+                  R"(<row r="9" spans="1:3"/>)",
+                  false},
+        TallyCase{"NumbersOfEveryForm",
+                  R"(<row r="2"><c r="A2"><v> 1e5 </v></c><c r="B2"><v>+3</v></c>)"
+                  R"(<c r="C2"><v>007</v></c><c r="D2"><v>-0.25</v></c><c r="E2"><v>)"
+                      + std::string(300, '9') + "</v></c></row>",
+                  false},
+        TallyCase{"NumberTooLarge", R"(<row r="2"><c r="A2"><v>1e400</v></c></row>)", true},
+        TallyCase{"IntegerTooLong",
+                  R"(<row r="2"><c r="A2"><v>)" + std::string(310, '9') + "</v></c></row>",
+                  true},
+        TallyCase{"NoNumber", R"(<row r="2"><c r="A2"><v>1.2.3</v></c></row>)", true},
+        TallyCase{
+            "RowsOutOfOrder",
+            R"(<row r="5"><c r="A5"><v>1</v></c></row><row r="3"><c r="B3"><v>2</v></c></row>)",
+            true}),
+    [](const auto& row) { return row.param.name; });
 
 // A failure of the second reading reaches the walk; a walk that stops early stops it.
 TEST(SheetBands, FailuresReachTheWalkAndAnEarlyEndStopsTheReading)
