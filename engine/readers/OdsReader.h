@@ -31,9 +31,10 @@ struct OdsBands
     std::size_t bandCells = RowBands::BandCells;
 };
 
-// Reads every sheet of the document at once, hidden ones too (of a large content, only
-// what the sheets hold). Repeated rows and
-// cells are expanded only where they hold something, and at most a few million times in all.
+// Reads every sheet of the document at once, hidden ones too; of a large content it keeps
+// only the summaries of the sheets of more than one band, whose cells a load reads again,
+// that table alone. Repeated rows and cells are expanded only where they hold something,
+// and at most a few million times in all.
 // The displayed text of a cell is its paragraph text as the writing application stored it;
 // numbers, dates (as serials of the 1900 system), times and booleans keep their values.
 // Throws ReadError naming the file when it is password-protected, not a spreadsheet or
