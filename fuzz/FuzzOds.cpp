@@ -2,10 +2,85 @@
 // flat documents (.fods), whose styles and tables come in one XML stream.
 #include "engine/readers/OdsReader.h"
 #include "fuzz/FuzzSupport.h"
+#include "support/Error.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
+
+namespace {
+
+using namespace sheetfray;
+
+// The package opened in bands of a few cells must fail as it fails whole, and each sheet
+// hand over the cells of the sheet read whole, with the same texts and formats.
+void compareBands(const fuzz::ScratchZip& scratch)
+{
+    const auto archive = [&scratch] {
+        return engine::readers::ZipArchive(scratch.path(), std::string(scratch.name()));
+    };
+    std::unique_ptr<engine::Workbook> whole;
+    std::string wholeFailure;
+    try {
+        engine::readers::ZipArchive package = archive();
+        if (!engine::readers::isOpenDocument(package)) {
+            return;
+        }
+        whole = engine::readers::openOdsWorkbook(std::move(package));
+    } catch (const ReadError& e) {
+        wholeFailure = e.what();
+    }
+    std::unique_ptr<engine::Workbook> inBands;
+    std::string bandsFailure;
+    try {
+        inBands = engine::readers::openOdsWorkbook(archive(), {.wholeCells = 0, .bandCells = 3});
+    } catch (const ReadError& e) {
+        bandsFailure = e.what();
+    }
+    if (!whole || !inBands) {
+        if (static_cast<bool>(whole) != static_cast<bool>(inBands)
+            || wholeFailure != bandsFailure) {
+            __builtin_trap();
+        }
+        return;
+    }
+    if (whole->sheetCount() != inBands->sheetCount()) {
+        __builtin_trap();
+    }
+    for (std::int32_t s = 1; s <= whole->sheetCount(); ++s) {
+        const engine::Sheet sheet = whole->loadSheet(s);
+        try {
+            const auto parts = inBands->loadSheetInParts(s);
+            if (parts->summary().storedCells != sheet.cells().size()
+                || parts->summary().usedRange != sheet.usedRange()
+                || inBands->sheetName(s) != whole->sheetName(s)) {
+                __builtin_trap();
+            }
+            std::size_t at = 0;
+            while (const std::optional<engine::Sheet> part = parts->next()) {
+                for (const engine::StoredCell& cell : part->cells()) {
+                    if (at == sheet.cells().size() || sheet.cells()[at].row != cell.row
+                        || sheet.cells()[at].column != cell.column
+                        || sheet.cells()[at].style != cell.style
+                        || part->text(cell.row, cell.column) != sheet.text(cell.row, cell.column)) {
+                        __builtin_trap();
+                    }
+                    ++at;
+                }
+            }
+            if (at != sheet.cells().size()) {
+                __builtin_trap();
+            }
+        } catch (const ReadError&) {
+            __builtin_trap(); // the sheet was read whole
+        }
+    }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -40,5 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             return engine::readers::openOdsWorkbook(std::move(archive));
         });
+    try {
+        compareBands(scratch);
+    } catch (const ReadError&) {
+    }
     return 0;
 }

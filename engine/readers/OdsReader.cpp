@@ -6,6 +6,7 @@
 #include "engine/readers/LiteralText.h"
 #include "engine/readers/OdsStyles.h"
 #include "engine/readers/PackagePart.h"
+#include "engine/readers/SheetBands.h"
 #include "engine/readers/XmlStream.h"
 #include "support/Error.h"
 
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -417,6 +419,13 @@ public:
         if (held) {
             return std::exchange(held, std::nullopt).value();
         }
+        if (m_readTable) {
+            std::optional<Sheet> sheet = m_readTable(index, nullptr, {});
+            if (!sheet) {
+                throw ReadError::noSuchSheet(index, m_fileName);
+            }
+            return std::move(*sheet);
+        }
         std::unique_ptr<OdsWorkbook> again = m_reread();
         if (index > again->sheetCount()) {
             throw ReadError::noSuchSheet(index, m_fileName);
@@ -429,14 +438,50 @@ public:
         return m_hidden[slot(index)];
     }
 
+    // A sheet whose cells the first reading did not keep is read again in bands of rows; the
+    // others as loadSheet gives them.
+    [[nodiscard]] std::unique_ptr<SheetParts> loadSheetInParts(std::int32_t index) override
+    {
+        const std::optional<SheetSummary>& summary = m_summaries[slot(index)];
+        if (m_readTable && summary) {
+            const UsedRange range = summary->usedRange;
+            try {
+                return std::make_unique<ThreadedSheetParts>(
+                    *summary, [readTable = m_readTable, index, range](const HandOver& handOver) {
+                        (void)readTable(index, &handOver, range);
+                    });
+            } catch (const std::system_error&) {
+            }
+        }
+        return std::make_unique<WholeSheetParts>(loadSheet(index));
+    }
+
     void addSheet(Sheet sheet, bool hidden)
     {
         m_names.push_back(sheet.name());
         m_sheets.emplace_back(std::move(sheet));
+        m_summaries.emplace_back();
+        m_hidden.push_back(hidden);
+    }
+
+    // A sheet read in bands, of which only the summary is kept.
+    void addSummary(std::string name, const SheetSummary& summary, bool hidden)
+    {
+        m_names.push_back(std::move(name));
+        m_sheets.emplace_back();
+        m_summaries.emplace_back(summary);
         m_hidden.push_back(hidden);
     }
 
     void setReread(Reread reread) { m_reread = std::move(reread); }
+
+    // Reads one table of the package again (index from 1): whole when handOver is none, else
+    // in bands handed to it, each of a used range of at least atLeast. Nothing when the
+    // document has no such table.
+    using ReadTable = std::function<std::optional<Sheet>(
+        std::int32_t index, const HandOver* handOver, UsedRange atLeast)>;
+
+    void setReadTable(ReadTable readTable) { m_readTable = std::move(readTable); }
 
     [[nodiscard]] const std::shared_ptr<WorkbookStyles>& styles() const { return m_styles; }
 
@@ -454,22 +499,64 @@ private:
     std::string m_fileName;
     std::shared_ptr<WorkbookStyles> m_styles;
     std::vector<std::optional<Sheet>> m_sheets; // empty once taken by a load
+    std::vector<std::optional<SheetSummary>> m_summaries; // by sheet: those read in bands
     std::vector<std::string> m_names; // by sheet
     std::vector<bool> m_hidden; // by sheet
     Reread m_reread;
+    ReadTable m_readTable;
 };
+
+// How a ContentHandler reads the tables: all of them into sheets (the whole document); at
+// the opening of a large document, each in bands that are only counted, a table of one band
+// kept; or one table of a document read before (whose workbook styles are complete by then),
+// whole or in bands.
+struct TableReading
+{
+    enum class Kind {
+        All,
+        Tally,
+        One,
+    };
+
+    Kind kind = Kind::All;
+    std::size_t bandCells = RowBands::BandCells;
+    std::int32_t table = 0; // One: from 1
+    const HandOver* handOver = nullptr; // One: where the bands go; none for the table whole
+    UsedRange atLeast; // One: of every band
+};
+
+// Thrown once the one table read is whole, so that the rest of the document is not read.
+struct TableRead
+{};
 
 // Streams content.xml: the automatic styles go to the style collection, the tables become
 // sheets.
 class ContentHandler final : public XmlHandler
 {
 public:
-    ContentHandler(OdsWorkbook& book, OdsStyles& styles)
+    // book gets the sheets; none when reading is One, whose table table() gives.
+    ContentHandler(std::shared_ptr<WorkbookStyles> workbookStyles,
+                   OdsStyles& styles,
+                   OdsWorkbook* book,
+                   TableReading reading = {})
         : m_book(book)
         , m_styles(styles)
-        , m_workbookStyles(*book.styles())
+        , m_workbookStylesHeld(std::move(workbookStyles))
+        , m_workbookStyles(*m_workbookStylesHeld)
         , m_pointDecimal(format::displaySeparators().decimal == ".")
-    {}
+        , m_reading(reading)
+        , m_replay(reading.kind == TableReading::Kind::One)
+        , m_formatCount(static_cast<std::uint32_t>(m_workbookStyles.cellFormats.size()))
+    {
+        if (m_replay) {
+            // The styles and texts of the whole document are there: the tables are read
+            // again to give each cell the same numbers, none added.
+            m_formatCount = 1;
+        }
+    }
+
+    // The table a One reading read whole.
+    [[nodiscard]] std::optional<Sheet>& table() { return m_one; }
 
     void startElement(std::string_view name, const XmlAttributes& attributes) override;
     void endElement(std::string_view name) override;
@@ -485,6 +572,8 @@ private:
     void startCell(const XmlAttributes& attributes);
     void endCell();
     void endRow();
+    void placeRow(std::int64_t rows);
+    void keepBand(Sheet part);
     [[nodiscard]] std::optional<ResolvedCell> resolveCell();
     [[nodiscard]] std::uint32_t sharedText(const std::string& text);
     [[nodiscard]] std::optional<std::uint32_t> literalStyleShowing(double value,
@@ -499,10 +588,15 @@ private:
     [[nodiscard]] const std::string& dateTimeCodeAt(std::int64_t column);
     [[nodiscard]] const std::string& numberCodeAt(std::int64_t column);
 
-    OdsWorkbook& m_book;
+    OdsWorkbook* m_book;
     OdsStyles& m_styles;
+    std::shared_ptr<WorkbookStyles> m_workbookStylesHeld;
     WorkbookStyles& m_workbookStyles;
     bool m_pointDecimal; // General shows a point before decimals
+    TableReading m_reading;
+    bool m_replay; // the workbook styles are complete: nothing is added to them
+    std::uint32_t m_sharedCount = 0; // shared texts met, when replaying
+    std::uint32_t m_formatCount; // cell formats, General and those met
     bool m_sawRoot = false;
     bool m_sawDocument = false;
     bool m_inBody = false;
@@ -513,8 +607,16 @@ private:
     std::string m_tableStyle;
     bool m_tableHidden = false;
 
-    // The current sheet.
+    // The current sheet: a builder for the tables whose cells are kept, and its bands.
+    std::int32_t m_table = 0; // from 1
+    std::string m_tableName;
     std::optional<SheetBuilder> m_builder;
+    std::optional<RowBands> m_bands;
+    std::optional<BandTally> m_tally;
+    HandOver m_tallyHandOver;
+    std::optional<Sheet> m_firstBand; // while it is the only one
+    std::optional<Sheet> m_one;
+    std::uint64_t m_ownText = 0; // bytes of the sheet's own text (of error cells)
     std::vector<ColumnStyleRun> m_columnStyles;
     std::int64_t m_nextColumnStyle = 1;
     std::int64_t m_row = 1;
@@ -690,20 +792,73 @@ void ContentHandler::characters(std::string_view text)
 
 void ContentHandler::startTable(const XmlAttributes& attributes)
 {
-    m_builder.emplace(std::string(attributes.value("name").value_or("")), m_book.styles());
+    ++m_table;
+    m_tableName = attributes.value("name").value_or("");
     m_tableHidden = m_hiddenTableStyles.contains(attributes.value("style-name").value_or(""));
     m_columnStyles.clear();
     m_nextColumnStyle = 1;
     m_row = 1;
     m_repeatedCells = 0;
+    m_ownText = 0;
+    m_bands.reset();
+    m_builder.reset();
+    if (m_reading.kind == TableReading::Kind::One && m_table != m_reading.table) {
+        return; // read for the numbers of its texts and formats, and its limits, only
+    }
+    m_builder.emplace(m_tableName, m_workbookStylesHeld);
+    if (m_reading.kind == TableReading::Kind::Tally) {
+        m_tally.emplace();
+        m_tallyHandOver = m_tally->handOver();
+        m_firstBand.reset();
+        m_bands.emplace(
+            *m_builder,
+            [this](Sheet part) { keepBand(std::move(part)); },
+            UsedRange{},
+            m_reading.bandCells);
+    } else if (m_reading.handOver != nullptr) {
+        m_bands.emplace(*m_builder, *m_reading.handOver, m_reading.atLeast, m_reading.bandCells);
+    }
+}
+
+void ContentHandler::keepBand(Sheet part)
+{
+    if (m_tally->bands() == 0) {
+        m_firstBand.emplace(part);
+    } else {
+        m_firstBand.reset();
+    }
+    m_tallyHandOver(std::move(part));
 }
 
 void ContentHandler::endTable()
 {
-    if (m_builder) {
-        m_book.addSheet(m_builder->finish(), m_tableHidden);
-        m_builder.reset();
+    if (!m_builder) {
+        return;
     }
+    switch (m_reading.kind) {
+    case TableReading::Kind::All:
+        m_book->addSheet(m_builder->finish(), m_tableHidden);
+        break;
+    case TableReading::Kind::Tally:
+        m_bands->finish();
+        if (m_tally->bands() == 1) {
+            m_book->addSheet(std::move(*m_firstBand), m_tableHidden);
+        } else {
+            m_book->addSummary(m_tableName, m_tally->summary(), m_tableHidden);
+        }
+        m_firstBand.reset();
+        m_tally.reset();
+        break;
+    case TableReading::Kind::One:
+        if (m_bands) {
+            m_bands->finish();
+        } else {
+            m_one = m_builder->finish();
+        }
+        throw TableRead{};
+    }
+    m_bands.reset();
+    m_builder.reset();
 }
 
 void ContentHandler::startCell(const XmlAttributes& attributes)
@@ -757,10 +912,14 @@ void ContentHandler::startCell(const XmlAttributes& attributes)
 std::uint32_t ContentHandler::sharedText(const std::string& text)
 {
     auto& strings = m_workbookStyles.sharedStrings;
-    const auto [index, added] =
-        m_sharedIndex.insert(text, static_cast<std::uint32_t>(strings.size()));
+    const auto next = m_replay ? m_sharedCount : static_cast<std::uint32_t>(strings.size());
+    const auto [index, added] = m_sharedIndex.insert(text, next);
     if (added) {
-        strings.push_back(text);
+        if (m_replay) {
+            ++m_sharedCount;
+        } else {
+            strings.push_back(text);
+        }
     }
     return index;
 }
@@ -771,7 +930,7 @@ bool ContentHandler::shows(std::uint32_t style, double value, const std::string&
         return true;
     }
     std::string shown;
-    m_workbookStyles.cellFormats[style].render(value, format::DateSystem::Date1900, shown);
+    m_workbookStyles.formatOf(style).render(value, format::DateSystem::Date1900, shown);
     return shown == text;
 }
 
@@ -790,9 +949,10 @@ std::uint32_t ContentHandler::lookUpCodeStyle(const std::string& code)
 {
     auto it = m_codeStyles.find(code);
     if (it == m_codeStyles.end()) {
-        auto& formats = m_workbookStyles.cellFormats;
-        formats.push_back(format::NumberFormat::compile(code));
-        it = m_codeStyles.emplace(code, static_cast<std::uint32_t>(formats.size() - 1)).first;
+        if (!m_replay) {
+            m_workbookStyles.cellFormats.push_back(format::NumberFormat::compile(code));
+        }
+        it = m_codeStyles.emplace(code, m_formatCount++).first;
     }
     return it->second;
 }
@@ -801,25 +961,27 @@ std::uint32_t ContentHandler::lookUpCodeStyle(const std::string& code)
 // there are too many.
 std::optional<std::uint32_t> ContentHandler::literalStyle(const std::string& text)
 {
-    auto& formats = m_workbookStyles.cellFormats;
     if (m_literalStyles.size() >= MaxLiteralFormats) {
         return m_literalStyles.find(text);
     }
-    const auto [index, added] =
-        m_literalStyles.insert(text, static_cast<std::uint32_t>(formats.size()));
+    const auto [index, added] = m_literalStyles.insert(text, m_formatCount);
     if (!added) {
         return index;
     }
+    ++m_formatCount;
     // The text in all three number sections, so that no minus sign is added.
     std::string literal = "\"";
     for (const char c : text) {
         literal += c == '"' ? std::string("\"\\\"\"") : std::string(1, c);
     }
     literal += '"';
-    formats.push_back(format::NumberFormat::compile(literal + ";" + literal + ";" + literal));
+    if (!m_replay) {
+        m_workbookStyles.cellFormats.push_back(
+            format::NumberFormat::compile(literal + ";" + literal + ";" + literal));
+    }
     // Such a format shows its text whatever the value; checked once on values of each
     // section, so that later cells need not render it.
-    m_fixedText.resize(formats.size());
+    m_fixedText.resize(m_formatCount);
     m_fixedText[index] =
         shows(index, 1.5, text) && shows(index, -2.25, text) && shows(index, 0, text);
     return index;
@@ -999,7 +1161,9 @@ void ContentHandler::endCell()
         const std::int64_t rows = std::clamp<std::int64_t>(MaxRows - m_row + 1, 0, m_rowRepeat);
         const std::int64_t columns =
             std::clamp<std::int64_t>(MaxColumns - m_column + 1, 0, m_cellRepeat);
-        m_builder->countFormulaWithoutResult(static_cast<std::uint64_t>(rows * columns));
+        if (m_builder) {
+            m_builder->countFormulaWithoutResult(static_cast<std::uint64_t>(rows * columns));
+        }
     }
     m_column += m_cellRepeat;
 }
@@ -1032,35 +1196,60 @@ void ContentHandler::endRow()
                 throw ReadError(ReadError::Reason::TooManyRepeatsInWorkbook,
                                 std::to_string(MaxRepeatedCellsInWorkbook));
             }
-            for (std::int64_t r = 0; r < rows; ++r) {
-                for (std::int64_t c = 0; c < columns; ++c) {
-                    const auto row = static_cast<std::int32_t>(m_row + r);
-                    const auto column = static_cast<std::int32_t>(run.column + c);
-                    const ResolvedCell& cell = run.cell;
-                    switch (cell.kind) {
-                    case CellKind::Number:
-                        m_builder->addNumber(row, column, cell.number, cell.style);
-                        break;
-                    case CellKind::Boolean:
-                        m_builder->addBoolean(row, column, cell.boolean, cell.style);
-                        break;
-                    case CellKind::ShownNumber:
-                        m_builder->addShownNumber(row, column, cell.number, cell.index);
-                        break;
-                    case CellKind::Error:
-                        m_builder->addError(
-                            row, column, m_workbookStyles.sharedStrings[cell.index], cell.style);
-                        break;
-                    default:
-                        m_builder->addSharedText(row, column, cell.index, cell.style);
-                        break;
-                    }
+            if (run.cell.kind == CellKind::Error) {
+                // The sheet keeps the texts of error cells itself, up to its limit: counted
+                // here, as the copies of this run would fill it before the next run is
+                // looked at, and as a sheet read in bands never holds them all.
+                const std::uint64_t bytes = static_cast<std::uint64_t>(rows * columns)
+                    * m_workbookStyles.sharedStrings[run.cell.index].size();
+                if (m_ownText + bytes > std::numeric_limits<std::uint32_t>::max()) {
+                    throw ReadError(ReadError::Reason::TooMuchText);
                 }
+                m_ownText += bytes;
             }
+        }
+        if (m_builder) {
+            placeRow(rows);
         }
     }
     m_row = std::min<std::int64_t>(m_row + m_rowRepeat, std::int64_t{MaxRows} + 1);
     m_rowCells.clear();
+}
+
+// Places the row's cells, rows copies of it, row by row so that bands may end between
+// copies.
+void ContentHandler::placeRow(std::int64_t rows)
+{
+    for (std::int64_t r = 0; r < rows; ++r) {
+        const auto row = static_cast<std::int32_t>(m_row + r);
+        if (m_bands) {
+            m_bands->beforeCell(row);
+        }
+        for (const PlacedRun& run : m_rowCells) {
+            for (std::int64_t c = 0; c < run.repeat; ++c) {
+                const auto column = static_cast<std::int32_t>(run.column + c);
+                const ResolvedCell& cell = run.cell;
+                switch (cell.kind) {
+                case CellKind::Number:
+                    m_builder->addNumber(row, column, cell.number, cell.style);
+                    break;
+                case CellKind::Boolean:
+                    m_builder->addBoolean(row, column, cell.boolean, cell.style);
+                    break;
+                case CellKind::ShownNumber:
+                    m_builder->addShownNumber(row, column, cell.number, cell.index);
+                    break;
+                case CellKind::Error:
+                    m_builder->addError(
+                        row, column, m_workbookStyles.sharedStrings[cell.index], cell.style);
+                    break;
+                default:
+                    m_builder->addSharedText(row, column, cell.index, cell.style);
+                    break;
+                }
+            }
+        }
+    }
 }
 
 } // namespace
@@ -1182,8 +1371,27 @@ bool isOpenDocument(const ZipArchive& archive)
 
 namespace {
 
-// Reads the package's styles and content into a workbook; ReadError names no file.
-std::unique_ptr<OdsWorkbook> readPackage(const ZipArchive& archive)
+// A cell takes some 130 bytes of content.xml, which deflates to a twentieth or less; the
+// compressed size bounds a directory that lies.
+std::size_t cellEstimate(const ZipEntry& entry)
+{
+    return static_cast<std::size_t>(std::min(entry.declaredSize(), entry.compressedSize() * 20)
+                                    / 128);
+}
+
+ZipEntry openContent(const ZipArchive& archive)
+{
+    const auto index = archive.find("content.xml");
+    if (!index) {
+        throw ReadError(ReadError::Reason::PartMissing, {}, {.part = "content.xml"});
+    }
+    return archive.open(*index);
+}
+
+// Reads the package's styles and content into a workbook; ReadError names no file. A large
+// content (more than about bands.wholeCells cells) is read in bands that are only counted,
+// its tables of more than one band not kept.
+std::unique_ptr<OdsWorkbook> readPackage(const ZipArchive& archive, const OdsBands& bands = {})
 {
     ManifestHandler manifest;
     parsePart(archive, "META-INF/manifest.xml", manifest);
@@ -1200,12 +1408,13 @@ std::unique_ptr<OdsWorkbook> readPackage(const ZipArchive& archive)
     OdsStyles styles;
     parsePart(archive, "styles.xml", styles);
     auto book = std::make_unique<OdsWorkbook>(archive.fileName());
-    ContentHandler content(*book, styles);
-    const auto index = archive.find("content.xml");
-    if (!index) {
-        throw ReadError(ReadError::Reason::PartMissing, {}, {.part = "content.xml"});
+    ZipEntry entry = openContent(archive);
+    TableReading reading;
+    if (cellEstimate(entry) > bands.wholeCells) {
+        reading.kind = TableReading::Kind::Tally;
+        reading.bandCells = bands.bandCells;
     }
-    ZipEntry entry = archive.open(*index);
+    ContentHandler content(book->styles(), styles, book.get(), reading);
     readContent(
         content,
         [&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
@@ -1213,14 +1422,34 @@ std::unique_ptr<OdsWorkbook> readPackage(const ZipArchive& archive)
     return book;
 }
 
+// Reads one table of a package read before, whose workbook styles are complete.
+std::optional<Sheet> readTable(const ZipArchive& archive,
+                               const std::shared_ptr<WorkbookStyles>& workbookStyles,
+                               const TableReading& reading)
+{
+    OdsStyles styles;
+    parsePart(archive, "styles.xml", styles);
+    ContentHandler content(workbookStyles, styles, nullptr, reading);
+    ZipEntry entry = openContent(archive);
+    try {
+        readContent(
+            content,
+            [&entry](char* buffer, std::size_t size) { return entry.read(buffer, size); },
+            "content.xml");
+    } catch (const TableRead&) {
+        return std::move(content.table());
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive)
+std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive, const OdsBands& bands)
 {
     const std::string fileName = archive.fileName();
     try {
         auto package = std::make_shared<const ZipArchive>(std::move(archive));
-        std::unique_ptr<OdsWorkbook> book = readPackage(*package);
+        std::unique_ptr<OdsWorkbook> book = readPackage(*package, bands);
         book->setReread([package, fileName] {
             try {
                 return readPackage(*package);
@@ -1229,6 +1458,26 @@ std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive)
                 throw;
             }
         });
+        if (cellEstimate(openContent(*package)) > bands.wholeCells) {
+            // A large content is read again one table at a time, with the styles and texts
+            // of the first reading.
+            book->setReadTable(
+                [package, fileName, styles = book->styles(), bands](
+                    std::int32_t index, const HandOver* handOver, UsedRange atLeast) {
+                    try {
+                        return readTable(*package,
+                                         styles,
+                                         {.kind = TableReading::Kind::One,
+                                          .bandCells = bands.bandCells,
+                                          .table = index,
+                                          .handOver = handOver,
+                                          .atLeast = atLeast});
+                    } catch (ReadError& e) {
+                        e.nameFile(fileName);
+                        throw;
+                    }
+                });
+        }
         return book;
     } catch (ReadError& e) {
         e.nameFile(fileName);
@@ -1258,7 +1507,7 @@ std::unique_ptr<Workbook> openFlatOdsWorkbook(std::string fileName, const ByteRe
     try {
         OdsStyles styles;
         auto book = std::make_unique<OdsWorkbook>(fileName);
-        ContentHandler content(*book, styles);
+        ContentHandler content(book->styles(), styles, book.get());
         readContent(content, read, "the document");
         return book;
     } catch (ReadError& e) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/Host.h"
+#include "engine/readers/SheetBands.h"
 #include "engine/readers/XmlStream.h"
 #include "engine/readers/Zip.h"
 
@@ -20,13 +21,26 @@ namespace sheetfray::engine::readers {
 // than spreadsheets.
 [[nodiscard]] bool isOpenDocument(const ZipArchive& archive);
 
-// Reads every sheet of the document at once, hidden ones too. Repeated rows and
-// cells are expanded only where they hold something, and at most a few million times in all.
+// When a package's content is read in bands of rows: a content.xml of more than about
+// wholeCells cells (estimated from its size) is read at the opening in bands that are only
+// counted, and a sheet of more than one band of some bandCells cells is read again when
+// loaded, in bands by loadSheetInParts; a smaller content is held whole. Tests lower both.
+struct OdsBands
+{
+    std::size_t wholeCells = std::size_t{2} << 20;
+    std::size_t bandCells = RowBands::BandCells;
+};
+
+// Reads every sheet of the document at once, hidden ones too; of a large content it keeps
+// only the summaries of the sheets of more than one band, whose cells a load reads again,
+// that table alone. Repeated rows and cells are expanded only where they hold something,
+// and at most a few million times in all.
 // The displayed text of a cell is its paragraph text as the writing application stored it;
 // numbers, dates (as serials of the 1900 system), times and booleans keep their values.
 // Throws ReadError naming the file when it is password-protected, not a spreadsheet or
 // damaged.
-[[nodiscard]] std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive);
+[[nodiscard]] std::unique_ptr<Workbook> openOdsWorkbook(ZipArchive archive,
+                                                        const OdsBands& bands = {});
 
 // The media type a flat OpenDocument file (one XML document, .fods) states in the
 // office:mimetype attribute of its office:document root, "" when the root states none;

@@ -1,11 +1,15 @@
+#include "engine/readers/OdsReader.h"
+
 #include "engine/readers/FileHost.h"
 #include "support/Error.h"
 #include "tests/builders/OdsBuilder.h"
+#include "tests/engine/readers/PartsDifference.h"
 #include "tests/fakes/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <ostream>
 
 namespace sheetfray::testing {
@@ -370,6 +374,177 @@ TEST(OdsReader, ValuesBeyondTheGridAreDamageNotDropped)
         b.addTable("Sheet1", rows);
         EXPECT_NE(failure(b).find("damaged"), std::string::npos);
     }
+}
+
+std::unique_ptr<engine::Workbook> openInBands(const std::filesystem::path& path,
+                                              const engine::readers::OdsBands& bands)
+{
+    return engine::readers::openOdsWorkbook(
+        engine::readers::ZipArchive(path, path.filename().string()), bands);
+}
+
+// Rows of every kind of cell, with new texts and formats as they go, rows repeated across
+// the edges of bands of a few cells, and cells repeated along a row.
+std::string mixedRows(int rows, const std::string& word)
+{
+    std::string xml;
+    for (int r = 1; r <= rows; ++r) {
+        const std::string n = std::to_string(r);
+        if (r % 9 == 4) {
+            xml += R"(<table:table-row table:number-rows-repeated="2"><table:table-cell/>)"
+                   R"(</table:table-row>)";
+            continue;
+        }
+        if (r % 6 == 5) {
+            xml += R"(<table:table-row table:number-rows-repeated="5">)"
+                   R"(<table:table-cell table:number-columns-repeated="2" office:value-type=)"
+                   R"("string"><text:p>)"
+                + word + " repeated " + n
+                + R"(</text:p></table:table-cell><table:table-cell/>)"
+                  R"(<table:table-cell table:formula="of:=1" table:number-columns-repeated="2"/>)"
+                  R"(<table:table-cell office:value-type="float" office:value="2"><text:p>)"
+                  R"(2.0)"
+                + n + R"(</text:p></table:table-cell></table:table-row>)";
+            continue;
+        }
+        xml += row(R"(<table:table-cell office:value-type="string"><text:p>)" + word + " " + n
+                   + R"(</text:p></table:table-cell>)"
+                     R"(<table:table-cell office:value-type="float" office:value=")"
+                   + n + R"(.5"><text:p>)" + n
+                   + R"(.50</text:p></table:table-cell>)"
+                     R"(<table:table-cell table:style-name="ce1" office:value-type="date")"
+                     R"( office:date-value="2021-03-0)"
+                   + std::to_string(r % 9 + 1) + R"("><text:p>03/0)" + std::to_string(r % 9 + 1)
+                   + R"(/2021</text:p></table:table-cell>)"
+                     R"(<table:table-cell office:value-type="float" calcext:value-type="error")"
+                     R"( office:value="0"><text:p>#DIV/0!</text:p></table:table-cell>)"
+                     R"(<table:table-cell office:value-type="float" office:value=")"
+                   + n + R"("><text:p>)" + n + R"( units</text:p></table:table-cell>)");
+    }
+    return xml;
+}
+
+// Each sheet of a large content read in bands of a few cells hands over the cells of the
+// sheet read whole as a small content is, the same texts and formats, also for a walk of
+// several passes; a sheet of one band is held whole.
+TEST(OdsReader, SheetInBandsIsTheSheetReadWhole)
+{
+    OdsBuilder b;
+    b.setAutomaticStyles(DateStyles);
+    b.addTable("Rows", mixedRows(60, "first"));
+    b.addTable("Small",
+               row(R"(<table:table-cell office:value-type="string"><text:p>small</text:p>)"
+                   R"(</table:table-cell>)"));
+    b.addTable("Later", mixedRows(25, "later"));
+    b.addTable("Empty", "");
+    TempDir dir;
+    const auto path = dir.path() / "book.ods";
+    b.save(path);
+    const auto whole = openWorkbookFile(path);
+    const auto inBands = openInBands(path, {.wholeCells = 0, .bandCells = 4});
+    ASSERT_EQ(inBands->sheetCount(), whole->sheetCount());
+    for (std::int32_t sheet = 1; sheet <= whole->sheetCount(); ++sheet) {
+        SCOPED_TRACE(whole->sheetName(sheet));
+        EXPECT_EQ(inBands->sheetName(sheet), whole->sheetName(sheet));
+        const engine::Sheet expected = whole->loadSheet(sheet);
+        const std::unique_ptr<engine::SheetParts> parts = inBands->loadSheetInParts(sheet);
+        int count = 0;
+        EXPECT_EQ(partsDifference(*parts, expected, count), "");
+        if (sheet == 1 || sheet == 3) {
+            EXPECT_GT(count, 10);
+            EXPECT_EQ(partsDifference(*parts->again(), expected, count), "");
+            EXPECT_GT(count, 10);
+        } else {
+            EXPECT_EQ(count, 1);
+        }
+        // Loaded whole, from the first reading or read again.
+        for (int load = 1; load <= 2; ++load) {
+            const engine::Sheet again = inBands->loadSheet(sheet);
+            EXPECT_EQ(
+                partsDifference(*std::make_unique<engine::WholeSheetParts>(again), expected, count),
+                "")
+                << "load " << load;
+        }
+    }
+    EXPECT_THROW((void)inBands->loadSheetInParts(5), ReadError);
+}
+
+// A content that cannot be read fails at the opening in bands as it fails whole: values
+// below or right of the grid, too many repeats, in a table after one read in bands.
+TEST(OdsReader, ContentInBandsFailsAsContentReadWhole)
+{
+    for (const std::string& bad :
+         {std::string(R"(<table:table-row table:number-rows-repeated="1048576">)"
+                      R"(<table:table-cell/></table:table-row>)")
+              + row(R"(<table:table-cell><text:p>x</text:p></table:table-cell>)"),
+          row(R"(<table:table-cell table:number-columns-repeated="16384"/>)"
+              R"(<table:table-cell><text:p>x</text:p></table:table-cell>)"),
+          std::string(R"(<table:table-row table:number-rows-repeated="1048576">)"
+                      R"(<table:table-cell table:number-columns-repeated="16384")"
+                      R"( office:value-type="float" office:value="1"><text:p>1</text:p>)"
+                      R"(</table:table-cell></table:table-row>)")}) {
+        OdsBuilder b;
+        b.addTable("Rows", mixedRows(20, "first"));
+        b.addTable("Bad", bad);
+        TempDir dir;
+        const auto path = dir.path() / "book.ods";
+        b.save(path);
+        std::string whole;
+        std::string inBands;
+        try {
+            (void)openWorkbookFile(path);
+        } catch (const ReadError& e) {
+            whole = e.what();
+        }
+        try {
+            (void)openInBands(path, {.wholeCells = 0, .bandCells = 4});
+        } catch (const ReadError& e) {
+            inBands = e.what();
+        }
+        EXPECT_NE(whole, "");
+        EXPECT_EQ(inBands, whole);
+    }
+}
+
+// The workbooks of other writers give the same cells in bands of a few cells as whole.
+TEST(OdsReader, SharedWorkbooksInBandsAreTheSheetsReadWhole)
+{
+    const std::filesystem::path folder =
+        std::filesystem::path(SHEETFRAY_SHARED_TESTDATA) / "workbooks";
+    if (!std::filesystem::is_directory(folder)) {
+        GTEST_SKIP() << "the shared test data is not there";
+    }
+    int banded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != ".ods") {
+            continue;
+        }
+        SCOPED_TRACE(entry.path().filename().string());
+        std::string failure;
+        std::unique_ptr<engine::Workbook> whole;
+        try {
+            whole = openWorkbookFile(entry.path());
+        } catch (const ReadError& e) {
+            failure = e.what();
+        }
+        try {
+            const auto inBands = openInBands(entry.path(), {.wholeCells = 0, .bandCells = 3});
+            ASSERT_TRUE(whole) << "read in bands, but whole: " << failure;
+            ASSERT_EQ(inBands->sheetCount(), whole->sheetCount());
+            for (std::int32_t sheet = 1; sheet <= whole->sheetCount(); ++sheet) {
+                SCOPED_TRACE(whole->sheetName(sheet));
+                EXPECT_EQ(inBands->isSheetHidden(sheet), whole->isSheetHidden(sheet));
+                int count = 0;
+                EXPECT_EQ(partsDifference(
+                              *inBands->loadSheetInParts(sheet), whole->loadSheet(sheet), count),
+                          "");
+                banded += count > 1 ? 1 : 0;
+            }
+        } catch (const ReadError& e) {
+            EXPECT_EQ(e.what(), failure);
+        }
+    }
+    EXPECT_GT(banded, 3);
 }
 
 TEST(OdsReader, CoveredCellsCountOnlyWithContent)
