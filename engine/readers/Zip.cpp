@@ -170,16 +170,18 @@ ZipEntry ZipArchive::open(std::uint64_t index) const
             throw ReadError(PartUnreadable, libzipText(code), {.part = name});
         }
     }
-    return ZipEntry(file, std::move(name), compressedSize, declaredSize, m_budget);
+    return ZipEntry(file, index, std::move(name), compressedSize, declaredSize, m_budget);
 }
 
 ZipEntry::ZipEntry(zip_file* file,
+                   std::uint64_t index,
                    std::string name,
                    std::uint64_t compressedSize,
                    std::uint64_t declaredSize,
                    std::shared_ptr<InflateBudget> budget)
     : m_file(file)
     , m_budget(std::move(budget))
+    , m_index(index)
     , m_name(std::move(name))
     , m_compressedSize(compressedSize)
     , m_declaredSize(declaredSize)
@@ -211,7 +213,12 @@ std::size_t ZipEntry::read(char* buffer, std::size_t size)
         && m_inflated / std::max<std::uint64_t>(m_compressedSize, 1) > MaxCompressionRatio) {
         throw ReadError(ReadError::Reason::PartOvercompressed, {}, {.part = m_name});
     }
-    m_budget->used += static_cast<std::uint64_t>(n);
+    const std::lock_guard lock(m_budget->mutex);
+    std::uint64_t& charged = m_budget->charged[m_index];
+    if (m_inflated > charged) {
+        m_budget->used += m_inflated - charged;
+        charged = m_inflated;
+    }
     if (m_budget->used > m_budget->limit) {
         throw ReadError(ReadError::Reason::OverlappingParts);
     }

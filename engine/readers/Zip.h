@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct zip;
@@ -19,11 +21,15 @@ class ZipEntry;
 
 // What all entries of one archive may inflate to together: a thousand times the archive's
 // size. Entries may share their compressed data (a zip bomb of overlapping entries), so a
-// bound on each entry alone would let a small file inflate without end.
+// bound on each entry alone would let a small file inflate without end. An entry read again
+// (a large sheet is read once to count it and again for each pass of a split) is charged
+// once, for its longest reading: that is the same data, not more of it.
 struct InflateBudget
 {
+    std::mutex mutex; // readings of a sheet run on threads of their own
     std::uint64_t limit = 0;
     std::uint64_t used = 0;
+    std::unordered_map<std::uint64_t, std::uint64_t> charged; // bytes, by entry index
 };
 
 // An open archive. Entries are found by part name, compared as package part names are
@@ -85,6 +91,7 @@ private:
     };
 
     ZipEntry(zip_file* file,
+             std::uint64_t index,
              std::string name,
              std::uint64_t compressedSize,
              std::uint64_t declaredSize,
@@ -92,6 +99,7 @@ private:
 
     std::unique_ptr<zip_file, Closer> m_file;
     std::shared_ptr<InflateBudget> m_budget;
+    std::uint64_t m_index = 0;
     std::string m_name;
     std::uint64_t m_compressedSize = 0;
     std::uint64_t m_declaredSize = 0;
